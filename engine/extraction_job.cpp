@@ -1,0 +1,2 @@
+// Placeholder until the extraction job lands.
+namespace movrek {}

@@ -1,0 +1,2 @@
+// Placeholder until the text list lands.
+namespace movrek {}

@@ -1,0 +1,2 @@
+// Placeholder until the html elements lands.
+namespace movrek {}

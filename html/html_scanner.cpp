@@ -1,0 +1,2 @@
+// Placeholder until the html scanner lands.
+namespace movrek {}

@@ -1,0 +1,2 @@
+// Placeholder until the block socket lands.
+namespace movrek {}

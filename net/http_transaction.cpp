@@ -1,0 +1,2 @@
+// Placeholder until the http transaction lands.
+namespace movrek {}

@@ -1,0 +1,2 @@
+// Placeholder until the text util lands.
+namespace movrek {}

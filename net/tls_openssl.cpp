@@ -1,0 +1,2 @@
+// Placeholder until the tls openssl lands.
+namespace movrek {}
