@@ -84,8 +84,12 @@ class ScriptedServer {
 
   void Serve();
   void Play(int fd, size_t index);
+  void CloseOrderly(int fd, size_t index);
   bool Sleep(int ms);  // false when stopping
   bool ReadSome(int fd, size_t index, int timeout_ms, bool* eof);
+  // Reads until end_of(received) gives the end of what the step consumes.
+  bool ReadUntilEnd(int fd, size_t index, const std::function<size_t(const std::string&)>& end_of,
+                    const char* step);
   bool ReadUntilImpl(int fd, size_t index, const std::string& terminator, size_t from);
   bool ReadBytesImpl(int fd, size_t index, size_t from, size_t n);
   bool ReadRequestImpl(int fd, size_t index);
@@ -95,6 +99,9 @@ class ScriptedServer {
   uint16_t port_ = 0;
   std::string host_;
   std::vector<Script> scripts_;
+  // Read cursor of the connection being played (server thread only): bytes
+  // before it were consumed by earlier read steps.
+  size_t consumed_ = 0;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   int wake_pipe_[2] = {-1, -1};
