@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace movrek {
+
+class THttpTransaction;
+
+// Outcome of a fetch.
+struct TUrlInfo {
+  // 0 OK (any final status, error pages included), 1 network error,
+  // 2 redirect without location, 3 general error (also: too many redirects).
+  uint8_t Status = 0;
+  std::string Url;  // the address requested last
+};
+
+// Receives the trace of each response when a fetch runs with its trace flag.
+using TTraceOutputProc = std::function<void(const std::string& text)>;
+
+// Process-wide trace procedure. Assigned by the caller before a fetch; the
+// fetch only reads it.
+extern TTraceOutputProc TraceOutput;
+
+// Fetches `url` with GET on `http`, following redirects (301, 302, 303, 307,
+// 308) up to the hop limit of http_limits.h. The last response's body stays
+// in http->Document. Does nothing when `http` is null.
+void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result);
+
+// 0-based index of the first Location header line in http.Headers, -1 when
+// there is none.
+int FindLocationLine(const THttpTransaction& http);
+
+}  // namespace movrek

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Named limits of the HTTP layer, in one place so that tests can reach them.
+namespace movrek::http_limits {
+
+// A request body below this size goes out in the same send as the head;
+// larger bodies follow the head in their own sends.
+inline constexpr size_t kInlineBodyLimit = 65536;
+
+// Redirect hops one fetch follows before it gives up (a loop must end).
+inline constexpr int kMaxRedirects = 20;
+
+// A counted body is received in segments of this many socket blocks, so the
+// document can grow in steps that the data actually received justifies
+// instead of trusting the announced length up front.
+inline constexpr int32_t kCountedSegmentBlocks = 64;
+
+}  // namespace movrek::http_limits
