@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/engine_errors.h"
+
+namespace movrek {
+
+// An ordered list of 8-bit lines: the URL list, the result list and every
+// other list of lines the engine keeps. Loading splits at CR, LF or CR LF (LF
+// followed by CR is two line ends) and stops at a NUL byte; saving writes each
+// line followed by CR LF.
+class TTextList {
+ public:
+  TTextList() = default;
+  explicit TTextList(std::vector<std::string> lines) : lines_(std::move(lines)) {}
+
+  int Count() const { return static_cast<int>(lines_.size()); }
+  bool Empty() const { return lines_.empty(); }
+
+  // Throw EListError for an index outside 0 to Count() - 1.
+  const std::string& Strings(int index) const;
+  void SetStrings(int index, std::string line);
+  void Delete(int index);
+  // Inserts before index; index Count() appends.
+  void Insert(int index, std::string line);
+
+  void Add(std::string line) { lines_.push_back(std::move(line)); }
+  void Clear() { lines_.clear(); }
+
+  // Every line followed by CR LF.
+  std::string Text() const;
+  // Replaces the lines by those of the text.
+  void SetText(std::string_view text);
+
+  // Throws EFileOpenError (file name and the system's reason) when the file
+  // cannot be read; the list is unchanged then.
+  void LoadFromFile(const std::string& file_name);
+  // Creates or replaces the file; throws EFileOpenError when it cannot.
+  void SaveToFile(const std::string& file_name) const;
+
+  const std::vector<std::string>& Lines() const { return lines_; }
+
+ private:
+  void CheckIndex(int index) const;
+
+  std::vector<std::string> lines_;
+};
+
+}  // namespace movrek

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace movrek {
+
+// Reading a saved file as lines of text. A line ends at CR, at LF or at the
+// pair CR LF (LF followed by CR is two line ends), and a NUL byte ends the
+// text. Both the HTML document and the engine's text list load files this way.
+
+// Position of the first byte in [begin, end) that equals a or b; end if none.
+const char* FindFirstOf2(const char* begin, const char* end, char a, char b);
+// Position of the last byte in [begin, end) that equals a or b; nullptr if none.
+const char* FindLastOf2(const char* begin, const char* end, char a, char b);
+
+// Every byte of the file. Throws EFileOpenError with the file name and the
+// system's reason when the file cannot be opened or read.
+std::string ReadFileBytes(const std::string& file_name);
+
+// The text cut at its first NUL byte.
+std::string_view TextBeforeNul(std::string_view bytes);
+
+// Calls visit(line) for every line of the text (which must hold no NUL).
+// visit returns false to stop early.
+template <typename Visitor>
+void ForEachLine(std::string_view text, Visitor&& visit) {
+  std::size_t start = 0;
+  const std::size_t n = text.size();
+  while (start < n) {
+    const char* hit = FindFirstOf2(text.data() + start, text.data() + n, '\r', '\n');
+    if (hit == text.data() + n) {
+      visit(text.substr(start));
+      return;
+    }
+    const std::size_t end = static_cast<std::size_t>(hit - text.data());
+    if (!visit(text.substr(start, end - start))) return;
+    start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
+  }
+}
+
+// Turns file bytes in place into the text that joining its lines, each
+// followed by CR LF, gives: cut at the first NUL, every line end made CR LF,
+// and CR LF added after a last line that has none.
+void NormalizeLineEnds(std::string& bytes);
+
+}  // namespace movrek
