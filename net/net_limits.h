@@ -1,0 +1,30 @@
+// Named limits and defaults of the socket layer, in one place where tests
+// and owners can reach them.
+#pragma once
+
+#include <cstdint>
+
+namespace movrek {
+
+// Largest piece handed to one send call; also the block size of stream
+// reception (TBlockSocket::SendMaxChunk starts with it).
+inline constexpr std::int32_t kDefaultSendMaxChunk = 65536;
+// PendingBytes never reports more than this, so one ReceiveChunk never asks
+// the system for more at once.
+inline constexpr std::int32_t kMaxPendingBytes = 65536;
+// Wait for writability after a send would block, in ms.
+inline constexpr std::int32_t kDefaultNonblockSendTimeout = 15000;
+// The bandwidth limiter sleeps in slices of this many ms so that a stop
+// request is seen between them.
+inline constexpr std::int32_t kThrottleSliceMs = 250;
+// Per-wait time-outs of the proxy exchanges, in ms.
+inline constexpr std::int32_t kDefaultSocksTimeout = 60000;
+inline constexpr std::int32_t kDefaultHTTPTunnelTimeout = 30000;
+// Backlog asked for when listening; the system clamps it to its own maximum.
+inline constexpr std::int32_t kListenBacklog = 2147483647;
+// Stream reception reserves room for an announced size only once the first
+// block has arrived, and never more than this at once, so that a peer cannot
+// make the receiver commit memory for data it never sends.
+inline constexpr std::int64_t kMaxStreamReserve = std::int64_t{1} << 31;
+
+}  // namespace movrek

@@ -1,0 +1,48 @@
+// The SOCKS client state and exchange (RFC 1928 and RFC 1929 for SOCKS5, the
+// SOCKS4 and 4a protocol notes for version 4) on top of the blocking socket.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/block_socket.h"
+#include "net/net_limits.h"
+
+namespace movrek {
+
+class TSocksBlockSocket : public TBlockSocket {
+ public:
+  TSocksBlockSocket() = default;
+
+  // SOCKS commands.
+  static constexpr std::uint8_t kSocksConnect = 1;
+  static constexpr std::uint8_t kSocksBind = 2;
+
+  std::string SocksIP;  // proxy host; empty = no SOCKS
+  std::string SocksPort = "1080";
+  std::int32_t SocksTimeout = kDefaultSocksTimeout;  // ms, each wait of the exchange
+  std::string SocksUsername;                         // SOCKS5 user name, SOCKS4 user id
+  std::string SocksPassword;
+  bool ViaSocks = false;  // the greeting succeeded on this socket
+  // True: names go to the proxy to resolve; false: resolved here first.
+  bool SocksResolver = true;
+  std::string ReplyAddress;
+  std::string ReplyPort;
+  std::string ProxiedLocalAddress;
+  std::string ProxiedLocalPort;
+  std::string ProxiedRemoteAddress;
+  std::string ProxiedRemotePort;
+  TSocksType SocksType = ST_Socks5;
+
+  // Greeting and, for SOCKS5, the authentication sub-negotiation.
+  bool SocksOpenPhase();
+  bool SocksSendRequest(std::uint8_t command, const std::string& host, const std::string& port);
+  bool SocksReadReply();
+  // The address part of a request (with the port) for the current SocksType.
+  std::string SocksAddressBytes(const std::string& host, const std::string& port);
+  // Fills ReplyAddress and ReplyPort; returns the 1-based position after the
+  // parsed reply.
+  std::int32_t SocksParseReply(const std::string& reply);
+};
+
+}  // namespace movrek
