@@ -1,0 +1,405 @@
+#include "net/socket_api.h"
+
+#include <gtest/gtest.h>
+#include <netdb.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "net/socket_errors.h"
+
+namespace movrek {
+namespace {
+
+// The resolver's own answer for a name in one family, used where the
+// machine's host table decides (localhost has an IPv6 entry on some systems
+// and not on others).
+bool SystemResolves(const char* name, int family) {
+  addrinfo hints{};
+  hints.ai_family = family;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  const int code = getaddrinfo(name, nullptr, &hints, &list);
+  if (list != nullptr) freeaddrinfo(list);
+  return code == 0;
+}
+
+bool HasServiceHttp() {
+  servent* entry = getservbyname("http", "tcp");
+  return entry != nullptr;
+}
+
+TEST(SocketLibrary, CountsBindingsAndNeverGoesNegative) {
+  const int start = SocketLibraryRefCount();
+  EXPECT_TRUE(BindSocketLibrary(""));
+  EXPECT_TRUE(BindSocketLibrary("ws2_32.dll"));
+  EXPECT_EQ(SocketLibraryRefCount(), start + 2);
+  EXPECT_TRUE(AddrInfoInStack());
+  EXPECT_FALSE(AddrInfoFromHelper());
+  EXPECT_TRUE(UsesAddrInfo(AF_INET));
+  EXPECT_TRUE(UsesAddrInfo(AF_INET6));
+  for (int i = 0; i < start + 5; ++i) EXPECT_TRUE(ReleaseSocketLibrary());
+  EXPECT_EQ(SocketLibraryRefCount(), 0);
+  EXPECT_TRUE(AddrInfoInStack());
+  EXPECT_TRUE(BindSocketLibrary("x"));
+  EXPECT_EQ(SocketLibraryRefCount(), 1);
+}
+
+TEST(FillSockAddr, SpecialHostsGiveTheAddressOfTheFamilyAskedFor) {
+  struct Case {
+    const char* Host;
+    int Family;
+    int ExpectedFamily;
+    const char* Text;
+  };
+  const Case cases[] = {
+      {"0.0.0.0", AF_INET, AF_INET, "0.0.0.0"},
+      {"0.0.0.0", AF_INET6, AF_INET6, "::"},
+      {"::0", AF_INET, AF_INET, "0.0.0.0"},
+      {"::0", AF_INET6, AF_INET6, "::"},
+      {"127.0.0.1", AF_INET, AF_INET, "127.0.0.1"},
+      {"127.0.0.1", AF_INET6, AF_INET6, "::1"},
+      {"::1", AF_INET, AF_INET, "127.0.0.1"},
+      {"::1", AF_INET6, AF_INET6, "::1"},
+      {"0.0.0.0", AF_UNSPEC, AF_INET, "0.0.0.0"},
+      {"10.1.2.3", AF_INET, AF_INET, "10.1.2.3"},
+      {"fe80::1:2", AF_INET6, AF_INET6, "fe80::1:2"},
+      {"10.1.2.3", AF_UNSPEC, AF_INET, "10.1.2.3"},
+      {"2001:db8::5", AF_UNSPEC, AF_INET6, "2001:db8::5"},
+  };
+  for (const auto& c : cases) {
+    TSockAddrAny addr;
+    ASSERT_EQ(FillSockAddr(addr, c.Host, "8080", c.Family, IPPROTO_TCP, SOCK_STREAM, true), 0)
+        << c.Host << " family " << c.Family;
+    EXPECT_EQ(addr.Family(), c.ExpectedFamily) << c.Host;
+    EXPECT_EQ(SockAddrToText(addr), c.Text) << c.Host;
+    EXPECT_EQ(SockAddrPort(addr), 8080) << c.Host;
+    EXPECT_EQ(SockAddrLength(addr), c.ExpectedFamily == AF_INET ? 16 : 28);
+  }
+}
+
+TEST(FillSockAddr, LocalhostFollowsThePreferredFamily) {
+  TSockAddrAny addr;
+  ASSERT_EQ(FillSockAddr(addr, "localhost", "80", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM, true), 0);
+  EXPECT_EQ(addr.Family(), AF_INET);
+  EXPECT_EQ(SockAddrToText(addr), "127.0.0.1");
+
+  ASSERT_EQ(FillSockAddr(addr, "localhost", "80", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM, false), 0);
+  if (SystemResolves("localhost", AF_INET6)) {
+    EXPECT_EQ(addr.Family(), AF_INET6);
+  } else {
+    // No IPv6 entry: the second pass falls back to IPv4.
+    EXPECT_EQ(addr.Family(), AF_INET);
+    EXPECT_EQ(SockAddrToText(addr), "127.0.0.1");
+  }
+  EXPECT_EQ(SockAddrPort(addr), 80);
+}
+
+TEST(FillSockAddr, PortTexts) {
+  TSockAddrAny addr;
+  EXPECT_EQ(FillSockAddr(addr, "127.0.0.1", "65535", AF_INET, IPPROTO_TCP, SOCK_STREAM, true), 0);
+  EXPECT_EQ(SockAddrPort(addr), 65535);
+  EXPECT_EQ(FillSockAddr(addr, "127.0.0.1", "", AF_INET, IPPROTO_TCP, SOCK_STREAM, true), 0);
+  EXPECT_EQ(SockAddrPort(addr), 0);
+
+  // An unknown service fails; the record stays all zero.
+  EXPECT_EQ(FillSockAddr(addr, "127.0.0.1", "no-such-service-here", AF_UNSPEC, IPPROTO_TCP,
+                         SOCK_STREAM, true),
+            WSATYPE_NOT_FOUND);
+  EXPECT_EQ(SockAddrLength(addr), 0);
+  EXPECT_EQ(SockAddrToText(addr), "");
+
+  if (!HasServiceHttp()) GTEST_SKIP() << "no services database (package netbase)";
+  EXPECT_EQ(FillSockAddr(addr, "127.0.0.1", "http", AF_INET, IPPROTO_TCP, SOCK_STREAM, true), 0);
+  EXPECT_EQ(SockAddrPort(addr), 80);
+}
+
+TEST(FillSockAddr, ReservedInvalidNamesFailAtOnce) {
+  const auto start = std::chrono::steady_clock::now();
+  for (const char* name : {"nothing.invalid", "A.B.INVALID.", "invalid"}) {
+    TSockAddrAny addr;
+    EXPECT_EQ(FillSockAddr(addr, name, "80", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM, true),
+              WSAHOST_NOT_FOUND)
+        << name;
+    EXPECT_EQ(SockAddrLength(addr), 0);
+    std::vector<std::string> list{"stale"};
+    ResolveHostToList(name, AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM, list);
+    EXPECT_EQ(list, std::vector<std::string>{"0.0.0.0"});
+    EXPECT_EQ(ResolveAddressToName(name, AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM), name);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(ResolveHostToList, FiltersByFamily) {
+  std::vector<std::string> list;
+  ResolveHostToList("localhost", AF_INET, IPPROTO_TCP, SOCK_STREAM, list);
+  ASSERT_FALSE(list.empty());
+  for (const auto& text : list) EXPECT_EQ(text.find(':'), std::string::npos) << text;
+  EXPECT_EQ(list.front(), "127.0.0.1");
+
+  ResolveHostToList("::1", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM, list);
+  EXPECT_EQ(list, std::vector<std::string>{"::1"});
+  ResolveHostToList("::1", AF_INET, IPPROTO_TCP, SOCK_STREAM, list);
+  EXPECT_EQ(list, std::vector<std::string>{"0.0.0.0"});
+  ResolveHostToList("192.0.2.7", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM, list);
+  EXPECT_EQ(list, std::vector<std::string>{"192.0.2.7"});
+}
+
+TEST(ResolveServicePort, DecimalServiceAndUnknown) {
+  EXPECT_EQ(ResolveServicePort("8080", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM), 8080);
+  EXPECT_EQ(ResolveServicePort("0", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM), 0);
+  EXPECT_EQ(ResolveServicePort("no-such-service-here", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM), 0);
+  if (!HasServiceHttp()) GTEST_SKIP() << "no services database (package netbase)";
+  EXPECT_EQ(ResolveServicePort("http", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM), 80);
+  EXPECT_EQ(ResolveServicePort("https", AF_INET, IPPROTO_TCP, SOCK_STREAM), 443);
+}
+
+TEST(ResolveAddressToName, NamesLoopbackOrKeepsTheText) {
+  const std::string name = ResolveAddressToName("127.0.0.1", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM);
+  EXPECT_FALSE(name.empty());
+  EXPECT_EQ(LocalHostName().find('\0'), std::string::npos);
+  EXPECT_LT(LocalHostName().size(), static_cast<std::size_t>(kLocalHostNameSize));
+}
+
+TEST(SockAddr, ZeroRecordHasNoLengthOrText) {
+  TSockAddrAny addr;
+  EXPECT_EQ(addr.Family(), 0);
+  EXPECT_EQ(SockAddrLength(addr), 0);
+  EXPECT_EQ(SockAddrPort(addr), 0);
+  EXPECT_EQ(SockAddrToText(addr), "");
+}
+
+TEST(SocketErrors, MapsPlatformCodesToWindowsSocketsNumbers) {
+  const std::pair<int, int> errnoCases[] = {
+      {0, 0},
+      {ECONNREFUSED, 10061},
+      {ETIMEDOUT, 10060},
+      {ECONNRESET, 10054},
+      {ECONNABORTED, 10053},
+      {EHOSTUNREACH, 10065},
+      {ENETUNREACH, 10051},
+      {EADDRINUSE, 10048},
+      {EADDRNOTAVAIL, 10049},
+      {EACCES, 10013},
+      {EINTR, 10004},
+      {EINVAL, 10022},
+      {EMFILE, 10024},
+      {EWOULDBLOCK, 10035},
+      {EAGAIN, 10035},
+      {EINPROGRESS, 10036},
+      {EALREADY, 10037},
+      {ENOTSOCK, 10038},
+      {EMSGSIZE, 10040},
+      {EPROTONOSUPPORT, 10043},
+      {EAFNOSUPPORT, 10047},
+      {ENETDOWN, 10050},
+      {EISCONN, 10056},
+      {ENOTCONN, 10057},
+      {EHOSTDOWN, 10064},
+      {EPIPE, 10054},
+      {ENOENT, ENOENT},  // no counterpart: the number is kept
+  };
+  for (const auto& [platform, winsock] : errnoCases) {
+    EXPECT_EQ(WinsockFromErrno(platform), winsock) << platform;
+  }
+
+  const std::pair<int, int> resolverCases[] = {
+      {0, 0},
+      {EAI_NONAME, 11001},
+      {EAI_NODATA, 11001},
+      {EAI_FAIL, 11001},
+      {EAI_AGAIN, 11002},
+      {EAI_SERVICE, WSATYPE_NOT_FOUND},
+      {EAI_FAMILY, 10047},
+  };
+  for (const auto& [code, winsock] : resolverCases) {
+    EXPECT_EQ(WinsockFromResolver(code), winsock) << code;
+  }
+  EXPECT_EQ(WinsockFromResolver(EAI_SYSTEM, ECONNREFUSED), 10061);
+}
+
+TEST(SocketErrors, TextsOfTheTable) {
+  const std::pair<int, const char*> cases[] = {
+      {0, ""},
+      {10004, "Interrupted system call"},
+      {10035, "Operation would block"},
+      {10049, "Can't assign requested address"},
+      {10053, "Software caused connection abort"},
+      {10054, "Connection reset by peer"},
+      {10055, "No Buffer space available"},
+      {10059, "Too many references:can't splice"},
+      {10060, "Connection timed out"},
+      {10061, "Connection refused"},
+      {10091, "Network subsystem is unusable"},
+      {10101, "Disconnect"},
+      {11001, "Host not found"},
+      {11002, "Non authoritative - host not found"},
+      {11004, "Valid name, no data record of requested type"},
+      {12345, "Other Winsock error (12345)"},
+      {10109, "Other Winsock error (10109)"},
+      {-1, "Other Winsock error (-1)"},
+  };
+  for (const auto& [code, text] : cases) EXPECT_EQ(WinsockErrorText(code), text) << code;
+
+  // Every number from 10000 to 11999 either has a table text or the
+  // fallback; exactly 51 have a text of their own.
+  int known = 0;
+  for (int code = 10000; code < 12000; ++code) {
+    if (WinsockErrorText(code).rfind("Other Winsock error (", 0) != 0) ++known;
+  }
+  EXPECT_EQ(known, 51);
+}
+
+TEST(SocketSet, HoldsAtMost64Handles) {
+  TSocketSet set;
+  for (int i = 0; i < 70; ++i) SocketSetAdd(100 + i, set);
+  EXPECT_EQ(set.Count, kSocketSetCapacity);
+  EXPECT_TRUE(SocketSetContains(set, 163));
+  EXPECT_FALSE(SocketSetContains(set, 164));
+  SocketSetClear(set);
+  EXPECT_EQ(set.Count, 0);
+  EXPECT_FALSE(SocketSetContains(set, 100));
+}
+
+// A connected loopback pair: listener, client and accepted end.
+struct LoopbackPair {
+  TSocket Listener = INVALID_SOCKET;
+  TSocket Client = INVALID_SOCKET;
+  TSocket Server = INVALID_SOCKET;
+  ~LoopbackPair() {
+    for (TSocket s : {Listener, Client, Server}) {
+      if (s != INVALID_SOCKET) SocketClose(s);
+    }
+  }
+};
+
+void OpenLoopback(LoopbackPair& pair, int family) {
+  const char* host = family == AF_INET ? "127.0.0.1" : "::1";
+  TSockAddrAny addr;
+  ASSERT_EQ(FillSockAddr(addr, host, "0", family, IPPROTO_TCP, SOCK_STREAM, true), 0);
+  pair.Listener = SocketCreate(family, SOCK_STREAM, IPPROTO_TCP);
+  ASSERT_NE(pair.Listener, INVALID_SOCKET) << SocketLastError();
+  ASSERT_EQ(SocketBind(pair.Listener, addr), 0) << SocketLastError();
+  ASSERT_EQ(SocketListen(pair.Listener, 4), 0);
+  TSockAddrAny bound;
+  ASSERT_EQ(SocketLocalAddress(pair.Listener, bound), 0);
+  ASSERT_NE(SockAddrPort(bound), 0);
+  pair.Client = SocketCreate(family, SOCK_STREAM, IPPROTO_TCP);
+  ASSERT_EQ(SocketConnect(pair.Client, bound), 0) << SocketLastError();
+  TSockAddrAny peer;
+  pair.Server = SocketAccept(pair.Listener, peer);
+  ASSERT_NE(pair.Server, INVALID_SOCKET);
+  EXPECT_EQ(SockAddrToText(peer), family == AF_INET ? "127.0.0.1" : "::1");
+  TSockAddrAny remote;
+  ASSERT_EQ(SocketPeerAddress(pair.Client, remote), 0);
+  EXPECT_EQ(SockAddrPort(remote), SockAddrPort(bound));
+}
+
+bool HasIPv6Loopback() {
+  const TSocket s = SocketCreate(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return false;
+  TSockAddrAny addr;
+  FillSockAddr(addr, "::1", "0", AF_INET6, IPPROTO_TCP, SOCK_STREAM, true);
+  const bool ok = SocketBind(s, addr) == 0;
+  SocketClose(s);
+  return ok;
+}
+
+class SocketWrappers : public ::testing::TestWithParam<int> {};
+
+TEST_P(SocketWrappers, TransferWaitAndClose) {
+  if (GetParam() == AF_INET6 && !HasIPv6Loopback()) GTEST_SKIP() << "no ::1 on this machine";
+  SocketStartup(0x0202);
+  LoopbackPair pair;
+  ASSERT_NO_FATAL_FAILURE(OpenLoopback(pair, GetParam()));
+
+  TSocketSet readable;
+  SocketSetAdd(pair.Server, readable);
+  EXPECT_EQ(SocketSelect(&readable, nullptr, nullptr, 50), 0);  // nothing sent yet
+  EXPECT_EQ(readable.Count, 0);
+
+  ASSERT_EQ(SocketSend(pair.Client, "hello", 5, 0), 5);
+  SocketSetClear(readable);
+  SocketSetAdd(pair.Server, readable);
+  EXPECT_EQ(SocketSelect(&readable, nullptr, nullptr, 2000), 1);
+  EXPECT_TRUE(SocketSetContains(readable, pair.Server));
+  int available = -1;
+  ASSERT_EQ(SocketBytesAvailable(pair.Server, available), 0);
+  EXPECT_EQ(available, 5);
+  char buffer[16];
+  ASSERT_EQ(SocketRecv(pair.Server, buffer, sizeof buffer, 0), 5);
+  EXPECT_EQ(std::string(buffer, 5), "hello");
+
+  // Non-blocking mode: an empty receive says "would block".
+  ASSERT_EQ(SocketSetNonBlocking(pair.Server, true), 0);
+  EXPECT_EQ(SocketRecv(pair.Server, buffer, sizeof buffer, 0), SOCKET_ERROR);
+  EXPECT_EQ(SocketLastError(), WSAEWOULDBLOCK);
+  ASSERT_EQ(SocketSetNonBlocking(pair.Server, false), 0);
+
+  TSocketSet writable;
+  SocketSetAdd(pair.Client, writable);
+  EXPECT_EQ(SocketSelect(nullptr, &writable, nullptr, 0), 1);
+
+  // After the peer has gone, sending fails with an error (no SIGPIPE ends
+  // the test) and receiving reports the end.
+  ASSERT_EQ(SocketShutdown(pair.Client, SHUT_WR), 0);
+  EXPECT_EQ(SocketRecv(pair.Server, buffer, sizeof buffer, 0), 0);
+  SocketClose(pair.Client);
+  pair.Client = INVALID_SOCKET;
+  int result = 0;
+  for (int i = 0; i < 10 && result >= 0; ++i) result = SocketSend(pair.Server, "x", 1, 0);
+  EXPECT_EQ(result, SOCKET_ERROR);
+  EXPECT_EQ(SocketLastError(), WSAECONNRESET);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, SocketWrappers, ::testing::Values(AF_INET, AF_INET6));
+
+TEST(SocketWrappersErrors, ReportWindowsSocketsNumbers) {
+  // A port nobody listens on: bind one, close it, connect to it.
+  TSocket probe = SocketCreate(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  TSockAddrAny addr;
+  ASSERT_EQ(FillSockAddr(addr, "127.0.0.1", "0", AF_INET, IPPROTO_TCP, SOCK_STREAM, true), 0);
+  ASSERT_EQ(SocketBind(probe, addr), 0);
+  TSockAddrAny bound;
+  ASSERT_EQ(SocketLocalAddress(probe, bound), 0);
+  SocketClose(probe);
+
+  TSocket s = SocketCreate(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  EXPECT_EQ(SocketConnect(s, bound), SOCKET_ERROR);
+  EXPECT_EQ(SocketLastError(), WSAECONNREFUSED);
+  SocketClose(s);
+
+  char byte = 0;
+  EXPECT_EQ(SocketRecv(s, &byte, 1, 0), SOCKET_ERROR);
+  EXPECT_EQ(SocketLastError(), WSAEBADF);
+  TSocketSet set;
+  SocketSetAdd(s, set);
+  EXPECT_EQ(SocketSelect(&set, nullptr, nullptr, 0), SOCKET_ERROR);
+  EXPECT_EQ(SocketLastError(), WSAEBADF);
+}
+
+TEST(SocketOptions, SetAndReadBack) {
+  TSocket s = SocketCreate(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  ASSERT_NE(s, INVALID_SOCKET);
+  EXPECT_EQ(SocketSetIntOption(s, SOL_SOCKET, SO_REUSEADDR, 1), 0);
+  int value = 0;
+  EXPECT_EQ(SocketGetIntOption(s, SOL_SOCKET, SO_REUSEADDR, value), 0);
+  EXPECT_NE(value, 0);
+  EXPECT_EQ(SocketSetLinger(s, true, 3), 0);
+  linger current{};
+  socklen_t length = sizeof current;
+  EXPECT_EQ(SocketGetOption(s, SOL_SOCKET, SO_LINGER, &current, length), 0);
+  EXPECT_EQ(current.l_onoff, 1);
+  EXPECT_EQ(current.l_linger, 3);
+  EXPECT_EQ(SocketSetTimeoutOption(s, SO_RCVTIMEO, 1500), 0);
+  timeval timeout{};
+  length = sizeof timeout;
+  EXPECT_EQ(SocketGetOption(s, SOL_SOCKET, SO_RCVTIMEO, &timeout, length), 0);
+  EXPECT_EQ(timeout.tv_sec, 1);
+  EXPECT_EQ(timeout.tv_usec, 500000);
+  SocketClose(s);
+}
+
+}  // namespace
+}  // namespace movrek
