@@ -1,0 +1,102 @@
+// The TLS plug-in over OpenSSL: client and server handshakes on the owner
+// socket's connected handle, encrypted transfer, and the peer and connection
+// queries. A plug-in belongs to one socket and is used by that socket's
+// thread only; every start of a connection builds a fresh context.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/custom_ssl.h"
+#include "net/openssl_binding.h"
+
+namespace movrek {
+
+class TSSLOpenSSL : public TCustomSSL {
+ public:
+  explicit TSSLOpenSSL(TTCPBlockSocket& owner);
+  ~TSSLOpenSSL() override;
+  // The factory stored in TlsPluginClass.
+  static std::unique_ptr<TCustomSSL> CreateForSocket(TTCPBlockSocket& owner);
+
+  // A 2048-bit RSA key and an X.509 v3 certificate for it, signed with
+  // SHA-256 by itself: subject and issuer C=CZ and CN=host, serial 0, valid
+  // from one day ago to 60 days ahead. Fills Certificate and PrivateKey (DER).
+  bool MakeSelfSignedCertificate(const std::string& host) override;
+  std::string LibraryVersionText() override;
+  std::string LibraryNameText() override;  // "tls_openssl"
+  // Handshakes run as blocking calls; the socket's time-outs do not apply.
+  // The client sends SNIHost as server name unless it is an address text.
+  bool StartClientTls() override;
+  bool StartServerTls() override;
+  // Sends the close notification (not waiting for the peer's) and frees the
+  // connection. Always true.
+  bool EndTls() override;
+  // Also waits for the peer's close notification, after shutting down the
+  // sending direction of the handle when it has not arrived yet. Always true.
+  bool EndTlsBothWays() override;
+  // OpenSSL's byte count; 0 without error at a clean close by the peer. A
+  // failure leaves the SSL_get_error code in LastErrorCode (no text); a
+  // connection that ended without a close notification counts as broken
+  // (SSL_ERROR_SYSCALL), as does any transport failure.
+  std::int32_t TlsSend(const void* buffer, std::int32_t length) override;
+  std::int32_t TlsRecv(void* buffer, std::int32_t length) override;
+  std::int32_t TlsPending() override;
+  // The queries answer "" (or 0) while there is no connection object, and the
+  // peer queries also when the peer sent no certificate.
+  std::string ProtocolVersionText() override;
+  std::string PeerSubjectText() override;
+  std::string PeerIssuerText() override;
+  // The common name of the subject, "" when it has none.
+  std::string PeerNameText() override;
+  // The raw MD5 digest of the peer certificate (16 bytes, not hexadecimal).
+  std::string PeerFingerprintText() override;
+  // OpenSSL's printout of the peer certificate with CR LF line ends.
+  std::string PeerCertificateText() override;
+  std::string CipherNameText() override;
+  std::int32_t CipherBitCount() override;
+  std::int32_t CipherAlgorithmBitCount() override;
+  // 0 for a verified peer, else OpenSSL's verify error; 1 without a
+  // connection object.
+  std::int32_t PeerVerifyResult() override;
+
+  // --- Steps of a start, reachable for tests ---
+  // Takes OpenSSL's first queued error into LastErrorCode/LastErrorText and
+  // empties the queue; true when there was none.
+  bool CheckErrorQueue();
+  // Context and connection object for the settings; a server without any
+  // certificate setting gets a self-signed certificate first.
+  bool CreateContext(bool server);
+  // Certificate, key, CA file and PKCS#12 settings into the context.
+  bool ApplyKeys();
+  // Certificate and key of PKCS#12 bytes, opened with KeyPassword.
+  bool LoadPkcs12(const std::string& bytes);
+  void FreeContext();
+  bool PrepareTls(bool server);
+  // The pass-phrase callback handed to OpenSSL; userdata is the plug-in.
+  // Copies at most size - 1 characters of KeyPassword and a NUL, and returns
+  // the number of characters copied.
+  static int KeyPasswordCallback(char* buffer, int size, int rwflag, void* userdata);
+
+  SslPtr SslHandle;     // the connection object, or none
+  SslCtxPtr CtxHandle;  // its context, or none
+
+ private:
+  bool Handshake(bool server);
+  // One SSL_write or SSL_read, retried while OpenSSL wants to read or write.
+  std::int32_t Transfer(bool sending, void* buffer, std::int32_t length);
+  X509Ptr PeerCertificate();
+  // Set when a transfer failed fatally; OpenSSL forbids a close notification
+  // on such a connection.
+  bool broken_ = false;
+};
+
+// Start of the TLS module, once per process before sockets are made: starts
+// OpenSSL and makes TSSLOpenSSL the plug-in of every TCP socket created
+// afterwards. False (sockets keep TSSLNone) when OpenSSL cannot start.
+bool StartTlsPlugin();
+// End of the TLS module: sockets created afterwards get TSSLNone.
+void StopTlsPlugin();
+
+}  // namespace movrek
