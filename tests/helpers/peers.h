@@ -40,7 +40,8 @@ std::string ReadFileText(const std::string& path);                        // "" 
 void WriteLargeFile(const std::string& path, size_t n);
 void MakeDirs(const std::string& path);
 
-// A loopback port that was free a moment ago (bind to port 0, read, close).
+// A loopback port that was free a moment ago, taken from below the ephemeral
+// range so that outgoing connections of parallel tests do not occupy it.
 uint16_t FreeLoopbackPort();
 // Polls until something accepts TCP connections on 127.0.0.1:port.
 bool WaitForPort(uint16_t port, int timeout_ms = 10000);
@@ -256,9 +257,10 @@ class MicrosocksServer {
 class OpensslServer {
  public:
   enum class Mode {
-    kWww,   // -www: answers any request with an HTML status page
-    kRev,   // -rev: echoes every line reversed
-    kEcho,  // plain s_server: echoes what it receives to its log
+    kWww,    // -www: answers any request with an HTML status page
+    kRev,    // -rev: echoes every line reversed
+    kSink,   // plain s_server: what the client sends goes to Log(), nothing is sent
+    kFiles,  // -WWW: "GET /path" answered with the file written by WriteFile
   };
 
   OpensslServer();
@@ -270,6 +272,7 @@ class OpensslServer {
   void SetCertificate(const CertificateOptions& options) { cert_options_ = options; }
   // Extra s_server arguments, e.g. {"-tls1_2"} or {"-no_tls1_3", "-cipher", "..."}.
   void AddArgs(const std::vector<std::string>& args);
+  void WriteFile(const std::string& relpath, const std::string& content);  // for kFiles
   ::testing::AssertionResult Start();
   void Stop();
 
