@@ -199,6 +199,10 @@ class TBlockSocket {
   std::int32_t AfterReceive(void* buffer, std::int32_t count);
   // Line-end repair of a chunk taken in line-end mode.
   void RepairLineEnd(std::string& chunk);
+
+  // Set by a descendant's destructor once it has closed the connection
+  // itself, so that the base destructor does not close (and report) twice.
+  bool closedForDestruction_ = false;
 };
 
 }  // namespace movrek

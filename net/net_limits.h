@@ -22,6 +22,9 @@ inline constexpr std::int32_t kDefaultSocksTimeout = 60000;
 inline constexpr std::int32_t kDefaultHTTPTunnelTimeout = 30000;
 // Backlog asked for when listening; the system clamps it to its own maximum.
 inline constexpr std::int32_t kListenBacklog = 2147483647;
+// Closing drains what the peer still sends, but not without end: a peer that
+// keeps sending must not hold the close.
+inline constexpr std::int64_t kMaxDiscardBytes = std::int64_t{1} << 20;
 // Stream reception reserves room for an announced size only once the first
 // block has arrived, and never more than this at once, so that a peer cannot
 // make the receiver commit memory for data it never sends.
