@@ -366,6 +366,7 @@ int SocketRecvFrom(TSocket s, void* buffer, int length, int flags, TSockAddrAny&
     errno = EINVAL;
     return SOCKET_ERROR;
   }
+  addr = TSockAddrAny();
   socklen_t addrLength = sizeof(TSockAddrAny);
   return static_cast<int>(
       ::recvfrom(s, buffer, static_cast<std::size_t>(length), flags, addr.Raw(), &addrLength));

@@ -124,6 +124,7 @@ TSocket SocketAccept(TSocket s, TSockAddrAny& addr);
 int SocketSend(TSocket s, const void* buffer, int length, int flags);
 int SocketRecv(TSocket s, void* buffer, int length, int flags);
 int SocketSendTo(TSocket s, const void* buffer, int length, int flags, const TSockAddrAny& addr);
+// Zeroes addr, then fills it with the sender (all 28 bytes offered).
 int SocketRecvFrom(TSocket s, void* buffer, int length, int flags, TSockAddrAny& addr);
 // Zero addr, then fill it with the local / remote end.
 int SocketLocalAddress(TSocket s, TSockAddrAny& addr);

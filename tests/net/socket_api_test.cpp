@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <netdb.h>
+#include <sys/resource.h>
+#include <sys/select.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -354,6 +357,42 @@ TEST_P(SocketWrappers, TransferWaitAndClose) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, SocketWrappers, ::testing::Values(AF_INET, AF_INET6));
+
+TEST(SocketSelect, ReportsEachSetAndAcceptsHandlesBeyondFdSetSize) {
+  LoopbackPair pair;
+  ASSERT_NO_FATAL_FAILURE(OpenLoopback(pair, AF_INET));
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  const int high = FD_SETSIZE + 10;
+  if (limit.rlim_cur <= static_cast<rlim_t>(high)) GTEST_SKIP() << "descriptor limit too low";
+  ASSERT_EQ(dup2(pair.Server, high), high);
+  SocketClose(pair.Server);
+  pair.Server = high;
+
+  ASSERT_EQ(SocketSend(pair.Client, "x", 1, 0), 1);
+  TSocketSet readSet, writeSet, exceptSet;
+  SocketSetAdd(pair.Client, readSet);  // nothing to read on this end
+  SocketSetAdd(pair.Server, readSet);
+  SocketSetAdd(pair.Client, writeSet);
+  SocketSetAdd(pair.Server, exceptSet);
+  EXPECT_EQ(SocketSelect(&readSet, &writeSet, &exceptSet, 2000), 2);
+  EXPECT_EQ(readSet.Count, 1);
+  EXPECT_TRUE(SocketSetContains(readSet, high));
+  EXPECT_EQ(writeSet.Count, 1);
+  EXPECT_EQ(exceptSet.Count, 0);
+}
+
+TEST(SocketSelect, TimesOutAfterTheGivenTime) {
+  LoopbackPair pair;
+  ASSERT_NO_FATAL_FAILURE(OpenLoopback(pair, AF_INET));
+  TSocketSet readSet;
+  SocketSetAdd(pair.Server, readSet);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(SocketSelect(&readSet, nullptr, nullptr, 300), 0);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(290));
+  EXPECT_LT(waited, std::chrono::seconds(3));
+}
 
 TEST(SocketWrappersErrors, ReportWindowsSocketsNumbers) {
   // A port nobody listens on: bind one, close it, connect to it.
