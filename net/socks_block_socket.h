@@ -2,6 +2,7 @@
 // SOCKS4 and 4a protocol notes for version 4) on top of the blocking socket.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,9 @@ class TSocksBlockSocket : public TBlockSocket {
   // SOCKS commands.
   static constexpr std::uint8_t kSocksConnect = 1;
   static constexpr std::uint8_t kSocksBind = 2;
+  // A length byte frames names (RFC 1928 section 5) and credentials (RFC 1929
+  // section 2); longer texts cannot be sent.
+  static constexpr std::size_t kSocksMaxFieldLength = 255;
 
   std::string SocksIP;  // proxy host; empty = no SOCKS
   std::string SocksPort = "1080";
@@ -34,14 +38,20 @@ class TSocksBlockSocket : public TBlockSocket {
   std::string ProxiedRemotePort;
   TSocksType SocksType = ST_Socks5;
 
-  // Greeting and, for SOCKS5, the authentication sub-negotiation.
+  // Greeting and, for SOCKS5, the authentication sub-negotiation; sets
+  // ViaSocks when it succeeds.
   bool SocksOpenPhase();
   bool SocksSendRequest(std::uint8_t command, const std::string& host, const std::string& port);
   bool SocksReadReply();
-  // The address part of a request (with the port) for the current SocksType.
+  // SocksOpenPhase, SocksSendRequest and SocksReadReply in turn, each only
+  // after the one before succeeded.
+  bool SocksExchange(std::uint8_t command, const std::string& host, const std::string& port);
+  // The address part of a request (with the port) for the current SocksType;
+  // empty when the host cannot be expressed (a name over 255 bytes).
   std::string SocksAddressBytes(const std::string& host, const std::string& port);
   // Fills ReplyAddress and ReplyPort; returns the 1-based position after the
-  // parsed reply.
+  // parsed reply, 1 (and port "0", no address) when it is too short or of an
+  // unknown address type.
   std::int32_t SocksParseReply(const std::string& reply);
 };
 
