@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,12 @@ bool SystemResolves(const char* name, int family) {
   return code == 0;
 }
 
+// The services database comes with the netbase package, which the setup
+// script installs; on CI its absence is a failure, elsewhere a skip.
 bool HasServiceHttp() {
-  servent* entry = getservbyname("http", "tcp");
-  return entry != nullptr;
+  if (getservbyname("http", "tcp") != nullptr) return true;
+  if (std::getenv("CI") != nullptr) ADD_FAILURE() << "no services database (package netbase)";
+  return false;
 }
 
 TEST(SocketLibrary, CountsBindingsAndNeverGoesNegative) {
