@@ -1,0 +1,36 @@
+// What a front end decides for every job it starts. The window uses the
+// defaults: pauses kept, no proxy.
+#pragma once
+
+#include <string>
+
+#include "net/socket_types.h"
+
+namespace movrek {
+
+// Copied into every HTTP transaction (and its socket) that a job creates.
+struct TProxySettings {
+  // HTTP proxy: plain proxying for http, a CONNECT tunnel for https. Empty
+  // host = none.
+  std::string ProxyHost;
+  std::string ProxyPort = "8080";
+  std::string ProxyUser;
+  std::string ProxyPass;
+  // SOCKS proxy for every connection. Empty host = none.
+  std::string SocksIP;
+  std::string SocksPort = "1080";
+  TSocksType SocksType = ST_Socks5;
+  std::string SocksUsername;  // SOCKS5 user name, SOCKS4 user id
+  std::string SocksPassword;
+  bool SocksResolver = true;  // names go to the proxy to resolve
+};
+
+struct TJobSettings {
+  // The 500 ms pause after saving each page, the 100 ms pause after each URL
+  // and the 100 ms pauses of Start and Abort. Only a console front end turns
+  // them off.
+  bool Pauses = true;
+  TProxySettings Proxy;
+};
+
+}  // namespace movrek

@@ -1,0 +1,34 @@
+#include "engine/network_startup.h"
+
+#include "net/custom_ssl.h"
+#include "net/openssl_binding.h"
+#include "net/socket_api.h"
+#include "net/socket_error.h"
+#include "net/tls_openssl.h"
+
+namespace movrek {
+
+namespace {
+// Windows Sockets 2.2, the version the socket layer is started with.
+constexpr std::uint16_t kSocketVersion = 0x0202;
+}  // namespace
+
+TNetworkStartup::TNetworkStartup() {
+  if (!BindSocketLibrary("")) {
+    throw ESocketError(0, "", "Error loading Socket interface (ws2_32.dll)!");
+  }
+  SocketStartup(kSocketVersion);
+  tls_ = LoadTlsLibraries();
+  if (tls_) TlsPluginClass.store(&TSSLOpenSSL::CreateForSocket);
+}
+
+TNetworkStartup::~TNetworkStartup() {
+  if (tls_) {
+    TlsPluginClass.store(&TSSLNone::CreateForSocket);
+    UnloadTlsLibraries();
+  }
+  SocketCleanup();
+  ReleaseSocketLibrary();
+}
+
+}  // namespace movrek
