@@ -77,12 +77,14 @@ bool IsIPv6Text(const std::string& value) {
   bool result = false;
   while (!rest.empty()) {
     std::string field = TakeField(rest, ":");
-    // A leading empty field is the first half of a leading "::" and is not
-    // counted; any further empty field is one more "::" (RFC 4291 section
-    // 2.2 allows only one).
+    // A leading empty field is the first half of a leading "::": it neither
+    // counts as a second "::" (RFC 4291 section 2.2 allows only one) nor
+    // takes a group's place, so "::" may be followed by seven groups.
+    const bool leadingEmpty = firstField && field.empty();
     if (!firstField && field.empty()) ++emptyCount;
     firstField = false;
     if (emptyCount > 1) break;
+    if (leadingEmpty) continue;
     ++fieldCount;
     if (field.empty()) continue;
     if (fieldCount > 8) break;
@@ -113,6 +115,9 @@ TIPv6Bytes TextToIPv6(const std::string& value) {
   int index = 0;
   int zeroPosition = -1;
   std::string rest = value;
+  // The first half of a leading "::" takes no group's place (see
+  // IsIPv6Text); the second half marks the gap.
+  if (rest.rfind("::", 0) == 0) rest.erase(0, 1);
   while (!rest.empty()) {
     if (index > 7) return TIPv6Bytes{};
     const std::string field = TakeField(rest, ":");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace movrek {
@@ -79,6 +80,9 @@ TEST(IsIPv6Text, FollowsTheGroupRules) {
       {":::", false},
       {"1:2:3:4:5:6:7::", false},
       {"::ffff:1.2.3.4", false},
+      {"::1:2:3:4:5:6:7", true},  // the gap stands for one group only
+      {"::1:2:3:4:5:6:7:8", false},
+      {":1", false},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(IsIPv6Text(text), expected) << text;
 }
@@ -104,6 +108,9 @@ TEST(TextToIPv6, PlacesGroupsAroundTheGap) {
       {"fe80::a:B:c", Groups({0xfe80, 0, 0, 0, 0, 0xa, 0xb, 0xc})},
       {"1:2:3:4:5:6:7:8", Groups({1, 2, 3, 4, 5, 6, 7, 8})},
       {"2001:db8::ff00:42:8329", Groups({0x2001, 0xdb8, 0, 0, 0, 0xff00, 0x42, 0x8329})},
+      {"::1:2:3:4:5:6:7", Groups({0, 1, 2, 3, 4, 5, 6, 7})},
+      {"1:2:3:4:5:6:7::", Groups({1, 2, 3, 4, 5, 6, 7, 0})},
+      {"::1:2:3:4:5:6:7:8", TIPv6Bytes{}},
       {"1:2:3:4:5:6:7:8:9", TIPv6Bytes{}},
       {"g::1", TIPv6Bytes{}},
       {"10000::1", TIPv6Bytes{}},
@@ -132,6 +139,26 @@ TEST(IPv6Text, RoundTripsThroughBytes) {
        {"::1", "1:2:3:4:5:6:7:8", "2001:db8::ff00:42:8329", "fe80::1", "1::2:0:0:3:4"}) {
     EXPECT_EQ(IPv6ToText(TextToIPv6(text)), text);
     EXPECT_TRUE(IsIPv6Text(text)) << text;
+  }
+}
+
+TEST(IPv6Text, AnyAddressSurvivesTextAndBack) {
+  // Zero-heavy groups, so that runs of every length and position occur.
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> pick(0, 3);
+  for (int round = 0; round < 20000; ++round) {
+    TIPv6Bytes bytes{};
+    for (std::size_t g = 0; g < 8; ++g) {
+      const int kind = pick(random);
+      const unsigned value = kind < 2 ? 0 : (kind == 2 ? 1 : (random() & 0xFFFF));
+      bytes[2 * g] = static_cast<unsigned char>(value >> 8);
+      bytes[2 * g + 1] = static_cast<unsigned char>(value & 0xFF);
+    }
+    const std::string text = IPv6ToText(bytes);
+    ASSERT_EQ(TextToIPv6(text), bytes) << text;
+    // A text that ends in the gap after a group counts as no address text.
+    const bool endsInGap = text.ends_with("::");
+    ASSERT_EQ(IsIPv6Text(text), !endsInGap) << text;
   }
 }
 
