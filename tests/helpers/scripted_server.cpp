@@ -88,6 +88,12 @@ std::string PatternBytes(size_t n, size_t offset) {
   return out;
 }
 
+std::string HttpResponse(const std::string& status, const std::string& body,
+                         const std::string& extra_headers) {
+  return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+         extra_headers + "\r\n" + body;
+}
+
 struct ScriptedServer::Action {
   // fd is set to -1 by steps that close the socket.
   std::function<bool(int& fd, size_t index)> run;
@@ -310,6 +316,11 @@ ScriptedServer& ScriptedServer::Close() {
   return *this;
 }
 
+ScriptedServer& ScriptedServer::RepeatForever() {
+  repeat_last_ = true;
+  return *this;
+}
+
 ScriptedServer& ScriptedServer::NextConnection() {
   scripts_.emplace_back();
   return *this;
@@ -350,7 +361,9 @@ void ScriptedServer::Serve() {
 void ScriptedServer::Play(int fd, size_t index) {
   consumed_ = 0;
   static const Script kNone;
-  const Script& script = index < scripts_.size() ? scripts_[index] : kNone;
+  const Script& script = index < scripts_.size() ? scripts_[index]
+                         : repeat_last_          ? scripts_.back()
+                                                 : kNone;
   for (const Action& action : script) {
     if (stopping_ || !action.run(fd, index)) break;
   }

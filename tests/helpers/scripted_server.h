@@ -22,6 +22,11 @@ uint16_t UnusedLoopbackPort();
 // (offset + i), so any slice of a large body can be checked on its own.
 std::string PatternBytes(size_t n, size_t offset = 0);
 
+// "HTTP/1.1 <status>\r\nContent-Length: <n>\r\n<extra_headers>\r\n<body>";
+// extra_headers are complete lines, each ending in CRLF.
+std::string HttpResponse(const std::string& status, const std::string& body,
+                         const std::string& extra_headers = "");
+
 class ScriptedServer {
  public:
   // Called on the server thread with the connected socket; return false to
@@ -60,6 +65,9 @@ class ScriptedServer {
   ScriptedServer& Silence(int ms);  // keeps the connection open, sends nothing
   ScriptedServer& Call(Step step);  // custom step
   ScriptedServer& NextConnection();
+  // The script being built also serves every connection after it (instead of
+  // those being closed at once).
+  ScriptedServer& RepeatForever();
 
   void Start();
 
@@ -99,6 +107,7 @@ class ScriptedServer {
   uint16_t port_ = 0;
   std::string host_;
   std::vector<Script> scripts_;
+  bool repeat_last_ = false;
   // Read cursor of the connection being played (server thread only): bytes
   // before it were consumed by earlier read steps.
   size_t consumed_ = 0;

@@ -114,6 +114,27 @@ TEST(ScriptedServer, ConnectionsPlayTheirOwnScriptsInOrder) {
   EXPECT_TRUE(server.WaitConnections(3, 5000));
 }
 
+TEST(ScriptedServer, RepeatedScriptServesEveryLaterConnection) {
+  ScriptedServer server;
+  server.ReadBytes(1)
+      .NextConnection()
+      .ReadRequest()
+      .Send(HttpResponse("404 Not Found", "no"))
+      .RepeatForever();
+  server.Start();
+  {
+    Client first(server.port());
+    first.Write("x");
+  }
+  for (int i = 0; i < 3; ++i) {
+    Client c(server.port());
+    c.Write("GET / HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(c.ReadToEnd(), "HTTP/1.1 404 Not Found\r\nContent-Length: 2\r\n\r\nno");
+  }
+  EXPECT_TRUE(server.WaitDone(5000));
+  EXPECT_EQ(server.Connections(), 4u);
+}
+
 TEST(ScriptedServer, SplitAndLargeSendsDeliverEveryByte) {
   ScriptedServer server;
   server.SendSplit("0123456789", 3, 5).SendLarge(3 * 1000 * 1000 + 7);
