@@ -35,15 +35,7 @@ void TTextList::Insert(int index, std::string line) {
 }
 
 std::string TTextList::Text() const {
-  std::size_t size = 0;
-  for (const auto& line : lines_) size += line.size() + 2;
-  std::string text;
-  text.reserve(size);
-  for (const auto& line : lines_) {
-    text += line;
-    text += "\r\n";
-  }
-  return text;
+  return JoinLines(lines_);
 }
 
 void TTextList::SetText(std::string_view text) {

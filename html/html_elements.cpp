@@ -1,2 +1,215 @@
-// Placeholder until the html elements lands.
-namespace movrek {}
+#include "html/html_elements.h"
+
+#include "html/html_errors.h"
+
+namespace movrek {
+
+namespace {
+
+// The white space of the tag text parse: BS, TAB, LF, CR and blank.
+bool IsTagWhiteSpace(char c) {
+  return c == 8 || c == 9 || c == 10 || c == 13 || c == 32;
+}
+
+// Trimming removes the characters with codes 0 to 32 at both ends.
+std::string_view Trim(std::string_view s) {
+  std::size_t begin = 0;
+  std::size_t end = s.size();
+  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) --end;
+  return s.substr(begin, end - begin);
+}
+
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+// The tag text parse. Calls on_token(trimmed token, is_name) for each token in
+// order: the first one that ends is the name, the rest are attribute lines.
+// Only double quotes hold white space inside a token, and a last token still
+// inside an open double quote is dropped. on_token returns false to stop.
+template <typename OnToken>
+void WalkTagTokens(std::string_view s, OnToken&& on_token) {
+  if (s.empty()) return;
+  if (s.front() == '<') s.remove_prefix(1);
+  if (s.empty()) return;
+  if (s.back() == '>') s.remove_suffix(1);
+  if (s.empty()) return;
+  const std::size_t last = s.size() - 1;
+  std::size_t token_start = 0;
+  bool in_quote = false;
+  bool name_stage = true;
+  for (std::size_t i = 0; i <= last; ++i) {
+    const char c = s[i];
+    if (c == '"') in_quote = !in_quote;
+    if ((IsTagWhiteSpace(c) || i == last) && !in_quote) {
+      if (!on_token(Trim(s.substr(token_start, i + 1 - token_start)), name_stage)) return;
+      name_stage = false;
+      token_start = i + 1;
+    }
+  }
+}
+
+}  // namespace
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  return true;
+}
+
+std::string_view TagNameOf(std::string_view tag_text) {
+  std::string_view name;
+  WalkTagTokens(tag_text, [&name](std::string_view token, bool is_name) {
+    if (is_name) name = token;
+    return false;
+  });
+  return name;
+}
+
+TTagObject::TTagObject(std::string text) : THTMLElement(std::move(text)) {
+  SetText(SourceText);
+}
+
+void TTagObject::SetText(const std::string& text) {
+  WalkTagTokens(text, [this](std::string_view token, bool is_name) {
+    if (is_name)
+      TagName.assign(token);
+    else
+      Attributes.emplace_back(token);
+    return true;
+  });
+}
+
+std::string TTagObject::GetText() const {
+  std::string text = "<" + TagName;
+  for (const auto& line : Attributes) {
+    text += ' ';
+    text += line;
+  }
+  text += '>';
+  return text;
+}
+
+bool TTagObject::IsTag(std::string_view name) const {
+  return SameTextIgnoringCase(TagName, name);
+}
+
+std::string TTagObject::AttributeValue(std::string_view name,
+                                       const std::string& default_value) const {
+  for (const auto& line : Attributes) {
+    const std::size_t equals = line.find('=');
+    const std::string_view line_name =
+        equals == std::string::npos ? std::string_view() : std::string_view(line).substr(0, equals);
+    if (!SameTextIgnoringCase(line_name, name)) continue;
+    // A line without "=" (reached only by asking for the empty name) gives
+    // the whole line, as taking the text after a missing "=" does.
+    std::string_view value =
+        std::string_view(line).substr(equals == std::string::npos ? 0 : equals + 1);
+    if (value.size() >= 3) {
+      if (value.front() == '"') value.remove_prefix(1);
+      if (value.back() == '"') value.remove_suffix(1);
+    }
+    return std::string(value);
+  }
+  return default_value;
+}
+
+TNormalText::TNormalText(std::string text) : THTMLElement(std::move(text)), Content(SourceText) {}
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<THTMLElement> TObjectsList::MakeElement(TElementKind kind, std::string text) {
+  switch (kind) {
+    case EK_Tag:
+      return std::make_unique<TTagObject>(std::move(text));
+    case EK_Script:
+      return std::make_unique<TScriptObject>(std::move(text));
+    case EK_Text:
+      break;
+  }
+  return std::make_unique<TNormalText>(std::move(text));
+}
+
+void TObjectsList::CheckIndex(int index) const {
+  if (index < 0 || index >= Count()) throw EListError(index);
+}
+
+std::string_view TObjectsList::EntryText(const Entry& entry) const {
+  if (entry.source == kOwnedText) return owned_[entry.offset];
+  return std::string_view(text_).substr(entry.offset, entry.length);
+}
+
+THTMLElement* TObjectsList::ObjectAt(int index) {
+  CheckIndex(index);
+  Entry& entry = entries_[static_cast<std::size_t>(index)];
+  if (entry.source != kObject) {
+    auto element =
+        MakeElement(static_cast<TElementKind>(entry.kind), std::string(EntryText(entry)));
+    element->OwnerDocument = owner_;
+    if (entry.source == kOwnedText) owned_[entry.offset] = std::string();
+    entry.source = kObject;
+    entry.offset = objects_.size();
+    objects_.push_back(std::move(element));
+  }
+  return objects_[entry.offset].get();
+}
+
+bool TObjectsList::IsTagAt(int index, std::string_view* name) const {
+  CheckIndex(index);
+  const Entry& entry = entries_[static_cast<std::size_t>(index)];
+  if (entry.source == kObject) {
+    const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
+    if (tag == nullptr) return false;
+    *name = tag->TagName;
+    return true;
+  }
+  if (entry.kind != EK_Tag) return false;
+  *name = TagNameOf(EntryText(entry));
+  return true;
+}
+
+void TObjectsList::DeleteAt(int index) {
+  if (index < 0) return;
+  CheckIndex(index);
+  const Entry entry = entries_[static_cast<std::size_t>(index)];
+  entries_.erase(entries_.begin() + index);
+  if (entry.source == kObject) objects_[entry.offset].reset();
+  if (entry.source == kOwnedText) owned_[entry.offset] = std::string();
+}
+
+void TObjectsList::Clear() {
+  entries_.clear();
+  owned_.clear();
+  objects_.clear();
+}
+
+void TObjectsList::Add(std::unique_ptr<THTMLElement> element) {
+  entries_.push_back({objects_.size(), 0, 0, kObject});
+  objects_.push_back(std::move(element));
+}
+
+void TObjectsList::SetOwnerOfBuiltElements() {
+  for (auto& element : objects_)
+    if (element) element->OwnerDocument = owner_;
+}
+
+void TObjectsList::ResetText(std::string text) {
+  Clear();
+  entries_.shrink_to_fit();
+  objects_.shrink_to_fit();
+  owned_.shrink_to_fit();
+  text_ = std::move(text);
+}
+
+void TObjectsList::AddSourceRange(TElementKind kind, std::size_t offset, std::size_t length) {
+  entries_.push_back({offset, length, kind, kRange});
+}
+
+void TObjectsList::AddOwnedText(TElementKind kind, std::string text) {
+  entries_.push_back({owned_.size(), 0, kind, kOwnedText});
+  owned_.push_back(std::move(text));
+}
+
+}  // namespace movrek

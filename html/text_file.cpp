@@ -32,6 +32,15 @@ class FileDescriptor {
   int fd_;
 };
 
+#if defined(__SSE2__)
+// Bit i set when byte i of the 16 at p equals a or b.
+inline unsigned MatchMask16(const char* p, __m128i va, __m128i vb) {
+  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb))));
+}
+#endif
+
 }  // namespace
 
 std::string ReadFileBytes(const std::string& file_name) {
@@ -75,10 +84,8 @@ const char* FindFirstOf2(const char* begin, const char* end, char a, char b) {
   const __m128i va = _mm_set1_epi8(a);
   const __m128i vb = _mm_set1_epi8(b);
   while (end - p >= 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int mask =
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb)));
-    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    const unsigned mask = MatchMask16(p, va, vb);
+    if (mask != 0) return p + __builtin_ctz(mask);
     p += 16;
   }
 #endif
@@ -93,10 +100,8 @@ const char* FindLastOf2(const char* begin, const char* end, char a, char b) {
   const __m128i va = _mm_set1_epi8(a);
   const __m128i vb = _mm_set1_epi8(b);
   while (p - begin >= 16) {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 16));
-    const int mask =
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb)));
-    if (mask != 0) return p - 16 + (31 - __builtin_clz(static_cast<unsigned>(mask)));
+    const unsigned mask = MatchMask16(p - 16, va, vb);
+    if (mask != 0) return p - 16 + (31 - __builtin_clz(mask));
     p -= 16;
   }
 #endif
@@ -105,6 +110,18 @@ const char* FindLastOf2(const char* begin, const char* end, char a, char b) {
     if (*p == a || *p == b) return p;
   }
   return nullptr;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
 }
 
 void NormalizeLineEnds(std::string& bytes) {

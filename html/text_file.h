@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace movrek {
 
@@ -39,6 +40,9 @@ void ForEachLine(std::string_view text, Visitor&& visit) {
     start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
   }
 }
+
+// The lines, each followed by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
 
 // Turns file bytes in place into the text that joining its lines, each
 // followed by CR LF, gives: cut at the first NUL, every line end made CR LF,

@@ -1,0 +1,154 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace movrek {
+
+class THTMLObject;
+
+// The kind code a document passes to its OnElement hook.
+enum TElementKind : std::uint8_t {
+  EK_Text = 0,    // TNormalText: a text run, a comment or a declaration
+  EK_Tag = 1,     // TTagObject
+  EK_Script = 4,  // TScriptObject: the content of one SCRIPT element
+};
+
+// What every element of a document shares.
+class THTMLElement {
+ public:
+  THTMLElement() = default;
+  THTMLElement(const THTMLElement&) = delete;
+  THTMLElement& operator=(const THTMLElement&) = delete;
+  virtual ~THTMLElement() = default;
+
+  // The element's text form.
+  virtual std::string GetText() const { return {}; }
+  // Sets the element from a text.
+  virtual void SetText(const std::string& /*text*/) {}
+
+  std::string SourceText;                // the text the element was made from
+  THTMLObject* OwnerDocument = nullptr;  // the document that holds it; not owned
+
+ protected:
+  explicit THTMLElement(std::string text) : SourceText(std::move(text)) {}
+};
+
+// A tag: its name as written (an end tag's name keeps its "/") and one line
+// per attribute token.
+class TTagObject : public THTMLElement {
+ public:
+  TTagObject() = default;
+  // SourceText := text, then SetText(text).
+  explicit TTagObject(std::string text);
+
+  // "<", TagName, a blank and a line per attribute, ">".
+  std::string GetText() const override;
+  // The tag text parse; adds to what TagName and Attributes already hold.
+  void SetText(const std::string& text) override;
+
+  // The text after the first "=" of the first attribute line whose name (the
+  // text before its first "=") equals name without regard to ASCII case; one
+  // leading and one trailing double quote removed when it is 3 or more
+  // characters long. default_value when no line matches.
+  std::string AttributeValue(std::string_view name, const std::string& default_value) const;
+  bool IsTag(std::string_view name) const;
+
+  std::string TagName;
+  std::vector<std::string> Attributes;
+};
+
+// A run of text.
+class TNormalText : public THTMLElement {
+ public:
+  TNormalText() = default;
+  // SourceText and Content := text.
+  explicit TNormalText(std::string text);
+
+  std::string GetText() const override { return Content; }
+  void SetText(const std::string& text) override { Content = text; }
+
+  std::string Content;
+};
+
+// The content of one SCRIPT element.
+class TScriptObject : public TNormalText {
+ public:
+  using TNormalText::TNormalText;
+};
+
+// The tag name the tag text parse finds in a text, or empty. Cheaper than a
+// TTagObject when only the name is wanted.
+std::string_view TagNameOf(std::string_view tag_text);
+
+// ASCII letters compared without regard to case; other bytes must be equal.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+
+// The elements of a document, in order; the list owns them.
+//
+// A page of hundreds of megabytes holds millions of elements, so the list
+// keeps what the scanner finds as a position and length in the document text
+// and builds the element object the first time someone asks for it. From the
+// outside every entry is an object that lives until it is deleted or the list
+// is cleared.
+class TObjectsList {
+ public:
+  TObjectsList() = default;
+  TObjectsList(const TObjectsList&) = delete;
+  TObjectsList& operator=(const TObjectsList&) = delete;
+  ~TObjectsList() = default;
+
+  int Count() const { return static_cast<int>(entries_.size()); }
+  // Throws EListError(index) outside 0 to Count() - 1.
+  THTMLElement* ObjectAt(int index);
+  // Destroys the element and removes its entry; a negative index does nothing,
+  // one past the end throws EListError.
+  void DeleteAt(int index);
+  // Destroys every element.
+  void Clear();
+  // Takes ownership of the element and appends it.
+  void Add(std::unique_ptr<THTMLElement> element);
+
+  // --- used by the document and its scanner ---
+
+  // Clears the list and makes text the document text later entries refer to.
+  void ResetText(std::string text);
+  const std::string& Text() const { return text_; }
+  // Appends an element made from Text()[offset, offset + length).
+  void AddSourceRange(TElementKind kind, std::size_t offset, std::size_t length);
+  // Appends an element made from a text that is not a piece of Text().
+  void AddOwnedText(TElementKind kind, std::string text);
+  // Whether the entry is a tag and, if so, its name; builds no object.
+  bool IsTagAt(int index, std::string_view* name) const;
+  // Set by the document: elements built later get it as OwnerDocument.
+  void SetOwner(THTMLObject* owner) { owner_ = owner; }
+  // Makes the owner the OwnerDocument of every element object built so far.
+  void SetOwnerOfBuiltElements();
+
+  // An element object of the kind made from the text.
+  static std::unique_ptr<THTMLElement> MakeElement(TElementKind kind, std::string text);
+
+ private:
+  enum Source : std::uint8_t { kRange, kOwnedText, kObject };
+  struct Entry {
+    std::uint64_t offset;  // into text_, owned_, or objects_ by source
+    std::uint64_t length : 54;
+    std::uint64_t kind : 8;
+    std::uint64_t source : 2;
+  };
+
+  void CheckIndex(int index) const;
+  std::string_view EntryText(const Entry& entry) const;
+
+  std::string text_;
+  std::vector<Entry> entries_;
+  std::vector<std::string> owned_;
+  std::vector<std::unique_ptr<THTMLElement>> objects_;
+  THTMLObject* owner_ = nullptr;
+};
+
+}  // namespace movrek
