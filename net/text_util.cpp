@@ -114,12 +114,14 @@ std::string SplitUrl(const std::string& url, std::string& protocol, std::string&
     port = "21";
   }
 
-  // Credentials only count when the "@" comes before the first "/"; a later
-  // one belongs to the path (RFC 3986 section 3.2.1 puts userinfo inside the
-  // authority).
+  // The authority ends at the first "/" or "?" (RFC 3986 section 3.2), so
+  // an "@" or ":" in a query that follows the host directly
+  // ("http://host?to=a@b") is neither credentials nor host.
+  // Credentials only count when the "@" lies inside the authority (RFC 3986
+  // section 3.2.1).
   const auto at = rest.find('@');
-  const auto slash = rest.find('/');
-  if (at != std::string::npos && (slash == std::string::npos || at < slash)) {
+  const auto authorityEnd = rest.find_first_of("/?");
+  if (at != std::string::npos && (authorityEnd == std::string::npos || at < authorityEnd)) {
     const std::string credentials = rest.substr(0, at);
     rest = rest.substr(at + 1);
     if (credentials.find(':') != std::string::npos) {
@@ -130,13 +132,13 @@ std::string SplitUrl(const std::string& url, std::string& protocol, std::string&
     }
   }
 
-  std::string hostPart;
+  std::string hostPart = rest;
   std::string pathPart;
-  if (const auto s = rest.find('/'); s != std::string::npos) {
-    hostPart = rest.substr(0, s);
-    pathPart = rest.substr(s + 1);
-  } else {
-    hostPart = rest;
+  if (const auto end = rest.find_first_of("/?"); end != std::string::npos) {
+    hostPart = rest.substr(0, end);
+    // A "/" is the root of the path and is put back below; a "?" starts the
+    // query of an empty path and stays.
+    pathPart = rest.substr(rest[end] == '/' ? end + 1 : end);
   }
 
   if (!hostPart.empty() && hostPart[0] == '[') {

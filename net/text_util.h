@@ -49,7 +49,8 @@ std::string TakeField(std::string& value, const std::string& delimiter);
 // Splits a URL into its parts and returns the request target ("/" + path
 // part, query included). Defaults: protocol "http", port "80" ("443" for
 // https, "21" for ftp, compared case-insensitively), host "localhost".
-// Nothing is decoded, lower-cased or validated.
+// The host part ends at the first "/" or "?". Nothing is decoded,
+// lower-cased or validated.
 std::string SplitUrl(const std::string& url, std::string& protocol, std::string& user,
                      std::string& password, std::string& host, std::string& port, std::string& path,
                      std::string& parameters);

@@ -176,24 +176,30 @@ TEST_P(SplitUrlTest, FillsEveryPart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Urls, SplitUrlTest,
-    ::testing::Values(SplitCase{"example.org", "http", "", "", "example.org", "80", "/", "", "/"},
-                      SplitCase{"HTTPS://Example.org:8443/a/b.html?q=1&r=2", "HTTPS", "", "",
-                                "Example.org", "8443", "/a/b.html", "q=1&r=2", "/a/b.html?q=1&r=2"},
-                      SplitCase{"https://host/", "https", "", "", "host", "443", "/", "", "/"},
-                      SplitCase{"ftp://[::1]/pub", "ftp", "", "", "::1", "21", "/pub", "", "/pub"},
-                      SplitCase{"http://[fe80::1]:8080/x", "http", "", "", "fe80::1", "8080", "/x",
-                                "", "/x"},
-                      SplitCase{"http://[::1", "http", "", "", "::1", "80", "/", "", "/"},
-                      SplitCase{"http://joe:se:cret@host:81/p", "http", "joe", "se:cret", "host",
-                                "81", "/p", "", "/p"},
-                      SplitCase{"http://joe@host", "http", "joe", "", "host", "80", "/", "", "/"},
-                      SplitCase{"http://host/path@x?a@b", "http", "", "", "host", "80", "/path@x",
-                                "a@b", "/path@x?a@b"},
-                      SplitCase{"http://", "http", "", "", "localhost", "80", "/", "", "/"},
-                      SplitCase{"http://host:/", "http", "", "", "host", "", "/", "", "/"},
-                      SplitCase{"http://host:abc", "http", "", "", "host", "abc", "/", "", "/"},
-                      SplitCase{"gopher://h/?", "gopher", "", "", "h", "80", "/", "", "/?"},
-                      SplitCase{"//h/x", "http", "", "", "localhost", "80", "//h/x", "", "//h/x"}));
+    ::testing::Values(
+        SplitCase{"example.org", "http", "", "", "example.org", "80", "/", "", "/"},
+        SplitCase{"HTTPS://Example.org:8443/a/b.html?q=1&r=2", "HTTPS", "", "", "Example.org",
+                  "8443", "/a/b.html", "q=1&r=2", "/a/b.html?q=1&r=2"},
+        SplitCase{"https://host/", "https", "", "", "host", "443", "/", "", "/"},
+        SplitCase{"ftp://[::1]/pub", "ftp", "", "", "::1", "21", "/pub", "", "/pub"},
+        SplitCase{"http://[fe80::1]:8080/x", "http", "", "", "fe80::1", "8080", "/x", "", "/x"},
+        SplitCase{"http://[::1", "http", "", "", "::1", "80", "/", "", "/"},
+        SplitCase{"http://joe:se:cret@host:81/p", "http", "joe", "se:cret", "host", "81", "/p", "",
+                  "/p"},
+        SplitCase{"http://joe@host", "http", "joe", "", "host", "80", "/", "", "/"},
+        SplitCase{"http://host/path@x?a@b", "http", "", "", "host", "80", "/path@x", "a@b",
+                  "/path@x?a@b"},
+        SplitCase{"http://", "http", "", "", "localhost", "80", "/", "", "/"},
+        SplitCase{"http://host:/", "http", "", "", "host", "", "/", "", "/"},
+        SplitCase{"http://host:abc", "http", "", "", "host", "abc", "/", "", "/"},
+        SplitCase{"gopher://h/?", "gopher", "", "", "h", "80", "/", "", "/?"},
+        SplitCase{"//h/x", "http", "", "", "localhost", "80", "//h/x", "", "//h/x"},
+        // A query right after the host ends the host, and what it holds is no
+        // credential.
+        SplitCase{"http://host?to=a@evil:99", "http", "", "", "host", "80", "/", "to=a@evil:99",
+                  "/?to=a@evil:99"},
+        SplitCase{"http://u:p@host:8?q/r", "http", "u", "p", "host", "8", "/", "q/r", "/?q/r"},
+        SplitCase{"http://host/a?b?c", "http", "", "", "host", "80", "/a", "b?c", "/a?b?c"}));
 
 TEST(Streams, ReadAndWriteAtThePosition) {
   std::string stream = "hello world";
