@@ -10,6 +10,7 @@
 #include <openssl/x509.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fstream>
@@ -55,11 +56,17 @@ std::string NameText(const X509_NAME* name) {
   return std::string(buffer);
 }
 
+// Reads a whole file; a failure is queued like OpenSSL's own file errors so
+// that it reaches LastErrorText with its reason.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  errno = 0;
   std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+  if (file) {
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (!file.bad()) return true;
+  }
+  ERR_raise_data(ERR_LIB_SYS, errno != 0 ? errno : EIO, "reading %s", path.c_str());
+  return false;
 }
 
 }  // namespace
