@@ -71,7 +71,9 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output = nullp
 // --- child processes -------------------------------------------------------
 
 // A child in its own process group, stdin from /dev/null, stdout and stderr
-// appended to log_path. The child is also killed when the test process dies.
+// appended to log_path. The child is also killed (SIGKILL) when the thread
+// that started it ends, so a crashed test leaves no server behind; start
+// peers from the test's own thread, not from a short-lived worker thread.
 class ChildProcess {
  public:
   ChildProcess() = default;

@@ -2,6 +2,14 @@
 // A scripted TCP peer for byte-exact protocol tests: every accepted connection
 // plays one script of sends, reads, pauses and closes, and everything the
 // client sent is recorded so a test can compare the exact request bytes.
+//
+// Connections are served one after another on a background thread. When a
+// script ends without Close()/Reset(), the connection is closed in order
+// (FIN, then what the client still sends is read and recorded). Connections
+// beyond the last script are accepted and closed at once, unless the last
+// script was marked RepeatForever(). A read step that fails (client closed
+// early, nothing within kReadTimeoutMs) ends that connection's script and is
+// listed by Problems().
 
 #include <atomic>
 #include <condition_variable>
