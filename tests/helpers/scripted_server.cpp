@@ -365,7 +365,15 @@ void ScriptedServer::Play(int fd, size_t index) {
                          : repeat_last_          ? scripts_.back()
                                                  : kNone;
   for (const Action& action : script) {
-    if (stopping_ || !action.run(fd, index)) break;
+    if (stopping_) break;
+    // An exception must not escape the server thread (std::terminate would
+    // take the whole test program down); it ends this script instead.
+    try {
+      if (!action.run(fd, index)) break;
+    } catch (const std::exception& e) {
+      Note(index, std::string("step threw: ") + e.what());
+      break;
+    }
   }
   if (fd >= 0) CloseOrderly(fd, index);
 }

@@ -184,16 +184,27 @@ TEST(ScriptedServer, SilenceKeepsTheConnectionOpenAndDestructionDoesNotWait) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 }
 
-TEST(ScriptedServer, ReportsAClientThatClosesBeforeTheTerminator) {
-  ScriptedServer server;
-  server.ReadUntil("\r\n\r\n").Send("unreached");
-  server.Start();
-  {
-    Client c(server.port());
-    c.Write("GET / HTTP/1.1\r\n");
+TEST(ScriptedServer, ReportsClientsThatBreakTheScript) {
+  struct Case {
+    const char* sends;
+    const char* problem;
+  } cases[] = {
+      {"GET / HTTP/1.1\r\n", "client closed before"},
+      {"GET / HTTP/1.1\r\nContent-Length: 10\r\n\r\nshort", "client closed before"},
+      {"GET / HTTP/1.1\r\nContent-Length: many\r\n\r\n", "step threw"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sends);
+    ScriptedServer server;
+    server.ReadRequest().Send("unreached");
+    server.Start();
+    {
+      Client client(server.port());
+      client.Write(c.sends);
+    }
+    ASSERT_TRUE(server.WaitDone(5000));
+    EXPECT_NE(server.Problems().find(c.problem), std::string::npos) << server.Problems();
   }
-  ASSERT_TRUE(server.WaitDone(5000));
-  EXPECT_NE(server.Problems().find("client closed before"), std::string::npos) << server.Problems();
 }
 
 TEST(ScriptedServer, CallStepGetsTheSocket) {
