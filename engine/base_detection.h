@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace movrek {
+
+// The base the page declares: the text between the first two double quotes
+// after the words "BASE HREF" (any letter case) on the first line holding
+// them, exactly as written; "NONE" when no line holds them. Throws
+// EFileOpenError when the file cannot be read.
+std::string DetectBase(const std::string& document_file);
+
+// The directory part of an address: up to its last "/" (or ":"), the
+// separator itself dropped. An address with nothing after its host (perhaps a
+// port, a query or a fragment) gives scheme://host[:port].
+std::string DirectoryBase(const std::string& address);
+
+// The base relative links of a saved page are resolved against: the declared
+// one, else the directory of the final address; always ending in "/".
+std::string ChooseBase(const std::string& document_file, const std::string& final_address);
+
+}  // namespace movrek
