@@ -1,5 +1,6 @@
 #include "tests/helpers/peers.h"
 
+#include <gtest/gtest-spi.h>
 #include <unistd.h>
 
 #include <string>
@@ -62,6 +63,18 @@ TEST(ChildProcess, ReportsMissingProgramsAndExitStatus) {
   std::string out;
   EXPECT_EQ(RunCommand({"sh", "-c", "echo out; echo err >&2; exit 3"}, &out), 3);
   EXPECT_TRUE(Contains(out, "out") && Contains(out, "err")) << out;
+}
+
+TEST(RequirePeer, MissingProgramFailsOnCi) {
+  const char* saved = ::getenv("CI");
+  std::string old = saved ? saved : "";
+  ::setenv("CI", "true", 1);
+  EXPECT_FATAL_FAILURE(MOVREK_REQUIRE_PEER("movrek-no-such-peer"),
+                       "not installed (required on CI)");
+  if (saved)
+    ::setenv("CI", old.c_str(), 1);
+  else
+    ::unsetenv("CI");
 }
 
 TEST(TempDir, IsRemovedWithItsContents) {
