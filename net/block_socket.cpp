@@ -504,25 +504,29 @@ std::string TBlockSocket::ReceiveChunk(std::int32_t timeout) {
     // A failed call delivers nothing; its buffer holds no data.
     result.resize(static_cast<std::size_t>(std::max(received, 0)));
   };
-  if (!ReadAhead.empty()) {
-    result.swap(ReadAhead);
-  } else {
-    std::this_thread::yield();
-    std::int32_t pending = PendingBytes();
-    if (pending > 0) {
-      receivePending(pending);
-    } else if (WaitReadable(timeout)) {
-      pending = PendingBytes();
-      if (pending == 0) {
-        LastErrorCode = WSAECONNRESET;  // readable with nothing to read: end of stream
-      } else {
+  // At most two rounds: when the line-end repair eats the only byte that
+  // came, the caller still gets data (or a failure), never an empty success.
+  for (int round = 0; round < 2 && result.empty() && LastErrorCode == 0; ++round) {
+    if (!ReadAhead.empty()) {
+      result.swap(ReadAhead);
+    } else {
+      std::this_thread::yield();
+      std::int32_t pending = PendingBytes();
+      if (pending > 0) {
         receivePending(pending);
+      } else if (WaitReadable(timeout)) {
+        pending = PendingBytes();
+        if (pending == 0) {
+          LastErrorCode = WSAECONNRESET;  // readable with nothing to read: end of stream
+        } else {
+          receivePending(pending);
+        }
+      } else if (LastErrorCode == 0) {
+        LastErrorCode = WSAETIMEDOUT;
       }
-    } else if (LastErrorCode == 0) {
-      LastErrorCode = WSAETIMEDOUT;
     }
+    RepairLineEnd(result);
   }
-  RepairLineEnd(result);
   RaiseIfFailed();
   return result;
 }
