@@ -11,12 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   movrek::IsByteText(text);
   movrek::IsIPv4Text(text);
-  const bool isIPv6 = movrek::IsIPv6Text(text);
+  movrek::IsIPv6Text(text);
   if (movrek::IPv4ToBytes(text).size() != 4) std::abort();
   const movrek::TIPv6Bytes parsed = movrek::TextToIPv6(text);
   const std::string written = movrek::IPv6ToText(parsed);
   if (movrek::TextToIPv6(written) != parsed) std::abort();
-  (void)isIPv6;
 
   if (size >= 16) {
     movrek::TIPv6Bytes bytes{};
