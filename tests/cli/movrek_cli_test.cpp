@@ -1,0 +1,204 @@
+// movrek-cli as a user runs it: a separate process, its two output streams,
+// its exit status and Ctrl+C.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/helpers/peers.h"
+#include "tests/helpers/scripted_server.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using movrek::test::ReadFileText;
+
+struct CliRun {
+  int status = -1;  // exit code; 128 + signal when killed
+  std::string out;
+  std::string err;
+};
+
+// Runs movrek-cli with the arguments; standard input from `input`. The
+// temporary directory of the program is `tmpdir`. `during` runs while the
+// program does, with its pid.
+class CliRunner {
+ public:
+  CliRunner() {
+    tmpdir_ = dir_.File("tmp");
+    movrek::test::MakeDirs(tmpdir_);
+  }
+
+  pid_t Spawn(const std::vector<std::string>& args, const std::string& input) {
+    dir_.Write("stdin", input);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, dir_.File("stdin").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, dir_.File("stdout").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, dir_.File("stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> argv_text = {MOVREK_CLI_PATH};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_text = {"TMPDIR=" + tmpdir_, "PATH=/usr/bin:/bin"};
+    std::vector<char*> env;
+    for (auto& e : env_text) env.push_back(e.data());
+    env.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, MOVREK_CLI_PATH, &actions, nullptr, argv.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+  }
+
+  CliRun Wait(pid_t pid) {
+    CliRun run;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = Out();
+    run.err = ReadFileText(dir_.File("stderr"));
+    return run;
+  }
+
+  CliRun Run(const std::vector<std::string>& args, const std::string& input = "") {
+    return Wait(Spawn(args, input));
+  }
+
+  std::string Out() const { return ReadFileText(dir_.File("stdout")); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  std::string Write(const std::string& name, const std::string& text) {
+    return dir_.Write(name, text);
+  }
+  const std::string& tmpdir() const { return tmpdir_; }
+
+ private:
+  movrek::test::TempDir dir_;
+  std::string tmpdir_;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(MovrekCli, HelpAndUsageErrors) {
+  CliRunner cli;
+  const CliRun help = cli.Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* option :
+       {"--having", "--not-having", "--save", "--no-delay", "--proxy", "--socks", "Exit status"}) {
+    EXPECT_TRUE(Contains(help.out, option)) << option;
+  }
+
+  const CliRun bad = cli.Run({"--bogus"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_TRUE(Contains(bad.err, "unknown option '--bogus'")) << bad.err;
+  EXPECT_EQ(bad.out, "");
+
+  const CliRun missing = cli.Run({cli.File("no-such-list.txt")});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(Contains(missing.err, "no-such-list.txt")) << missing.err;
+
+  const CliRun empty = cli.Run({}, "");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_TRUE(Contains(empty.err, "At least one url is needed to extract link.")) << empty.err;
+}
+
+class MovrekCliWithNginx : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MOVREK_REQUIRE_PEER("nginx");
+    nginx_.WriteFile("index.html",
+                     "<html><a href=\"one.html\">1</a><a href=\"http://x.test/ads\">2</a></html>");
+    ASSERT_TRUE(nginx_.Start());
+  }
+  std::string Block() const {
+    const std::string base = nginx_.Url("/");
+    return "#===========#\n# Links From: " + nginx_.Url("/index.html") + "\n# Baseurl: " + base +
+           "\n#===========#\n" + base + "one.html\nhttp://x.test/ads\n";
+  }
+  movrek::test::NginxServer nginx_;
+  CliRunner cli_;
+};
+
+TEST_F(MovrekCliWithNginx, PrintsLinesSavesWithCrLfAndReportsEachAddress) {
+  const std::string refused =
+      "http://127.0.0.1:" + std::to_string(movrek::test::UnusedLoopbackPort()) + "/";
+  const std::string list = cli_.Write("urls.txt", nginx_.Url("/index.html") + "\r\nab\r\n" +
+                                                      refused + "\r\n" + nginx_.Url("/index.html"));
+  const std::string save = cli_.File("links.txt");
+  const CliRun run = cli_.Run({"--no-delay", "--save", save, list});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, Block() + Block());
+  std::string crlf = Block() + Block();
+  for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2)) {
+    crlf.replace(at, 1, "\r\n");
+  }
+  EXPECT_EQ(ReadFileText(save), crlf);
+  EXPECT_TRUE(Contains(run.err, "OK : " + nginx_.Url("/index.html") + "\n")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "NETWORK ERROR or DOMAIN DOES NOT EXIST. " + refused + "\n"))
+      << run.err;
+  EXPECT_TRUE(Contains(run.err, "[List number: 3, Total List Items: 3].\n")) << run.err;
+
+  // The same list from standard input, filtered.
+  const CliRun filtered =
+      cli_.Run({"--no-delay", "--not-having", "ads"}, nginx_.Url("/index.html") + "\n");
+  EXPECT_EQ(filtered.status, 0) << filtered.err;
+  const std::string block = Block();
+  EXPECT_EQ(filtered.out, block.substr(0, block.find("http://x.test/ads")));
+}
+
+TEST_F(MovrekCliWithNginx, AnErrorThatEndsTheJobGivesStatusOneAndStillSaves) {
+  const std::string save = cli_.File("partial.txt");
+  // No temporary file can be made in a directory that is not there.
+  const std::string list = cli_.Write("urls.txt", "ab\n\n" + nginx_.Url("/index.html") + "\n");
+  ::rmdir(cli_.tmpdir().c_str());
+  const CliRun run = cli_.Run({"--no-delay", "--save", save, list});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.err, "stopped at URL list line 3: Cannot create a temporary file"))
+      << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(::access(save.c_str(), F_OK), 0);
+}
+
+TEST_F(MovrekCliWithNginx, CtrlCAbortsKeepsPrintedLinesAndSavesNothing) {
+  movrek::test::ScriptedServer slow;
+  slow.ReadRequest()
+      .Send("HTTP/1.0 200 OK\r\nContent-Length: 200000\r\n\r\n")
+      .SendSplit(movrek::test::PatternBytes(200000), 500, 25);
+  slow.Start();
+  const std::string save = cli_.File("never.txt");
+  const std::string list =
+      cli_.Write("urls.txt", nginx_.Url("/index.html") + "\n" + slow.Url("/slow") + "\n");
+  const pid_t pid = cli_.Spawn({"--no-delay", "--save", save, list}, "");
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(slow.WaitConnections(1, 20000));
+  std::this_thread::sleep_for(100ms);
+  ::kill(pid, SIGINT);
+  const CliRun run = cli_.Wait(pid);
+  EXPECT_EQ(run.status, 130) << run.err;
+  EXPECT_EQ(run.out, Block());
+  EXPECT_EQ(::access(save.c_str(), F_OK), -1);
+  EXPECT_TRUE(Contains(run.err, "aborted")) << run.err;
+}
+
+}  // namespace

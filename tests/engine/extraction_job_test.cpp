@@ -1,0 +1,399 @@
+// The extraction job end to end: a real worker thread, nginx (or a scripted
+// server) on loopback, and a recording window driven by an event loop on the
+// test's thread, which plays the window's thread.
+#include "engine/extraction_job.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/network_startup.h"
+#include "engine/window_thread.h"
+#include "tests/engine/recording_window.h"
+#include "tests/helpers/peers.h"
+#include "tests/helpers/scripted_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using movrek::TEventLoop;
+using movrek::TExtractionWindow;
+using movrek::TJobSettings;
+using Window = movrek::testing::TRecordingWindow;
+
+constexpr auto kJobTimeout = 30s;
+
+bool IsTransferProgress(const std::string& text) {
+  return (!text.empty() && text.back() == '%') || text.rfind("Bytes received : ", 0) == 0;
+}
+
+// The calls that change the window, without the transfer progress and the
+// filter reads, as "Operation:Text".
+std::vector<std::string> WindowChanges(const Window& window) {
+  std::vector<std::string> out;
+  for (const auto& call : window.Calls) {
+    if (call.Operation == "ReadFilterSettings") continue;
+    if (call.Operation == "SetStatusText" && IsTransferProgress(call.Text)) continue;
+    out.push_back(call.Operation + ":" + call.Text);
+  }
+  return out;
+}
+
+std::vector<std::string> UisFilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      if (std::string(e->d_name).rfind("uis", 0) == 0) names.push_back(e->d_name);
+    }
+    ::closedir(d);
+  }
+  return names;
+}
+
+TJobSettings NoPauses() {
+  TJobSettings settings;
+  settings.Pauses = false;
+  return settings;
+}
+
+class ExtractionJob : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { static movrek::TNetworkStartup network; }
+
+  void SetUp() override {
+    old_tmpdir_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    ::setenv("TMPDIR", job_tmp_.path().c_str(), 1);
+    window_.StartEnabled = true;
+  }
+  void TearDown() override {
+    controller_.reset();  // joins every worker
+    EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
+    if (old_tmpdir_.empty()) {
+      ::unsetenv("TMPDIR");
+    } else {
+      ::setenv("TMPDIR", old_tmpdir_.c_str(), 1);
+    }
+  }
+
+  void StartNginx() {
+    MOVREK_REQUIRE_PEER("nginx");
+    nginx_.WriteFile("index.html",
+                     "<html><body>\n<a href=\"rel/a.html\">A</a>\n"
+                     "<a href=\"http://other.test/x\">X</a>\n"
+                     "<a href=\"sub/b.html?q=1\">B</a>\n</body></html>\n");
+    nginx_.WriteFile("sub/inner.html", "<html><p>in</p><a href=\"x.html\">x</a></html>");
+    nginx_.WriteFile("empty.html", "");
+    nginx_.AddLocation("location = /moved { return 302 /sub/inner.html; }");
+    ASSERT_TRUE(nginx_.Start());
+  }
+
+  // Starts a job the way Start does; false when Start refused the list.
+  bool Start(std::vector<std::string> lines, TJobSettings settings = NoPauses()) {
+    controller_ = std::make_unique<TExtractionWindow>(loop_, window_, settings);
+    if (!controller_->Button1Click(lines)) return false;
+    window_.StartEnabled = false;  // what the window does right after Start
+    return true;
+  }
+  bool RunToIdle() {
+    return loop_.RunUntil([&] { return controller_->StartEnabled(); }, kJobTimeout);
+  }
+
+  std::vector<std::string> IndexBlock(const std::string& address) {
+    const std::string base = nginx_.Url("/");
+    return {"#===========#",        "# Links From: " + address, "# Baseurl: " + base,
+            "#===========#",        base + "rel/a.html",        "http://other.test/x",
+            base + "sub/b.html?q=1"};
+  }
+
+  movrek::test::TempDir job_tmp_;
+  movrek::test::TempDir out_dir_;
+  movrek::test::NginxServer nginx_;
+  TEventLoop loop_;
+  Window window_;
+  std::unique_ptr<TExtractionWindow> controller_;
+  std::string old_tmpdir_;
+};
+
+TEST_F(ExtractionJob, ListsPagesRedirectsAndErrorPagesAndGoesOnAfterFailedFetches) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string index = nginx_.Url("/index.html");
+  const std::string missing = nginx_.Url("/missing.html");
+  const std::string moved = nginx_.Url("/moved");
+  const std::string unresolvable = "http://nothing.invalid/";
+  const std::string refused =
+      "127.0.0.1:" + std::to_string(movrek::test::UnusedLoopbackPort()) + "/x";
+  const std::vector<std::string> lines = {"  " + index + " ", missing, unresolvable, refused,
+                                          moved};
+  ASSERT_TRUE(Start(lines));
+  ASSERT_TRUE(RunToIdle());
+
+  const std::string root = nginx_.Url("/");
+  std::vector<std::string> expected;
+  auto progress = [&](std::size_t i) {
+    expected.push_back("SetProgressLine:" + lines[i] + " [List number: " + std::to_string(i + 1) +
+                       ", Total List Items: 5].");
+  };
+  progress(0);
+  expected.push_back("SetStatusText:OK : " + index);
+  for (const auto& line : IndexBlock(index)) expected.push_back("AppendResultLine:" + line);
+  progress(1);
+  expected.push_back("SetStatusText:OK : " + missing);  // an error page is a page
+  for (const auto& line : {std::string("#===========#"), "# Links From: " + missing,
+                           "# Baseurl: " + root, std::string("#===========#")}) {
+    expected.push_back("AppendResultLine:" + line);
+  }
+  progress(2);
+  expected.push_back("SetStatusText:NETWORK ERROR or DOMAIN DOES NOT EXIST. " + unresolvable);
+  progress(3);
+  expected.push_back("SetStatusText:NETWORK ERROR or DOMAIN DOES NOT EXIST. http://" + refused);
+  progress(4);
+  expected.push_back("SetStatusText:OK : " + moved);
+  // The page address is the one asked for, the base comes from where the
+  // redirect led.
+  for (const auto& line :
+       {std::string("#===========#"), "# Links From: " + moved, "# Baseurl: " + root + "sub/",
+        std::string("#===========#"), root + "sub/x.html"}) {
+    expected.push_back("AppendResultLine:" + line);
+  }
+  for (const char* tail : {"ReadSaveTarget:", "EnableStart:", "ClearSaveTarget:",
+                           "SetProgressLine:", "SetStatusText:"}) {
+    expected.push_back(tail);
+  }
+  EXPECT_EQ(WindowChanges(window_), expected);
+  EXPECT_TRUE(window_.CallsOf("ReportJobError").empty());
+
+  // Every request carried the system's user agent.
+  EXPECT_NE(nginx_.WaitForAccessLog("Movrek/Brisvane")
+                .find("ua=\"Mozilla/4.0 (compatible; Movrek/Brisvane)\""),
+            std::string::npos);
+}
+
+TEST_F(ExtractionJob, ProgressCountsEveryByteOfTheUrlAgainstTheAnnouncedBody) {
+  std::string page = "<html>";
+  for (int i = 0; i < 20000; ++i) page += "<p>filler</p>\n";
+  nginx_.WriteFile("big.html", page + "</html>");
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  ASSERT_TRUE(Start({nginx_.Url("/big.html")}));
+  ASSERT_TRUE(RunToIdle());
+  std::vector<std::string> progress;
+  for (const auto& call : window_.CallsOf("SetStatusText")) {
+    if (IsTransferProgress(call.Text)) progress.push_back(call.Text);
+  }
+  // The first read holds the head, before the body's size is known; later
+  // reads show a share of it that counts the head too, so it ends at 100 or above.
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_EQ(progress.front().rfind("Bytes received : ", 0), 0u) << progress.front();
+  ASSERT_EQ(progress.back().back(), '%');
+  EXPECT_GE(std::stoi(progress.back()), 100) << progress.back();
+}
+
+TEST_F(ExtractionJob, APageWithoutAnyElementDoesNotEndTheJob) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string empty = nginx_.Url("/empty.html");
+  const std::string index = nginx_.Url("/index.html");
+  ASSERT_TRUE(Start({empty, index}));
+  ASSERT_TRUE(RunToIdle());
+  std::vector<std::string> expected = {"#===========#", "# Links From: " + empty,
+                                       "# Baseurl: " + nginx_.Url("/"), "#===========#"};
+  for (const auto& line : IndexBlock(index)) expected.push_back(line);
+  EXPECT_EQ(window_.ResultLines, expected);
+  EXPECT_TRUE(window_.CallsOf("ReportJobError").empty());
+}
+
+TEST_F(ExtractionJob, FilterModesKeepOrDropLinksByTheirOwnText) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string index = nginx_.Url("/index.html");
+  const std::string base = nginx_.Url("/");
+  const struct {
+    bool enabled;
+    int mode;
+    std::string keyword;
+    std::vector<std::string> links;
+  } cases[] = {
+      {false, 0, "other", {base + "rel/a.html", "http://other.test/x", base + "sub/b.html?q=1"}},
+      {true, 0, "other", {"http://other.test/x"}},
+      {true, 1, "other", {base + "rel/a.html", base + "sub/b.html?q=1"}},
+      {true, 0, "127.0.0.1", {}},  // only in the base: relative links are dropped
+      {true, 0, "OTHER", {}},      // letter case matters
+      {true, 2, "", {base + "rel/a.html", "http://other.test/x", base + "sub/b.html?q=1"}},
+  };
+  for (const auto& c : cases) {
+    window_ = Window();
+    window_.StartEnabled = true;
+    window_.Filter = {c.enabled, c.mode, c.keyword};
+    ASSERT_TRUE(Start({index}));
+    ASSERT_TRUE(RunToIdle());
+    ASSERT_GE(window_.ResultLines.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(window_.ResultLines.begin() + 4, window_.ResultLines.end()),
+              c.links)
+        << "filter " << c.enabled << " mode " << c.mode << " keyword " << c.keyword;
+  }
+}
+
+TEST_F(ExtractionJob, CompletionSavesTheResultListWithCrLfOnceAndClearsTheTarget) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string index = nginx_.Url("/index.html");
+  const std::string target = out_dir_.File("links.txt");
+  window_.ResultLines = {"typed by hand"};
+  window_.SaveTarget = target;
+  window_.SaveLabelVisible = true;
+  ASSERT_TRUE(Start({index}));
+  ASSERT_TRUE(RunToIdle());
+  std::string expected = "typed by hand\r\n";
+  for (const auto& line : IndexBlock(index)) expected += line + "\r\n";
+  EXPECT_EQ(movrek::test::ReadFileText(target), expected);
+  EXPECT_EQ(window_.SaveTarget, "");
+  EXPECT_FALSE(window_.SaveLabelVisible);
+
+  // The target is used once: a second job saves nothing.
+  ::unlink(target.c_str());
+  ASSERT_TRUE(Start({index}));
+  ASSERT_TRUE(RunToIdle());
+  EXPECT_EQ(window_.CallsOf("SaveResultList").size(), 1u);
+}
+
+TEST_F(ExtractionJob, StartRefusesAnEmptyListAndRunsAnEmptyJobToCompletion) {
+  EXPECT_FALSE(Start({}));
+  EXPECT_TRUE(window_.Calls.empty());
+
+  const std::string target = out_dir_.File("empty.txt");
+  window_.SaveTarget = target;
+  ASSERT_TRUE(Start({"ab", "", "\t"}));  // every line shorter than 3 characters
+  ASSERT_TRUE(RunToIdle());
+  EXPECT_EQ(WindowChanges(window_),
+            (std::vector<std::string>{
+                "ReadSaveTarget:" + target, "SaveResultList:" + target,
+                "EnableStart:", "ClearSaveTarget:", "SetProgressLine:", "SetStatusText:"}));
+  EXPECT_EQ(movrek::test::ReadFileText(target), "");
+  EXPECT_EQ(::access(target.c_str(), F_OK), 0);
+}
+
+TEST_F(ExtractionJob, ATemporaryFileErrorEndsTheJobWithCompletionAndAReport) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string gone = job_tmp_.File("gone");
+  ::setenv("TMPDIR", gone.c_str(), 1);
+  const std::string target = out_dir_.File("partial.txt");
+  window_.SaveTarget = target;
+  const std::string index = nginx_.Url("/index.html");
+  ASSERT_TRUE(Start({nginx_.Url("/missing.html"), index}));
+  ASSERT_TRUE(RunToIdle());
+  ::setenv("TMPDIR", job_tmp_.path().c_str(), 1);
+
+  const auto reports = window_.CallsOf("ReportJobError");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].Line, 1);
+  EXPECT_NE(reports[0].Text.find("Cannot create a temporary file in " + gone + "/"),
+            std::string::npos)
+      << reports[0].Text;
+  // The second URL was never started, the completion ran (save included).
+  for (const auto& call : window_.CallsOf("SetProgressLine")) {
+    EXPECT_EQ(call.Text.find("List number: 2"), std::string::npos);
+  }
+  EXPECT_EQ(window_.CallsOf("SaveResultList").size(), 1u);
+  EXPECT_TRUE(window_.StartEnabled);
+  EXPECT_EQ(window_.StatusText, "");
+  EXPECT_EQ(window_.ProgressLine, "");
+}
+
+TEST_F(ExtractionJob, AFailedSaveIsReportedWithTheFileAndTheWindowReturnsToIdle) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string target = out_dir_.File("no/such/folder/links.txt");
+  window_.SaveTarget = target;
+  const std::string index = nginx_.Url("/index.html");
+  ASSERT_TRUE(Start({index}));
+  ASSERT_TRUE(RunToIdle());
+  const auto reports = window_.CallsOf("ReportJobError");
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].Text.find(target), std::string::npos) << reports[0].Text;
+  EXPECT_NE(reports[0].Text.find("No such file or directory"), std::string::npos)
+      << reports[0].Text;
+  EXPECT_EQ(window_.ResultLines, IndexBlock(index));
+  EXPECT_TRUE(window_.StartEnabled);
+  EXPECT_EQ(window_.SaveTarget, "");
+}
+
+TEST_F(ExtractionJob, AbortDuringASlowTransferKeepsLinesSavesNothingAndChangesNothingLater) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  movrek::test::ScriptedServer slow;
+  slow.ReadRequest()
+      .Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n")
+      .SendSplit(movrek::test::PatternBytes(100000), 500, 20);
+  slow.Start();
+  const std::string index = nginx_.Url("/index.html");
+  const std::string target = out_dir_.File("never.txt");
+  window_.SaveTarget = target;
+  ASSERT_TRUE(Start({index, slow.Url("/slow.html"), index}));
+  ASSERT_TRUE(loop_.RunUntil(
+      [&] {
+        return window_.ProgressLine.find("List number: 2") != std::string::npos &&
+               IsTransferProgress(window_.StatusText);
+      },
+      kJobTimeout));
+
+  const std::size_t before = window_.Calls.size();
+  controller_->Button5Click();
+  const std::vector<Window::Call> abort_calls(window_.Calls.begin() + before, window_.Calls.end());
+  ASSERT_EQ(abort_calls.size(), 4u);
+  EXPECT_EQ(abort_calls[0].Operation, "EnableStart");
+  EXPECT_EQ(abort_calls[1].Operation, "ClearSaveTarget");
+  EXPECT_EQ(abort_calls[2].Operation + ":" + abort_calls[2].Text, "SetProgressLine:");
+  EXPECT_EQ(abort_calls[3].Operation + ":" + abort_calls[3].Text, "SetStatusText:");
+  EXPECT_TRUE(controller_->StartEnabled());
+
+  // The worker stops at its next receive; whatever it queued, nothing more
+  // reaches the window and the completion never runs.
+  EXPECT_TRUE(controller_->WaitForWorkers(kJobTimeout));
+  loop_.RunUntil([] { return false; }, 200ms);
+  EXPECT_EQ(window_.Calls.size(), before + 4);
+  EXPECT_EQ(window_.ResultLines, IndexBlock(index));
+  EXPECT_TRUE(window_.CallsOf("SaveResultList").empty());
+  EXPECT_TRUE(window_.CallsOf("ReportJobError").empty());
+  EXPECT_EQ(::access(target.c_str(), F_OK), -1);
+}
+
+TEST_F(ExtractionJob, AbortWhileAPageFileExistsStillRemovesTheTemporaryFiles) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string index = nginx_.Url("/index.html");
+  ASSERT_TRUE(Start({index}, TJobSettings{}));  // with the 500 ms pause after saving the page
+  ASSERT_TRUE(loop_.RunUntil([&] { return window_.StatusText == "OK : " + index; }, kJobTimeout));
+  // The worker saves the page, then pauses with both files in place.
+  for (int i = 0; i < 200 && UisFilesIn(job_tmp_.path()).size() < 2; ++i) {
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_EQ(UisFilesIn(job_tmp_.path()).size(), 2u);
+  controller_->Button5Click();
+  EXPECT_TRUE(controller_->WaitForWorkers(kJobTimeout));
+  EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
+  EXPECT_TRUE(window_.ResultLines.empty());
+}
+
+TEST_F(ExtractionJob, AbortWhileIdleDoesNothing) {
+  controller_ = std::make_unique<TExtractionWindow>(loop_, window_, NoPauses());
+  controller_->Button5Click();
+  EXPECT_TRUE(window_.Calls.empty());
+
+  // Nor after a job has completed.
+  ASSERT_TRUE(Start({"ab"}));
+  ASSERT_TRUE(RunToIdle());
+  const std::size_t after_job = window_.Calls.size();
+  controller_->Button5Click();
+  EXPECT_EQ(window_.Calls.size(), after_job);
+}
+
+}  // namespace
