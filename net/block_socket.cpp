@@ -495,6 +495,19 @@ void TBlockSocket::RepairLineEnd(std::string& chunk) {
   SawLoneLF = false;
 }
 
+std::int32_t TBlockSocket::AwaitPending(std::int32_t timeout) {
+  std::this_thread::yield();
+  std::int32_t pending = PendingBytes();
+  if (pending > 0) return pending;
+  if (WaitReadable(timeout)) {
+    pending = PendingBytes();
+    if (pending == 0) LastErrorCode = WSAECONNRESET;  // readable, nothing to read: end of stream
+    return pending;
+  }
+  if (LastErrorCode == 0) LastErrorCode = WSAETIMEDOUT;
+  return 0;
+}
+
 std::string TBlockSocket::ReceiveChunk(std::int32_t timeout) {
   ClearError();
   std::string result;
@@ -509,21 +522,8 @@ std::string TBlockSocket::ReceiveChunk(std::int32_t timeout) {
   for (int round = 0; round < 2 && result.empty() && LastErrorCode == 0; ++round) {
     if (!ReadAhead.empty()) {
       result.swap(ReadAhead);
-    } else {
-      std::this_thread::yield();
-      std::int32_t pending = PendingBytes();
-      if (pending > 0) {
-        receivePending(pending);
-      } else if (WaitReadable(timeout)) {
-        pending = PendingBytes();
-        if (pending == 0) {
-          LastErrorCode = WSAECONNRESET;  // readable with nothing to read: end of stream
-        } else {
-          receivePending(pending);
-        }
-      } else if (LastErrorCode == 0) {
-        LastErrorCode = WSAETIMEDOUT;
-      }
+    } else if (const std::int32_t pending = AwaitPending(timeout); pending > 0) {
+      receivePending(pending);
     }
     RepairLineEnd(result);
   }

@@ -197,6 +197,10 @@ class TBlockSocket {
   // Book-keeping after a positive receive: counters, events, read filter.
   // Returns the (possibly shortened) count.
   std::int32_t AfterReceive(void* buffer, std::int32_t count);
+  // Waits up to timeout ms until the system holds data and returns how much
+  // (at most kMaxPendingBytes); 0 with 10054 (peer closed), 10060 or another
+  // error set otherwise.
+  std::int32_t AwaitPending(std::int32_t timeout);
   // Line-end repair of a chunk taken in line-end mode.
   void RepairLineEnd(std::string& chunk);
 

@@ -93,14 +93,32 @@ std::int32_t TBlockSocket::ReceiveExact(void* buffer, std::int32_t length, std::
   char* out = static_cast<char*>(buffer);
   std::int32_t copied = 0;
   std::int32_t left = timeout;
-  for (;;) {
-    const std::uint32_t passStart = TickNow();
-    std::string chunk = ReceiveChunk(left);
+  // Copies what fits of a chunk; the surplus goes back into ReadAhead.
+  const auto takeFrom = [&](const std::string& chunk) {
     const auto take =
         std::min<std::size_t>(chunk.size(), static_cast<std::size_t>(length - copied));
     std::memcpy(out + copied, chunk.data(), take);
     copied += static_cast<std::int32_t>(take);
     if (take < chunk.size()) ReadAhead = chunk.substr(take);
+  };
+  for (;;) {
+    const std::uint32_t passStart = TickNow();
+    if (ReadAhead.empty() && !(ConvertLineEnd && (SawLoneCR || SawLoneLF))) {
+      // What ReceiveChunk would do, but when all that is pending fits it goes
+      // straight into the caller's buffer instead of through a chunk.
+      ClearError();
+      const std::int32_t pending = AwaitPending(left);
+      if (pending > 0 && pending <= length - copied) {
+        copied += std::max(ReceiveSome(out + copied, pending), 0);
+      } else if (pending > 0) {
+        std::string chunk(static_cast<std::size_t>(pending), '\0');
+        chunk.resize(static_cast<std::size_t>(std::max(ReceiveSome(chunk.data(), pending), 0)));
+        takeFrom(chunk);
+      }
+      RaiseIfFailed();
+    } else {
+      takeFrom(ReceiveChunk(left));
+    }
     if (LastErrorCode != 0 || copied >= length) break;
     if (!InterPacketTimeout && !SpendTime(left, passStart)) {
       LastErrorCode = WSAETIMEDOUT;
