@@ -178,39 +178,15 @@ TEST(SockAddr, ZeroRecordHasNoLengthOrText) {
 }
 
 TEST(SocketErrors, MapsPlatformCodesToWindowsSocketsNumbers) {
+  // Codes that share a value on this platform, codes without a direct
+  // Windows Sockets name, and codes without any counterpart.
   const std::pair<int, int> errnoCases[] = {
-      {0, 0},
-      {ECONNREFUSED, 10061},
-      {ETIMEDOUT, 10060},
-      {ECONNRESET, 10054},
-      {ECONNABORTED, 10053},
-      {EHOSTUNREACH, 10065},
-      {ENETUNREACH, 10051},
-      {EADDRINUSE, 10048},
-      {EADDRNOTAVAIL, 10049},
-      {EACCES, 10013},
-      {EINTR, 10004},
-      {EINVAL, 10022},
-      {EMFILE, 10024},
-      {EWOULDBLOCK, 10035},
-      {EAGAIN, 10035},
-      {EINPROGRESS, 10036},
-      {EALREADY, 10037},
-      {ENOTSOCK, 10038},
-      {EMSGSIZE, 10040},
-      {EPROTONOSUPPORT, 10043},
-      {EAFNOSUPPORT, 10047},
-      {ENETDOWN, 10050},
-      {EISCONN, 10056},
-      {ENOTCONN, 10057},
-      {EHOSTDOWN, 10064},
-      {EPIPE, 10054},
-      {ENOENT, ENOENT},  // no counterpart: the number is kept
+      {0, 0},          {ECONNREFUSED, 10061}, {EWOULDBLOCK, 10035},
+      {EAGAIN, 10035}, {EPIPE, 10054},        {ENOENT, ENOENT},
   };
   for (const auto& [platform, winsock] : errnoCases) {
     EXPECT_EQ(WinsockFromErrno(platform), winsock) << platform;
   }
-
   const std::pair<int, int> resolverCases[] = {
       {0, 0},
       {EAI_NONAME, 11001},
@@ -218,7 +194,6 @@ TEST(SocketErrors, MapsPlatformCodesToWindowsSocketsNumbers) {
       {EAI_FAIL, 11001},
       {EAI_AGAIN, 11002},
       {EAI_SERVICE, WSATYPE_NOT_FOUND},
-      {EAI_FAMILY, 10047},
   };
   for (const auto& [code, winsock] : resolverCases) {
     EXPECT_EQ(WinsockFromResolver(code), winsock) << code;
@@ -226,31 +201,12 @@ TEST(SocketErrors, MapsPlatformCodesToWindowsSocketsNumbers) {
   EXPECT_EQ(WinsockFromResolver(EAI_SYSTEM, ECONNREFUSED), 10061);
 }
 
-TEST(SocketErrors, TextsOfTheTable) {
-  const std::pair<int, const char*> cases[] = {
-      {0, ""},
-      {10004, "Interrupted system call"},
-      {10035, "Operation would block"},
-      {10049, "Can't assign requested address"},
-      {10053, "Software caused connection abort"},
-      {10054, "Connection reset by peer"},
-      {10055, "No Buffer space available"},
-      {10059, "Too many references:can't splice"},
-      {10060, "Connection timed out"},
-      {10061, "Connection refused"},
-      {10091, "Network subsystem is unusable"},
-      {10101, "Disconnect"},
-      {11001, "Host not found"},
-      {11002, "Non authoritative - host not found"},
-      {11004, "Valid name, no data record of requested type"},
-      {12345, "Other Winsock error (12345)"},
-      {10109, "Other Winsock error (10109)"},
-      {-1, "Other Winsock error (-1)"},
-  };
-  for (const auto& [code, text] : cases) EXPECT_EQ(WinsockErrorText(code), text) << code;
-
-  // Every number from 10000 to 11999 either has a table text or the
-  // fallback; exactly 51 have a text of their own.
+TEST(SocketErrors, TextsOfTheTableAndTheFallback) {
+  EXPECT_EQ(WinsockErrorText(0), "");
+  EXPECT_EQ(WinsockErrorText(10061), "Connection refused");
+  EXPECT_EQ(WinsockErrorText(11002), "Non authoritative - host not found");
+  EXPECT_EQ(WinsockErrorText(12345), "Other Winsock error (12345)");
+  EXPECT_EQ(WinsockErrorText(-1), "Other Winsock error (-1)");
   int known = 0;
   for (int code = 10000; code < 12000; ++code) {
     if (WinsockErrorText(code).rfind("Other Winsock error (", 0) != 0) ++known;
@@ -422,22 +378,12 @@ TEST(SocketWrappersErrors, ReportWindowsSocketsNumbers) {
   EXPECT_EQ(SocketLastError(), WSAEBADF);
 }
 
-TEST(SocketOptions, SetAndReadBack) {
+TEST(SocketOptions, TimeoutsTakeMilliseconds) {
   TSocket s = SocketCreate(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   ASSERT_NE(s, INVALID_SOCKET);
-  EXPECT_EQ(SocketSetIntOption(s, SOL_SOCKET, SO_REUSEADDR, 1), 0);
-  int value = 0;
-  EXPECT_EQ(SocketGetIntOption(s, SOL_SOCKET, SO_REUSEADDR, value), 0);
-  EXPECT_NE(value, 0);
-  EXPECT_EQ(SocketSetLinger(s, true, 3), 0);
-  linger current{};
-  socklen_t length = sizeof current;
-  EXPECT_EQ(SocketGetOption(s, SOL_SOCKET, SO_LINGER, &current, length), 0);
-  EXPECT_EQ(current.l_onoff, 1);
-  EXPECT_EQ(current.l_linger, 3);
   EXPECT_EQ(SocketSetTimeoutOption(s, SO_RCVTIMEO, 1500), 0);
   timeval timeout{};
-  length = sizeof timeout;
+  socklen_t length = sizeof timeout;
   EXPECT_EQ(SocketGetOption(s, SOL_SOCKET, SO_RCVTIMEO, &timeout, length), 0);
   EXPECT_EQ(timeout.tv_sec, 1);
   EXPECT_EQ(timeout.tv_usec, 500000);
