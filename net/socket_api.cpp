@@ -1,6 +1,5 @@
 #include "net/socket_api.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -61,18 +60,24 @@ bool IsReservedInvalidName(const std::string& name) {
   return n.size() > 8 && EqualsNoCase(n.substr(n.size() - 8), ".invalid");
 }
 
-// getaddrinfo with the reserved-name check in front. Returns the raw
-// resolver code; errnoOut receives errno for EAI_SYSTEM.
-int QueryAddrInfo(const char* host, const char* service, const addrinfo& hints, TAddrInfoList& list,
-                  int& errnoOut) {
+// getaddrinfo with the reserved-name check in front; a null host or service
+// is left out of the query. A text with a NUL byte in it is refused rather
+// than cut short at the NUL, which would resolve a different name. Returns
+// the raw resolver code; errnoOut receives errno for EAI_SYSTEM.
+int QueryAddrInfo(const std::string* host, const std::string* service, const addrinfo& hints,
+                  TAddrInfoList& list, int& errnoOut) {
   list.reset();
   errnoOut = 0;
-  if (host != nullptr && IsReservedInvalidName(host)) return EAI_NONAME;
+  if (host != nullptr && (host->find('\0') != std::string::npos || IsReservedInvalidName(*host))) {
+    return EAI_NONAME;
+  }
+  if (service != nullptr && service->find('\0') != std::string::npos) return EAI_SERVICE;
   addrinfo* raw = nullptr;
-  const int code = getaddrinfo(host, service, &hints, &raw);
+  const int code = getaddrinfo(host != nullptr ? host->c_str() : nullptr,
+                               service != nullptr ? service->c_str() : nullptr, &hints, &raw);
   if (code == EAI_SYSTEM) errnoOut = errno;
   list.reset(raw);
-  return code == 0 ? 0 : code;
+  return code;
 }
 
 void CopyAddress(const addrinfo& entry, TSockAddrAny& addr) {
@@ -90,16 +95,16 @@ int LookupOneAddress(const std::string& host, const std::string& port, addrinfo 
   if (hints.ai_socktype == SOCK_RAW) {
     hints.ai_socktype = 0;
     hints.ai_protocol = 0;
-    code = QueryAddrInfo(host.c_str(), nullptr, hints, list, errnoOut);
+    code = QueryAddrInfo(&host, nullptr, hints, list, errnoOut);
   } else if (host == "0.0.0.0" || host == "::0") {
     hints.ai_flags = AI_PASSIVE;
-    code = QueryAddrInfo(nullptr, port.c_str(), hints, list, errnoOut);
+    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut);
   } else if (host == "127.0.0.1" || host == "::1") {
     // Without AI_PASSIVE a missing host yields the loopback address of the
     // family asked for.
-    code = QueryAddrInfo(nullptr, port.c_str(), hints, list, errnoOut);
+    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut);
   } else {
-    code = QueryAddrInfo(host.c_str(), port.c_str(), hints, list, errnoOut);
+    code = QueryAddrInfo(&host, &port, hints, list, errnoOut);
   }
   if (code == 0 && list) CopyAddress(*list, addr);
   return code;
@@ -247,7 +252,7 @@ void ResolveHostToList(const std::string& name, int family, int protocol, int so
   const addrinfo hints = AnyFamilyHints(0, protocol, socketType);
   TAddrInfoList found;
   int systemErrno = 0;
-  if (QueryAddrInfo(name.c_str(), nullptr, hints, found, systemErrno) == 0) {
+  if (QueryAddrInfo(&name, nullptr, hints, found, systemErrno) == 0) {
     for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
       if (entry->ai_family == AF_INET && family == AF_INET6) continue;
       if (entry->ai_family == AF_INET6 && family == AF_INET) continue;
@@ -264,7 +269,7 @@ std::uint16_t ResolveServicePort(const std::string& port, int family, int protoc
   const addrinfo hints = AnyFamilyHints(AI_PASSIVE, protocol, socketType);
   TAddrInfoList found;
   int systemErrno = 0;
-  if (QueryAddrInfo(nullptr, port.c_str(), hints, found, systemErrno) != 0 || !found) return 0;
+  if (QueryAddrInfo(nullptr, &port, hints, found, systemErrno) != 0 || !found) return 0;
   if (found->ai_family != AF_INET && found->ai_family != AF_INET6) return 0;
   TSockAddrAny addr;
   CopyAddress(*found, addr);
@@ -277,7 +282,7 @@ std::string ResolveAddressToName(const std::string& address, int family, int pro
   const addrinfo hints = AnyFamilyHints(0, protocol, socketType);
   TAddrInfoList found;
   int systemErrno = 0;
-  if (QueryAddrInfo(address.c_str(), nullptr, hints, found, systemErrno) != 0 || !found) {
+  if (QueryAddrInfo(&address, nullptr, hints, found, systemErrno) != 0 || !found) {
     return address;
   }
   char host[kNameInfoHostSize];

@@ -122,9 +122,12 @@ TEST(FillSockAddr, PortTexts) {
   EXPECT_EQ(SockAddrPort(addr), 80);
 }
 
-TEST(FillSockAddr, ReservedInvalidNamesFailAtOnce) {
+TEST(FillSockAddr, ReservedInvalidAndCutNamesFailAtOnce) {
   const auto start = std::chrono::steady_clock::now();
-  for (const char* name : {"nothing.invalid", "A.B.INVALID.", "invalid"}) {
+  // A NUL byte must not cut "localhost" out of a longer name.
+  const std::string names[] = {"nothing.invalid", "A.B.INVALID.", "invalid",
+                               std::string("localhost\0.example", 19)};
+  for (const std::string& name : names) {
     TSockAddrAny addr;
     EXPECT_EQ(FillSockAddr(addr, name, "80", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM, true),
               WSAHOST_NOT_FOUND)
@@ -136,6 +139,11 @@ TEST(FillSockAddr, ReservedInvalidNamesFailAtOnce) {
     EXPECT_EQ(ResolveAddressToName(name, AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM), name);
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+  TSockAddrAny addr;
+  EXPECT_NE(FillSockAddr(addr, "127.0.0.1", std::string("80\0", 3), AF_INET, IPPROTO_TCP,
+                         SOCK_STREAM, true),
+            0);
 }
 
 TEST(ResolveHostToList, FiltersByFamily) {
