@@ -2,6 +2,7 @@
 // packets arrive split at chosen places, stall, close or stay silent.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct LineCase {
   std::vector<std::string> lines;
   std::string leftOver;  // ReadAhead after the last line
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class LineReception : public ::testing::TestWithParam<LineCase> {};
 
