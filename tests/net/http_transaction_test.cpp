@@ -149,6 +149,34 @@ TEST(RequestHeadIPv6, HostInBrackets) {
             "GET /six HTTP/1.0\r\nHost: [::1]:" + Port(server) + "\r\n" + kAgentLine + "\r\n");
 }
 
+// The head stays in Headers when the request fails before it is answered.
+TEST(RequestHeadHttps, HostLineCarriesTheDefaultPort443) {
+  THttpTransaction http;
+  EXPECT_FALSE(http.PerformRequest("GET", "https://127.0.0.1/x"));
+  EXPECT_EQ(http.RequestHeadText(),
+            "GET /x HTTP/1.0\r\nHost: 127.0.0.1:443\r\n" + std::string(kAgent) + "\r\n");
+}
+
+TEST(RequestHeadHttps, ThroughAProxyUsesATunnelAndTheOriginForm) {
+  ScriptedServer proxy;
+  proxy.ReadUntil("\r\n\r\n").Send("HTTP/1.0 200 Connection established\r\n\r\n").Silence(2000);
+  proxy.Start();
+  THttpTransaction http;
+  http.ProxyHost = "127.0.0.1";
+  http.ProxyPort = Port(proxy);
+  http.ProxyUser = "pu";
+  http.ProxyPass = "pp";
+  // Without a TLS library the handshake fails once the tunnel stands.
+  EXPECT_FALSE(http.PerformRequest("GET", "https://example.test/x?y"));
+  EXPECT_EQ(http.Sock->LastErrorCode, 10091);
+  EXPECT_TRUE(http.Sock->TunnelEstablished);
+  EXPECT_EQ(http.TargetHost, "example.test");
+  EXPECT_EQ(http.RequestHeadText(),
+            "GET /x?y HTTP/1.0\r\nHost: example.test:443\r\n" + std::string(kAgent) + "\r\n");
+  EXPECT_EQ(proxy.Received(0),
+            "CONNECT example.test:443 HTTP/1.0\r\nProxy-Authorization: Basic cHU6cHA=\r\n\r\n");
+}
+
 TEST(RequestBody, LargeBodyIsSentAfterTheHead) {
   ScriptedServer server;
   server.ReadRequest().Send(kOk).Close();
