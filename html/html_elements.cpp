@@ -1,6 +1,9 @@
 #include "html/html_elements.h"
 
+#include <algorithm>
+
 #include "html/html_errors.h"
+#include "html/text_file.h"
 
 namespace movrek {
 
@@ -138,7 +141,11 @@ void TObjectsList::CheckIndex(int index) const {
 
 std::string_view TObjectsList::EntryText(const Entry& entry) const {
   if (entry.source == kOwnedText) return owned_[entry.offset];
-  return std::string_view(text_).substr(entry.offset, entry.length);
+  if (entry.source == kLongRange) {
+    const LongRange& range = long_ranges_[entry.offset];
+    return text_.View().substr(range.offset, range.length);
+  }
+  return text_.View().substr(entry.offset, entry.length);
 }
 
 THTMLElement* TObjectsList::ObjectAt(int index) {
@@ -156,18 +163,30 @@ THTMLElement* TObjectsList::ObjectAt(int index) {
   return objects_[entry.offset].get();
 }
 
-bool TObjectsList::IsTagAt(int index, std::string_view* name) const {
-  CheckIndex(index);
-  const Entry& entry = entries_[static_cast<std::size_t>(index)];
-  if (entry.source == kObject) {
-    const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
-    if (tag == nullptr) return false;
-    *name = tag->TagName;
-    return true;
+int TObjectsList::FindTag(long long from, std::string_view name) const {
+  const long long count = Count();
+  for (long long index = from < 0 ? 0 : from; index < count; ++index) {
+    const Entry& entry = entries_[static_cast<std::size_t>(index)];
+    std::string_view tag_name;
+    if (entry.source == kObject) {
+      const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
+      if (tag == nullptr) continue;
+      tag_name = tag->TagName;
+    } else {
+      if (entry.kind != EK_Tag) continue;
+      const std::string_view text = EntryText(entry);
+      // The name starts with the text's first character unless that one is
+      // trimmed away (codes 0 to 32); most tags fail on it.
+      if (!name.empty() && !text.empty()) {
+        const char first = text.front() == '<' && text.size() > 1 ? text[1] : text.front();
+        if (static_cast<unsigned char>(first) > 32 && UpperAscii(first) != UpperAscii(name.front()))
+          continue;
+      }
+      tag_name = TagNameOf(text);
+    }
+    if (name.empty() || SameTextIgnoringCase(tag_name, name)) return static_cast<int>(index);
   }
-  if (entry.kind != EK_Tag) return false;
-  *name = TagNameOf(EntryText(entry));
-  return true;
+  return -1;
 }
 
 void TObjectsList::DeleteAt(int index) {
@@ -181,6 +200,7 @@ void TObjectsList::DeleteAt(int index) {
 
 void TObjectsList::Clear() {
   entries_.clear();
+  long_ranges_.clear();
   owned_.clear();
   objects_.clear();
 }
@@ -195,16 +215,26 @@ void TObjectsList::SetOwnerOfBuiltElements() {
     if (element) element->OwnerDocument = owner_;
 }
 
-void TObjectsList::ResetText(std::string text) {
+void TObjectsList::ResetText(TDocumentText text) {
   Clear();
-  entries_.shrink_to_fit();
   objects_.shrink_to_fit();
   owned_.shrink_to_fit();
+  long_ranges_.shrink_to_fit();
   text_ = std::move(text);
+  // Every element but the few of a script comment line is ended by a "<" or
+  // a ">" that a "<" opened, and no scan makes more than two per "<"; nor
+  // can a text hold more elements than half its size. Reserving that much
+  // spares the copies of a growing list; pages never touched cost nothing.
+  const std::string_view view = text_.View();
+  const std::size_t bound = std::min(2 * CountByte(view, '<'), view.size() / 2) + 16;
+  std::vector<Entry>().swap(entries_);
+  entries_.reserve(bound);
+  AdviseHugePages(entries_.data(), entries_.capacity() * sizeof(Entry));
 }
 
-void TObjectsList::AddSourceRange(TElementKind kind, std::size_t offset, std::size_t length) {
-  entries_.push_back({offset, length, kind, kRange});
+void TObjectsList::AddLongRange(TElementKind kind, std::size_t offset, std::size_t length) {
+  entries_.push_back({long_ranges_.size(), 0, kind, kLongRange});
+  long_ranges_.push_back({offset, length});
 }
 
 void TObjectsList::AddOwnedText(TElementKind kind, std::string text) {

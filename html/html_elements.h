@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "html/document_text.h"
+
 namespace movrek {
 
 class THTMLObject;
@@ -116,14 +118,21 @@ class TObjectsList {
   // --- used by the document and its scanner ---
 
   // Clears the list and makes text the document text later entries refer to.
-  void ResetText(std::string text);
-  const std::string& Text() const { return text_; }
+  void ResetText(TDocumentText text);
+  std::string_view Text() const { return text_.View(); }
   // Appends an element made from Text()[offset, offset + length).
-  void AddSourceRange(TElementKind kind, std::size_t offset, std::size_t length);
+  void AddSourceRange(TElementKind kind, std::size_t offset, std::size_t length) {
+    if (offset <= kMaxOffset && length <= kMaxLength) [[likely]]
+      entries_.push_back({offset, length, kind, kRange});
+    else
+      AddLongRange(kind, offset, length);
+  }
   // Appends an element made from a text that is not a piece of Text().
   void AddOwnedText(TElementKind kind, std::string text);
-  // Whether the entry is a tag and, if so, its name; builds no object.
-  bool IsTagAt(int index, std::string_view* name) const;
+  // The index of the first tag at or after from whose name equals name
+  // (ASCII case ignored), or of any tag when name is empty; -1 when there is
+  // none. Builds no object.
+  int FindTag(long long from, std::string_view name) const;
   // Set by the document: elements built later get it as OwnerDocument.
   void SetOwner(THTMLObject* owner) { owner_ = owner; }
   // Makes the owner the OwnerDocument of every element object built so far.
@@ -133,19 +142,31 @@ class TObjectsList {
   static std::unique_ptr<THTMLElement> MakeElement(TElementKind kind, std::string text);
 
  private:
-  enum Source : std::uint8_t { kRange, kOwnedText, kObject };
+  // An entry is eight bytes: a page of a hundred megabytes has millions.
+  // Pieces too long or too far for the fields are kept in long_ranges_.
+  enum Source : std::uint8_t { kRange, kLongRange, kOwnedText, kObject };
   struct Entry {
-    std::uint64_t offset;  // into text_, owned_, or objects_ by source
-    std::uint64_t length : 54;
-    std::uint64_t kind : 8;
+    std::uint64_t offset : 40;  // into text_, or index into long_ranges_, owned_, objects_
+    std::uint64_t length : 19;
+    std::uint64_t kind : 3;
     std::uint64_t source : 2;
   };
+  static_assert(sizeof(Entry) == 8);
+  static constexpr std::size_t kMaxOffset = (std::size_t{1} << 40) - 1;
+  static constexpr std::size_t kMaxLength = (std::size_t{1} << 19) - 1;
+  struct LongRange {
+    std::size_t offset;
+    std::size_t length;
+  };
+
+  void AddLongRange(TElementKind kind, std::size_t offset, std::size_t length);
 
   void CheckIndex(int index) const;
   std::string_view EntryText(const Entry& entry) const;
 
-  std::string text_;
+  TDocumentText text_;
   std::vector<Entry> entries_;
+  std::vector<LongRange> long_ranges_;
   std::vector<std::string> owned_;
   std::vector<std::unique_ptr<THTMLElement>> objects_;
   THTMLObject* owner_ = nullptr;

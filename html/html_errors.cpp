@@ -2,12 +2,23 @@
 
 namespace movrek {
 
+namespace {
+
+// Built by appending: GCC 12 warns falsely (-Wrestrict) about "literal" + string.
+std::string Joined(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (std::string_view part : parts) text.append(part);
+  return text;
+}
+
+}  // namespace
+
 EListError::EListError(long long index)
-    : std::runtime_error("List index out of bounds (" + std::to_string(index) + ")"),
+    : std::runtime_error(Joined({"List index out of bounds (", std::to_string(index), ")"})),
       index_(index) {}
 
 EFileOpenError::EFileOpenError(const std::string& file_name, const std::string& reason)
-    : std::runtime_error("Cannot open file \"" + file_name + "\". " + reason),
+    : std::runtime_error(Joined({"Cannot open file \"", file_name, "\". ", reason})),
       file_name_(file_name) {}
 
 }  // namespace movrek

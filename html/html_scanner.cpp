@@ -13,11 +13,6 @@ namespace movrek {
 
 namespace {
 
-// The white space of the scan: BS, TAB, LF, CR and blank.
-constexpr bool IsWhiteSpace(char c) {
-  return c == 8 || c == 9 || c == 10 || c == 13 || c == 32;
-}
-
 // Where the scan is inside a tag.
 enum TTagState : std::uint8_t {
   TS_None,               // no tag met yet
@@ -79,7 +74,7 @@ constexpr TCharTable kEverything = MakeTable("!\"'*/<=>");
 
 class TScanner {
  public:
-  TScanner(THTMLObject& document, const std::string& text)
+  TScanner(THTMLObject& document, std::string_view text)
       : document_(document), text_(text), elements_(document.Elements) {}
 
   // Scans the whole text; returns false when a hook stopped it.
@@ -112,24 +107,27 @@ class TScanner {
 
   // Element making. An element is a piece of the text or, rarely, a text of
   // its own; hook_first says whether OnElement sees it before it is added.
-  struct TPiece {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-    bool owned = false;
-    std::string text;
-  };
-  TPiece RangePiece(std::size_t offset, std::size_t length) const {
-    return {offset, length, false, {}};
+  // Without hooks an element is only a position in the text.
+  void EmitRange(TElementKind kind, std::size_t offset, std::size_t length, bool hook_first) {
+    if (!hooked_) {
+      elements_.AddSourceRange(kind, offset, length);
+      return;
+    }
+    EmitObject(kind, std::string(text_.substr(offset, length)), hook_first);
   }
-  std::string PieceText(const TPiece& piece) const {
-    return piece.owned ? piece.text : text_.substr(piece.offset, piece.length);
+  void EmitOwned(TElementKind kind, std::string text, bool hook_first) {
+    if (!hooked_) {
+      elements_.AddOwnedText(kind, std::move(text));
+      return;
+    }
+    EmitObject(kind, std::move(text), hook_first);
   }
-  void Emit(TElementKind kind, TPiece piece, bool hook_first);
-  void AddElement(TElementKind kind, TPiece piece);
+  void EmitObject(TElementKind kind, std::string text, bool hook_first);
 
   THTMLObject& document_;
-  const std::string& text_;
+  std::string_view text_;
   TObjectsList& elements_;
+  const bool hooked_ = static_cast<bool>(document_.OnElement);
   TScanState state_;
   TTextRange pending_;
   TTextRange script_text_;
@@ -221,14 +219,11 @@ void TScanner::OnWhiteSpace(std::size_t i, char c) {
   if ((c == '\r' || c == '\n') && s.ScriptCommentOpen) {
     script_text_.Clear();
     s.InQuote = s.InComment = s.InBlockComment = s.ScriptCommentOpen = false;
-    TPiece line;  // Pending followed by one CR
-    if (c == '\r' && (pending_.Empty() || pending_.End() == i)) {
-      line = RangePiece(pending_.Empty() ? i : pending_.start, pending_.length + 1);
-    } else {
-      line.owned = true;
-      line.text = text_.substr(pending_.start, pending_.length) + '\r';
-    }
-    Emit(EK_Text, std::move(line), /*hook_first=*/true);
+    // Pending followed by one CR.
+    if (c == '\r' && (pending_.Empty() || pending_.End() == i))
+      EmitRange(EK_Text, pending_.Empty() ? i : pending_.start, pending_.length + 1, true);
+    else
+      EmitOwned(EK_Text, std::string(text_.substr(pending_.start, pending_.length)) + '\r', true);
     pending_.Clear();
   } else if (c == '\r' && s.InScript && s.InComment && !s.InBlockComment) {
     s.InComment = false;  // a // comment ends with its line
@@ -288,7 +283,7 @@ void TScanner::OnLess(std::size_t i) {
     s.InTag = true;
     s.TagState = TS_AfterOpen;
     s.SkipAppend = true;
-    if (!pending_.Empty()) Emit(EK_Text, RangePiece(pending_.start, pending_.length), false);
+    if (!pending_.Empty()) EmitRange(EK_Text, pending_.start, pending_.length, false);
     pending_.Clear();
     if (!s.Continue) return;
   } else {
@@ -315,13 +310,13 @@ void TScanner::OnGreater(std::size_t i) {
     ResetWord(i);
     if (!PendingHoldsScriptEnd()) return;
     // The end of the SCRIPT content: Pending holds its end tag from the "<".
-    const TPiece end_tag = RangePiece(pending_.start, pending_.length);
     const std::size_t content_length =
         script_text_.length > pending_.length ? script_text_.length - pending_.length : 0;
-    if (document_.OnElement) {
-      auto tag = TObjectsList::MakeElement(EK_Tag, PieceText(end_tag));
-      auto content =
-          TObjectsList::MakeElement(EK_Script, text_.substr(script_text_.start, content_length));
+    if (hooked_ && document_.OnElement) {
+      auto tag = TObjectsList::MakeElement(
+          EK_Tag, std::string(text_.substr(pending_.start, pending_.length)));
+      auto content = TObjectsList::MakeElement(
+          EK_Script, std::string(text_.substr(script_text_.start, content_length)));
       TScriptObject& content_ref = static_cast<TScriptObject&>(*content);
       document_.OnElement(document_, EK_Script, content_ref, s.Continue);
       if (!s.Continue) return;
@@ -332,7 +327,7 @@ void TScanner::OnGreater(std::size_t i) {
       elements_.Add(std::move(tag));
     } else {
       elements_.AddSourceRange(EK_Script, script_text_.start, content_length);
-      elements_.AddSourceRange(EK_Tag, end_tag.offset, end_tag.length);
+      elements_.AddSourceRange(EK_Tag, pending_.start, pending_.length);
     }
     script_text_.Clear();
     s.InScript = false;
@@ -344,17 +339,14 @@ void TScanner::OnGreater(std::size_t i) {
     if (!pending_.Empty()) {
       if (s.InComment) {
         // A comment or declaration: kept whole, with its brackets.
-        TPiece comment;
-        if (pending_.start > 0 && text_[pending_.start - 1] == '<' && pending_.End() == i) {
-          comment = RangePiece(pending_.start - 1, pending_.length + 2);
-        } else {
-          comment.owned = true;
-          comment.text = "<" + text_.substr(pending_.start, pending_.length) + ">";
-        }
-        Emit(EK_Text, std::move(comment), true);
+        if (pending_.start > 0 && text_[pending_.start - 1] == '<' && pending_.End() == i)
+          EmitRange(EK_Text, pending_.start - 1, pending_.length + 2, true);
+        else
+          EmitOwned(EK_Text, "<" + std::string(text_.substr(pending_.start, pending_.length)) + ">",
+                    true);
       } else {
         opens_script = PendingIsScriptTag();
-        Emit(EK_Tag, RangePiece(pending_.start, pending_.length), true);
+        EmitRange(EK_Tag, pending_.start, pending_.length, true);
       }
       if (!s.Continue) return;
       pending_.Clear();
@@ -420,7 +412,7 @@ bool TScanner::PendingHoldsScriptEnd() {
     const void* slash = std::memchr(text_.data() + from, '/', end - from - (kEnd.size() - 1));
     if (slash == nullptr) break;
     const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(slash) - text_.data());
-    if (SameTextIgnoringCase(std::string_view(text_).substr(at, kEnd.size()), kEnd)) {
+    if (SameTextIgnoringCase(text_.substr(at, kEnd.size()), kEnd)) {
       end_found_ = true;
       return true;
     }
@@ -430,8 +422,7 @@ bool TScanner::PendingHoldsScriptEnd() {
 }
 
 bool TScanner::PendingIsScriptTag() const {
-  return SameTextIgnoringCase(
-      TagNameOf(std::string_view(text_).substr(pending_.start, pending_.length)), "SCRIPT");
+  return SameTextIgnoringCase(TagNameOf(text_.substr(pending_.start, pending_.length)), "SCRIPT");
 }
 
 void TScanner::Warn(std::size_t i, const char* what) {
@@ -440,20 +431,13 @@ void TScanner::Warn(std::size_t i, const char* what) {
   document_.OnWarning(document_, 1, message, state_.Continue);
 }
 
-void TScanner::AddElement(TElementKind kind, TPiece piece) {
-  if (piece.owned)
-    elements_.AddOwnedText(kind, std::move(piece.text));
-  else
-    elements_.AddSourceRange(kind, piece.offset, piece.length);
-}
-
-void TScanner::Emit(TElementKind kind, TPiece piece, bool hook_first) {
-  if (!document_.OnElement) {
-    AddElement(kind, std::move(piece));
+void TScanner::EmitObject(TElementKind kind, std::string text, bool hook_first) {
+  auto element = TObjectsList::MakeElement(kind, std::move(text));
+  THTMLElement& ref = *element;
+  if (!document_.OnElement) {  // a hook took the hook away
+    elements_.Add(std::move(element));
     return;
   }
-  auto element = TObjectsList::MakeElement(kind, PieceText(piece));
-  THTMLElement& ref = *element;
   if (hook_first) {
     document_.OnElement(document_, kind, ref, state_.Continue);
     if (state_.Continue) elements_.Add(std::move(element));
@@ -470,16 +454,14 @@ THTMLObject::THTMLObject() {
 }
 
 void THTMLObject::LoadFromFile(const std::string& file_name) {
-  std::string text = ReadFileBytes(file_name);
-  NormalizeLineEnds(text);
-  LoadText(std::move(text));
+  LoadText(TDocumentText::FromFile(file_name));
 }
 
 void THTMLObject::LoadFromStrings(const std::vector<std::string>& lines) {
-  LoadText(JoinLines(lines));
+  LoadText(TDocumentText::FromString(JoinLines(lines)));
 }
 
-void THTMLObject::LoadText(std::string text) {
+void THTMLObject::LoadText(TDocumentText text) {
   Elements.ResetText(std::move(text));
   TScanner scanner(*this, Elements.Text());
   if (!scanner.Run()) Elements.Clear();
@@ -495,17 +477,10 @@ THTMLElement* THTMLObject::First() {
 }
 
 TTagObject* THTMLObject::Next() {
-  const long long count = Elements.Count();
-  long long index = static_cast<long long>(CurrentIndex) + 1;
-  if (index < 0) index = 0;
-  for (; index < count; ++index) {
-    std::string_view name;
-    if (!Elements.IsTagAt(static_cast<int>(index), &name)) continue;
-    if (!TagFilter.empty() && !SameTextIgnoringCase(name, TagFilter)) continue;
-    CurrentIndex = static_cast<std::int32_t>(index);
-    return static_cast<TTagObject*>(Elements.ObjectAt(static_cast<int>(index)));
-  }
-  return nullptr;
+  const int index = Elements.FindTag(static_cast<long long>(CurrentIndex) + 1, TagFilter);
+  if (index < 0) return nullptr;
+  CurrentIndex = index;
+  return static_cast<TTagObject*>(Elements.ObjectAt(index));
 }
 
 }  // namespace movrek

@@ -58,7 +58,7 @@ class THTMLObject {
 
  private:
   // Scans a document text whose lines already end in CR LF.
-  void LoadText(std::string text);
+  void LoadText(TDocumentText text);
 };
 
 }  // namespace movrek

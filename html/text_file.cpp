@@ -17,21 +17,6 @@ namespace movrek {
 
 namespace {
 
-// Closes the descriptor on every way out of ReadFileBytes.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 #if defined(__SSE2__)
 // Bit i set when byte i of the 16 at p equals a or b.
 inline unsigned MatchMask16(const char* p, __m128i va, __m128i vb) {
@@ -43,33 +28,69 @@ inline unsigned MatchMask16(const char* p, __m128i va, __m128i vb) {
 
 }  // namespace
 
-std::string ReadFileBytes(const std::string& file_name) {
-  int fd;
+TReadableFile::TReadableFile(const std::string& file_name) : file_name_(file_name) {
   do {
-    fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw EFileOpenError(file_name, std::strerror(errno));
-  FileDescriptor file(fd);
+    fd_ = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) throw EFileOpenError(file_name, std::strerror(errno));
+}
 
+TReadableFile::~TReadableFile() {
+  ::close(fd_);
+}
+
+std::size_t TReadableFile::SizeHint() const {
   struct stat info {};
-  std::string bytes;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-    bytes.resize(static_cast<std::size_t>(info.st_size));
+  if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    return static_cast<std::size_t>(info.st_size);
+  return 0;
+}
+
+std::size_t TReadableFile::Read(char* data, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(fd_, data, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) throw EFileOpenError(file_name_, std::strerror(errno));
+  }
+}
+
+std::string ReadFileBytes(const std::string& file_name) {
+  TReadableFile file(file_name);
+  std::string bytes(file.SizeHint(), '\0');
   std::size_t used = 0;
   for (;;) {
     // Regular files come in one read of the size fstat gave; anything else
     // (a pipe, a file that grew meanwhile) grows the buffer as it arrives.
     if (used == bytes.size()) bytes.resize(bytes.empty() ? 64 * 1024 : bytes.size() * 2);
-    const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw EFileOpenError(file_name, std::strerror(errno));
-    }
+    const std::size_t got = file.Read(bytes.data() + used, bytes.size() - used);
     if (got == 0) break;
-    used += static_cast<std::size_t>(got);
+    used += got;
   }
   bytes.resize(used);
   return bytes;
+}
+
+std::size_t CountByte(std::string_view text, char byte) {
+  std::size_t count = 0;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+#if defined(__SSE2__)
+  // Matches are counted per byte lane (a match is -1, subtracted) and the
+  // lanes summed before any can overflow.
+  const __m128i vb = _mm_set1_epi8(byte);
+  while (end - p >= 16) {
+    __m128i lanes = _mm_setzero_si128();
+    for (int block = 0; block < 255 && end - p >= 16; ++block, p += 16) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(chunk, vb));
+    }
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+             static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
+  }
+#endif
+  for (; p < end; ++p) count += *p == byte;
+  return count;
 }
 
 std::string_view TextBeforeNul(std::string_view bytes) {
@@ -124,18 +145,15 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-void NormalizeLineEnds(std::string& bytes) {
-  bytes.resize(TextBeforeNul(bytes).size());
-  const std::size_t n = bytes.size();
-  if (n == 0) return;
-
-  // First pass: how many bytes the CR LF form needs. Each lone CR or lone LF
-  // grows by one, and a last line without an end gets two.
+std::size_t CrLfTextSize(std::string_view text) {
+  const std::size_t n = text.size();
+  if (n == 0) return 0;
+  // Each lone CR or lone LF grows by one, and a last line without an end
+  // gets two.
   std::size_t extra = 0;
-  const char* data = bytes.data();
-  const char* end = data + n;
-  for (const char* p = FindFirstOf2(data, end, '\r', '\n'); p != end;
-       p = FindFirstOf2(p, end, '\r', '\n')) {
+  const char* p = text.data();
+  const char* const end = p + n;
+  for (p = FindFirstOf2(p, end, '\r', '\n'); p != end; p = FindFirstOf2(p, end, '\r', '\n')) {
     if (*p == '\r' && p + 1 < end && p[1] == '\n') {
       p += 2;
     } else {
@@ -143,37 +161,40 @@ void NormalizeLineEnds(std::string& bytes) {
       ++p;
     }
   }
-  const bool open_last_line = bytes[n - 1] != '\r' && bytes[n - 1] != '\n';
-  if (open_last_line) extra += 2;
-  if (extra == 0) return;
+  if (text[n - 1] != '\r' && text[n - 1] != '\n') extra += 2;
+  return n + extra;
+}
 
-  // Second pass, from the end backwards, so that the text grows in place and
-  // a large page never exists twice in memory.
-  bytes.resize(n + extra);
-  char* s = bytes.data();
-  std::size_t w = n + extra;  // everything at or after w is final
-  std::size_t r = n;          // everything before r is still unread
-  if (open_last_line) {
+void ExpandLineEnds(char* s, std::size_t n, std::size_t converted_size) {
+  // From the end backwards, so that the text grows in place and a large page
+  // never exists twice in memory.
+  std::size_t w = converted_size;  // everything at or after w is final
+  std::size_t r = n;               // everything before r is still unread
+  if (n > 0 && s[n - 1] != '\r' && s[n - 1] != '\n' && w >= r + 2) {
     s[--w] = '\n';
     s[--w] = '\r';
   }
-  while (w != r) {
+  while (w > r) {
     const char* hit = FindLastOf2(s, s + r, '\r', '\n');
-    if (hit == nullptr) break;  // cannot happen: w != r means a lone end remains
+    if (hit == nullptr) break;  // cannot happen: w > r means a lone end remains
     const std::size_t pos = static_cast<std::size_t>(hit - s);
     const std::size_t segment = r - pos - 1;
     std::memmove(s + w - segment, s + pos + 1, segment);
     w -= segment;
-    if (s[pos] == '\n' && pos > 0 && s[pos - 1] == '\r') {
-      s[--w] = '\n';
-      s[--w] = '\r';
-      r = pos - 1;
-    } else {
-      s[--w] = '\n';
-      s[--w] = '\r';
-      r = pos;
-    }
+    // Read the line end before writing over it.
+    r = (s[pos] == '\n' && pos > 0 && s[pos - 1] == '\r') ? pos - 1 : pos;
+    s[--w] = '\n';
+    s[--w] = '\r';
   }
+}
+
+void NormalizeLineEnds(std::string& bytes) {
+  bytes.resize(TextBeforeNul(bytes).size());
+  const std::size_t n = bytes.size();
+  const std::size_t converted = CrLfTextSize(bytes);
+  if (converted == n) return;
+  bytes.resize(converted);
+  ExpandLineEnds(bytes.data(), n, converted);
 }
 
 }  // namespace movrek

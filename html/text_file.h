@@ -16,9 +16,31 @@ const char* FindFirstOf2(const char* begin, const char* end, char a, char b);
 // Position of the last byte in [begin, end) that equals a or b; nullptr if none.
 const char* FindLastOf2(const char* begin, const char* end, char a, char b);
 
+// A file open for reading, closed when the object goes. Every failure throws
+// EFileOpenError with the file name and the system's reason.
+class TReadableFile {
+ public:
+  explicit TReadableFile(const std::string& file_name);
+  TReadableFile(const TReadableFile&) = delete;
+  TReadableFile& operator=(const TReadableFile&) = delete;
+  ~TReadableFile();
+
+  // The size of a regular file; 0 for anything else.
+  std::size_t SizeHint() const;
+  // Reads up to size bytes; 0 at the end of the file.
+  std::size_t Read(char* data, std::size_t size);
+
+ private:
+  std::string file_name_;
+  int fd_ = -1;
+};
+
 // Every byte of the file. Throws EFileOpenError with the file name and the
 // system's reason when the file cannot be opened or read.
 std::string ReadFileBytes(const std::string& file_name);
+
+// How many times the byte occurs in the text.
+std::size_t CountByte(std::string_view text, char byte);
 
 // The text cut at its first NUL byte.
 std::string_view TextBeforeNul(std::string_view bytes);
@@ -43,6 +65,13 @@ void ForEachLine(std::string_view text, Visitor&& visit) {
 
 // The lines, each followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
+
+// The size of the text (which must hold no NUL) once every line end is CR LF
+// and a last line without an end has one.
+std::size_t CrLfTextSize(std::string_view text);
+// Converts the size bytes at data in place to that form, converted_size =
+// CrLfTextSize of them; the memory must hold converted_size bytes.
+void ExpandLineEnds(char* data, std::size_t size, std::size_t converted_size);
 
 // Turns file bytes in place into the text that joining its lines, each
 // followed by CR LF, gives: cut at the first NUL, every line end made CR LF,

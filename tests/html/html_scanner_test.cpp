@@ -273,6 +273,18 @@ TEST(Document, LoadFromFileNormalisesLineEndsAndStopsAtNul) {
   EXPECT_EQ(document.Elements.Count(), 3);
 }
 
+TEST(Document, ElementsOfManyMegabytesKeepTheirWholeText) {
+  const std::string run(3 * 1000 * 1000, 'x');
+  THTMLObject document;
+  document.LoadFromStrings({run + "<a href=\"" + run + "\">" + run});
+  ASSERT_EQ(document.Elements.Count(), 2);
+  EXPECT_EQ(dynamic_cast<TNormalText&>(*document.Elements.ObjectAt(0)).Content, run);
+  document.TagFilter = "A";
+  TTagObject* anchor = document.Next();
+  ASSERT_NE(anchor, nullptr);
+  EXPECT_EQ(anchor->AttributeValue("href", ""), run);
+}
+
 TEST(ObjectsList, IndexErrorsAndDeletion) {
   THTMLObject document;
   document.LoadFromStrings({"<a><b><c>"});

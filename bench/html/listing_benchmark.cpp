@@ -1,0 +1,85 @@
+// Load + scan + listing of one large saved page, the work a fetched page
+// costs after its download. The page is named by MOVREK_BENCH_PAGE.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "engine/base_detection.h"
+#include "engine/link_listing.h"
+#include "html/html_scanner.h"
+
+namespace movrek {
+namespace {
+
+// Counts the lines instead of showing them; the filter is off, as by default.
+class DiscardingWindow : public TWindowOperations {
+ public:
+  void AppendResultLine(const std::string& line) override {
+    ++lines;
+    benchmark::DoNotOptimize(line.data());
+  }
+  TFilterSettings ReadFilterSettings() override { return {}; }
+  void SetStatusText(const std::string&) override {}
+  void SetProgressLine(const std::string&) override {}
+  std::string ReadSaveTarget() override { return {}; }
+  void ClearSaveTarget() override {}
+  void SaveResultList(const std::string&) override {}
+  void EnableStart() override {}
+  void ReportJobError(const std::string&, int) override {}
+  long long lines = 0;
+};
+
+std::string PagePath() {
+  const char* path = std::getenv("MOVREK_BENCH_PAGE");
+  return path != nullptr ? path : "";
+}
+
+double PeakRssMegabytes() {
+  struct rusage usage {};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+}
+
+template <typename Work>
+void RunOnPage(benchmark::State& state, Work&& work) {
+  const std::string path = PagePath();
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+    state.SkipWithError("set MOVREK_BENCH_PAGE to a large HTML file");
+    return;
+  }
+  long long links = 0;
+  for (auto _ : state) links = work(path);
+  state.SetBytesProcessed(state.iterations() * static_cast<long long>(info.st_size));
+  state.counters["links"] = static_cast<double>(links);
+  state.counters["file_MB"] = static_cast<double>(info.st_size) / 1e6;
+  state.counters["peak_RSS_MB"] = PeakRssMegabytes();
+}
+
+void BM_LoadScanAndList(benchmark::State& state) {
+  RunOnPage(state, [](const std::string& path) {
+    DiscardingWindow window;
+    ListLinks(window, path, "http://bench.example/docs/", "http://bench.example/docs/all.html");
+    return window.lines - 4;
+  });
+}
+
+void BM_ChooseBase(benchmark::State& state) {
+  RunOnPage(state, [](const std::string& path) {
+    benchmark::DoNotOptimize(ChooseBase(path, "http://bench.example/docs/all.html"));
+    return 0LL;
+  });
+}
+
+// Peak memory is per process, so each benchmark is best run on its own
+// (--benchmark_filter); the listing comes first so its figure is its own.
+BENCHMARK(BM_LoadScanAndList)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_ChooseBase)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace movrek
+
+BENCHMARK_MAIN();

@@ -1,0 +1,82 @@
+#include "fuzz/html/listing_check.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "engine/base_detection.h"
+#include "engine/link_listing.h"
+#include "engine/text_list.h"
+#include "html/html_scanner.h"
+#include "html/text_file.h"
+#include "tests/html/reference_scan.h"
+
+namespace movrek::fuzzing {
+
+namespace {
+
+// Takes the lines and counts them; the filter is on so that its path runs.
+class CountingWindow : public TWindowOperations {
+ public:
+  void AppendResultLine(const std::string& line) override { bytes += line.size(); }
+  TFilterSettings ReadFilterSettings() override { return {true, 1, "x"}; }
+  void SetStatusText(const std::string&) override {}
+  void SetProgressLine(const std::string&) override {}
+  std::string ReadSaveTarget() override { return {}; }
+  void ClearSaveTarget() override {}
+  void SaveResultList(const std::string&) override {}
+  void EnableStart() override {}
+  void ReportJobError(const std::string&, int) override {}
+  std::size_t bytes = 0;
+};
+
+std::string ScratchPath() {
+  const char* dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  return std::string(dir) + "/movrek_fuzz_" + std::to_string(::getpid()) + ".xtr";
+}
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+void CheckListingOnInput(const std::string& bytes) {
+  static const std::string path = ScratchPath();
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+
+  CountingWindow window;
+  const std::string base = ChooseBase(path, "http://host/dir/page.html");
+  Require(!base.empty() && base.back() == '/');
+  ListLinks(window, path, base, "http://host/dir/page.html");
+  ListLinks(window, path, "abc/", "abc");
+
+  THTMLObject document;
+  document.LoadFromFile(path);
+  std::string text = bytes;
+  NormalizeLineEnds(text);
+  const auto model = testing::ReferenceScan(text);
+  Require(static_cast<std::size_t>(document.Elements.Count()) == model.Elements.size());
+  for (int i = 0; i < document.Elements.Count(); ++i) {
+    THTMLElement* element = document.Elements.ObjectAt(i);
+    const int kind = dynamic_cast<TTagObject*>(element)      ? 1
+                     : dynamic_cast<TScriptObject*>(element) ? 4
+                                                             : 0;
+    Require(model.Elements[static_cast<std::size_t>(i)].Kind == kind);
+    Require(model.Elements[static_cast<std::size_t>(i)].Text == element->SourceText);
+  }
+  document.TagFilter.clear();
+  while (TTagObject* tag = document.Next()) (void)tag->AttributeValue("HREF", "none");
+
+  TTextList list;
+  list.SetText(bytes);
+  Require(list.Text() == text);
+  std::remove(path.c_str());
+}
+
+}  // namespace movrek::fuzzing
