@@ -429,38 +429,6 @@ TEST(TlsLoopback, ServerKeysLoadFromEverySetting) {
   }
 }
 
-TEST(TlsLoopback, VerificationNeedsTheIssuerInTheCaFile) {
-  MOVREK_REQUIRE_PEER("openssl");
-  TempDir dir;
-  const KeyFiles k = MakeKeyFiles(dir);
-  const auto configure = [&](TSSLOpenSSL& t) {
-    t.CertificateFile = k.pem_cert_file;
-    t.PrivateKeyFile = k.der_key_file;
-  };
-  {
-    SCOPED_TRACE("no CA file");
-    TlsServer server(configure);
-    auto client = ConnectedClient(server.port());
-    client->TlsPlugin->VerifyCert = true;
-    client->StartTls();
-    EXPECT_EQ(client->LastErrorCode, 10091);
-    EXPECT_NE(client->TlsPlugin->LastErrorCode, 0);
-    EXPECT_NE(client->LastErrorText.find("certificate verify failed"), std::string::npos)
-        << client->LastErrorText;
-    EXPECT_EQ(Tls(*client).PeerVerifyResult(), kDepthZeroSelfSignedCert);
-  }
-  {
-    SCOPED_TRACE("issuer in the CA file");
-    TlsServer server(configure);
-    auto client = ConnectedClient(server.port());
-    client->TlsPlugin->VerifyCert = true;
-    client->TlsPlugin->CertCAFile = k.pem_cert_file;
-    client->StartTls();
-    EXPECT_EQ(client->LastErrorCode, 0) << client->LastErrorText;
-    EXPECT_EQ(Tls(*client).PeerVerifyResult(), 0);
-  }
-}
-
 TEST(TlsLoopback, ServerWithoutKeysNamesItsCertificateAfterThePeer) {
   std::string expected_name;
   TlsServer server([&](TSSLOpenSSL& t) {
