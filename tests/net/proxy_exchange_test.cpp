@@ -388,19 +388,15 @@ TEST(TunnelConnect, SilentProxyTimesOutAndClosingProxyResets) {
 
 TEST(ProxyConnect, UnreachableProxyGivesTheConnectError) {
   const std::string port = std::to_string(UnusedLoopbackPort());
-  TTCPBlockSocket socks;
-  socks.SocksIP = "127.0.0.1";
-  socks.SocksPort = port;
-  socks.ConnectTo("127.0.0.1", "80");
-  EXPECT_EQ(socks.LastErrorCode, WSAECONNREFUSED);
-  EXPECT_FALSE(socks.ViaSocks);
-
-  TTCPBlockSocket tunnel;
-  tunnel.HTTPTunnelIP = "127.0.0.1";
-  tunnel.HTTPTunnelPort = port;
-  tunnel.ConnectTo("127.0.0.1", "443");
-  EXPECT_EQ(tunnel.LastErrorCode, WSAECONNREFUSED);
-  EXPECT_FALSE(tunnel.TunnelEstablished);
+  for (const bool socks : {true, false}) {
+    SCOPED_TRACE(socks ? "SOCKS" : "CONNECT");
+    TTCPBlockSocket socket;
+    (socks ? socket.SocksIP : socket.HTTPTunnelIP) = "127.0.0.1";
+    (socks ? socket.SocksPort : socket.HTTPTunnelPort) = port;
+    socket.ConnectTo("127.0.0.1", "443");
+    EXPECT_EQ(socket.LastErrorCode, WSAECONNREFUSED);
+    EXPECT_FALSE(socket.ViaSocks || socket.TunnelEstablished);
+  }
 }
 
 // --- Listening ---------------------------------------------------------------------
