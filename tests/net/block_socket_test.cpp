@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -24,6 +25,9 @@ struct FamilyCase {
   const char* host;
   const char* created;
 };
+void PrintTo(const FamilyCase& c, std::ostream* os) {
+  *os << c.host;
+}
 
 class StatusSequence : public ::testing::TestWithParam<FamilyCase> {};
 
@@ -179,6 +183,9 @@ struct StopCase {
   std::int32_t heartbeat;
   long maxMs;  // the stop must take effect within this
 };
+void PrintTo(const StopCase& c, std::ostream* os) {
+  *os << "heartbeat " << c.heartbeat;
+}
 
 class StopDuringReceive : public ::testing::TestWithParam<StopCase> {};
 

@@ -81,6 +81,9 @@ struct LimitCase {
   std::int32_t error;
   const char* line;
 };
+void PrintTo(const LimitCase& c, std::ostream* os) {
+  *os << c.limit << " " << c.error;
+}
 
 class LineLimit : public ::testing::TestWithParam<LimitCase> {};
 
@@ -130,6 +133,9 @@ struct SilenceCase {
   bool interPacketTimeout;
   std::int32_t error;  // expected after the trickle
 };
+void PrintTo(const SilenceCase& c, std::ostream* os) {
+  *os << "InterPacketTimeout " << c.interPacketTimeout;
+}
 
 class SilentPeer : public ::testing::TestWithParam<SilenceCase> {};
 

@@ -2,6 +2,7 @@
 // unchanged and fails on request, so every branch is reached without OpenSSL.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "net/custom_ssl.h"
@@ -83,6 +84,9 @@ struct FailureCase {
   std::int32_t code;
   const char* text;
 };
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class TlsFailures : public ::testing::TestWithParam<FailureCase> {};
 
