@@ -300,6 +300,12 @@ void TBlockSocket::Throttle(std::int32_t length, std::int32_t maxRate, std::uint
 }
 
 bool TBlockSocket::PollReady(std::int32_t ms, bool forWrite) {
+  if (ReadSet.Count == 0) {
+    // No handle: waiting would only sleep out the time-out (or forever).
+    ClearError();
+    LastErrorCode = WSAENOTSOCK;
+    return false;
+  }
   TSocketSet set = ReadSet;
   const int count = SocketSelect(forWrite ? nullptr : &set, forWrite ? &set : nullptr, nullptr, ms);
   CheckResult(count);

@@ -109,6 +109,15 @@ TEST(BlockSocket, EveryCloseReportsAndTheEmptyBindDoesNothing) {
   EXPECT_EQ(log.events, (std::vector<Event>{{HR_SocketClose, ""}, {HR_SocketClose, ""}}));
 }
 
+TEST(BlockSocket, ReceivingWithoutAHandleFailsAtOnce) {
+  TTCPBlockSocket socket;
+  std::string line = "x";
+  const long ms = ElapsedMs([&] { line = socket.ReceiveLine(2000); });
+  EXPECT_EQ(line, "");
+  EXPECT_EQ(socket.LastErrorCode, WSAENOTSOCK);
+  EXPECT_LT(ms, 1000);
+}
+
 TEST(BlockSocket, BindReportsAndReadsTheLocalAddress) {
   EventLog log;
   TTCPBlockSocket socket;
