@@ -31,7 +31,8 @@ std::vector<std::string> CollectHrefs(const std::string& document_file) {
   if (auto* first = dynamic_cast<TTagObject*>(document.First());
       first != nullptr && first->IsTag(document.TagFilter))
     hrefs.push_back(first->AttributeValue("href", ""));
-  while (TTagObject* tag = document.Next()) hrefs.push_back(tag->AttributeValue("href", ""));
+  std::string href;
+  while (document.NextAttributeValue("href", "", &href)) hrefs.push_back(std::move(href));
   return hrefs;
 }
 

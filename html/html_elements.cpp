@@ -99,24 +99,44 @@ bool TTagObject::IsTag(std::string_view name) const {
   return SameTextIgnoringCase(TagName, name);
 }
 
+namespace {
+
+// Whether the attribute line is named name and, if so, its value.
+bool MatchAttributeLine(std::string_view line, std::string_view name, std::string_view* value) {
+  const std::size_t equals = line.find('=');
+  const std::string_view line_name =
+      equals == std::string_view::npos ? std::string_view() : line.substr(0, equals);
+  if (!SameTextIgnoringCase(line_name, name)) return false;
+  // A line without "=" (reached only by asking for the empty name) gives the
+  // whole line, as taking the text after a missing "=" does.
+  std::string_view found = line.substr(equals == std::string_view::npos ? 0 : equals + 1);
+  if (found.size() >= 3) {
+    if (found.front() == '"') found.remove_prefix(1);
+    if (found.back() == '"') found.remove_suffix(1);
+  }
+  *value = found;
+  return true;
+}
+
+}  // namespace
+
 std::string TTagObject::AttributeValue(std::string_view name,
                                        const std::string& default_value) const {
-  for (const auto& line : Attributes) {
-    const std::size_t equals = line.find('=');
-    const std::string_view line_name =
-        equals == std::string::npos ? std::string_view() : std::string_view(line).substr(0, equals);
-    if (!SameTextIgnoringCase(line_name, name)) continue;
-    // A line without "=" (reached only by asking for the empty name) gives
-    // the whole line, as taking the text after a missing "=" does.
-    std::string_view value =
-        std::string_view(line).substr(equals == std::string::npos ? 0 : equals + 1);
-    if (value.size() >= 3) {
-      if (value.front() == '"') value.remove_prefix(1);
-      if (value.back() == '"') value.remove_suffix(1);
-    }
-    return std::string(value);
-  }
+  std::string_view value;
+  for (const auto& line : Attributes)
+    if (MatchAttributeLine(line, name, &value)) return std::string(value);
   return default_value;
+}
+
+std::string TagAttributeValue(std::string_view tag_text, std::string_view name,
+                              const std::string& default_value) {
+  std::string_view value;
+  bool found = false;
+  WalkTagTokens(tag_text, [&](std::string_view token, bool is_name) {
+    found = !is_name && MatchAttributeLine(token, name, &value);
+    return !found;
+  });
+  return found ? std::string(value) : default_value;
 }
 
 TNormalText::TNormalText(std::string text) : THTMLElement(std::move(text)), Content(SourceText) {}
@@ -161,6 +181,18 @@ THTMLElement* TObjectsList::ObjectAt(int index) {
     objects_.push_back(std::move(element));
   }
   return objects_[entry.offset].get();
+}
+
+std::string TObjectsList::AttributeValueAt(int index, std::string_view name,
+                                           const std::string& default_value) const {
+  CheckIndex(index);
+  const Entry& entry = entries_[static_cast<std::size_t>(index)];
+  if (entry.source == kObject) {
+    const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
+    return tag != nullptr ? tag->AttributeValue(name, default_value) : default_value;
+  }
+  if (entry.kind != EK_Tag) return default_value;
+  return TagAttributeValue(EntryText(entry), name, default_value);
 }
 
 int TObjectsList::FindTag(long long from, std::string_view name) const {

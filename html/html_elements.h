@@ -87,6 +87,11 @@ class TScriptObject : public TNormalText {
 // TTagObject when only the name is wanted.
 std::string_view TagNameOf(std::string_view tag_text);
 
+// What TTagObject(tag_text).AttributeValue(name, default_value) gives,
+// without building the tag.
+std::string TagAttributeValue(std::string_view tag_text, std::string_view name,
+                              const std::string& default_value);
+
 // ASCII letters compared without regard to case; other bytes must be equal.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 
@@ -133,6 +138,10 @@ class TObjectsList {
   // (ASCII case ignored), or of any tag when name is empty; -1 when there is
   // none. Builds no object.
   int FindTag(long long from, std::string_view name) const;
+  // AttributeValue of the tag at index, without building it; default_value
+  // when the entry is no tag.
+  std::string AttributeValueAt(int index, std::string_view name,
+                               const std::string& default_value) const;
   // Set by the document: elements built later get it as OwnerDocument.
   void SetOwner(THTMLObject* owner) { owner_ = owner; }
   // Makes the owner the OwnerDocument of every element object built so far.

@@ -9,6 +9,10 @@
 
 #include "html/text_file.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace movrek {
 
 namespace {
@@ -72,6 +76,46 @@ constexpr TCharTable kInQuotedValue = MakeTable("\"'<");
 // SCRIPT content, or a script comment left open: everything.
 constexpr TCharTable kEverything = MakeTable("!\"'*/<=>");
 
+// The first character at or after p that the table marks, or end. Sixteen
+// bytes at a time find candidates: every code up to 34 (white space, "!" and
+// the double quote), the apostrophe, and per table "<" to ">" or "*" and "/";
+// the table then decides.
+const char* FindSpecial(const char* p, const char* const end, const TCharTable& table) {
+#if defined(__SSE2__)
+  const bool script = &table == &kEverything;
+  const bool quoted = &table == &kInQuotedValue;
+  const __m128i up_to_34 = _mm_set1_epi8(34);
+  const __m128i apostrophe = _mm_set1_epi8('\'');
+  const __m128i less = _mm_set1_epi8('<');
+  const __m128i two = _mm_set1_epi8(2);
+  const __m128i star = _mm_set1_epi8('*');
+  const __m128i slash = _mm_set1_epi8('/');
+  while (end - p >= 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(chunk, up_to_34), chunk),
+                                _mm_cmpeq_epi8(chunk, apostrophe));
+    if (quoted) {
+      hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, less));
+    } else {
+      const __m128i from_less = _mm_sub_epi8(chunk, less);  // "<" "=" ">" become 0 1 2
+      hits = _mm_or_si128(hits, _mm_cmpeq_epi8(_mm_min_epu8(from_less, two), from_less));
+      if (script)
+        hits = _mm_or_si128(
+            hits, _mm_or_si128(_mm_cmpeq_epi8(chunk, star), _mm_cmpeq_epi8(chunk, slash)));
+    }
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    while (mask != 0) {
+      const char* candidate = p + __builtin_ctz(mask);
+      if (table[static_cast<unsigned char>(*candidate)]) return candidate;
+      mask &= mask - 1;
+    }
+    p += 16;
+  }
+#endif
+  while (p < end && !table[static_cast<unsigned char>(*p)]) ++p;
+  return p;
+}
+
 class TScanner {
  public:
   TScanner(THTMLObject& document, std::string_view text)
@@ -82,6 +126,38 @@ class TScanner {
 
  private:
   void Step(std::size_t i);
+  // The characters that make up most of a page's tags (white space, "=" and
+  // quotes inside a tag outside SCRIPT) with the effect Step gives them;
+  // false for anything else, which Step then handles.
+  bool StepInsideTag(std::size_t i) {
+    TScanState& s = state_;
+    if (!s.InTag || s.InScript || s.ScriptCommentOpen) return false;
+    const char c = text_[i];
+    if (!s.InQuote) {
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\b') {
+        if (s.TagState == TS_AfterOpen || s.TagState == TS_AfterEquals)
+          s.TagState = TS_BetweenAttributes;
+        ResetWord(i);
+      } else if (c == '=') {
+        if (s.TagState == TS_BetweenAttributes) s.TagState = TS_AfterEquals;
+      } else if (c == '"' || c == '\'') {
+        if (s.TagState == TS_AfterEquals) {
+          s.InQuote = true;
+          s.QuoteChar = c;
+        }
+      } else {
+        return false;
+      }
+    } else if (c == s.QuoteChar && !s.InComment && !s.InBlockComment) {
+      if (!PreviousIs(i, '\\')) s.InQuote = false;
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\b') {
+      ResetWord(i);
+    } else {
+      return false;
+    }
+    pending_.Append(i, i + 1);
+    return true;
+  }
   void OnWhiteSpace(std::size_t i, char c);
   void OnBang();
   void OnQuote(std::size_t i, char c);
@@ -155,15 +231,14 @@ bool TScanner::Run() {
       const TCharTable& table = (state_.InScript || state_.ScriptCommentOpen) ? kEverything
                                 : state_.InQuote                              ? kInQuotedValue
                                                                               : kInTag;
-      j = i;
-      while (j < n && !table[static_cast<unsigned char>(data[j])]) ++j;
+      j = static_cast<std::size_t>(FindSpecial(data + i, data + n, table) - data);
     }
     if (j > i) {
       pending_.Append(i, j);
       if (state_.InScript) script_text_.Append(i, j);
     }
     if (j == n) break;
-    Step(j);
+    if (!StepInsideTag(j)) Step(j);
     i = j + 1;
   }
   return state_.Continue;
@@ -474,6 +549,15 @@ THTMLElement* THTMLObject::First() {
   THTMLElement* element = Elements.ObjectAt(0);
   CurrentIndex = 0;
   return element;
+}
+
+bool THTMLObject::NextAttributeValue(std::string_view attribute, const std::string& default_value,
+                                     std::string* value) {
+  const int index = Elements.FindTag(static_cast<long long>(CurrentIndex) + 1, TagFilter);
+  if (index < 0) return false;
+  CurrentIndex = index;
+  *value = Elements.AttributeValueAt(index, attribute, default_value);
+  return true;
 }
 
 TTagObject* THTMLObject::Next() {

@@ -46,6 +46,12 @@ class THTMLObject {
   // The next tag after CurrentIndex whose name equals TagFilter (ASCII case
   // ignored), or any tag when TagFilter is empty; nullptr when there is none.
   TTagObject* Next();
+  // Next()->AttributeValue(attribute, default_value) into value, with
+  // CurrentIndex moved as Next() moves it; false (value untouched) when Next()
+  // would return none. Builds no element object, so listing the links of a
+  // page of millions of elements costs no heap object per tag.
+  bool NextAttributeValue(std::string_view attribute, const std::string& default_value,
+                          std::string* value);
 
   // Runs at the end of every load.
   virtual void AfterParse() {}

@@ -148,19 +148,48 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 std::size_t CrLfTextSize(std::string_view text) {
   const std::size_t n = text.size();
   if (n == 0) return 0;
-  // Each lone CR or lone LF grows by one, and a last line without an end
-  // gets two.
-  std::size_t extra = 0;
-  const char* p = text.data();
-  const char* const end = p + n;
-  for (p = FindFirstOf2(p, end, '\r', '\n'); p != end; p = FindFirstOf2(p, end, '\r', '\n')) {
-    if (*p == '\r' && p + 1 < end && p[1] == '\n') {
-      p += 2;
-    } else {
-      ++extra;
-      ++p;
+  // Each lone CR or lone LF grows by one: that is every CR and every LF,
+  // less the two of each CR LF pair. A last line without an end gets two.
+  std::size_t cr = 0;
+  std::size_t lf = 0;
+  std::size_t pairs = 0;
+  const char* const data = text.data();
+  std::size_t i = 1;
+#if defined(__SSE2__)
+  // Per byte lane counts (a match is -1, subtracted), summed before any lane
+  // can overflow; a pair is an LF whose previous byte is a CR.
+  const __m128i vcr = _mm_set1_epi8('\r');
+  const __m128i vlf = _mm_set1_epi8('\n');
+  while (n - i >= 16) {
+    __m128i cr_lanes = _mm_setzero_si128();
+    __m128i lf_lanes = _mm_setzero_si128();
+    __m128i pair_lanes = _mm_setzero_si128();
+    for (int block = 0; block < 255 && n - i >= 16; ++block, i += 16) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 1));
+      const __m128i is_lf = _mm_cmpeq_epi8(chunk, vlf);
+      cr_lanes = _mm_sub_epi8(cr_lanes, _mm_cmpeq_epi8(chunk, vcr));
+      lf_lanes = _mm_sub_epi8(lf_lanes, is_lf);
+      pair_lanes = _mm_sub_epi8(pair_lanes, _mm_and_si128(is_lf, _mm_cmpeq_epi8(before, vcr)));
     }
+    const auto sum = [](__m128i lanes) {
+      const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+      return static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+             static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
+    };
+    cr += sum(cr_lanes);
+    lf += sum(lf_lanes);
+    pairs += sum(pair_lanes);
   }
+#endif
+  for (; i < n; ++i) {
+    cr += data[i] == '\r';
+    lf += data[i] == '\n';
+    pairs += data[i] == '\n' && data[i - 1] == '\r';
+  }
+  cr += data[0] == '\r';
+  lf += data[0] == '\n';
+  std::size_t extra = cr + lf - 2 * pairs;
   if (text[n - 1] != '\r' && text[n - 1] != '\n') extra += 2;
   return n + extra;
 }

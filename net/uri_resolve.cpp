@@ -150,7 +150,10 @@ std::string ResolveReference(std::string_view base_text, std::string_view refere
         has_query = r.has_query || base.has_query;
         query = r.has_query ? r.query : base.query;
       } else {
-        path = RemoveDotSegments(r.path.front() == '/' ? std::string(r.path) : Merge(base, r.path));
+        path = r.path.front() == '/' ? std::string(r.path) : Merge(base, r.path);
+        // Most paths hold no dot segment; they are kept without a copy.
+        if (path.front() == '.' || path.find("/.") != std::string::npos)
+          path = RemoveDotSegments(path);
         has_query = r.has_query;
         query = r.query;
       }

@@ -70,8 +70,17 @@ void CheckListingOnInput(const std::string& bytes) {
     Require(model.Elements[static_cast<std::size_t>(i)].Kind == kind);
     Require(model.Elements[static_cast<std::size_t>(i)].Text == element->SourceText);
   }
-  document.TagFilter.clear();
-  while (TTagObject* tag = document.Next()) (void)tag->AttributeValue("HREF", "none");
+  // The object-free way through the tags agrees with Next and AttributeValue.
+  THTMLObject lean;
+  lean.LoadFromFile(path);
+  document.CurrentIndex = lean.CurrentIndex = -1;
+  std::string value;
+  while (TTagObject* tag = document.Next()) {
+    Require(lean.NextAttributeValue("HREF", "none", &value));
+    Require(value == tag->AttributeValue("HREF", "none"));
+    Require(lean.CurrentIndex == document.CurrentIndex);
+  }
+  Require(!lean.NextAttributeValue("HREF", "none", &value));
 
   TTextList list;
   list.SetText(bytes);

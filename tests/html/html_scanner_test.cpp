@@ -132,6 +132,25 @@ TEST_P(ScanTest, HookedScanGivesTheSameElementsInHookOrder) {
     EXPECT_EQ(document.Elements.ObjectAt(i)->OwnerDocument, &document);
 }
 
+// The listing's way through the anchors builds no objects; it must find the
+// same tags and values as Next and AttributeValue.
+TEST_P(ScanTest, NextAttributeValueAgreesWithNextAndAttributeValue) {
+  THTMLObject built;
+  THTMLObject lean;
+  built.LoadFromStrings(GetParam().lines);
+  lean.LoadFromStrings(GetParam().lines);
+  for (const char* name : {"href", "", "title"}) {
+    built.CurrentIndex = lean.CurrentIndex = -1;
+    std::string value;
+    while (TTagObject* tag = built.Next()) {
+      ASSERT_TRUE(lean.NextAttributeValue(name, "-", &value));
+      EXPECT_EQ(value, tag->AttributeValue(name, "-"));
+      EXPECT_EQ(lean.CurrentIndex, built.CurrentIndex);
+    }
+    EXPECT_FALSE(lean.NextAttributeValue(name, "-", &value));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scanner, ScanTest, ::testing::ValuesIn(ScanCases()),
                          [](const auto& test_info) { return std::string(test_info.param.name); });
 
@@ -161,6 +180,7 @@ TEST(TagObject, AttributeValueStripsDoubleQuotesOnlyFromLongValues) {
   for (const auto& c : cases) {
     TTagObject tag(c.tag);
     EXPECT_EQ(tag.AttributeValue("href", "default"), c.value) << c.tag;
+    EXPECT_EQ(TagAttributeValue(c.tag, "HREF", "default"), c.value) << c.tag;
   }
 }
 
