@@ -39,7 +39,11 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
   // whatever the target sends first in ReadAhead for the tunnel's user.
   while (LastErrorCode == 0) {
     const std::string line = ReceiveUntil(HTTPTunnelTimeout, "\n");
-    if (LastErrorCode != 0) break;
+    if (LastErrorCode != 0) {
+      // A head cut short opens nothing, whatever its status line said.
+      TunnelEstablished = false;
+      break;
+    }
     if (line.size() >= kMinStatusLineLength && line.compare(0, 5, "HTTP/") == 0) {
       // Any 2xx opens the tunnel (RFC 9110 section 9.3.6).
       TunnelEstablished = line[kStatusClassIndex] == '2';

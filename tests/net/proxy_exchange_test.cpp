@@ -363,7 +363,7 @@ TEST_P(TunnelConnectTest, SendsExactRequestAndJudgesStatusLine) {
 INSTANTIATE_TEST_SUITE_P(Replies, TunnelConnectTest, ::testing::ValuesIn(TunnelCases()),
                          CaseName<TunnelCase>);
 
-TEST(TunnelConnect, SilentProxyTimesOutAndClosingProxyResets) {
+TEST(TunnelConnect, HeadCutShortBySilenceOrCloseOpensNothing) {
   for (const bool close : {false, true}) {
     SCOPED_TRACE(close ? "closing" : "silent");
     ScriptedServer proxy;
@@ -381,6 +381,7 @@ TEST(TunnelConnect, SilentProxyTimesOutAndClosingProxyResets) {
     socket.HTTPTunnelTimeout = 300;
     socket.ConnectTo("127.0.0.1", "443");
     EXPECT_EQ(socket.LastErrorCode, close ? WSAECONNRESET : WSAETIMEDOUT);
+    EXPECT_FALSE(socket.TunnelEstablished);
     socket.CloseConnection();
     EXPECT_TRUE(proxy.WaitDone(kDoneMs));
   }
