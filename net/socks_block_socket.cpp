@@ -116,7 +116,16 @@ bool TSocksBlockSocket::SocksSendRequest(std::uint8_t command, const std::string
 }
 
 std::string TSocksBlockSocket::SocksAddressBytes(const std::string& host, const std::string& port) {
-  const std::string target = SocksResolver ? host : FirstAddressOf(host);
+  std::string target = host;
+  if (!SocksResolver) {
+    target = FirstAddressOf(host);
+    // Nothing resolved: the wildcard address would have the proxy connect to
+    // itself, so the name fails here as it would for a direct connection.
+    if (target == "0.0.0.0" && !IsIPv4Text(host)) {
+      LastErrorCode = WSAHOST_NOT_FOUND;
+      return {};
+    }
+  }
   const std::string portBytes = PackWord16(static_cast<std::uint16_t>(PortNumberOf(port)));
   std::string out;
   if (SocksType == ST_Socks5) {

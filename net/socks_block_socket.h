@@ -47,7 +47,8 @@ class TSocksBlockSocket : public TBlockSocket {
   // after the one before succeeded.
   bool SocksExchange(std::uint8_t command, const std::string& host, const std::string& port);
   // The address part of a request (with the port) for the current SocksType;
-  // empty when the host cannot be expressed (a name over 255 bytes).
+  // empty when the host cannot be expressed (a name over 255 bytes), and
+  // empty with 11001 when it is to be resolved here and does not resolve.
   std::string SocksAddressBytes(const std::string& host, const std::string& port);
   // Fills ReplyAddress and ReplyPort; returns the 1-based position after the
   // parsed reply, 1 (and port "0", no address) when it is too short or of an
