@@ -34,7 +34,7 @@ class StatusSequence : public ::testing::TestWithParam<FamilyCase> {};
 TEST_P(StatusSequence, ConnectSendReceiveCloseReportEachStepWithItsValue) {
   ScriptedServer server(GetParam().host);
   // The pause makes the client wait for the reply, so the wait is reported.
-  server.ReadBytes(5).Pause(100).Send("pong\r\n").ReadAll();
+  server.ReadBytes(5).Pause(300).Send("pong\r\n").ReadAll();
   server.Start();
   EventLog log;
   TTCPBlockSocket socket;
@@ -249,7 +249,7 @@ TEST(Limiter, ReceiveWaitsForTheSlotBookedByTheRequestedSize) {
   const auto waits = log.Only(HR_Wait);
   ASSERT_EQ(waits.size(), 1u);
   const int announced = std::stoi(waits[0].second);
-  EXPECT_GT(announced, 400);
+  EXPECT_GT(announced, 300);
   EXPECT_LE(announced, 500);
   EXPECT_GE(ms, announced - 20);
 }

@@ -139,7 +139,7 @@ void PrintTo(const SilenceCase& c, std::ostream* os) {
 
 class SilentPeer : public ::testing::TestWithParam<SilenceCase> {};
 
-// The peer sends a byte every 100 ms; a 300 ms time-out is never reached by
+// The peer sends a byte every 100 ms; a 600 ms time-out is never reached by
 // a single wait, but the whole line takes longer than that.
 TEST_P(SilentPeer, TimeOutAppliesPerWaitOrToTheWholeOperation) {
   ScriptedServer server;
@@ -148,7 +148,7 @@ TEST_P(SilentPeer, TimeOutAppliesPerWaitOrToTheWholeOperation) {
   TTCPBlockSocket socket;
   socket.InterPacketTimeout = GetParam().interPacketTimeout;
   Connect(socket, server.port());
-  const std::string line = socket.ReceiveLine(300);
+  const std::string line = socket.ReceiveLine(600);
   EXPECT_EQ(socket.LastErrorCode, GetParam().error);
   if (GetParam().error == 0) {
     EXPECT_EQ(line, "abcdefgh");
