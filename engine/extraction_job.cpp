@@ -35,12 +35,47 @@ class TMyThread::TWorkerWindow final : public TWindowOperations {
     if (job_.Aborted()) throw EJobAborted{};
     job_.PostToWindow([&job = job_, line] { job.window_.AppendResultLine(line); });
   }
+  // Answers from the settings last carried over from the window and asks
+  // the window for fresh ones without waiting, so that a page of 100,000
+  // links costs no round trip per link. Run seeds the settings and every URL
+  // asks again before its fetch, so a page starts with what the window shows;
+  // a change made during a page applies as soon as the window's thread has
+  // caught up with the lines queued before the question.
   TFilterSettings ReadFilterSettings() override {
-    TFilterSettings settings;
-    if (!job_.CallOnWindow([&] { settings = job_.window_.ReadFilterSettings(); })) {
-      throw EJobAborted{};
+    std::unique_lock<std::mutex> guard(filter_lock_);
+    if (!filter_known_) {
+      guard.unlock();
+      TFilterSettings settings;
+      if (!job_.CallOnWindow([&] { settings = job_.window_.ReadFilterSettings(); })) {
+        throw EJobAborted{};
+      }
+      SeedFilterSettings(settings);
+      return settings;
     }
+    TFilterSettings settings = filter_;
+    guard.unlock();
+    RefreshFilterSettings();
     return settings;
+  }
+  void SeedFilterSettings(const TFilterSettings& settings) {
+    std::lock_guard<std::mutex> guard(filter_lock_);
+    filter_ = settings;
+    filter_known_ = true;
+  }
+  // Queues a read of the window's filter settings unless one is queued.
+  void RefreshFilterSettings() {
+    {
+      std::lock_guard<std::mutex> guard(filter_lock_);
+      if (refresh_pending_) return;
+      refresh_pending_ = true;
+    }
+    job_.PostToWindow([this] {
+      TFilterSettings fresh = job_.window_.ReadFilterSettings();
+      std::lock_guard<std::mutex> guard(filter_lock_);
+      filter_ = std::move(fresh);
+      filter_known_ = true;
+      refresh_pending_ = false;
+    });
   }
   void SetStatusText(const std::string& text) override {
     job_.PostToWindow([&job = job_, text] { job.window_.SetStatusText(text); });
@@ -70,6 +105,10 @@ class TMyThread::TWorkerWindow final : public TWindowOperations {
 
  private:
   TMyThread& job_;
+  std::mutex filter_lock_;
+  TFilterSettings filter_;        // guarded by filter_lock_
+  bool filter_known_ = false;     // guarded by filter_lock_
+  bool refresh_pending_ = false;  // guarded by filter_lock_
 };
 
 // --- the job ---------------------------------------------------------------------
@@ -86,6 +125,10 @@ TMyThread::~TMyThread() = default;
 
 TWindowOperations& TMyThread::Window() {
   return *worker_window_;
+}
+
+void TMyThread::SeedFilterSettings(const TFilterSettings& settings) {
+  worker_window_->SeedFilterSettings(settings);
 }
 
 void TMyThread::PostToWindow(std::function<void()> call) {
@@ -174,6 +217,7 @@ void TMyThread::Execute() {
       if (Aborted()) throw EJobAborted{};
       Window().SetProgressLine(
           ProgressLineText(UrlList.Strings(index), index + 1, UrlList.Count()));
+      worker_window_->RefreshFilterSettings();
       ProcessUrl(*this, UrlList.Strings(index));
       Pause(kUrlDonePause);
     }
@@ -220,6 +264,7 @@ void TExtractionWindow::Run(const std::vector<std::string>& url_lines) {
   auto job = std::make_shared<TMyThread>(window_thread_, window_, settings_, url_lines);
   CurrentJob = job;
   job->OnTerminate = [this](TMyThread& finished) { MyThreadTerminate(finished); };
+  job->SeedFilterSettings(window_.ReadFilterSettings());
   workers_.push_back(TWorker{job, std::thread([job] { job->Execute(); })});
 }
 

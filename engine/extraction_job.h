@@ -85,6 +85,10 @@ class TMyThread : public std::enable_shared_from_this<TMyThread> {
   // Copies StatusText into the status bar; runs on the window's thread.
   void UpdateStatusBar();
 
+  // The filter settings as the window shows them when the job starts; later
+  // reads by the worker refresh them without waiting.
+  void SeedFilterSettings(const TFilterSettings& settings);
+
   // Stops the transfer in progress and ends the job for the window: no
   // further window change, no completion. Window's thread.
   void Abort();

@@ -180,6 +180,43 @@ TEST_F(MovrekCliWithNginx, AnErrorThatEndsTheJobGivesStatusOneAndStillSaves) {
   EXPECT_EQ(::access(save.c_str(), F_OK), 0);
 }
 
+TEST_F(MovrekCliWithNginx, ProxyOptionsApplyToEveryConnection) {
+  const std::string url = nginx_.Url("/index.html");
+  // A proxy that refuses: each URL fails as a network error and the job goes on.
+  const std::string dead = "127.0.0.1:" + std::to_string(movrek::test::UnusedLoopbackPort());
+  const std::vector<std::vector<std::string>> refusing = {
+      {"--proxy", dead}, {"--socks", dead}, {"--socks", dead, "--socks4"}};
+  for (const auto& options : refusing) {
+    std::vector<std::string> args = options;
+    args.push_back("--no-delay");
+    const CliRun run = cli_.Run(args, url + "\n" + url + "\n");
+    EXPECT_EQ(run.status, 0) << options[0];
+    EXPECT_EQ(run.out, "") << options[0];
+    EXPECT_TRUE(Contains(run.err, "[List number: 2, Total List Items: 2]")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "NETWORK ERROR or DOMAIN DOES NOT EXIST. " + url)) << run.err;
+  }
+
+  // Working proxies deliver the same page.
+  MOVREK_REQUIRE_PEER("tinyproxy");
+  MOVREK_REQUIRE_PEER("microsocks");
+  movrek::test::TinyproxyServer http_proxy;
+  ASSERT_TRUE(http_proxy.Start());
+  movrek::test::MicrosocksServer socks;
+  socks.SetAuth("user", "secret");
+  ASSERT_TRUE(socks.Start());
+  const std::string http_at = "127.0.0.1:" + std::to_string(http_proxy.port());
+  const std::string socks_at = "127.0.0.1:" + std::to_string(socks.port());
+  const std::vector<std::vector<std::string>> working = {
+      {"--proxy", http_at}, {"--socks", socks_at, "--socks-user", "user:secret"}};
+  for (const auto& options : working) {
+    std::vector<std::string> args = options;
+    args.push_back("--no-delay");
+    const CliRun run = cli_.Run(args, url + "\n");
+    EXPECT_EQ(run.status, 0) << options[0];
+    EXPECT_EQ(run.out, Block()) << options[0] << "\n" << run.err;
+  }
+}
+
 TEST_F(MovrekCliWithNginx, CtrlCAbortsKeepsPrintedLinesAndSavesNothing) {
   movrek::test::ScriptedServer slow;
   slow.ReadRequest()

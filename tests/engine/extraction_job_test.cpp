@@ -241,6 +241,23 @@ TEST_F(ExtractionJob, FilterModesKeepOrDropLinksByTheirOwnText) {
   }
 }
 
+TEST_F(ExtractionJob, AFilterChangeDuringTheJobAppliesToLaterLinks) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string index = nginx_.Url("/index.html");
+  int reads = 0;
+  window_.OnReadFilter = [&](Window& window) {
+    if (++reads == 2) window.Filter = {true, 0, "other"};
+  };
+  ASSERT_TRUE(Start({index, index}));
+  ASSERT_TRUE(RunToIdle());
+  ASSERT_GE(window_.ResultLines.size(), 5u);
+  const std::vector<std::string> second_block(window_.ResultLines.end() - 5,
+                                              window_.ResultLines.end());
+  EXPECT_EQ(second_block[1], "# Links From: " + index);
+  EXPECT_EQ(second_block[4], "http://other.test/x");
+}
+
 TEST_F(ExtractionJob, CompletionSavesTheResultListWithCrLfOnceAndClearsTheTarget) {
   ASSERT_NO_FATAL_FAILURE(StartNginx());
   if (IsSkipped()) return;

@@ -1,0 +1,174 @@
+// The extraction job against nginx on loopback: how many URLs a second the
+// job gets through without pauses, what it costs per URL beyond fetching and
+// listing the page, and how long a page of 100,000 links takes from its fetch
+// to the last line written out.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/console_window.h"
+#include "engine/base_detection.h"
+#include "engine/extraction_job.h"
+#include "engine/link_listing.h"
+#include "engine/network_startup.h"
+#include "engine/process_url.h"
+#include "engine/window_thread.h"
+#include "net/fetch.h"
+#include "net/http_transaction.h"
+#include "tests/helpers/peers.h"
+
+namespace {
+
+using namespace movrek;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kSmallPageLinks = 10;
+constexpr int kBigPageLinks = 100000;
+
+// Counts lines; Start comes back when the completion has run.
+class TCountingWindow final : public TWindowOperations {
+ public:
+  void AppendResultLine(const std::string&) override { ++Lines; }
+  TFilterSettings ReadFilterSettings() override { return {}; }
+  void SetStatusText(const std::string&) override {}
+  void SetProgressLine(const std::string&) override {}
+  std::string ReadSaveTarget() override { return {}; }
+  void ClearSaveTarget() override {}
+  void SaveResultList(const std::string&) override {}
+  void EnableStart() override { Started = true; }
+  void ReportJobError(const std::string& text, int) override { Error = text; }
+
+  long Lines = 0;
+  bool Started = false;
+  std::string Error;
+};
+
+std::string PageWithLinks(int count) {
+  std::string page = "<html><body>\n";
+  for (int i = 0; i < count; ++i) page += "<a href=\"page" + std::to_string(i) + ".html\">p</a>\n";
+  return page + "</body></html>\n";
+}
+
+test::NginxServer& Server() {
+  static TNetworkStartup network;
+  static test::NginxServer* nginx = [] {
+    auto* server = new test::NginxServer();
+    server->WriteFile("small.html", PageWithLinks(kSmallPageLinks));
+    server->WriteFile("big.html", PageWithLinks(kBigPageLinks));
+    if (!server->Start()) {
+      std::fprintf(stderr, "nginx did not start\n");
+      std::exit(1);
+    }
+    return server;
+  }();
+  return *nginx;
+}
+
+TJobSettings NoPauses() {
+  TJobSettings settings;
+  settings.Pauses = false;
+  return settings;
+}
+
+// Runs one job to its completion; returns its wall time.
+double RunJob(TWindowOperations& window, const std::function<bool()>& done,
+              const std::vector<std::string>& urls) {
+  TEventLoop loop;
+  TExtractionWindow controller(loop, window, NoPauses());
+  const auto start = Clock::now();
+  controller.Run(urls);
+  loop.RunUntil(done, std::chrono::minutes(10));
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Fetch and listing alone, as the job does them, for the same URLs: a fresh
+// transaction per URL and the page listed from a file saved beforehand
+// straight into a window on the same thread.
+double FetchAndListOnly(const std::vector<std::string>& urls, const std::string& page_file,
+                        const std::string& base) {
+  TCountingWindow window;
+  const auto start = Clock::now();
+  for (const auto& url : urls) {
+    THttpTransaction http;
+    http.UserAgent = kMovrekUserAgent;
+    TUrlInfo info;
+    HttpGetFollow(url, &http, false, info);
+    benchmark::DoNotOptimize(http.Document.size());
+    ListLinks(window, page_file, base, url);
+  }
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BM_JobOverLocalUrls(benchmark::State& state) {
+  test::NginxServer& nginx = Server();
+  const int count = static_cast<int>(state.range(0));
+  std::vector<std::string> urls;
+  for (int i = 0; i < count; ++i) urls.push_back(nginx.Url("/small.html?n=" + std::to_string(i)));
+  test::TempDir dir;
+  const std::string page_file = dir.Write("small.html", PageWithLinks(kSmallPageLinks));
+
+  double job_seconds = 0;
+  double baseline_seconds = 0;
+  for (auto _ : state) {
+    TCountingWindow window;
+    job_seconds += RunJob(
+        window, [&] { return window.Started; }, urls);
+    if (!window.Error.empty() || window.Lines != count * (4 + kSmallPageLinks)) {
+      state.SkipWithError(("job went wrong: " + window.Error).c_str());
+      return;
+    }
+    baseline_seconds += FetchAndListOnly(urls, page_file, nginx.Url("/"));
+  }
+  const double runs = static_cast<double>(state.iterations());
+  state.counters["urls_per_s"] = count * runs / job_seconds;
+  state.counters["fetch_list_ms_per_url"] = baseline_seconds / runs / count * 1e3;
+  state.counters["overhead_ms_per_url"] = (job_seconds - baseline_seconds) / runs / count * 1e3;
+}
+BENCHMARK(BM_JobOverLocalUrls)->Arg(2000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The file work of one URL alone: a reserved name, the page written, the base
+// read back from it, both files removed. Depends on the file system under
+// TMPDIR (a disk-backed /tmp costs far more than a tmpfs).
+void BM_TempFilesAndBase(benchmark::State& state) {
+  const std::string page = PageWithLinks(kSmallPageLinks);
+  for (auto _ : state) {
+    const std::string path = MakeTempFileName(kPageFileExtension);
+    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+      std::fwrite(page.data(), 1, page.size(), file);
+      std::fclose(file);
+    }
+    benchmark::DoNotOptimize(ChooseBase(path, "http://127.0.0.1/dir/page.html"));
+    std::remove(path.c_str());
+    std::remove((path.substr(0, path.size() - 4) + kNameFileExtension).c_str());
+  }
+}
+BENCHMARK(BM_TempFilesAndBase)->Unit(benchmark::kMicrosecond);
+
+// The front end's window writing to /dev/null: from the start of the fetch
+// to the last line written.
+void BM_HundredThousandLinksToOutput(benchmark::State& state) {
+  test::NginxServer& nginx = Server();
+  const std::vector<std::string> urls = {nginx.Url("/big.html")};
+  std::FILE* sink = std::fopen("/dev/null", "w");
+  for (auto _ : state) {
+    cli::TConsoleWindow window(sink, sink, {}, {});
+    const double seconds = RunJob(
+        window, [&] { return window.StartEnabled(); }, urls);
+    std::fflush(sink);
+    state.SetIterationTime(seconds);
+  }
+  std::fclose(sink);
+  state.counters["links"] = kBigPageLinks;
+}
+BENCHMARK(BM_HundredThousandLinksToOutput)
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
