@@ -18,4 +18,9 @@ inline constexpr int kMaxRedirects = 20;
 // instead of trusting the announced length up front.
 inline constexpr int32_t kCountedSegmentBlocks = 64;
 
+// Once this much of a counted body has arrived, room for all of the announced
+// rest is taken at once: the server has shown it is sending, and every later
+// doubling would copy the document again and touch its memory twice.
+inline constexpr size_t kCountedTrustAfter = size_t{16} << 20;
+
 }  // namespace movrek::http_limits

@@ -65,17 +65,17 @@ int32_t ClampToInt32(size_t value) {
 }
 
 // Makes room for the next `part` bytes of a counted body of which `remaining`
-// bytes are still to come. The room doubles with what has really arrived, so
-// an announced length alone commits nothing; once the doubled room would
-// cover half of the body the whole of it is taken, so that the last copy of
-// the growing document moves at most half the body and the peak stays near
-// the body's own size.
-void GrowForCounted(std::string& document, size_t part, size_t remaining) {
+// bytes are still to come, `arrived` bytes of it being here. The room doubles
+// with what has really arrived, so an announced length alone commits nothing;
+// once enough has arrived (or the doubled room would cover half the body)
+// the whole body's room is taken, so the document is copied only while small
+// and the peak stays near the body's own size.
+void GrowForCounted(std::string& document, size_t part, size_t remaining, size_t arrived) {
   const size_t needed = document.size() + part;
   if (document.capacity() >= needed) return;
   const size_t full = document.size() + remaining;
   size_t grown = std::max(needed, 2 * document.capacity());
-  if (grown >= full / 2) grown = full;
+  if (grown >= full / 2 || arrived >= http_limits::kCountedTrustAfter) grown = full;
   document.reserve(std::min(grown, full));
 }
 
@@ -398,7 +398,8 @@ bool THttpTransaction::ReadCounted(int32_t size) {
   // the whole size.
   while (remaining > 0) {
     const int64_t part = std::min(remaining, segment);
-    GrowForCounted(Document, static_cast<size_t>(part), static_cast<size_t>(remaining));
+    GrowForCounted(Document, static_cast<size_t>(part), static_cast<size_t>(remaining),
+                   static_cast<size_t>(size - remaining));
     Sock->ReceiveIntoStream(Document, Timeout, part);
     if (Sock->LastErrorCode != 0) return false;
     remaining -= part;

@@ -337,6 +337,23 @@ TEST(Response, AnnouncedLengthCommitsNoMemoryUpFront) {
   EXPECT_LT(http.Document.capacity(), size_t{64} << 20);
 }
 
+TEST(Response, LargeCountedBodyIsHeldOnceWithoutSlack) {
+  // Beyond the trust threshold the room for the rest is taken whole: the
+  // document ends exactly as large as the body instead of doubled.
+  const size_t size = (40u << 20) + 123;
+  ScriptedServer server;
+  server.ReadRequest()
+      .Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n")
+      .SendLarge(size)
+      .Close();
+  server.Start();
+  THttpTransaction http;
+  ASSERT_TRUE(http.PerformRequest("GET", server.Url("/big"))) << http.Sock->LastErrorText;
+  ASSERT_EQ(http.Document.size(), size);
+  EXPECT_EQ(http.Document.capacity(), size);
+  EXPECT_TRUE(http.Document == test::PatternBytes(size));
+}
+
 // --- failures ----------------------------------------------------------------
 
 TEST(Failure, ServerClosingAfterTheRequestIsAReset) {
