@@ -25,8 +25,9 @@ std::size_t FindBaseHref(std::string_view text) {
   for (const char* p = FindFirstOf2(data, end, 'b', 'B'); end - p >= std::ptrdiff_t(kWords.size());
        p = FindFirstOf2(p + 1, end, 'b', 'B')) {
     if (std::equal(kWords.begin(), kWords.end(), p,
-                   [](char word, char c) { return word == UpperAscii(c); }))
+                   [](char word, char c) { return word == UpperAscii(c); })) {
       return static_cast<std::size_t>(p - data);
+    }
   }
   return std::string_view::npos;
 }
@@ -37,9 +38,13 @@ std::string DetectBase(const std::string& document_file) {
   const std::string bytes = ReadFileBytes(document_file);
   const std::string_view text = TextBeforeNul(bytes);
   const std::size_t at = FindBaseHref(text);
-  if (at == std::string_view::npos) return "NONE";
+  if (at == std::string_view::npos) {
+    return "NONE";
+  }
   std::size_t line_end = text.find_first_of("\r\n", at);
-  if (line_end == std::string_view::npos) line_end = text.size();
+  if (line_end == std::string_view::npos) {
+    line_end = text.size();
+  }
   return TextBetween(text.substr(at, line_end - at), "\"", "\"");
 }
 
@@ -48,14 +53,19 @@ std::string DirectoryBase(const std::string& address) {
   // general rule below would cut into the scheme or the port.
   if (HasUriScheme(address) && address.compare(address.find(':'), 3, "://") == 0) {
     const std::size_t authority_end = address.find_first_of("/?#", address.find(':') + 3);
-    if (authority_end == std::string::npos || address[authority_end] != '/')
+    if (authority_end == std::string::npos || address[authority_end] != '/') {
       return address.substr(0, authority_end);
+    }
   }
   std::string u = address;
   std::replace(u.begin(), u.end(), '/', '\\');
   std::size_t p = 0;  // 1-based; 0 = none
-  if (const std::size_t last = u.find_last_of("\\:"); last != std::string::npos) p = last + 1;
-  if (p > 1 && u[p - 1] == '\\' && u[p - 2] != '\\' && u[p - 2] != ':') --p;
+  if (const std::size_t last = u.find_last_of("\\:"); last != std::string::npos) {
+    p = last + 1;
+  }
+  if (p > 1 && u[p - 1] == '\\' && u[p - 2] != '\\' && u[p - 2] != ':') {
+    --p;
+  }
   u.resize(p);
   std::replace(u.begin(), u.end(), '\\', '/');
   return u;
@@ -64,7 +74,9 @@ std::string DirectoryBase(const std::string& address) {
 std::string ChooseBase(const std::string& document_file, const std::string& final_address) {
   const std::string declared = DetectBase(document_file);
   std::string base = declared == "NONE" ? DirectoryBase(final_address) : declared;
-  if (base.empty() || base.back() != '/') base += '/';
+  if (base.empty() || base.back() != '/') {
+    base += '/';
+  }
   return base;
 }
 

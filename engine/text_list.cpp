@@ -11,7 +11,9 @@
 namespace movrek {
 
 void TTextList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) throw EListError(index);
+  if (index < 0 || index >= Count()) {
+    throw EListError(index);
+  }
 }
 
 const std::string& TTextList::Strings(int index) const {
@@ -30,7 +32,9 @@ void TTextList::Delete(int index) {
 }
 
 void TTextList::Insert(int index, std::string line) {
-  if (index < 0 || index > Count()) throw EListError(index);
+  if (index < 0 || index > Count()) {
+    throw EListError(index);
+  }
   lines_.insert(lines_.begin() + index, std::move(line));
 }
 
@@ -56,22 +60,30 @@ void TTextList::SaveToFile(const std::string& file_name) const {
   do {
     fd = ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw EFileOpenError(file_name, std::strerror(errno));
+  if (fd < 0) {
+    throw EFileOpenError(file_name, std::strerror(errno));
+  }
   const std::string text = Text();
   std::size_t done = 0;
   int failure = 0;
   while (done < text.size()) {
     const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
     if (put < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        continue;
+      }
       failure = errno;
       break;
     }
     done += static_cast<std::size_t>(put);
   }
   // A full disk may only show when the data is flushed at close.
-  if (::close(fd) != 0 && failure == 0) failure = errno;
-  if (failure != 0) throw EFileOpenError(file_name, std::strerror(failure));
+  if (::close(fd) != 0 && failure == 0) {
+    failure = errno;
+  }
+  if (failure != 0) {
+    throw EFileOpenError(file_name, std::strerror(failure));
+  }
 }
 
 }  // namespace movrek

@@ -17,11 +17,11 @@ class TTextList {
   TTextList() = default;
   explicit TTextList(std::vector<std::string> lines) : lines_(std::move(lines)) {}
 
-  int Count() const { return static_cast<int>(lines_.size()); }
-  bool Empty() const { return lines_.empty(); }
+  [[nodiscard]] int Count() const { return static_cast<int>(lines_.size()); }
+  [[nodiscard]] bool Empty() const { return lines_.empty(); }
 
   // Throw EListError for an index outside 0 to Count() - 1.
-  const std::string& Strings(int index) const;
+  [[nodiscard]] const std::string& Strings(int index) const;
   void SetStrings(int index, std::string line);
   void Delete(int index);
   // Inserts before index; index Count() appends.
@@ -31,7 +31,7 @@ class TTextList {
   void Clear() { lines_.clear(); }
 
   // Every line followed by CR LF.
-  std::string Text() const;
+  [[nodiscard]] std::string Text() const;
   // Replaces the lines by those of the text.
   void SetText(std::string_view text);
 
@@ -41,7 +41,7 @@ class TTextList {
   // Creates or replaces the file; throws EFileOpenError when it cannot.
   void SaveToFile(const std::string& file_name) const;
 
-  const std::vector<std::string>& Lines() const { return lines_; }
+  [[nodiscard]] const std::vector<std::string>& Lines() const { return lines_; }
 
  private:
   void CheckIndex(int index) const;

@@ -8,22 +8,28 @@
 #include <new>
 #include <utility>
 
+#include "html/html_limits.h"
 #include "html/text_file.h"
 
 namespace movrek {
 
 namespace {
 
-constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+constexpr std::size_t kHugePage = std::size_t{2} * 1024 * 1024;
 
 }  // namespace
 
 void AdviseHugePages(void* data, std::size_t size) {
-  const auto begin = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t last = (begin + size) & ~(kHugePage - 1);
-  if (last > first)
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);  // advice only
+  char* const begin = static_cast<char*>(data);
+  const std::size_t lead =
+      (kHugePage - reinterpret_cast<std::uintptr_t>(begin) % kHugePage) % kHugePage;
+  if (size <= lead) {
+    return;
+  }
+  const std::size_t whole = (size - lead) / kHugePage * kHugePage;
+  if (whole > 0) {
+    ::madvise(begin + lead, whole, MADV_HUGEPAGE);  // advice only
+  }
 }
 
 TDocumentText::TDocumentText(TDocumentText&& other) noexcept
@@ -46,21 +52,27 @@ TDocumentText::~TDocumentText() {
 }
 
 void TDocumentText::Release() {
-  if (data_ != nullptr) ::munmap(data_, capacity_);
+  if (data_ != nullptr) {
+    ::munmap(data_, capacity_);
+  }
   data_ = nullptr;
   size_ = capacity_ = 0;
 }
 
 // Grows the mapping to at least capacity bytes, keeping the content.
 void TDocumentText::Reserve(std::size_t capacity) {
-  if (capacity <= capacity_) return;
+  if (capacity <= capacity_) {
+    return;
+  }
   const long page = ::sysconf(_SC_PAGESIZE);
   capacity =
       (capacity + static_cast<std::size_t>(page) - 1) & ~(static_cast<std::size_t>(page) - 1);
   void* grown = data_ == nullptr ? ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
                                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
                                  : ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
-  if (grown == MAP_FAILED) throw std::bad_alloc();
+  if (grown == MAP_FAILED) {
+    throw std::bad_alloc();
+  }
   data_ = static_cast<char*>(grown);
   capacity_ = capacity;
   AdviseHugePages(data_, capacity_);
@@ -68,7 +80,9 @@ void TDocumentText::Reserve(std::size_t capacity) {
 
 TDocumentText TDocumentText::FromString(std::string_view text) {
   TDocumentText document;
-  if (text.empty()) return document;
+  if (text.empty()) {
+    return document;
+  }
   document.Reserve(text.size());
   std::memcpy(document.data_, text.data(), text.size());
   document.size_ = text.size();
@@ -79,15 +93,21 @@ TDocumentText TDocumentText::FromFile(const std::string& file_name) {
   TReadableFile file(file_name);
   TDocumentText document;
   std::size_t expected = file.SizeHint();
-  if (expected == 0) expected = 64 * 1024;
+  if (expected == 0) {
+    expected = kUnknownSizeReadBlock;
+  }
   // Room for the usual growth of the line ends (LF to CR LF), so that the
   // conversion seldom has to move the text.
-  document.Reserve(expected + expected / 16 + 2);
+  document.Reserve(expected + expected / kLineEndGrowthDivisor + 2);
   for (;;) {
-    if (document.size_ == document.capacity_) document.Reserve(document.capacity_ * 2);
+    if (document.size_ == document.capacity_) {
+      document.Reserve(document.capacity_ * 2);
+    }
     const std::size_t got =
         file.Read(document.data_ + document.size_, document.capacity_ - document.size_);
-    if (got == 0) break;
+    if (got == 0) {
+      break;
+    }
     document.size_ += got;
   }
 

@@ -26,8 +26,8 @@ class TDocumentText {
   // A text already in that form.
   static TDocumentText FromString(std::string_view text);
 
-  std::string_view View() const { return {data_, size_}; }
-  std::size_t Size() const { return size_; }
+  [[nodiscard]] std::string_view View() const { return {data_, size_}; }
+  [[nodiscard]] std::size_t Size() const { return size_; }
 
  private:
   void Reserve(std::size_t capacity);

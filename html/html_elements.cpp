@@ -18,8 +18,12 @@ bool IsTagWhiteSpace(char c) {
 std::string_view Trim(std::string_view s) {
   std::size_t begin = 0;
   std::size_t end = s.size();
-  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) --end;
+  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) {
+    ++begin;
+  }
+  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) {
+    --end;
+  }
   return s.substr(begin, end - begin);
 }
 
@@ -33,20 +37,34 @@ char UpperAscii(char c) {
 // inside an open double quote is dropped. on_token returns false to stop.
 template <typename OnToken>
 void WalkTagTokens(std::string_view s, OnToken&& on_token) {
-  if (s.empty()) return;
-  if (s.front() == '<') s.remove_prefix(1);
-  if (s.empty()) return;
-  if (s.back() == '>') s.remove_suffix(1);
-  if (s.empty()) return;
+  if (s.empty()) {
+    return;
+  }
+  if (s.front() == '<') {
+    s.remove_prefix(1);
+  }
+  if (s.empty()) {
+    return;
+  }
+  if (s.back() == '>') {
+    s.remove_suffix(1);
+  }
+  if (s.empty()) {
+    return;
+  }
   const std::size_t last = s.size() - 1;
   std::size_t token_start = 0;
   bool in_quote = false;
   bool name_stage = true;
   for (std::size_t i = 0; i <= last; ++i) {
     const char c = s[i];
-    if (c == '"') in_quote = !in_quote;
+    if (c == '"') {
+      in_quote = !in_quote;
+    }
     if ((IsTagWhiteSpace(c) || i == last) && !in_quote) {
-      if (!on_token(Trim(s.substr(token_start, i + 1 - token_start)), name_stage)) return;
+      if (!on_token(Trim(s.substr(token_start, i + 1 - token_start)), name_stage)) {
+        return;
+      }
       name_stage = false;
       token_start = i + 1;
     }
@@ -56,16 +74,23 @@ void WalkTagTokens(std::string_view s, OnToken&& on_token) {
 }  // namespace
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) {
+      return false;
+    }
+  }
   return true;
 }
 
 std::string_view TagNameOf(std::string_view tag_text) {
   std::string_view name;
   WalkTagTokens(tag_text, [&name](std::string_view token, bool is_name) {
-    if (is_name) name = token;
+    if (is_name) {
+      name = token;
+    }
     return false;
   });
   return name;
@@ -77,10 +102,11 @@ TTagObject::TTagObject(std::string text) : THTMLElement(std::move(text)) {
 
 void TTagObject::SetText(const std::string& text) {
   WalkTagTokens(text, [this](std::string_view token, bool is_name) {
-    if (is_name)
+    if (is_name) {
       TagName.assign(token);
-    else
+    } else {
       Attributes.emplace_back(token);
+    }
     return true;
   });
 }
@@ -106,13 +132,19 @@ bool MatchAttributeLine(std::string_view line, std::string_view name, std::strin
   const std::size_t equals = line.find('=');
   const std::string_view line_name =
       equals == std::string_view::npos ? std::string_view() : line.substr(0, equals);
-  if (!SameTextIgnoringCase(line_name, name)) return false;
+  if (!SameTextIgnoringCase(line_name, name)) {
+    return false;
+  }
   // A line without "=" (reached only by asking for the empty name) gives the
   // whole line, as taking the text after a missing "=" does.
   std::string_view found = line.substr(equals == std::string_view::npos ? 0 : equals + 1);
   if (found.size() >= 3) {
-    if (found.front() == '"') found.remove_prefix(1);
-    if (found.back() == '"') found.remove_suffix(1);
+    if (found.front() == '"') {
+      found.remove_prefix(1);
+    }
+    if (found.back() == '"') {
+      found.remove_suffix(1);
+    }
   }
   *value = found;
   return true;
@@ -123,8 +155,11 @@ bool MatchAttributeLine(std::string_view line, std::string_view name, std::strin
 std::string TTagObject::AttributeValue(std::string_view name,
                                        const std::string& default_value) const {
   std::string_view value;
-  for (const auto& line : Attributes)
-    if (MatchAttributeLine(line, name, &value)) return std::string(value);
+  for (const auto& line : Attributes) {
+    if (MatchAttributeLine(line, name, &value)) {
+      return std::string(value);
+    }
+  }
   return default_value;
 }
 
@@ -156,11 +191,15 @@ std::unique_ptr<THTMLElement> TObjectsList::MakeElement(TElementKind kind, std::
 }
 
 void TObjectsList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) throw EListError(index);
+  if (index < 0 || index >= Count()) {
+    throw EListError(index);
+  }
 }
 
 std::string_view TObjectsList::EntryText(const Entry& entry) const {
-  if (entry.source == kOwnedText) return owned_[entry.offset];
+  if (entry.source == kOwnedText) {
+    return owned_[entry.offset];
+  }
   if (entry.source == kLongRange) {
     const LongRange& range = long_ranges_[entry.offset];
     return text_.View().substr(range.offset, range.length);
@@ -175,7 +214,9 @@ THTMLElement* TObjectsList::ObjectAt(int index) {
     auto element =
         MakeElement(static_cast<TElementKind>(entry.kind), std::string(EntryText(entry)));
     element->OwnerDocument = owner_;
-    if (entry.source == kOwnedText) owned_[entry.offset] = std::string();
+    if (entry.source == kOwnedText) {
+      owned_[entry.offset] = std::string();
+    }
     entry.source = kObject;
     entry.offset = objects_.size();
     objects_.push_back(std::move(element));
@@ -191,7 +232,9 @@ std::string TObjectsList::AttributeValueAt(int index, std::string_view name,
     const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
     return tag != nullptr ? tag->AttributeValue(name, default_value) : default_value;
   }
-  if (entry.kind != EK_Tag) return default_value;
+  if (entry.kind != EK_Tag) {
+    return default_value;
+  }
   return TagAttributeValue(EntryText(entry), name, default_value);
 }
 
@@ -202,32 +245,46 @@ int TObjectsList::FindTag(long long from, std::string_view name) const {
     std::string_view tag_name;
     if (entry.source == kObject) {
       const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
-      if (tag == nullptr) continue;
+      if (tag == nullptr) {
+        continue;
+      }
       tag_name = tag->TagName;
     } else {
-      if (entry.kind != EK_Tag) continue;
+      if (entry.kind != EK_Tag) {
+        continue;
+      }
       const std::string_view text = EntryText(entry);
       // The name starts with the text's first character unless that one is
       // trimmed away (codes 0 to 32); most tags fail on it.
       if (!name.empty() && !text.empty()) {
         const char first = text.front() == '<' && text.size() > 1 ? text[1] : text.front();
-        if (static_cast<unsigned char>(first) > 32 && UpperAscii(first) != UpperAscii(name.front()))
+        if (static_cast<unsigned char>(first) > 32 &&
+            UpperAscii(first) != UpperAscii(name.front())) {
           continue;
+        }
       }
       tag_name = TagNameOf(text);
     }
-    if (name.empty() || SameTextIgnoringCase(tag_name, name)) return static_cast<int>(index);
+    if (name.empty() || SameTextIgnoringCase(tag_name, name)) {
+      return static_cast<int>(index);
+    }
   }
   return -1;
 }
 
 void TObjectsList::DeleteAt(int index) {
-  if (index < 0) return;
+  if (index < 0) {
+    return;
+  }
   CheckIndex(index);
   const Entry entry = entries_[static_cast<std::size_t>(index)];
   entries_.erase(entries_.begin() + index);
-  if (entry.source == kObject) objects_[entry.offset].reset();
-  if (entry.source == kOwnedText) owned_[entry.offset] = std::string();
+  if (entry.source == kObject) {
+    objects_[entry.offset].reset();
+  }
+  if (entry.source == kOwnedText) {
+    owned_[entry.offset] = std::string();
+  }
 }
 
 void TObjectsList::Clear() {
@@ -243,8 +300,11 @@ void TObjectsList::Add(std::unique_ptr<THTMLElement> element) {
 }
 
 void TObjectsList::SetOwnerOfBuiltElements() {
-  for (auto& element : objects_)
-    if (element) element->OwnerDocument = owner_;
+  for (auto& element : objects_) {
+    if (element) {
+      element->OwnerDocument = owner_;
+    }
+  }
 }
 
 void TObjectsList::ResetText(TDocumentText text) {

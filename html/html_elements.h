@@ -29,7 +29,7 @@ class THTMLElement {
   virtual ~THTMLElement() = default;
 
   // The element's text form.
-  virtual std::string GetText() const { return {}; }
+  [[nodiscard]] virtual std::string GetText() const { return {}; }
   // Sets the element from a text.
   virtual void SetText(const std::string& /*text*/) {}
 
@@ -49,7 +49,7 @@ class TTagObject : public THTMLElement {
   explicit TTagObject(std::string text);
 
   // "<", TagName, a blank and a line per attribute, ">".
-  std::string GetText() const override;
+  [[nodiscard]] std::string GetText() const override;
   // The tag text parse; adds to what TagName and Attributes already hold.
   void SetText(const std::string& text) override;
 
@@ -57,8 +57,9 @@ class TTagObject : public THTMLElement {
   // text before its first "=") equals name without regard to ASCII case; one
   // leading and one trailing double quote removed when it is 3 or more
   // characters long. default_value when no line matches.
-  std::string AttributeValue(std::string_view name, const std::string& default_value) const;
-  bool IsTag(std::string_view name) const;
+  [[nodiscard]] std::string AttributeValue(std::string_view name,
+                                           const std::string& default_value) const;
+  [[nodiscard]] bool IsTag(std::string_view name) const;
 
   std::string TagName;
   std::vector<std::string> Attributes;
@@ -71,7 +72,7 @@ class TNormalText : public THTMLElement {
   // SourceText and Content := text.
   explicit TNormalText(std::string text);
 
-  std::string GetText() const override { return Content; }
+  [[nodiscard]] std::string GetText() const override { return Content; }
   void SetText(const std::string& text) override { Content = text; }
 
   std::string Content;
@@ -109,7 +110,7 @@ class TObjectsList {
   TObjectsList& operator=(const TObjectsList&) = delete;
   ~TObjectsList() = default;
 
-  int Count() const { return static_cast<int>(entries_.size()); }
+  [[nodiscard]] int Count() const { return static_cast<int>(entries_.size()); }
   // Throws EListError(index) outside 0 to Count() - 1.
   THTMLElement* ObjectAt(int index);
   // Destroys the element and removes its entry; a negative index does nothing,
@@ -124,24 +125,25 @@ class TObjectsList {
 
   // Clears the list and makes text the document text later entries refer to.
   void ResetText(TDocumentText text);
-  std::string_view Text() const { return text_.View(); }
+  [[nodiscard]] std::string_view Text() const { return text_.View(); }
   // Appends an element made from Text()[offset, offset + length).
   void AddSourceRange(TElementKind kind, std::size_t offset, std::size_t length) {
-    if (offset <= kMaxOffset && length <= kMaxLength) [[likely]]
-      entries_.push_back({offset, length, kind, kRange});
-    else
+    if (offset <= kMaxOffset && length <= kMaxLength) {
+      [[likely]] entries_.push_back({offset, length, kind, kRange});
+    } else {
       AddLongRange(kind, offset, length);
+    }
   }
   // Appends an element made from a text that is not a piece of Text().
   void AddOwnedText(TElementKind kind, std::string text);
   // The index of the first tag at or after from whose name equals name
   // (ASCII case ignored), or of any tag when name is empty; -1 when there is
   // none. Builds no object.
-  int FindTag(long long from, std::string_view name) const;
+  [[nodiscard]] int FindTag(long long from, std::string_view name) const;
   // AttributeValue of the tag at index, without building it; default_value
   // when the entry is no tag.
-  std::string AttributeValueAt(int index, std::string_view name,
-                               const std::string& default_value) const;
+  [[nodiscard]] std::string AttributeValueAt(int index, std::string_view name,
+                                             const std::string& default_value) const;
   // Set by the document: elements built later get it as OwnerDocument.
   void SetOwner(THTMLObject* owner) { owner_ = owner; }
   // Makes the owner the OwnerDocument of every element object built so far.
@@ -171,7 +173,7 @@ class TObjectsList {
   void AddLongRange(TElementKind kind, std::size_t offset, std::size_t length);
 
   void CheckIndex(int index) const;
-  std::string_view EntryText(const Entry& entry) const;
+  [[nodiscard]] std::string_view EntryText(const Entry& entry) const;
 
   TDocumentText text_;
   std::vector<Entry> entries_;

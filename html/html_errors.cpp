@@ -7,7 +7,9 @@ namespace {
 // Built by appending: GCC 12 warns falsely (-Wrestrict) about "literal" + string.
 std::string Joined(std::initializer_list<std::string_view> parts) {
   std::string text;
-  for (std::string_view part : parts) text.append(part);
+  for (std::string_view part : parts) {
+    text.append(part);
+  }
   return text;
 }
 

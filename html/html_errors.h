@@ -10,7 +10,7 @@ namespace movrek {
 class EListError : public std::runtime_error {
  public:
   explicit EListError(long long index);
-  long long Index() const { return index_; }
+  [[nodiscard]] long long Index() const { return index_; }
 
  private:
   long long index_;
@@ -21,7 +21,7 @@ class EListError : public std::runtime_error {
 class EFileOpenError : public std::runtime_error {
  public:
   EFileOpenError(const std::string& file_name, const std::string& reason);
-  const std::string& FileName() const { return file_name_; }
+  [[nodiscard]] const std::string& FileName() const { return file_name_; }
 
  private:
   std::string file_name_;

@@ -48,11 +48,13 @@ struct TTextRange {
   std::size_t start = 0;
   std::size_t length = 0;
 
-  bool Empty() const { return length == 0; }
-  std::size_t End() const { return start + length; }
+  [[nodiscard]] bool Empty() const { return length == 0; }
+  [[nodiscard]] std::size_t End() const { return start + length; }
   void Clear() { length = 0; }
   void Append(std::size_t from, std::size_t to) {
-    if (length == 0) start = from;
+    if (length == 0) {
+      start = from;
+    }
     assert(start + length == from);
     length += to - from;
   }
@@ -64,8 +66,12 @@ using TCharTable = std::array<bool, 256>;
 
 constexpr TCharTable MakeTable(std::string_view specials) {
   TCharTable table{};
-  for (char c : specials) table[static_cast<unsigned char>(c)] = true;
-  for (char c : {'\b', '\t', '\n', '\r', ' '}) table[static_cast<unsigned char>(c)] = true;
+  for (char c : specials) {
+    table[static_cast<unsigned char>(c)] = true;
+  }
+  for (char c : {'\b', '\t', '\n', '\r', ' '}) {
+    table[static_cast<unsigned char>(c)] = true;
+  }
   return table;
 }
 
@@ -99,20 +105,25 @@ const char* FindSpecial(const char* p, const char* const end, const TCharTable& 
     } else {
       const __m128i from_less = _mm_sub_epi8(chunk, less);  // "<" "=" ">" become 0 1 2
       hits = _mm_or_si128(hits, _mm_cmpeq_epi8(_mm_min_epu8(from_less, two), from_less));
-      if (script)
+      if (script) {
         hits = _mm_or_si128(
             hits, _mm_or_si128(_mm_cmpeq_epi8(chunk, star), _mm_cmpeq_epi8(chunk, slash)));
+      }
     }
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
     while (mask != 0) {
       const char* candidate = p + __builtin_ctz(mask);
-      if (table[static_cast<unsigned char>(*candidate)]) return candidate;
+      if (table[static_cast<unsigned char>(*candidate)]) {
+        return candidate;
+      }
       mask &= mask - 1;
     }
     p += 16;
   }
 #endif
-  while (p < end && !table[static_cast<unsigned char>(*p)]) ++p;
+  while (p < end && !table[static_cast<unsigned char>(*p)]) {
+    ++p;
+  }
   return p;
 }
 
@@ -131,15 +142,20 @@ class TScanner {
   // false for anything else, which Step then handles.
   bool StepInsideTag(std::size_t i) {
     TScanState& s = state_;
-    if (!s.InTag || s.InScript || s.ScriptCommentOpen) return false;
+    if (!s.InTag || s.InScript || s.ScriptCommentOpen) {
+      return false;
+    }
     const char c = text_[i];
     if (!s.InQuote) {
       if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\b') {
-        if (s.TagState == TS_AfterOpen || s.TagState == TS_AfterEquals)
+        if (s.TagState == TS_AfterOpen || s.TagState == TS_AfterEquals) {
           s.TagState = TS_BetweenAttributes;
+        }
         ResetWord(i);
       } else if (c == '=') {
-        if (s.TagState == TS_BetweenAttributes) s.TagState = TS_AfterEquals;
+        if (s.TagState == TS_BetweenAttributes) {
+          s.TagState = TS_AfterEquals;
+        }
       } else if (c == '"' || c == '\'') {
         if (s.TagState == TS_AfterEquals) {
           s.InQuote = true;
@@ -149,7 +165,9 @@ class TScanner {
         return false;
       }
     } else if (c == s.QuoteChar && !s.InComment && !s.InBlockComment) {
-      if (!PreviousIs(i, '\\')) s.InQuote = false;
+      if (!PreviousIs(i, '\\')) {
+        s.InQuote = false;
+      }
     } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\b') {
       ResetWord(i);
     } else {
@@ -168,7 +186,7 @@ class TScanner {
   void OnGreater(std::size_t i);
   void AppendStep(std::size_t i);
 
-  bool PreviousIs(std::size_t i, char c) const { return i > 0 && text_[i - 1] == c; }
+  [[nodiscard]] bool PreviousIs(std::size_t i, char c) const { return i > 0 && text_[i - 1] == c; }
   // CurrentWord is the text since the last white space or "<", without the
   // characters the scan skipped; it is only asked whether it is an HTML
   // comment opener, so its start and the skipped positions suffice.
@@ -176,9 +194,9 @@ class TScanner {
     word_start_ = i;
     word_gaps_.clear();
   }
-  bool WordIsCommentOpener(std::size_t i) const;
+  [[nodiscard]] bool WordIsCommentOpener(std::size_t i) const;
   bool PendingHoldsScriptEnd();
-  bool PendingIsScriptTag() const;
+  [[nodiscard]] bool PendingIsScriptTag() const;
   void Warn(std::size_t i, const char* what);
 
   // Element making. An element is a piece of the text or, rarely, a text of
@@ -235,10 +253,16 @@ bool TScanner::Run() {
     }
     if (j > i) {
       pending_.Append(i, j);
-      if (state_.InScript) script_text_.Append(i, j);
+      if (state_.InScript) {
+        script_text_.Append(i, j);
+      }
     }
-    if (j == n) break;
-    if (!StepInsideTag(j)) Step(j);
+    if (j == n) {
+      break;
+    }
+    if (!StepInsideTag(j)) {
+      Step(j);
+    }
     i = j + 1;
   }
   return state_.Continue;
@@ -279,26 +303,34 @@ void TScanner::Step(std::size_t i) {
     default:
       break;
   }
-  if (state_.Continue) AppendStep(i);
+  if (state_.Continue) {
+    AppendStep(i);
+  }
 }
 
 void TScanner::OnWhiteSpace(std::size_t i, char c) {
   TScanState& s = state_;
   // In SCRIPT content a tag is only a tag up to its first white space.
-  if (s.InScript && s.InTag) s.InTag = false;
-  if (s.InTag && !s.InQuote && (s.TagState == TS_AfterOpen || s.TagState == TS_AfterEquals))
+  if (s.InScript && s.InTag) {
+    s.InTag = false;
+  }
+  if (s.InTag && !s.InQuote && (s.TagState == TS_AfterOpen || s.TagState == TS_AfterEquals)) {
     s.TagState = TS_BetweenAttributes;
+  }
   // Old pages hide script code from browsers without scripting inside an
   // HTML comment; the line that opens it is kept as text.
-  if (s.InScript && WordIsCommentOpener(i)) s.ScriptCommentOpen = true;
+  if (s.InScript && WordIsCommentOpener(i)) {
+    s.ScriptCommentOpen = true;
+  }
   if ((c == '\r' || c == '\n') && s.ScriptCommentOpen) {
     script_text_.Clear();
     s.InQuote = s.InComment = s.InBlockComment = s.ScriptCommentOpen = false;
     // Pending followed by one CR.
-    if (c == '\r' && (pending_.Empty() || pending_.End() == i))
+    if (c == '\r' && (pending_.Empty() || pending_.End() == i)) {
       EmitRange(EK_Text, pending_.Empty() ? i : pending_.start, pending_.length + 1, true);
-    else
+    } else {
       EmitOwned(EK_Text, std::string(text_.substr(pending_.start, pending_.length)) + '\r', true);
+    }
     pending_.Clear();
   } else if (c == '\r' && s.InScript && s.InComment && !s.InBlockComment) {
     s.InComment = false;  // a // comment ends with its line
@@ -309,17 +341,19 @@ void TScanner::OnWhiteSpace(std::size_t i, char c) {
 void TScanner::OnBang() {
   TScanState& s = state_;
   // Anywhere in a tag, not only right after "<": the tag becomes text.
-  if (s.InTag && !s.InQuote && !s.InComment) s.InComment = true;
+  if (s.InTag && !s.InQuote && !s.InComment) {
+    s.InComment = true;
+  }
 }
 
 void TScanner::OnQuote(std::size_t i, char c) {
   TScanState& s = state_;
   if (s.InQuote && !s.InComment && !s.InBlockComment) {
-    if (c == s.QuoteChar && !PreviousIs(i, '\\')) s.InQuote = false;
-  } else if (s.InScript && !s.InComment && !s.InBlockComment) {
-    s.InQuote = true;
-    s.QuoteChar = c;
-  } else if (s.InTag && s.TagState == TS_AfterEquals) {
+    if (c == s.QuoteChar && !PreviousIs(i, '\\')) {
+      s.InQuote = false;
+    }
+  } else if ((s.InScript && !s.InComment && !s.InBlockComment) ||
+             (s.InTag && s.TagState == TS_AfterEquals)) {
     s.InQuote = true;
     s.QuoteChar = c;
   }
@@ -335,9 +369,13 @@ void TScanner::OnStar(std::size_t i) {
 
 void TScanner::OnSlash(std::size_t i) {
   TScanState& s = state_;
-  if (!s.InScript) return;
+  if (!s.InScript) {
+    return;
+  }
   if (PreviousIs(i, '/')) {
-    if (!s.InComment && !s.InQuote && !s.InBlockComment) s.InComment = true;
+    if (!s.InComment && !s.InQuote && !s.InBlockComment) {
+      s.InComment = true;
+    }
   } else if (s.InBlockComment && PreviousIs(i, '*')) {
     s.InBlockComment = false;
     s.InComment = false;
@@ -358,12 +396,18 @@ void TScanner::OnLess(std::size_t i) {
     s.InTag = true;
     s.TagState = TS_AfterOpen;
     s.SkipAppend = true;
-    if (!pending_.Empty()) EmitRange(EK_Text, pending_.start, pending_.length, false);
+    if (!pending_.Empty()) {
+      EmitRange(EK_Text, pending_.start, pending_.length, false);
+    }
     pending_.Clear();
-    if (!s.Continue) return;
+    if (!s.Continue) {
+      return;
+    }
   } else {
     Warn(i, "\"<\" Symbol is ignored");
-    if (!s.Continue) return;
+    if (!s.Continue) {
+      return;
+    }
   }
   // A "<" also ends a quoted string or a comment.
   s.InBlockComment = false;
@@ -374,16 +418,21 @@ void TScanner::OnLess(std::size_t i) {
 void TScanner::OnEquals() {
   TScanState& s = state_;
   if (s.InTag && !s.InQuote && !(s.InScript && s.ScriptCommentOpen) &&
-      s.TagState == TS_BetweenAttributes)
+      s.TagState == TS_BetweenAttributes) {
     s.TagState = TS_AfterEquals;
+  }
 }
 
 void TScanner::OnGreater(std::size_t i) {
   TScanState& s = state_;
   if (s.InScript || s.InQuote || s.ScriptCommentOpen) {
-    if (!(s.InScript && s.InTag && (!s.InQuote || s.ScriptCommentOpen))) return;
+    if (!(s.InScript && s.InTag && (!s.InQuote || s.ScriptCommentOpen))) {
+      return;
+    }
     ResetWord(i);
-    if (!PendingHoldsScriptEnd()) return;
+    if (!PendingHoldsScriptEnd()) {
+      return;
+    }
     // The end of the SCRIPT content: Pending holds its end tag from the "<".
     const std::size_t content_length =
         script_text_.length > pending_.length ? script_text_.length - pending_.length : 0;
@@ -392,13 +441,17 @@ void TScanner::OnGreater(std::size_t i) {
           EK_Tag, std::string(text_.substr(pending_.start, pending_.length)));
       auto content = TObjectsList::MakeElement(
           EK_Script, std::string(text_.substr(script_text_.start, content_length)));
-      TScriptObject& content_ref = static_cast<TScriptObject&>(*content);
+      auto& content_ref = static_cast<TScriptObject&>(*content);
       document_.OnElement(document_, EK_Script, content_ref, s.Continue);
-      if (!s.Continue) return;
+      if (!s.Continue) {
+        return;
+      }
       elements_.Add(std::move(content));
-      TTagObject& tag_ref = static_cast<TTagObject&>(*tag);
+      auto& tag_ref = static_cast<TTagObject&>(*tag);
       document_.OnElement(document_, EK_Tag, tag_ref, s.Continue);
-      if (!s.Continue) return;
+      if (!s.Continue) {
+        return;
+      }
       elements_.Add(std::move(tag));
     } else {
       elements_.AddSourceRange(EK_Script, script_text_.start, content_length);
@@ -414,19 +467,24 @@ void TScanner::OnGreater(std::size_t i) {
     if (!pending_.Empty()) {
       if (s.InComment) {
         // A comment or declaration: kept whole, with its brackets.
-        if (pending_.start > 0 && text_[pending_.start - 1] == '<' && pending_.End() == i)
+        if (pending_.start > 0 && text_[pending_.start - 1] == '<' && pending_.End() == i) {
           EmitRange(EK_Text, pending_.start - 1, pending_.length + 2, true);
-        else
+        } else {
           EmitOwned(EK_Text, "<" + std::string(text_.substr(pending_.start, pending_.length)) + ">",
                     true);
+        }
       } else {
         opens_script = PendingIsScriptTag();
         EmitRange(EK_Tag, pending_.start, pending_.length, true);
       }
-      if (!s.Continue) return;
+      if (!s.Continue) {
+        return;
+      }
       pending_.Clear();
     }
-    if (opens_script) s.InScript = true;
+    if (opens_script) {
+      s.InScript = true;
+    }
     s.TagState = TS_AfterClose;
     s.InTag = s.InComment = s.InQuote = s.InBlockComment = false;
     s.SkipAppend = true;
@@ -442,7 +500,9 @@ void TScanner::AppendStep(std::size_t i) {
     return;
   }
   pending_.Append(i, i + 1);
-  if (state_.InScript) script_text_.Append(i, i + 1);
+  if (state_.InScript) {
+    script_text_.Append(i, i + 1);
+  }
 }
 
 bool TScanner::WordIsCommentOpener(std::size_t i) const {
@@ -453,14 +513,20 @@ bool TScanner::WordIsCommentOpener(std::size_t i) const {
   bool trailing = false;
   for (std::size_t k = word_start_; k < i; ++k) {
     bool skipped = false;
-    for (std::size_t gap : word_gaps_) skipped = skipped || gap == k;
-    if (skipped) continue;
+    for (std::size_t gap : word_gaps_) {
+      skipped = skipped || gap == k;
+    }
+    if (skipped) {
+      continue;
+    }
     const char c = text_[k];
     if (static_cast<unsigned char>(c) <= 32) {
       trailing = trailing || length > 0;
       continue;
     }
-    if (trailing || length == 5) return false;
+    if (trailing || length == 5) {
+      return false;
+    }
     word[length++] = c;
   }
   return (length == 4 && std::memcmp(word, "<!--", 4) == 0) ||
@@ -468,13 +534,17 @@ bool TScanner::WordIsCommentOpener(std::size_t i) const {
 }
 
 bool TScanner::PendingHoldsScriptEnd() {
-  if (pending_.Empty()) return false;
+  if (pending_.Empty()) {
+    return false;
+  }
   if (pending_.start != end_search_start_) {
     end_search_start_ = pending_.start;
     end_searched_to_ = pending_.start;
     end_found_ = false;
   }
-  if (end_found_) return true;
+  if (end_found_) {
+    return true;
+  }
   static constexpr std::string_view kEnd = "/SCRIPT";
   // Trimming cannot touch "/SCRIPT", so the untrimmed Pending is searched;
   // only what was added since the last search, plus an overlap.
@@ -485,8 +555,10 @@ bool TScanner::PendingHoldsScriptEnd() {
   end_searched_to_ = end;
   while (end - from >= kEnd.size()) {
     const void* slash = std::memchr(text_.data() + from, '/', end - from - (kEnd.size() - 1));
-    if (slash == nullptr) break;
-    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(slash) - text_.data());
+    if (slash == nullptr) {
+      break;
+    }
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(slash) - text_.data());
     if (SameTextIgnoringCase(text_.substr(at, kEnd.size()), kEnd)) {
       end_found_ = true;
       return true;
@@ -501,7 +573,9 @@ bool TScanner::PendingIsScriptTag() const {
 }
 
 void TScanner::Warn(std::size_t i, const char* what) {
-  if (!document_.OnWarning) return;
+  if (!document_.OnWarning) {
+    return;
+  }
   const std::string message = std::to_string(i + 1) + ": " + what;
   document_.OnWarning(document_, 1, message, state_.Continue);
 }
@@ -515,7 +589,9 @@ void TScanner::EmitObject(TElementKind kind, std::string text, bool hook_first) 
   }
   if (hook_first) {
     document_.OnElement(document_, kind, ref, state_.Continue);
-    if (state_.Continue) elements_.Add(std::move(element));
+    if (state_.Continue) {
+      elements_.Add(std::move(element));
+    }
   } else {
     elements_.Add(std::move(element));
     document_.OnElement(document_, kind, ref, state_.Continue);
@@ -539,7 +615,9 @@ void THTMLObject::LoadFromStrings(const std::vector<std::string>& lines) {
 void THTMLObject::LoadText(TDocumentText text) {
   Elements.ResetText(std::move(text));
   TScanner scanner(*this, Elements.Text());
-  if (!scanner.Run()) Elements.Clear();
+  if (!scanner.Run()) {
+    Elements.Clear();
+  }
   // Elements built for the hooks learn their document once the scan ends.
   Elements.SetOwnerOfBuiltElements();
   AfterParse();
@@ -554,7 +632,9 @@ THTMLElement* THTMLObject::First() {
 bool THTMLObject::NextAttributeValue(std::string_view attribute, const std::string& default_value,
                                      std::string* value) {
   const int index = Elements.FindTag(static_cast<long long>(CurrentIndex) + 1, TagFilter);
-  if (index < 0) return false;
+  if (index < 0) {
+    return false;
+  }
   CurrentIndex = index;
   *value = Elements.AttributeValueAt(index, attribute, default_value);
   return true;
@@ -562,7 +642,9 @@ bool THTMLObject::NextAttributeValue(std::string_view attribute, const std::stri
 
 TTagObject* THTMLObject::Next() {
   const int index = Elements.FindTag(static_cast<long long>(CurrentIndex) + 1, TagFilter);
-  if (index < 0) return nullptr;
+  if (index < 0) {
+    return nullptr;
+  }
   CurrentIndex = index;
   return static_cast<TTagObject*>(Elements.ObjectAt(index));
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "html/html_errors.h"
+#include "html/html_limits.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -32,7 +33,9 @@ TReadableFile::TReadableFile(const std::string& file_name) : file_name_(file_nam
   do {
     fd_ = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) throw EFileOpenError(file_name, std::strerror(errno));
+  if (fd_ < 0) {
+    throw EFileOpenError(file_name, std::strerror(errno));
+  }
 }
 
 TReadableFile::~TReadableFile() {
@@ -41,16 +44,21 @@ TReadableFile::~TReadableFile() {
 
 std::size_t TReadableFile::SizeHint() const {
   struct stat info {};
-  if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+  if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
     return static_cast<std::size_t>(info.st_size);
+  }
   return 0;
 }
 
 std::size_t TReadableFile::Read(char* data, std::size_t size) {
   for (;;) {
     const ssize_t got = ::read(fd_, data, size);
-    if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) throw EFileOpenError(file_name_, std::strerror(errno));
+    if (got >= 0) {
+      return static_cast<std::size_t>(got);
+    }
+    if (errno != EINTR) {
+      throw EFileOpenError(file_name_, std::strerror(errno));
+    }
   }
 }
 
@@ -61,9 +69,13 @@ std::string ReadFileBytes(const std::string& file_name) {
   for (;;) {
     // Regular files come in one read of the size fstat gave; anything else
     // (a pipe, a file that grew meanwhile) grows the buffer as it arrives.
-    if (used == bytes.size()) bytes.resize(bytes.empty() ? 64 * 1024 : bytes.size() * 2);
+    if (used == bytes.size()) {
+      bytes.resize(bytes.empty() ? kUnknownSizeReadBlock : bytes.size() * 2);
+    }
     const std::size_t got = file.Read(bytes.data() + used, bytes.size() - used);
-    if (got == 0) break;
+    if (got == 0) {
+      break;
+    }
     used += got;
   }
   bytes.resize(used);
@@ -89,13 +101,17 @@ std::size_t CountByte(std::string_view text, char byte) {
              static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
   }
 #endif
-  for (; p < end; ++p) count += *p == byte;
+  for (; p < end; ++p) {
+    count += *p == byte;
+  }
   return count;
 }
 
 std::string_view TextBeforeNul(std::string_view bytes) {
   const void* nul = std::memchr(bytes.data(), '\0', bytes.size());
-  if (nul == nullptr) return bytes;
+  if (nul == nullptr) {
+    return bytes;
+  }
   return bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
 }
 
@@ -106,12 +122,17 @@ const char* FindFirstOf2(const char* begin, const char* end, char a, char b) {
   const __m128i vb = _mm_set1_epi8(b);
   while (end - p >= 16) {
     const unsigned mask = MatchMask16(p, va, vb);
-    if (mask != 0) return p + __builtin_ctz(mask);
+    if (mask != 0) {
+      return p + __builtin_ctz(mask);
+    }
     p += 16;
   }
 #endif
-  for (; p < end; ++p)
-    if (*p == a || *p == b) return p;
+  for (; p < end; ++p) {
+    if (*p == a || *p == b) {
+      return p;
+    }
+  }
   return end;
 }
 
@@ -122,20 +143,26 @@ const char* FindLastOf2(const char* begin, const char* end, char a, char b) {
   const __m128i vb = _mm_set1_epi8(b);
   while (p - begin >= 16) {
     const unsigned mask = MatchMask16(p - 16, va, vb);
-    if (mask != 0) return p - 16 + (31 - __builtin_clz(mask));
+    if (mask != 0) {
+      return p - 16 + (31 - __builtin_clz(mask));
+    }
     p -= 16;
   }
 #endif
   while (p > begin) {
     --p;
-    if (*p == a || *p == b) return p;
+    if (*p == a || *p == b) {
+      return p;
+    }
   }
   return nullptr;
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::size_t size = 0;
-  for (const auto& line : lines) size += line.size() + 2;
+  for (const auto& line : lines) {
+    size += line.size() + 2;
+  }
   std::string text;
   text.reserve(size);
   for (const auto& line : lines) {
@@ -147,7 +174,9 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 std::size_t CrLfTextSize(std::string_view text) {
   const std::size_t n = text.size();
-  if (n == 0) return 0;
+  if (n == 0) {
+    return 0;
+  }
   // Each lone CR or lone LF grows by one: that is every CR and every LF,
   // less the two of each CR LF pair. A last line without an end gets two.
   std::size_t cr = 0;
@@ -190,7 +219,9 @@ std::size_t CrLfTextSize(std::string_view text) {
   cr += data[0] == '\r';
   lf += data[0] == '\n';
   std::size_t extra = cr + lf - 2 * pairs;
-  if (text[n - 1] != '\r' && text[n - 1] != '\n') extra += 2;
+  if (text[n - 1] != '\r' && text[n - 1] != '\n') {
+    extra += 2;
+  }
   return n + extra;
 }
 
@@ -205,8 +236,10 @@ void ExpandLineEnds(char* s, std::size_t n, std::size_t converted_size) {
   }
   while (w > r) {
     const char* hit = FindLastOf2(s, s + r, '\r', '\n');
-    if (hit == nullptr) break;  // cannot happen: w > r means a lone end remains
-    const std::size_t pos = static_cast<std::size_t>(hit - s);
+    if (hit == nullptr) {
+      break;  // cannot happen: w > r means a lone end remains
+    }
+    const auto pos = static_cast<std::size_t>(hit - s);
     const std::size_t segment = r - pos - 1;
     std::memmove(s + w - segment, s + pos + 1, segment);
     w -= segment;
@@ -221,7 +254,9 @@ void NormalizeLineEnds(std::string& bytes) {
   bytes.resize(TextBeforeNul(bytes).size());
   const std::size_t n = bytes.size();
   const std::size_t converted = CrLfTextSize(bytes);
-  if (converted == n) return;
+  if (converted == n) {
+    return;
+  }
   bytes.resize(converted);
   ExpandLineEnds(bytes.data(), n, converted);
 }

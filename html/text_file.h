@@ -26,7 +26,7 @@ class TReadableFile {
   ~TReadableFile();
 
   // The size of a regular file; 0 for anything else.
-  std::size_t SizeHint() const;
+  [[nodiscard]] std::size_t SizeHint() const;
   // Reads up to size bytes; 0 at the end of the file.
   std::size_t Read(char* data, std::size_t size);
 
@@ -57,8 +57,10 @@ void ForEachLine(std::string_view text, Visitor&& visit) {
       visit(text.substr(start));
       return;
     }
-    const std::size_t end = static_cast<std::size_t>(hit - text.data());
-    if (!visit(text.substr(start, end - start))) return;
+    const auto end = static_cast<std::size_t>(hit - text.data());
+    if (!visit(text.substr(start, end - start))) {
+      return;
+    }
     start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
   }
 }

@@ -13,11 +13,14 @@ bool IsDigit(char c) {
 
 // Length of the scheme at the start of the text (without its ":"), or 0.
 std::size_t SchemeLength(std::string_view text) {
-  if (text.empty() || !IsAlpha(text[0])) return 0;
+  if (text.empty() || !IsAlpha(text[0])) {
+    return 0;
+  }
   std::size_t i = 1;
   while (i < text.size() && (IsAlpha(text[i]) || IsDigit(text[i]) || text[i] == '+' ||
-                             text[i] == '-' || text[i] == '.'))
+                             text[i] == '-' || text[i] == '.')) {
     ++i;
+  }
   return (i < text.size() && text[i] == ':') ? i : 0;
 }
 
@@ -65,9 +68,13 @@ UriParts Split(std::string_view text) {
 
 // Section 5.2.3.
 std::string Merge(const UriParts& base, std::string_view reference_path) {
-  if (base.has_authority && base.path.empty()) return "/" + std::string(reference_path);
+  if (base.has_authority && base.path.empty()) {
+    return "/" + std::string(reference_path);
+  }
   const std::size_t slash = base.path.rfind('/');
-  if (slash == std::string_view::npos) return std::string(reference_path);
+  if (slash == std::string_view::npos) {
+    return std::string(reference_path);
+  }
   std::string merged(base.path.substr(0, slash + 1));
   merged += reference_path;
   return merged;
@@ -88,10 +95,8 @@ std::string RemoveDotSegments(std::string_view input) {
   std::string output;
   output.reserve(input.size());
   while (!input.empty()) {
-    if (input.starts_with("../")) {  // A
-      input.remove_prefix(3);
-    } else if (input.starts_with("./")) {  // A
-      input.remove_prefix(2);
+    if (input.starts_with("../") || input.starts_with("./")) {  // A
+      input.remove_prefix(input.front() == '.' && input[1] == '.' ? 3 : 2);
     } else if (input.starts_with("/./")) {  // B
       input.remove_prefix(2);
     } else if (input == "/.") {  // B
@@ -152,8 +157,9 @@ std::string ResolveReference(std::string_view base_text, std::string_view refere
       } else {
         path = r.path.front() == '/' ? std::string(r.path) : Merge(base, r.path);
         // Most paths hold no dot segment; they are kept without a copy.
-        if (path.front() == '.' || path.find("/.") != std::string::npos)
+        if (path.front() == '.' || path.find("/.") != std::string::npos) {
           path = RemoveDotSegments(path);
+        }
         has_query = r.has_query;
         query = r.query;
       }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+
+namespace movrek {
+
+// The first buffer for a file whose size is not known beforehand (a pipe);
+// it doubles as the file goes on. Regular files are read at their size.
+constexpr std::size_t kUnknownSizeReadBlock = std::size_t{64} * 1024;
+
+// Room kept after a page's bytes for its line ends to grow (LF to CR LF), as
+// a fraction of the page: 1/16 covers lines of 16 bytes and more without
+// moving the text.
+constexpr std::size_t kLineEndGrowthDivisor = 16;
+
+}  // namespace movrek
