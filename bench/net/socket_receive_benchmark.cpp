@@ -196,6 +196,8 @@ int main(int argc, char** argv) {
   LoopbackSender sender(pattern);
 
   double bestStream = 0, bestChunks = 0, bestPeer = 0;
+  // Ratios within a round compare runs made under the same machine load.
+  std::vector<double> streamRatios, chunkRatios;
   long peakKiB = 0;
   bool failed = false;
   const auto rate = [bytes](double seconds) { return seconds > 0 ? bytes / seconds / 1e6 : 0.0; };
@@ -209,6 +211,10 @@ int main(int argc, char** argv) {
     bestStream = std::max(bestStream, rate(stream));
     bestChunks = std::max(bestChunks, rate(chunks));
     bestPeer = std::max(bestPeer, rate(peerSeconds));
+    if (peerSeconds > 0) {
+      streamRatios.push_back(100.0 * rate(stream) / rate(peerSeconds));
+      chunkRatios.push_back(100.0 * rate(chunks) / rate(peerSeconds));
+    }
     std::printf("round %d: ReceiveIntoStream %.0f MB/s, ReceiveChunk %.0f MB/s, %s %.0f MB/s\n",
                 round + 1, rate(stream), rate(chunks), peer.c_str(), rate(peerSeconds));
   }
@@ -220,6 +226,13 @@ int main(int argc, char** argv) {
   std::printf("  ReceiveChunk       %8.0f MB/s  %5.1f %% of %s\n", bestChunks,
               100.0 * bestChunks / bestPeer, peer.c_str());
   std::printf("  %-18s %8.0f MB/s\n", peer.c_str(), bestPeer);
+  const auto median = [](std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+  };
+  std::printf("  median of the per-round ratios: ReceiveIntoStream %.1f %%, ReceiveChunk %.1f %%\n",
+              median(streamRatios), median(chunkRatios));
   std::printf("  peak resident memory %.0f MiB (stream %llu MiB + %.0f MiB)\n", peakMiB,
               static_cast<unsigned long long>(mib), peakMiB - static_cast<double>(mib));
   return failed ? 1 : 0;
