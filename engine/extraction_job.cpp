@@ -196,7 +196,9 @@ void TMyThread::Abort() {
 void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reason,
                                const std::string& value) {
   if (reason != HR_ReadCount) return;
-  ReceivedBytes += static_cast<std::int32_t>(std::strtol(value.c_str(), nullptr, 10));
+  // A 32-bit count, as shown; past 2 GiB it wraps instead of overflowing.
+  const auto read = static_cast<std::uint32_t>(std::strtol(value.c_str(), nullptr, 10));
+  ReceivedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(ReceivedBytes) + read);
   // Http is this worker's own transaction; only this thread changes it.
   const std::int32_t download_size = Http != nullptr ? Http->DownloadSize : 0;
   StatusText = TransferProgressText(ReceivedBytes, download_size);
