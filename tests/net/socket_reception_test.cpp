@@ -75,6 +75,36 @@ TEST(LineReception, ByteByByteDelivery) {
   EXPECT_EQ(socket.ReceiveOctet(3000), '!');
 }
 
+// Without a handle every wait fails at once, so pieces put into ReadAhead
+// between calls arrive exactly like packets: the text is split at every
+// offset and must always yield the same lines and the same rest.
+TEST(LineReception, SplitAtEveryOffset) {
+  const std::string text = "GET / HTTP/1.0\r\nHost: a\nX: 1\n\r\r\nbody";
+  const std::vector<std::string> lineEnds = {"GET / HTTP/1.0", "Host: a", "X: 1", ""};
+  const std::vector<std::string> crLfOnly = {"GET / HTTP/1.0", "Host: a\nX: 1\n\r"};
+  for (const bool convert : {true, false}) {
+    for (std::size_t split = 0; split <= text.size(); ++split) {
+      SCOPED_TRACE(std::to_string(split) + (convert ? " line-end mode" : ""));
+      TTCPBlockSocket socket;
+      socket.ConvertLineEnd = convert;
+      std::vector<std::string> lines;
+      const auto drain = [&] {
+        for (std::string line = socket.ReceiveLine(0); socket.LastErrorCode == 0;
+             line = socket.ReceiveLine(0)) {
+          lines.push_back(line);
+        }
+        EXPECT_EQ(socket.LastErrorCode, WSAENOTSOCK);
+      };
+      socket.ReadAhead = text.substr(0, split);
+      drain();
+      socket.ReadAhead += text.substr(split);
+      drain();
+      EXPECT_EQ(lines, convert ? lineEnds : crLfOnly);
+      EXPECT_EQ(socket.ReadAhead, "body");
+    }
+  }
+}
+
 struct LimitCase {
   const char* data;
   std::int32_t limit;
