@@ -64,19 +64,23 @@ int32_t ClampToInt32(size_t value) {
       std::min<size_t>(value, static_cast<size_t>(std::numeric_limits<int32_t>::max())));
 }
 
-// Makes room for the next `part` bytes of a counted body of which `remaining`
-// bytes are still to come, `arrived` bytes of it being here. The room doubles
-// with what has really arrived, so an announced length alone commits nothing;
-// once enough has arrived (or the doubled room would cover half the body)
-// the whole body's room is taken, so the document is copied only while small
-// and the peak stays near the body's own size.
+// Makes room for the next `part` bytes of a counted stretch (a body, or one
+// chunk of a chunked body) of which `remaining` bytes are still to come and
+// `arrived` bytes are here. The room grows geometrically with what really
+// arrives, which keeps appending many small chunks linear and means an
+// announced length alone commits nothing. Once enough of a long stretch has
+// arrived (or doubling would already cover half of it) the room for all of
+// it is taken at once, so a large body is copied only while it is small and
+// the peak stays near the body's own size.
 void GrowForCounted(std::string& document, size_t part, size_t remaining, size_t arrived) {
   const size_t needed = document.size() + part;
   if (document.capacity() >= needed) return;
   const size_t full = document.size() + remaining;
   size_t grown = std::max(needed, 2 * document.capacity());
-  if (grown >= full / 2 || arrived >= http_limits::kCountedTrustAfter) grown = full;
-  document.reserve(std::min(grown, full));
+  if (grown < full && (grown >= full / 2 || arrived >= http_limits::kCountedTrustAfter)) {
+    grown = full;
+  }
+  document.reserve(grown);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -352,6 +353,27 @@ TEST(Response, LargeCountedBodyIsHeldOnceWithoutSlack) {
   ASSERT_EQ(http.Document.size(), size);
   EXPECT_EQ(http.Document.capacity(), size);
   EXPECT_TRUE(http.Document == test::PatternBytes(size));
+}
+
+TEST(Response, ManySmallChunksAppendInLinearTime) {
+  // 8 MiB in 1 KiB chunks: growing the document to each chunk's exact end
+  // would copy it thousands of times over.
+  const size_t chunk = 1024;
+  const size_t count = 8192;
+  const std::string data = test::PatternBytes(chunk * count);
+  std::string body;
+  for (size_t i = 0; i < count; ++i) body += "400\r\n" + data.substr(i * chunk, chunk) + "\r\n";
+  ScriptedServer server;
+  server.ReadRequest()
+      .Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + body + "0\r\n\r\n")
+      .Close();
+  server.Start();
+  THttpTransaction http;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(http.PerformRequest("GET", server.Url("/chunks"))) << http.Sock->LastErrorText;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(http.Document == data);
+  EXPECT_LE(http.Document.capacity(), 2 * data.size());
 }
 
 // --- failures ----------------------------------------------------------------
