@@ -1,5 +1,6 @@
 // movrek-cli as a user runs it: a separate process, its two output streams,
 // its exit status and Ctrl+C.
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -96,6 +97,18 @@ class CliRunner {
   std::string tmpdir_;
 };
 
+// Names in the program's temporary directory.
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d)) {
+      if (e->d_name[0] != '.') names.push_back(e->d_name);
+    }
+    ::closedir(d);
+  }
+  return names;
+}
+
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
@@ -158,6 +171,7 @@ TEST_F(MovrekCliWithNginx, PrintsLinesSavesWithCrLfAndReportsEachAddress) {
   EXPECT_TRUE(Contains(run.err, "NETWORK ERROR or DOMAIN DOES NOT EXIST. " + refused + "\n"))
       << run.err;
   EXPECT_TRUE(Contains(run.err, "[List number: 3, Total List Items: 3].\n")) << run.err;
+  EXPECT_EQ(FilesIn(cli_.tmpdir()), std::vector<std::string>{});
 
   // The same list from standard input, filtered.
   const CliRun filtered =
@@ -236,6 +250,7 @@ TEST_F(MovrekCliWithNginx, CtrlCAbortsKeepsPrintedLinesAndSavesNothing) {
   EXPECT_EQ(run.out, Block());
   EXPECT_EQ(::access(save.c_str(), F_OK), -1);
   EXPECT_TRUE(Contains(run.err, "aborted")) << run.err;
+  EXPECT_EQ(FilesIn(cli_.tmpdir()), std::vector<std::string>{});
 }
 
 }  // namespace

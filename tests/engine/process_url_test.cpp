@@ -17,7 +17,6 @@ namespace {
 
 using movrek::MakeTempFileName;
 using movrek::NormaliseAddress;
-using movrek::TempDirectory;
 
 // Sets TMPDIR for the life of the object.
 class ScopedTmpDir {
@@ -70,14 +69,6 @@ TEST(NormaliseAddress, TrimsAndAddsSchemeOnlyWhenNoneOccurs) {
   for (const auto& c : cases) EXPECT_EQ(NormaliseAddress(c.line), c.address) << c.line;
 }
 
-TEST(OutcomeStatusText, OneTextPerOutcome) {
-  EXPECT_EQ(movrek::OutcomeStatusText(0), "OK : ");
-  EXPECT_EQ(movrek::OutcomeStatusText(1), "NETWORK ERROR or DOMAIN DOES NOT EXIST. ");
-  EXPECT_EQ(movrek::OutcomeStatusText(2), "COULD NOT FIND REDIRECT LOCATION FROM HEADER. ");
-  EXPECT_EQ(movrek::OutcomeStatusText(3), "GENERAL ERROR. ");
-  EXPECT_EQ(movrek::OutcomeStatusText(9), "GENERAL ERROR. ");
-}
-
 TEST(TransferProgressText, PercentRoundsHalfToEvenAndBytesWithoutSize) {
   const struct {
     int received;
@@ -97,28 +88,6 @@ TEST(TransferProgressText, PercentRoundsHalfToEvenAndBytesWithoutSize) {
   for (const auto& c : cases) {
     EXPECT_EQ(movrek::TransferProgressText(c.received, c.size), c.text)
         << c.received << "/" << c.size;
-  }
-}
-
-TEST(ProgressLineText, NamesTheLineItsNumberAndTheTotal) {
-  EXPECT_EQ(movrek::ProgressLineText(" a.test/2 ", 2, 5),
-            " a.test/2  [List number: 2, Total List Items: 5].");
-}
-
-TEST(TempDirectory, TakesTmpdirOnlyWhenAbsoluteAndShort) {
-  const struct {
-    std::string value;
-    std::string dir;
-  } cases[] = {
-      {"/var/tmp", "/var/tmp/"},
-      {"/var/tmp/", "/var/tmp/"},
-      {"relative/dir", "/tmp/"},
-      {"", "/tmp/"},
-      {"/" + std::string(300, 'd'), "/tmp/"},
-  };
-  for (const auto& c : cases) {
-    ScopedTmpDir tmpdir(c.value);
-    EXPECT_EQ(TempDirectory(), c.dir) << c.value;
   }
 }
 
