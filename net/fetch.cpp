@@ -79,6 +79,9 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     const std::string base =
         address.find("://") == std::string::npos ? "http://" + address : address;
     address = ResolveReference(base, target);
+    // A fragment only points into the page; it is never part of a request
+    // (RFC 9112 section 3.2).
+    address = address.substr(0, address.find('#'));
   }
 }
 

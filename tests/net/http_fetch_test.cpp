@@ -73,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         HopCase{"PathRelative", 307, "Location: page.html", "/dir/one.html", "/dir/page.html"},
         HopCase{"DotSegments", 302, "Location: ../up.html", "/a/b/c.html", "/a/up.html"},
         HopCase{"NetworkPath", 302, "Location: //127.0.0.1:PORT/net", "/", "/net"},
+        HopCase{"FragmentIsNotRequested", 302, "Location: /doc?a=1#part", "/", "/doc?a=1"},
         // Correction: the name in any letter case, the value trimmed.
         HopCase{"LowerCaseName", 302, "location: /lc", "/", "/lc"},
         HopCase{"UpperCaseNameWithoutBlank", 302, "LOCATION:/uc", "/", "/uc"},
