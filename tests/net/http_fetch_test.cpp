@@ -215,15 +215,6 @@ TEST(HttpGetFollow, TraceReportsEachResponseOnlyWhenAsked) {
   }
 }
 
-TEST(FindLocationLine, FindsTheFirstLocationFieldByName) {
-  THttpTransaction http;
-  http.Headers = {"HTTP/1.1 302 Found", "Content-Location: /c", "X-Location: /x", "LoCaTiOn: /a",
-                  "Location: /b"};
-  EXPECT_EQ(FindLocationLine(http), 3);
-  http.Headers = {"HTTP/1.1 302 Found", "Server: Location: /s"};
-  EXPECT_EQ(FindLocationLine(http), -1);
-}
-
 TEST(PosWild, MatchesQuestionMarksAnywhere) {
   struct Case {
     const char* pattern;

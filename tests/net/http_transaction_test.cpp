@@ -194,17 +194,6 @@ TEST(RequestBody, LargeBodyIsSentAfterTheHead) {
   EXPECT_NE(received.find("Content-Length: 200000\r\n\r\n"), std::string::npos);
 }
 
-TEST(RequestBody, SmallBodyCountsTheHeadInUploadSize) {
-  ScriptedServer server;
-  server.ReadRequest().Send(kOk).Close();
-  server.Start();
-  THttpTransaction http;
-  http.Document = "abc";
-  ASSERT_TRUE(http.PerformRequest("POST", server.Url("/")));
-  ASSERT_TRUE(server.WaitDone(5000));
-  EXPECT_EQ(http.UploadSize, static_cast<int32_t>(server.Received(0).size()));
-}
-
 // --- responses ---------------------------------------------------------------
 
 struct ResponseCase {
@@ -496,21 +485,6 @@ TEST(Reuse, Version11KeepsTheConnectionUnlessTheServerCloses) {
     EXPECT_EQ(http.Document, expected);
   }
   ASSERT_TRUE(server.WaitDone(5000));
-  EXPECT_EQ(server.Connections(), 2u);
-}
-
-TEST(Reuse, Version10ClosesAfterEveryResponse) {
-  ScriptedServer server;
-  server.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\n1").Silence(2000);
-  server.NextConnection();
-  server.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\n2").Close();
-  server.Start();
-  THttpTransaction http;
-  ASSERT_TRUE(http.PerformRequest("GET", server.Url("/")));
-  EXPECT_TRUE(http.ConnectedHost.empty());
-  http.ResetState();
-  ASSERT_TRUE(http.PerformRequest("GET", server.Url("/")));
-  EXPECT_EQ(http.Document, "2");
   EXPECT_EQ(server.Connections(), 2u);
 }
 
