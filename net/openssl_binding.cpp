@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 namespace movrek {
@@ -25,8 +26,19 @@ bool tls_loaded = false;  // guarded by TlsBindingLock
 // it when the binding is unloaded. Guarded by TlsBindingLock.
 BIO_METHOD* socket_transport = nullptr;
 
+// What a transport BIO keeps: the borrowed handle, and whether a read may
+// wait for data (the default) or must return at once when none is there.
+struct Transport {
+  int handle;
+  bool reads_wait = true;
+};
+
+Transport& TransportOf(BIO* bio) {
+  return *static_cast<Transport*>(BIO_get_data(bio));
+}
+
 int TransportHandle(BIO* bio) {
-  return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio)));
+  return TransportOf(bio).handle;
 }
 
 bool WouldBlock(int error) {
@@ -48,7 +60,8 @@ int TransportRead(BIO* bio, char* data, int length) {
   BIO_clear_retry_flags(bio);
   ssize_t received;
   do {
-    received = ::recv(TransportHandle(bio), data, static_cast<size_t>(length), 0);
+    received = ::recv(TransportHandle(bio), data, static_cast<size_t>(length),
+                      TransportOf(bio).reads_wait ? 0 : MSG_DONTWAIT);
   } while (received < 0 && errno == EINTR);
   if (received == 0) {
     BIO_set_flags(bio, BIO_FLAGS_IN_EOF);
@@ -58,8 +71,11 @@ int TransportRead(BIO* bio, char* data, int length) {
   return static_cast<int>(received);
 }
 
-long TransportCtrl(BIO* bio, int command, long /*number*/, void* pointer) {
+long TransportCtrl(BIO* bio, int command, long number, void* pointer) {
   switch (command) {
+    case BIO_C_SET_NBIO:
+      TransportOf(bio).reads_wait = number == 0;
+      return 1;
     case BIO_CTRL_FLUSH:  // every write goes straight to the socket
       return 1;
     case BIO_CTRL_EOF:
@@ -70,6 +86,12 @@ long TransportCtrl(BIO* bio, int command, long /*number*/, void* pointer) {
     default:
       return 0;
   }
+}
+
+int TransportDestroy(BIO* bio) {
+  delete static_cast<Transport*>(BIO_get_data(bio));
+  BIO_set_data(bio, nullptr);
+  return 1;
 }
 
 bool LoadLocked() {
@@ -85,7 +107,8 @@ bool LoadLocked() {
         BIO_meth_new(type | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR, "movrek socket");
     if (method == nullptr || BIO_meth_set_write(method, TransportWrite) != 1 ||
         BIO_meth_set_read(method, TransportRead) != 1 ||
-        BIO_meth_set_ctrl(method, TransportCtrl) != 1) {
+        BIO_meth_set_ctrl(method, TransportCtrl) != 1 ||
+        BIO_meth_set_destroy(method, TransportDestroy) != 1) {
       BIO_meth_free(method);
       return false;
     }
@@ -136,9 +159,14 @@ BioPtr NewSocketTransport(int handle) {
   if (!LoadLocked()) return nullptr;
   BioPtr bio(BIO_new(socket_transport));
   if (bio == nullptr) return nullptr;
-  BIO_set_data(bio.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(handle)));
+  // Owned by the BIO from here on; TransportDestroy frees it.
+  BIO_set_data(bio.get(), std::make_unique<Transport>(Transport{handle}).release());
   BIO_set_init(bio.get(), 1);
   return bio;
+}
+
+void SetTransportWaits(bio_st* bio, bool wait) {
+  if (bio != nullptr) BIO_set_nbio(bio, wait ? 0 : 1);
 }
 
 BioPtr NewMemoryBio(const std::string& bytes) {

@@ -48,6 +48,9 @@ using Pkcs12Ptr = std::unique_ptr<PKCS12_st, OpenSslFree>;
 // a write to a dropped connection fails with EPIPE instead of ending the
 // process. None when the binding cannot be loaded or OpenSSL is out of memory.
 BioPtr NewSocketTransport(int handle);
+// Whether reads through a socket transport wait for data (the default) or
+// return at once with a retry indication when nothing has arrived.
+void SetTransportWaits(bio_st* bio, bool wait);
 
 // A memory BIO holding a copy of bytes, and everything a memory BIO holds.
 BioPtr NewMemoryBio(const std::string& bytes = std::string());

@@ -30,6 +30,9 @@ constexpr int kSelfSignedKeyBits = 2048;
 constexpr long kSelfSignedValidBeforeSeconds = 86400;   // one day back
 constexpr long kSelfSignedValidAfterSeconds = 5184000;  // 60 days ahead
 constexpr int kNameTextSize = 4096;
+// Room for four full records and their framing.
+constexpr std::size_t kTlsReadBufferSize = 4 * (16384 + 256 + 5);
+constexpr std::int32_t kMaxRecordPlaintext = 16384;  // RFC 8446 section 5.1
 
 // The server name to send (RFC 6066 section 3): a DNS host name without
 // its trailing dot; an address literal is never sent.
@@ -156,6 +159,10 @@ bool TSSLOpenSSL::CreateContext(bool server) {
   }
   if (!ApplyKeys()) return false;
 
+  // Reading ahead with room for several records takes what has arrived in
+  // one system call instead of two per record (header, then body).
+  SSL_CTX_set_read_ahead(ctx, 1);
+  SSL_CTX_set_default_read_buffer_len(ctx, kTlsReadBufferSize);
   SslHandle.reset(SSL_new(ctx));
   if (SslHandle == nullptr) {
     CheckErrorQueue();
@@ -243,6 +250,7 @@ void TSSLOpenSSL::FreeContext() {
     ERR_clear_error();
   }
   broken_ = false;
+  deferred_ = false;
   TlsActive = false;
 }
 
@@ -321,6 +329,10 @@ std::int32_t TSSLOpenSSL::Transfer(bool sending, void* buffer, std::int32_t leng
     return -1;
   }
   if (length <= 0) return 0;
+  if (!sending && deferred_) {
+    deferred_ = false;
+    return Conclude(deferred_result_, deferred_error_);
+  }
   SSL* ssl = SslHandle.get();
   int result;
   int error;
@@ -328,20 +340,29 @@ std::int32_t TSSLOpenSSL::Transfer(bool sending, void* buffer, std::int32_t leng
     // SSL_get_error is only reliable with an empty queue before the call.
     ERR_clear_error();
     result = sending ? SSL_write(ssl, buffer, length) : SSL_read(ssl, buffer, length);
-    error = SSL_get_error(ssl, result);
+    error = TransferError(result);
   } while (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE);
+  return Conclude(result, error);
+}
+
+int TSSLOpenSSL::TransferError(int result) {
+  int error = SSL_get_error(SslHandle.get(), result);
+  // OpenSSL 3 reports a connection that ended without a close notification
+  // as a protocol error; for the socket it is a broken transport like a
+  // reset (RFC 8446 section 6.1: a truncation).
+  if (error == SSL_ERROR_SSL &&
+      ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
+    error = SSL_ERROR_SYSCALL;
+  }
+  ERR_clear_error();
+  return error;
+}
+
+std::int32_t TSSLOpenSSL::Conclude(int result, int error) {
   if (error == SSL_ERROR_ZERO_RETURN) return 0;
   if (error != SSL_ERROR_NONE) {
-    // OpenSSL 3 reports a connection that ended without a close
-    // notification as a protocol error; for the socket it is a broken
-    // transport like a reset (RFC 8446 section 6.1: a truncation).
-    if (error == SSL_ERROR_SSL &&
-        ERR_GET_REASON(ERR_peek_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
-      error = SSL_ERROR_SYSCALL;
-    }
     LastErrorCode = error;
     broken_ = error == SSL_ERROR_SYSCALL || error == SSL_ERROR_SSL;
-    ERR_clear_error();
   }
   return result;
 }
@@ -352,11 +373,44 @@ std::int32_t TSSLOpenSSL::TlsSend(const void* buffer, std::int32_t length) {
 }
 
 std::int32_t TSSLOpenSSL::TlsRecv(void* buffer, std::int32_t length) {
-  return Transfer(false, buffer, length);
+  std::int32_t total = Transfer(false, buffer, length);
+  if (total <= 0 || total >= length) return total;
+  // A record carries at most 16 KiB (RFC 8446 section 5.1); records that have
+  // already arrived are decrypted in the same call, without waiting for more,
+  // so that a large transfer does not cost a round through the socket per
+  // record. An end or failure met on the way is reported by the next call.
+  SSL* ssl = SslHandle.get();
+  char* out = static_cast<char*>(buffer);
+  BIO* transport = SSL_get_rbio(ssl);
+  SetTransportWaits(transport, false);
+  while (total < length) {
+    ERR_clear_error();
+    const int result = SSL_read(ssl, out + total, length - total);
+    if (result > 0) {
+      total += result;
+      continue;
+    }
+    const int error = TransferError(result);
+    if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) {
+      deferred_ = true;
+      deferred_result_ = result;
+      deferred_error_ = error;
+    }
+    break;
+  }
+  SetTransportWaits(transport, true);
+  return total;
 }
 
 std::int32_t TSSLOpenSSL::TlsPending() {
-  return SslHandle != nullptr ? SSL_pending(SslHandle.get()) : 0;
+  if (SslHandle == nullptr) return 0;
+  // A deferred end or failure is news the socket must come and read.
+  if (deferred_) return 1;
+  const int decrypted = SSL_pending(SslHandle.get());
+  if (decrypted > 0) return decrypted;
+  // Reading ahead leaves raw records in OpenSSL's buffer that the system no
+  // longer counts; they are announced as up to one record's worth.
+  return SSL_has_pending(SslHandle.get()) == 1 ? kMaxRecordPlaintext : 0;
 }
 
 X509Ptr TSSLOpenSSL::PeerCertificate() {

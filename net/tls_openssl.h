@@ -41,7 +41,13 @@ class TSSLOpenSSL : public TCustomSSL {
   // connection that ended without a close notification counts as broken
   // (SSL_ERROR_SYSCALL), as does any transport failure.
   std::int32_t TlsSend(const void* buffer, std::int32_t length) override;
+  // Waits for the first record only; further records that have already
+  // arrived are added without waiting. An end or failure met after data was
+  // taken is reported by the next call.
   std::int32_t TlsRecv(void* buffer, std::int32_t length) override;
+  // Decrypted bytes at hand; else up to one record (16384) while OpenSSL
+  // holds received records not yet decrypted, or 1 while an end or failure
+  // waits to be reported; 0 when the socket must be asked.
   std::int32_t TlsPending() override;
   // The queries answer "" (or 0) while there is no connection object, and the
   // peer queries also when the peer sent no certificate.
@@ -86,10 +92,20 @@ class TSSLOpenSSL : public TCustomSSL {
   bool Handshake(bool server);
   // One SSL_write or SSL_read, retried while OpenSSL wants to read or write.
   std::int32_t Transfer(bool sending, void* buffer, std::int32_t length);
+  // SSL_get_error of a transfer result, with a truncated connection counted
+  // as a transport failure; empties the error queue.
+  int TransferError(int result);
+  // The result of a transfer with its error recorded.
+  std::int32_t Conclude(int result, int error);
   X509Ptr PeerCertificate();
   // Set when a transfer failed fatally; OpenSSL forbids a close notification
   // on such a connection.
   bool broken_ = false;
+  // An end or failure met after data had been read in the same call, kept
+  // for the next TlsRecv to report.
+  bool deferred_ = false;
+  int deferred_result_ = 0;
+  int deferred_error_ = 0;
 };
 
 // Start of the TLS module, once per process before sockets are made: starts

@@ -3,6 +3,7 @@
 // of a connection, and the settings that must fail before any traffic.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -174,11 +175,17 @@ TEST(TlsLoopback, TheWayThePeerEndsDecidesTheReceiveError) {
     const char* name;
     std::function<void(TTCPBlockSocket&)> end;
     std::int32_t code;  // plug-in LastErrorCode after the last receive
+    // The end has arrived with the data, so the read that takes the data
+    // meets it too and must leave it for the next read.
+    bool arrives_with_data;
   };
   const std::vector<Case> cases = {
-      {"close notification", [](TTCPBlockSocket& s) { s.TlsPlugin->EndTls(); }, 0},
-      {"close notification both ways", [](TTCPBlockSocket& s) { s.TlsPlugin->EndTlsBothWays(); },
-       0},
+      {"close notification", [](TTCPBlockSocket& s) { s.TlsPlugin->EndTls(); }, 0, false},
+      {"close notification, already arrived", [](TTCPBlockSocket& s) { s.TlsPlugin->EndTls(); }, 0,
+       true},
+      // The server waits for our notification, so it cannot arrive early.
+      {"close notification both ways", [](TTCPBlockSocket& s) { s.TlsPlugin->EndTlsBothWays(); }, 0,
+       false},
       // The connection object goes first so that nothing is written on the
       // handle number after it was closed.
       {"dropped without notification",
@@ -186,7 +193,13 @@ TEST(TlsLoopback, TheWayThePeerEndsDecidesTheReceiveError) {
          Tls(s).FreeContext();
          s.DropHandle();
        },
-       kSslErrorSyscall},
+       kSslErrorSyscall, false},
+      {"dropped without notification, already arrived",
+       [](TTCPBlockSocket& s) {
+         Tls(s).FreeContext();
+         s.DropHandle();
+       },
+       kSslErrorSyscall, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -199,9 +212,14 @@ TEST(TlsLoopback, TheWayThePeerEndsDecidesTheReceiveError) {
     client->StartTls();
     ASSERT_EQ(client->LastErrorCode, 0) << client->LastErrorText;
     TSSLOpenSSL& tls = Tls(*client);
+    if (c.arrives_with_data) server.Join();
     char buffer[64];
     std::int32_t n = tls.TlsRecv(buffer, sizeof buffer);
     ASSERT_EQ(std::string(buffer, n > 0 ? n : 0), "last words");
+    EXPECT_EQ(tls.LastErrorCode, 0);
+    if (c.arrives_with_data) {
+      EXPECT_GT(tls.TlsPending(), 0) << "the end is news to read";
+    }
     n = tls.TlsRecv(buffer, sizeof buffer);
     if (c.code == 0) {
       EXPECT_EQ(n, 0);
@@ -214,6 +232,32 @@ TEST(TlsLoopback, TheWayThePeerEndsDecidesTheReceiveError) {
     EXPECT_TRUE(tls.EndTls());
     EXPECT_FALSE(tls.TlsActive);
   }
+}
+
+TEST(TlsLoopback, RecordsThatHaveArrivedComeOutOfOneReceive) {
+  constexpr std::int32_t kRecord = 16384;
+  const std::string data = PatternBytes(16 * kRecord);
+  TlsServer server({}, [&](TTCPBlockSocket& socket, bool started) {
+    if (!started) return;
+    socket.SendText(data);
+    socket.ReceiveExactText(4, 10000);  // keeps the connection until the client is done
+  });
+  auto client = ConnectedClient(server.port());
+  client->StartTls();
+  ASSERT_EQ(client->LastErrorCode, 0) << client->LastErrorText;
+  // More than three full records waiting in the system.
+  for (int i = 0; i < 1000 && client->PendingBytes() < 4 * kRecord; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::string got(3 * kRecord, '\0');
+  EXPECT_EQ(Tls(*client).TlsRecv(got.data(), 3 * kRecord), 3 * kRecord);
+  EXPECT_TRUE(got == data.substr(0, got.size()));
+  // The rest, through the socket with OpenSSL holding part of it.
+  const std::string rest =
+      client->ReceiveExactText(static_cast<std::int32_t>(data.size() - got.size()), 10000);
+  EXPECT_EQ(client->LastErrorCode, 0) << client->LastErrorText;
+  EXPECT_TRUE(rest == data.substr(got.size())) << rest.size() << " bytes";
+  client->SendText("done");
 }
 
 TEST(TlsLoopback, EveryQueryWithoutAConnectionIsEmpty) {
