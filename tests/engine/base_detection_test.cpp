@@ -13,6 +13,8 @@
 namespace movrek {
 namespace {
 
+using namespace std::string_literals;
+
 std::string WritePage(const std::string& content) {
   static int counter = 0;
   const std::string path = ::testing::TempDir() + "movrek_base_" + std::to_string(++counter);
@@ -36,7 +38,7 @@ TEST(BaseDetection, DeclaredBaseIsTheTextBetweenTheQuotesAfterBaseHref) {
       {"<base href=x/>", ""},
       {"<base href=\"open> rest\r\nnext\"", "open> rest"},
       {"<base href=\"NONE\">", "NONE"},
-      {std::string("<p>\0<base href=\"x\">", 20), "NONE"},
+      {"<p>\0<base href=\"x\">"s, "NONE"},
       {"<base href=\n\"x\">", ""},
       {"", "NONE"},
   };

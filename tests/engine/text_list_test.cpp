@@ -10,6 +10,8 @@
 namespace movrek {
 namespace {
 
+using namespace std::string_literals;
+
 std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "movrek_text_list_" + name;
 }
@@ -40,8 +42,8 @@ TEST(TextList, LoadSplitsAtEveryKindOfLineEndAndStopsAtNul) {
       {"\r\n", {""}},
       {"\n\n", {"", ""}},
       {"a\r", {"a"}},
-      {std::string("ab\0cd\r\nef", 9), {"ab"}},
-      {std::string("\0ab", 3), {}},
+      {"ab\0cd\r\nef"s, {"ab"}},
+      {"\0ab"s, {}},
       {"x\xff\x80 y\r\nz", {"x\xff\x80 y", "z"}},
   };
   const std::string path = TempPath("split");

@@ -12,6 +12,8 @@
 namespace movrek {
 namespace {
 
+using namespace std::string_literals;
+
 // One line per element: "T" + name + "|attribute" per line for a tag, "X{...}"
 // for text, "S{...}" for SCRIPT content.
 std::string Describe(THTMLElement& element) {
@@ -275,7 +277,7 @@ TEST(Document, LoadFromFileNormalisesLineEndsAndStopsAtNul) {
   const std::string path = ::testing::TempDir() + "movrek_scanner_load.html";
   {
     std::ofstream out(path, std::ios::binary);
-    out << std::string("<p>a\nb\rc\n\rd<q>e\0<z>", 21);
+    out << "<p>a\nb\rc\n\rd<q>e\0<z>"s;
   }
   THTMLObject document;
   document.LoadFromFile(path);
