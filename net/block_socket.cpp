@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <ranges>
 #include <string>
 #include <thread>
 #include <vector>
@@ -133,7 +134,7 @@ void TBlockSocket::CreateHandle(const TSockAddrAny& address) {
   if (Handle == INVALID_SOCKET) return;
   ReportStatus(HR_SocketCreate, UsesIPv6 ? "IPv6" : "IPv4");
   // The queue holds the newest option first; apply the oldest first.
-  for (auto it = QueuedOptions.rbegin(); it != QueuedOptions.rend(); ++it) ApplyOption(*it);
+  for (const TSocketOption& option : std::views::reverse(QueuedOptions)) ApplyOption(option);
   QueuedOptions.clear();
   if (OnCreateSocket) OnCreateSocket(this);
 }

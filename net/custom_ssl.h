@@ -54,7 +54,7 @@ class TCustomSSL {
   // 0 would mean a verified peer.
   virtual std::int32_t PeerVerifyResult();
 
-  TTCPBlockSocket& Owner() const { return owner_; }
+  [[nodiscard]] TTCPBlockSocket& Owner() const { return owner_; }
 
   bool TlsActive = false;
   std::int32_t LastErrorCode = 0;
