@@ -196,6 +196,20 @@ TEST_F(ExtractionJob, ProgressCountsEveryByteOfTheUrlAgainstTheAnnouncedBody) {
   EXPECT_GE(std::stoi(progress.back()), 100) << progress.back();
 }
 
+TEST_F(ExtractionJob, FetchesHttpsThroughTheTlsPluginChosenAtStartUp) {
+  nginx_.EnableTls();
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string index = nginx_.TlsUrl("/index.html");
+  ASSERT_TRUE(Start({index}));
+  ASSERT_TRUE(RunToIdle());
+  const std::string base = nginx_.TlsUrl("/");
+  EXPECT_EQ(window_.ResultLines,
+            (std::vector<std::string>{"#===========#", "# Links From: " + index,
+                                      "# Baseurl: " + base, "#===========#", base + "rel/a.html",
+                                      "http://other.test/x", base + "sub/b.html?q=1"}));
+}
+
 TEST_F(ExtractionJob, APageWithoutAnyElementDoesNotEndTheJob) {
   ASSERT_NO_FATAL_FAILURE(StartNginx());
   if (IsSkipped()) return;
