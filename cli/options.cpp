@@ -100,6 +100,9 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       if (!value(options.SaveFile) || options.SaveFile.empty()) {
         return "option --save needs a FILE";
       }
+      // The job ignores save targets of 3 characters or fewer; "./" keeps a
+      // short name such as "out" meaning the same file without being ignored.
+      if (options.SaveFile[0] != '/') options.SaveFile.insert(0, "./");
     } else if (arg == "--no-delay") {
       if (!flag()) return "option --no-delay takes no value";
       options.Job.Pauses = false;

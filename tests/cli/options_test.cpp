@@ -18,7 +18,7 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_TRUE(o.FilterEnabled);
   EXPECT_EQ(o.FilterMode, 1);
   EXPECT_EQ(o.Keyword, "ads");
-  EXPECT_EQ(o.SaveFile, "out.txt");
+  EXPECT_EQ(o.SaveFile, "./out.txt");
   EXPECT_FALSE(o.Job.Pauses);
   EXPECT_EQ(o.UrlFile, "urls");
 
@@ -41,6 +41,12 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_EQ(p.Job.Proxy.SocksUsername, "id");
   EXPECT_EQ(p.Job.Proxy.SocksPassword, "");
   EXPECT_EQ(p.UrlFile, "--file");
+
+  TCliOptions short_name;
+  ASSERT_EQ(ParseCommandLine({"--save", "a"}, short_name), "");
+  EXPECT_EQ(short_name.SaveFile, "./a");  // a target of up to 3 characters would be ignored
+  ASSERT_EQ(ParseCommandLine({"--save", "/tmp/a"}, short_name), "");
+  EXPECT_EQ(short_name.SaveFile, "/tmp/a");
 
   TCliOptions q;
   ASSERT_EQ(ParseCommandLine({}, q), "");
