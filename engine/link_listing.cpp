@@ -1,7 +1,6 @@
 #include "engine/link_listing.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "html/html_scanner.h"
 #include "net/uri_resolve.h"
@@ -18,29 +17,6 @@ bool IsAbsoluteAddress(const std::string& base) {
   }
   const std::size_t colon = base.find(':');
   return base.compare(colon, 3, "://") == 0;
-}
-
-// The href of every anchor tag, in document order.
-std::vector<std::string> CollectHrefs(const std::string& document_file) {
-  THTMLObject document;
-  document.LoadFromFile(document_file);
-  document.TagFilter.assign(1, 'A');  // not = "A": GCC 12 warns falsely (-Wrestrict)
-  std::vector<std::string> hrefs;
-  // A page without any element has no links; First would fail on it.
-  if (document.Elements.Count() == 0) {
-    return hrefs;
-  }
-  // First hands back the first element without looking at the filter, and
-  // Next starts after it: an anchor that opens the page is taken here.
-  if (auto* first = dynamic_cast<TTagObject*>(document.First());
-      first != nullptr && first->IsTag(document.TagFilter)) {
-    hrefs.push_back(first->AttributeValue("href", ""));
-  }
-  std::string href;
-  while (document.NextAttributeValue("href", "", &href)) {
-    hrefs.push_back(std::move(href));
-  }
-  return hrefs;
 }
 
 }  // namespace
@@ -71,16 +47,38 @@ bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
 
 void ListLinks(TWindowOperations& window, const std::string& document_file, const std::string& base,
                const std::string& page_address) {
-  const std::vector<std::string> hrefs = CollectHrefs(document_file);
+  THTMLObject document;
+  document.LoadFromFile(document_file);
+  document.TagFilter.assign(1, 'A');  // not = "A": GCC 12 warns falsely (-Wrestrict)
+
   window.AppendResultLine("#===========#");
   window.AppendResultLine("# Links From: " + page_address);
   window.AppendResultLine("# Baseurl: " + base);
   window.AppendResultLine("#===========#");
-  for (const auto& href : hrefs) {
+
+  // The links go out as they are found: a page of millions of anchors needs
+  // no list of them all.
+  const auto list = [&window, &base](const std::string& href) {
     const TListedLink link = FormLink(href, base);
     if (PassesFilter(window.ReadFilterSettings(), link.Cleaned)) {
       window.AppendResultLine(link.Line);
     }
+  };
+  // A page without any element has no links (First would fail on it).
+  if (document.Elements.Count() == 0) {
+    return;
+  }
+  // Where First leaves the iteration. First hands back the first element
+  // whatever it is and Next starts after it, so an anchor that opens the page
+  // is taken here; neither builds an element object, which for one tag of a
+  // million attributes would cost many times the page.
+  document.CurrentIndex = 0;
+  if (document.Elements.FindTag(0, document.TagFilter) == 0) {
+    list(document.Elements.AttributeValueAt(0, "href", ""));
+  }
+  std::string href;
+  while (document.NextAttributeValue("href", "", &href)) {
+    list(href);
   }
 }
 

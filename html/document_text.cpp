@@ -64,20 +64,23 @@ void TDocumentText::Reserve(std::size_t capacity) {
   if (capacity <= capacity_) {
     return;
   }
-  const long page = ::sysconf(_SC_PAGESIZE);
-  capacity =
-      (capacity + static_cast<std::size_t>(page) - 1) & ~(static_cast<std::size_t>(page) - 1);
-  void* grown = data_ == nullptr ? ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
-                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                                 : ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  capacity = (capacity + page - 1) / page * page;
+  void* grown =
+      ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (grown == MAP_FAILED) {
     throw std::bad_alloc();
   }
+  // The huge page advice covers the whole mapping: advice on a part would
+  // split it into several mappings.
+  ::madvise(grown, capacity, MADV_HUGEPAGE);
+  if (data_ != nullptr) {
+    std::memcpy(grown, data_, size_);
+    ::munmap(data_, capacity_);
+  }
   data_ = static_cast<char*>(grown);
   capacity_ = capacity;
-  AdviseHugePages(data_, capacity_);
 }
-
 TDocumentText TDocumentText::FromString(std::string_view text) {
   TDocumentText document;
   if (text.empty()) {

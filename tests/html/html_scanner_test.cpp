@@ -307,6 +307,22 @@ TEST(Document, ElementsOfManyMegabytesKeepTheirWholeText) {
   EXPECT_EQ(anchor->AttributeValue("href", ""), run);
 }
 
+TEST(Document, LoadFromFileGrowsPagesWhoseLineEndsDoubleThem) {
+  const std::string path = ::testing::TempDir() + "movrek_scanner_newlines.html";
+  const std::size_t lines = 3 * 1000 * 1000;
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "<p>" << std::string(lines, '\n') << "<q>";
+  }
+  THTMLObject document;
+  document.LoadFromFile(path);
+  std::remove(path.c_str());
+  ASSERT_EQ(document.Elements.Count(), 3);
+  std::string expected;
+  for (std::size_t i = 0; i < lines; ++i) expected += "\r\n";
+  EXPECT_EQ(dynamic_cast<TNormalText&>(*document.Elements.ObjectAt(1)).Content, expected);
+}
+
 TEST(ObjectsList, IndexErrorsAndDeletion) {
   THTMLObject document;
   document.LoadFromStrings({"<a><b><c>"});
