@@ -31,6 +31,9 @@ class TConsoleWindow final : public TWindowOperations {
   // The job has completed (Start was enabled again).
   bool StartEnabled() const { return start_enabled_; }
   bool ReportedErrors() const { return errors_ > 0; }
+  // Standard output can no longer be written (a reader such as `head` has
+  // gone): the rest of the job would be lost, so the front end stops it.
+  bool OutputBroken() const { return std::ferror(out_) != 0; }
   void Flush();
 
  private:

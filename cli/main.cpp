@@ -28,6 +28,9 @@ constexpr int kExitCompleted = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
+// 128 + SIGPIPE: what a program ended by a closed pipe reports. The network
+// start-up ignores SIGPIPE, so a closed output is noticed instead.
+constexpr int kExitOutputClosed = 141;
 
 // How often the loop looks at the interrupt flag while it waits.
 constexpr std::chrono::milliseconds kInterruptPoll{50};
@@ -103,15 +106,19 @@ int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
   pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
   if (!started) return UsageError(kEmptyUrlListMessage);
 
-  while (
-      !loop.RunUntil([&] { return window.StartEnabled() || gInterrupted != 0; }, kInterruptPoll)) {
+  auto stopped = [&] { return gInterrupted != 0 || window.OutputBroken(); };
+  while (!loop.RunUntil([&] { return window.StartEnabled() || stopped(); }, kInterruptPoll)) {
   }
   if (!window.StartEnabled()) {
     controller.Button5Click();
     window.Flush();
-    std::fputs("movrek-cli: aborted\n", stderr);
-    if (!controller.WaitForWorkers(kAbortGrace)) std::_Exit(kExitInterrupted);
-    return kExitInterrupted;
+    int code = kExitOutputClosed;
+    if (gInterrupted != 0) {
+      std::fputs("movrek-cli: aborted\n", stderr);
+      code = kExitInterrupted;
+    }
+    if (!controller.WaitForWorkers(kAbortGrace)) std::_Exit(code);
+    return code;
   }
   window.Flush();
   return window.ReportedErrors() ? kExitError : kExitCompleted;

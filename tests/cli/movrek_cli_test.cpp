@@ -231,6 +231,26 @@ TEST_F(MovrekCliWithNginx, ProxyOptionsApplyToEveryConnection) {
   }
 }
 
+TEST_F(MovrekCliWithNginx, AClosedOutputEndsTheJob) {
+  movrek::test::ScriptedServer slow;
+  slow.ReadRequest()
+      .Send("HTTP/1.0 200 OK\r\n\r\n<html><a href=\"x\">x</a>")
+      .SendSplit(std::string(4000, ' '), 400, 50)
+      .Close();
+  slow.Start();
+  std::string urls = nginx_.Url("/index.html") + "\n" + slow.Url("/slow") + "\n";
+  for (int i = 0; i < 50; ++i) urls += nginx_.Url("/index.html") + "\n";
+  const std::string list = cli_.Write("urls.txt", urls);
+  // head takes the first line and goes; the next block written finds no reader.
+  std::string output;
+  const int status = movrek::test::RunCommand(
+      {"bash", "-c",
+       "\"$0\" --no-delay \"$1\" 2>/dev/null | head -1 >/dev/null; exit ${PIPESTATUS[0]}",
+       MOVREK_CLI_PATH, list},
+      &output);
+  EXPECT_EQ(status, 141) << output;
+}
+
 TEST_F(MovrekCliWithNginx, CtrlCAbortsKeepsPrintedLinesAndSavesNothing) {
   movrek::test::ScriptedServer slow;
   slow.ReadRequest()
