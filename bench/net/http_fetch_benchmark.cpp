@@ -68,7 +68,11 @@ double CurlOnce(const std::string& curl, const std::string& url, long* peak_kib)
     return 0;
   }
   *peak_kib = std::max(*peak_kib, usage.ru_maxrss);
-  return Seconds(Clock::now() - start);
+  const double seconds = Seconds(Clock::now() - start);
+  const auto cpu = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  std::printf("  curl  %.3f s wall, %.3f s user, %.3f s system\n", seconds, cpu(usage.ru_utime),
+              cpu(usage.ru_stime));
+  return seconds;
 }
 
 int Run(size_t mib, int rounds) {

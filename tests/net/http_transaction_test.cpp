@@ -488,6 +488,33 @@ TEST(Reuse, Version11KeepsTheConnectionUnlessTheServerCloses) {
   EXPECT_EQ(server.Connections(), 2u);
 }
 
+TEST(StatusEvents, FollowTheTransactionFromCloseToClose) {
+  ScriptedServer server;
+  server.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\nbody").Close();
+  server.Start();
+  THttpTransaction http;
+  std::vector<std::string> events;
+  http.Sock->OnStatus = [&events](TBlockSocket*, THookSocketReason reason,
+                                  const std::string& value) {
+    // Waits and read counts depend on timing; the order of the rest does not.
+    if (reason != HR_CanRead && reason != HR_ReadCount) {
+      events.push_back(std::to_string(reason) + " " + value);
+    }
+  };
+  ASSERT_TRUE(http.PerformRequest("GET", server.Url("/")));
+  const std::string target = "127.0.0.1:" + Port(server);
+  const std::vector<std::string> expected = {
+      "3 ",  // the close that opens every new connection
+      "0 " + target,
+      "1 " + target,
+      "2 IPv4",
+      "5 " + target,
+      "11 " + std::to_string(server.Received(0).size()),
+      "13 10054,Connection reset by peer",  // the end of a body read until close
+      "3 "};
+  EXPECT_EQ(events, expected);
+}
+
 // --- Expect: 100-continue ----------------------------------------------------
 
 void PrepareExpectRequest(THttpTransaction& http) {
