@@ -3,7 +3,6 @@
 #include <array>
 #include <cassert>
 #include <cstring>
-#include <stdexcept>
 #include <string_view>
 #include <utility>
 
@@ -137,45 +136,6 @@ class TScanner {
 
  private:
   void Step(std::size_t i);
-  // The characters that make up most of a page's tags (white space, "=" and
-  // quotes inside a tag outside SCRIPT) with the effect Step gives them;
-  // false for anything else, which Step then handles.
-  bool StepInsideTag(std::size_t i) {
-    TScanState& s = state_;
-    if (!s.InTag || s.InScript || s.ScriptCommentOpen) {
-      return false;
-    }
-    const char c = text_[i];
-    if (!s.InQuote) {
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\b') {
-        if (s.TagState == TS_AfterOpen || s.TagState == TS_AfterEquals) {
-          s.TagState = TS_BetweenAttributes;
-        }
-        ResetWord(i);
-      } else if (c == '=') {
-        if (s.TagState == TS_BetweenAttributes) {
-          s.TagState = TS_AfterEquals;
-        }
-      } else if (c == '"' || c == '\'') {
-        if (s.TagState == TS_AfterEquals) {
-          s.InQuote = true;
-          s.QuoteChar = c;
-        }
-      } else {
-        return false;
-      }
-    } else if (c == s.QuoteChar && !s.InComment && !s.InBlockComment) {
-      if (!PreviousIs(i, '\\')) {
-        s.InQuote = false;
-      }
-    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\b') {
-      ResetWord(i);
-    } else {
-      return false;
-    }
-    pending_.Append(i, i + 1);
-    return true;
-  }
   void OnWhiteSpace(std::size_t i, char c);
   void OnBang();
   void OnQuote(std::size_t i, char c);
@@ -260,9 +220,7 @@ bool TScanner::Run() {
     if (j == n) {
       break;
     }
-    if (!StepInsideTag(j)) {
-      Step(j);
-    }
+    Step(j);
     i = j + 1;
   }
   return state_.Continue;
