@@ -295,6 +295,9 @@ void TObjectsList::Clear() {
 }
 
 void TObjectsList::Add(std::unique_ptr<THTMLElement> element) {
+  if (entries_.size() >= kMaxElements) {
+    return;  // the element is destroyed
+  }
   entries_.push_back({objects_.size(), 0, 0, kObject});
   objects_.push_back(std::move(element));
 }
@@ -325,11 +328,17 @@ void TObjectsList::ResetText(TDocumentText text) {
 }
 
 void TObjectsList::AddLongRange(TElementKind kind, std::size_t offset, std::size_t length) {
+  if (entries_.size() >= kMaxElements) {
+    return;
+  }
   entries_.push_back({long_ranges_.size(), 0, kind, kLongRange});
   long_ranges_.push_back({offset, length});
 }
 
 void TObjectsList::AddOwnedText(TElementKind kind, std::string text) {
+  if (entries_.size() >= kMaxElements) {
+    return;
+  }
   entries_.push_back({owned_.size(), 0, kind, kOwnedText});
   owned_.push_back(std::move(text));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "html/document_text.h"
+#include "html/html_limits.h"
 
 namespace movrek {
 
@@ -127,9 +128,10 @@ class TObjectsList {
   void ResetText(TDocumentText text);
   [[nodiscard]] std::string_view Text() const { return text_.View(); }
   // Appends an element made from Text()[offset, offset + length).
+  // Elements past kMaxElements are dropped (see html_limits.h).
   void AddSourceRange(TElementKind kind, std::size_t offset, std::size_t length) {
-    if (offset <= kMaxOffset && length <= kMaxLength) {
-      [[likely]] entries_.push_back({offset, length, kind, kRange});
+    if (offset <= kMaxOffset && length <= kMaxLength && entries_.size() < kMaxElements) [[likely]] {
+      entries_.push_back({offset, length, kind, kRange});
     } else {
       AddLongRange(kind, offset, length);
     }

@@ -13,4 +13,8 @@ constexpr std::size_t kUnknownSizeReadBlock = std::size_t{64} * 1024;
 // moving the text.
 constexpr std::size_t kLineEndGrowthDivisor = 16;
 
+// Elements a document holds at most: indexes are 32-bit. A page reaches it
+// only past some four gigabytes of markup; later elements are dropped.
+constexpr std::size_t kMaxElements = 0x7fffffff;
+
 }  // namespace movrek
