@@ -28,11 +28,15 @@ std::string FieldValue(const std::string& line) {
 }
 
 void WriteTrace(const THttpTransaction& http) {
-  if (!TraceOutput) return;
+  if (!TraceOutput) {
+    return;
+  }
   TraceOutput(std::to_string(http.ResultCode) + " " + http.ResultString);
   TraceOutput(std::string());
   std::string head;
-  for (const std::string& line : http.Headers) head += line + "\r\n";
+  for (const std::string& line : http.Headers) {
+    head += line + "\r\n";
+  }
   TraceOutput(head);
   TraceOutput(std::string());
 }
@@ -43,13 +47,17 @@ int FindLocationLine(const THttpTransaction& http) {
   // Field names are case-insensitive (RFC 9110 section 5.1), and the name
   // must open the line: "Content-Location" names something else.
   for (size_t i = 0; i < http.Headers.size(); ++i) {
-    if (PosWild("location:", AsciiLower(http.Headers[i])) == 1) return static_cast<int>(i);
+    if (PosWild("location:", AsciiLower(http.Headers[i])) == 1) {
+      return static_cast<int>(i);
+    }
   }
   return -1;
 }
 
 void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result) {
-  if (http == nullptr) return;
+  if (http == nullptr) {
+    return;
+  }
   std::string address = url;
   for (int followed = 0;; ++followed) {
     http->ResetState();
@@ -59,9 +67,13 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
       result.Status = 1;
       return;
     }
-    if (trace) WriteTrace(*http);
+    if (trace) {
+      WriteTrace(*http);
+    }
     result.Status = 0;
-    if (!IsFollowedRedirect(http->ResultCode)) return;
+    if (!IsFollowedRedirect(http->ResultCode)) {
+      return;
+    }
 
     const int location = FindLocationLine(*http);
     const std::string target =

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "net/base64.h"
 #include "net/http_limits.h"
@@ -20,23 +21,37 @@ namespace {
 int32_t DecimalOr(const std::string& text, int32_t fallback) {
   size_t i = 0;
   bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return fallback;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i++] == '-';
+  }
+  if (i == text.size()) {
+    return fallback;
+  }
   int64_t value = 0;
   for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return fallback;
+    if (text[i] < '0' || text[i] > '9') {
+      return fallback;
+    }
     value = value * 10 + (text[i] - '0');
-    if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) return fallback;
+    if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) {
+      return fallback;
+    }
   }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<int32_t>::max()) return fallback;
+  if (negative) {
+    value = -value;
+  }
+  if (value > std::numeric_limits<int32_t>::max()) {
+    return fallback;
+  }
   return static_cast<int32_t>(value);
 }
 
 // A hexadecimal number that fits 32 bits signed, else 0: a chunk size beyond
 // what one document can hold ends the body instead of being trusted.
 int32_t HexOrZero(const std::string& text) {
-  if (text.empty()) return 0;
+  if (text.empty()) {
+    return 0;
+  }
   int64_t value = 0;
   for (char c : text) {
     int digit;
@@ -50,7 +65,9 @@ int32_t HexOrZero(const std::string& text) {
       return 0;
     }
     value = value * 16 + digit;
-    if (value > std::numeric_limits<int32_t>::max()) return 0;
+    if (value > std::numeric_limits<int32_t>::max()) {
+      return 0;
+    }
   }
   return static_cast<int32_t>(value);
 }
@@ -74,7 +91,9 @@ int32_t ClampToInt32(size_t value) {
 // the peak stays near the body's own size.
 void GrowForCounted(std::string& document, size_t part, size_t remaining, size_t arrived) {
   const size_t needed = document.size() + part;
-  if (document.capacity() >= needed) return;
+  if (document.capacity() >= needed) {
+    return;
+  }
   const size_t full = document.size() + remaining;
   size_t grown = std::max(needed, 2 * document.capacity());
   if (grown < full && (grown >= full / 2 || arrived >= http_limits::kCountedTrustAfter)) {
@@ -117,7 +136,9 @@ void THttpTransaction::ParseStatusLine(const std::string& line) {
 }
 
 std::string THttpTransaction::RequestHeadText() const {
-  if (Protocol == "0.9") return (Headers.empty() ? std::string() : Headers.front()) + "\r\n";
+  if (Protocol == "0.9") {
+    return (Headers.empty() ? std::string() : Headers.front()) + "\r\n";
+  }
   std::string text;
   for (const std::string& line : Headers) {
     text += line;
@@ -171,44 +192,72 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
   // The head, top line first; lines the caller left in Headers follow it.
   std::vector<std::string> head;
   std::string target = request_path;
-  if (plain_proxy) target = protocol + "://" + HostText(host) + ":" + port + request_path;
-  if (target == "/*") target = "*";  // RFC 9112 section 3.2.4: asterisk form
+  if (plain_proxy) {
+    target = protocol + "://" + HostText(host) + ":" + port + request_path;
+  }
+  if (target == "/*") {
+    target = "*";  // RFC 9112 section 3.2.4: asterisk form
+  }
   head.push_back(AsciiUpper(method) + " " + target +
                  (Protocol == "0.9" ? std::string() : " HTTP/" + Protocol));
   std::string host_line = "Host: " + HostText(host);
-  if (AddPortNumberToHost && port != "80") host_line += ":" + port;
+  if (AddPortNumberToHost && port != "80") {
+    host_line += ":" + port;
+  }
   head.push_back(host_line);
   if (!ProxyHost.empty() && !ProxyUser.empty() && !tunnelling) {
     head.push_back("Proxy-Authorization: Basic " + ToBase64(ProxyUser + ":" + ProxyPass));
   }
-  if (!user.empty()) head.push_back("Authorization: Basic " + ToBase64(user + ":" + password));
-  if (!KeepAlive) head.push_back("Connection: close");
+  if (!user.empty()) {
+    head.push_back("Authorization: Basic " + ToBase64(user + ":" + password));
+  }
+  if (!KeepAlive) {
+    head.emplace_back("Connection: close");
+  }
   std::string cookies;
   for (const std::string& entry : Cookies) {
-    if (!cookies.empty()) cookies += "; ";
+    if (!cookies.empty()) {
+      cookies += "; ";
+    }
     cookies += entry;
   }
-  if (!cookies.empty()) head.push_back("Cookie: " + cookies);
+  if (!cookies.empty()) {
+    head.push_back("Cookie: " + cookies);
+  }
   if ((RangeStart > 0 || RangeEnd > 0) && RangeEnd >= RangeStart) {
     head.push_back("Range: bytes=" + std::to_string(RangeStart) + "-" + std::to_string(RangeEnd));
   } else if (RangeEnd < RangeStart) {
     head.push_back("Range: bytes=" + std::to_string(RangeStart) + "-");
   }
-  if (!UserAgent.empty()) head.push_back("User-Agent: " + UserAgent);
-  if (send_body && !MimeType.empty()) head.push_back("Content-Type: " + MimeType);
-  if (send_body) head.push_back("Content-Length: " + std::to_string(Document.size()));
-  if (expect_mode) head.push_back("Expect: 100-continue");
+  if (!UserAgent.empty()) {
+    head.push_back("User-Agent: " + UserAgent);
+  }
+  if (send_body && !MimeType.empty()) {
+    head.push_back("Content-Type: " + MimeType);
+  }
+  if (send_body) {
+    head.push_back("Content-Length: " + std::to_string(Document.size()));
+  }
+  if (expect_mode) {
+    head.emplace_back("Expect: 100-continue");
+  }
   Headers.insert(Headers.begin(), head.begin(), head.end());
 
   TargetHost = plain_proxy ? ProxyHost : host;
   TargetPort = plain_proxy ? ProxyPort : port;
-  if (!Headers.back().empty()) Headers.emplace_back();
+  if (!Headers.back().empty()) {
+    Headers.emplace_back();
+  }
 
-  if (!EnsureConnection(https)) return false;
+  if (!EnsureConnection(https)) {
+    return false;
+  }
 
   std::string early_status;
   std::vector<std::string> early_lines;
-  if (!SendRequest(expect_mode, early_status, early_lines)) return false;
+  if (!SendRequest(expect_mode, early_status, early_lines)) {
+    return false;
+  }
 
   ResetState();
   int32_t size = -1;
@@ -221,21 +270,31 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
     Headers.push_back(early_status);
     for (const std::string& line : early_lines) {
       Headers.push_back(line);
-      if (!line.empty()) ApplyHeaderLine(line, size, to_close);
+      if (!line.empty()) {
+        ApplyHeaderLine(line, size, to_close);
+      }
     }
   } else {
-    if (!ReadStatusLines()) return false;
+    if (!ReadStatusLines()) {
+      return false;
+    }
     if (!Headers.empty()) {
       for (;;) {
         std::string line = Sock->ReceiveLine(Timeout);
-        if (Sock->LastErrorCode != 0) break;
+        if (Sock->LastErrorCode != 0) {
+          break;
+        }
         Headers.push_back(line);
-        if (line.empty()) break;
+        if (line.empty()) {
+          break;
+        }
         ApplyHeaderLine(line, size, to_close);
       }
     }
   }
-  if (Sock->LastErrorCode != 0) return false;
+  if (Sock->LastErrorCode != 0) {
+    return false;
+  }
 
   bool result = true;
   // RFC 9110 sections 9.3.2, 15.3.5 and 15.4.5: no body after these.
@@ -276,7 +335,9 @@ bool THttpTransaction::SendRequest(bool expect_mode, std::string& early_status,
   if (expect_mode) {
     // RFC 9110 section 10.1.1: the body waits for the interim 100 answer.
     Sock->SendText(RequestHeadText());
-    if (Sock->LastErrorCode != 0) return false;
+    if (Sock->LastErrorCode != 0) {
+      return false;
+    }
     std::string line;
     do {
       line = Sock->ReceiveLine(Timeout);
@@ -285,9 +346,13 @@ bool THttpTransaction::SendRequest(bool expect_mode, std::string& early_status,
     early_status = line;
     while (Sock->LastErrorCode == 0) {
       line = Sock->ReceiveLine(Timeout);
-      if (Sock->LastErrorCode != 0) break;
+      if (Sock->LastErrorCode != 0) {
+        break;
+      }
       early_lines.push_back(line);
-      if (line.empty()) break;
+      if (line.empty()) {
+        break;
+      }
     }
     if (Sock->LastErrorCode == 0 && ResultCode >= 100 && ResultCode < 200) {
       early_status.clear();
@@ -300,7 +365,9 @@ bool THttpTransaction::SendRequest(bool expect_mode, std::string& early_status,
     Sock->SendText(text);
   } else if (!Document.empty()) {
     Sock->SendText(RequestHeadText());
-    if (Sock->LastErrorCode == 0) send_document();
+    if (Sock->LastErrorCode == 0) {
+      send_document();
+    }
   } else {
     Sock->SendText(RequestHeadText());
   }
@@ -316,7 +383,9 @@ bool THttpTransaction::ReadStatusLines() {
     do {
       line = Sock->ReceiveLine(Timeout);
     } while (line.empty() && Sock->LastErrorCode == 0);
-    if (Sock->LastErrorCode != 0) return false;
+    if (Sock->LastErrorCode != 0) {
+      return false;
+    }
     if (StartsWith(AsciiUpper(line), "HTTP/")) {
       Headers.push_back(line);
       ParseStatusLine(line);
@@ -363,15 +432,21 @@ bool THttpTransaction::OpenConnection(bool tls) {
   // A failure of the last request stays in the socket across the close.
   Sock->ClearError();
   Sock->BindTo(IPInterface, "0");
-  if (Sock->LastErrorCode != 0) return false;
+  if (Sock->LastErrorCode != 0) {
+    return false;
+  }
   Sock->ConnectTo(TargetHost, TargetPort);
-  if (Sock->LastErrorCode != 0) return false;
+  if (Sock->LastErrorCode != 0) {
+    return false;
+  }
   if (tls) {
     // RFC 6066 section 3: the server name is a host name, never an address.
     const bool address = IsIPv4Text(TargetHost) || IsIPv6Text(TargetHost);
     Sock->TlsPlugin->SNIHost = address ? std::string() : TargetHost;
     Sock->StartTls();
-    if (Sock->LastErrorCode != 0) return false;
+    if (Sock->LastErrorCode != 0) {
+      return false;
+    }
   }
   ConnectedHost = TargetHost;
   ConnectedPort = TargetPort;
@@ -382,7 +457,9 @@ bool THttpTransaction::ReadUntilClose() {
   for (;;) {
     std::string chunk = Sock->ReceiveChunk(Timeout);
     Document += chunk;
-    if (Sock->LastErrorCode != 0) break;
+    if (Sock->LastErrorCode != 0) {
+      break;
+    }
   }
   // The server's close is the end of such a body (RFC 9112 section 6.3).
   if (Sock->LastErrorCode == WSAECONNRESET) {
@@ -393,7 +470,9 @@ bool THttpTransaction::ReadUntilClose() {
 }
 
 bool THttpTransaction::ReadCounted(int32_t size) {
-  if (size < 1) return true;
+  if (size < 1) {
+    return true;
+  }
   DownloadSize = size;
   const int64_t block = std::max<int32_t>(Sock->SendMaxChunk, 1);
   const int64_t segment = block * http_limits::kCountedSegmentBlocks;
@@ -405,7 +484,9 @@ bool THttpTransaction::ReadCounted(int32_t size) {
     GrowForCounted(Document, static_cast<size_t>(part), static_cast<size_t>(remaining),
                    static_cast<size_t>(size - remaining));
     Sock->ReceiveIntoStream(Document, Timeout, part);
-    if (Sock->LastErrorCode != 0) return false;
+    if (Sock->LastErrorCode != 0) {
+      return false;
+    }
     remaining -= part;
   }
   return true;
@@ -418,18 +499,26 @@ bool THttpTransaction::ReadChunks() {
     do {
       line = Sock->ReceiveLine(Timeout);
     } while (line.empty() && Sock->LastErrorCode == 0);
-    if (Sock->LastErrorCode != 0) break;
+    if (Sock->LastErrorCode != 0) {
+      break;
+    }
     const int32_t size =
         HexOrZero(TrimControls(TextBefore(TrimControls(TextBefore(line, " ")), ";")));
-    if (size == 0) break;
-    if (!ReadCounted(size)) break;
+    if (size == 0) {
+      break;
+    }
+    if (!ReadCounted(size)) {
+      break;
+    }
   }
   return Sock->LastErrorCode == 0;
 }
 
 void THttpTransaction::CaptureCookies() {
   for (const std::string& line : Headers) {
-    if (!StartsWith(AsciiLower(line), "set-cookie:")) continue;
+    if (!StartsWith(AsciiLower(line), "set-cookie:")) {
+      continue;
+    }
     const std::string pair = TrimControls(TextBefore(TextAfter(line, ":"), ";"));
     const std::string name = TrimControls(TextBefore(pair, "="));
     const std::string value = TrimControls(TextAfter(pair, "="));
@@ -439,11 +528,18 @@ void THttpTransaction::CaptureCookies() {
     };
     const auto found = std::find_if(Cookies.begin(), Cookies.end(), same_name);
     if (value.empty()) {
-      if (found != Cookies.end()) Cookies.erase(found);
-    } else if (found != Cookies.end()) {
-      *found = name + "=" + value;
+      if (found != Cookies.end()) {
+        Cookies.erase(found);
+      }
+      continue;
+    }
+    std::string entry = name;
+    entry += '=';
+    entry += value;
+    if (found != Cookies.end()) {
+      *found = std::move(entry);
     } else {
-      Cookies.push_back(name + "=" + value);
+      Cookies.push_back(std::move(entry));
     }
   }
 }

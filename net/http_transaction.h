@@ -73,7 +73,7 @@ class THttpTransaction : public TNetClient {
 
   // The request head as sent: every line of Headers followed by CR LF (only
   // the request line under protocol "0.9").
-  std::string RequestHeadText() const;
+  [[nodiscard]] std::string RequestHeadText() const;
 
  private:
   bool EnsureConnection(bool tls);

@@ -22,8 +22,8 @@ TEST(AbortTransfer, FromAnotherThreadEndsTheBodyWith10053) {
       .SendSplit(std::string(4 << 20, 'x'), 1024, 5);
   server.Start();
 
+  std::atomic<int64_t> received{0};  // outlives the transaction and its events
   THttpTransaction http;
-  std::atomic<int64_t> received{0};
   http.Sock->OnStatus = [&received](TBlockSocket*, THookSocketReason reason,
                                     const std::string& value) {
     if (reason == HR_ReadCount) received += std::stoll(value);

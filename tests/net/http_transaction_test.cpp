@@ -492,8 +492,8 @@ TEST(StatusEvents, FollowTheTransactionFromCloseToClose) {
   ScriptedServer server;
   server.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\nbody").Close();
   server.Start();
+  std::vector<std::string> events;  // outlives the transaction, whose close reports too
   THttpTransaction http;
-  std::vector<std::string> events;
   http.Sock->OnStatus = [&events](TBlockSocket*, THookSocketReason reason,
                                   const std::string& value) {
     // Waits and read counts depend on timing; the order of the rest does not.
