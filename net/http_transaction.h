@@ -25,7 +25,8 @@ class THttpTransaction : public TNetClient {
   ~THttpTransaction() override;
 
   // Owned connection; created with ConvertLineEnd set. Hook Sock->OnStatus for
-  // progress.
+  // progress; the socket also reports its close while the transaction is
+  // destroyed, so whatever the hook refers to must outlive the transaction.
   std::unique_ptr<TTCPBlockSocket> Sock;
   THttpBodyFraming BodyFraming = THttpBodyFraming::UntilClose;
   std::string ConnectedHost;  // empty when no open connection may be reused
