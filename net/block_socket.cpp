@@ -317,6 +317,29 @@ bool TBlockSocket::PollReadable(std::int32_t ms) {
   return PollReady(ms, false);
 }
 
+bool TBlockSocket::PollSliced(std::int32_t ms, bool forWrite) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+  for (;;) {
+    std::int32_t slice = kStopCheckSliceMs;
+    bool last = false;
+    if (ms >= 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      slice = static_cast<std::int32_t>(
+          std::clamp<long long>(left, 0, static_cast<long long>(kStopCheckSliceMs)));
+      last = left <= kStopCheckSliceMs;
+    }
+    const bool ready = forWrite ? PollReady(slice, true) : PollReadable(slice);
+    if (ready || LastErrorCode != 0 || last) return ready;
+    if (StopFlag.exchange(false)) {
+      // The wait is abandoned on request: report it as such, not as a time-out.
+      LastErrorCode = WSAECONNABORTED;
+      return false;
+    }
+  }
+}
+
 bool TBlockSocket::WaitReadable(std::int32_t timeout) {
   std::int32_t periods = 0;
   std::int32_t first = timeout;
@@ -324,17 +347,16 @@ bool TBlockSocket::WaitReadable(std::int32_t timeout) {
     periods = timeout / HeartbeatRate;
     first = timeout % HeartbeatRate;
   }
-  bool readable = PollReadable(first);
+  bool readable = PollSliced(first, false);
   if (!readable && LastErrorCode == 0) {
     for (std::int32_t period = 0; period <= periods; ++period) {
       if (OnHeartbeat && HeartbeatRate != 0) OnHeartbeat(this);
       if (StopFlag.exchange(false)) {
-        // The wait is abandoned on request: report it as such, not as a time-out.
         LastErrorCode = WSAECONNABORTED;
         readable = false;
         break;
       }
-      readable = PollReadable(HeartbeatRate);
+      readable = PollSliced(HeartbeatRate, false);
       if (readable || LastErrorCode != 0) break;
     }
   }
@@ -349,7 +371,7 @@ bool TBlockSocket::ReadableOrBuffered(std::int32_t timeout) {
 }
 
 bool TBlockSocket::WaitWritable(std::int32_t timeout) {
-  const bool writable = PollReady(timeout, true);
+  const bool writable = PollSliced(timeout, true);
   RaiseIfFailed();
   if (writable) ReportStatus(HR_CanWrite, "");
   return writable;
@@ -373,7 +395,7 @@ std::int32_t TBlockSocket::SendBytes(const void* buffer, std::int32_t length) {
       if (WaitWritable(NonblockSendTimeout)) {
         sent = SocketSend(Handle, data + total, piece, 0);
         CheckResult(sent);
-      } else {
+      } else if (LastErrorCode == 0) {
         LastErrorCode = WSAETIMEDOUT;
       }
     }

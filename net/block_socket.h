@@ -194,6 +194,10 @@ class TBlockSocket {
   // The select used by every wait: on a copy of ReadSet, readable or writable.
   bool PollReady(std::int32_t ms, bool forWrite);
   virtual bool PollReadable(std::int32_t ms);
+  // PollReady for up to ms (negative: without limit) in slices of
+  // kStopCheckSliceMs; a stop request seen between slices is consumed and
+  // ends the wait with 10053. Fires no event.
+  bool PollSliced(std::int32_t ms, bool forWrite);
   // Book-keeping after a positive receive: counters, events, read filter.
   // Returns the (possibly shortened) count.
   std::int32_t AfterReceive(void* buffer, std::int32_t count);

@@ -17,6 +17,9 @@ inline constexpr std::int32_t kDefaultNonblockSendTimeout = 15000;
 // The bandwidth limiter sleeps in slices of this many ms so that a stop
 // request is seen between them.
 inline constexpr std::int32_t kThrottleSliceMs = 250;
+// Waits poll in slices of at most this many ms and look at the stop flag
+// between them, so that a stop ends even a long wait soon.
+inline constexpr std::int32_t kStopCheckSliceMs = 100;
 // Per-wait time-outs of the proxy exchanges, in ms.
 inline constexpr std::int32_t kDefaultSocksTimeout = 60000;
 inline constexpr std::int32_t kDefaultHTTPTunnelTimeout = 30000;
