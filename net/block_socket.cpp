@@ -377,6 +377,17 @@ bool TBlockSocket::WaitWritable(std::int32_t timeout) {
   return writable;
 }
 
+std::int32_t TBlockSocket::AwaitHandle(bool forWrite, std::int32_t timeout) {
+  ClearError();
+  if (PollSliced(timeout, forWrite)) return 0;
+  if (LastErrorCode == 0) LastErrorCode = WSAETIMEDOUT;
+  return LastErrorCode;
+}
+
+std::int32_t TBlockSocket::ReceiveTimeoutInForce(std::int32_t fallback) const {
+  return receiveTimeoutSet_ ? receiveTimeout_ : fallback;
+}
+
 // --- Sending ---------------------------------------------------------------------
 
 std::int32_t TBlockSocket::SendBytes(const void* buffer, std::int32_t length) {
@@ -525,6 +536,8 @@ void TBlockSocket::RepairLineEnd(std::string& chunk) {
 }
 
 std::int32_t TBlockSocket::AwaitPending(std::int32_t timeout) {
+  receiveTimeout_ = timeout;
+  receiveTimeoutSet_ = true;
   std::this_thread::yield();
   std::int32_t pending = PendingBytes();
   if (pending > 0) return pending;

@@ -145,6 +145,16 @@ class TBlockSocket {
   // True at once when ReadAhead holds data.
   virtual bool ReadableOrBuffered(std::int32_t timeout);
   virtual bool WaitWritable(std::int32_t timeout);
+  // The wait of a layer that moves the socket's data itself from inside a
+  // library call (the TLS transport): time-out and stop as in WaitReadable /
+  // WaitWritable, but no heartbeat, status event or exception. Returns 0 when
+  // the handle is ready, else the error, also left in LastErrorCode: 10060 at
+  // the time-out, 10053 for a (consumed) stop, or the system's.
+  std::int32_t AwaitHandle(bool forWrite, std::int32_t timeout);
+  // The time-out of the receive under way, for such a layer waiting on its
+  // behalf (a TLS record that arrives in parts); fallback until a receive
+  // has waited on this socket.
+  [[nodiscard]] std::int32_t ReceiveTimeoutInForce(std::int32_t fallback) const;
 
   // --- Errors ---
   void ClearError();
@@ -211,6 +221,11 @@ class TBlockSocket {
   // Set by a descendant's destructor once it has closed the connection
   // itself, so that the base destructor does not close (and report) twice.
   bool closedForDestruction_ = false;
+
+ private:
+  // Recorded by every receive that waits; -1 means without limit.
+  std::int32_t receiveTimeout_ = 0;
+  bool receiveTimeoutSet_ = false;
 };
 
 }  // namespace movrek

@@ -23,6 +23,10 @@ inline constexpr std::int32_t kStopCheckSliceMs = 100;
 // Per-wait time-outs of the proxy exchanges, in ms.
 inline constexpr std::int32_t kDefaultSocksTimeout = 60000;
 inline constexpr std::int32_t kDefaultHTTPTunnelTimeout = 30000;
+// Per-wait time-out of a TLS handshake and of TLS traffic outside a receive
+// with its own time-out (sends, the close), in ms: as long as the HTTP
+// layer's default receive time-out, so that HTTPS waits as long as HTTP.
+inline constexpr std::int32_t kDefaultTlsTimeout = 90000;
 // Backlog asked for when listening; the system clamps it to its own maximum.
 inline constexpr std::int32_t kListenBacklog = 2147483647;
 // Closing drains what the peer still sends, but not without end: a peer that

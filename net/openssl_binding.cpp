@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace movrek {
 namespace {
@@ -26,11 +28,16 @@ bool tls_loaded = false;  // guarded by TlsBindingLock
 // it when the binding is unloaded. Guarded by TlsBindingLock.
 BIO_METHOD* socket_transport = nullptr;
 
-// What a transport BIO keeps: the borrowed handle, and whether a read may
-// wait for data (the default) or must return at once when none is there.
+constexpr const char* kTransportName = "movrek socket";
+
+// What a transport BIO keeps: the borrowed handle, whether a read may wait
+// for data (the default) or must return at once when none is there, how to
+// wait, and why the last wait gave up.
 struct Transport {
   int handle;
+  TransportWait wait;
   bool reads_wait = true;
+  std::int32_t failure = 0;
 };
 
 Transport& TransportOf(BIO* bio) {
@@ -45,30 +52,47 @@ bool WouldBlock(int error) {
   return error == EAGAIN || error == EWOULDBLOCK;
 }
 
-int TransportWrite(BIO* bio, const char* data, int length) {
+// One send or receive through the transport. The system call never blocks,
+// so that a silent or stalling peer is met by the socket's wait with its
+// time-out and stop flag instead of holding the thread for good.
+template <typename Call>
+int TransportMove(BIO* bio, bool writing, Call call) {
   BIO_clear_retry_flags(bio);
-  ssize_t sent;
-  do {
+  Transport& transport = TransportOf(bio);
+  transport.failure = 0;
+  const bool may_wait = writing || transport.reads_wait;
+  const int flags = transport.wait || !may_wait ? MSG_DONTWAIT : 0;
+  for (;;) {
+    const ssize_t moved = call(flags);
+    if (moved >= 0) return static_cast<int>(moved);
+    if (errno == EINTR) continue;
+    if (!WouldBlock(errno)) return -1;
+    if (may_wait && transport.wait) {
+      transport.failure = transport.wait(writing);
+      if (transport.failure == 0) continue;
+    }
+    if (writing) {
+      BIO_set_retry_write(bio);
+    } else {
+      BIO_set_retry_read(bio);
+    }
+    return -1;
+  }
+}
+
+int TransportWrite(BIO* bio, const char* data, int length) {
+  return TransportMove(bio, true, [bio, data, length](int flags) {
     // MSG_NOSIGNAL: a peer that has gone must not end the whole process.
-    sent = ::send(TransportHandle(bio), data, static_cast<size_t>(length), MSG_NOSIGNAL);
-  } while (sent < 0 && errno == EINTR);
-  if (sent < 0 && WouldBlock(errno)) BIO_set_retry_write(bio);
-  return static_cast<int>(sent);
+    return ::send(TransportHandle(bio), data, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
+  });
 }
 
 int TransportRead(BIO* bio, char* data, int length) {
-  BIO_clear_retry_flags(bio);
-  ssize_t received;
-  do {
-    received = ::recv(TransportHandle(bio), data, static_cast<size_t>(length),
-                      TransportOf(bio).reads_wait ? 0 : MSG_DONTWAIT);
-  } while (received < 0 && errno == EINTR);
-  if (received == 0) {
-    BIO_set_flags(bio, BIO_FLAGS_IN_EOF);
-  } else if (received < 0 && WouldBlock(errno)) {
-    BIO_set_retry_read(bio);
-  }
-  return static_cast<int>(received);
+  const int received = TransportMove(bio, false, [bio, data, length](int flags) {
+    return ::recv(TransportHandle(bio), data, static_cast<size_t>(length), flags);
+  });
+  if (received == 0) BIO_set_flags(bio, BIO_FLAGS_IN_EOF);
+  return received;
 }
 
 long TransportCtrl(BIO* bio, int command, long number, void* pointer) {
@@ -104,7 +128,7 @@ bool LoadLocked() {
     const int type = BIO_get_new_index();
     if (type == -1) return false;
     BIO_METHOD* method =
-        BIO_meth_new(type | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR, "movrek socket");
+        BIO_meth_new(type | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR, kTransportName);
     if (method == nullptr || BIO_meth_set_write(method, TransportWrite) != 1 ||
         BIO_meth_set_read(method, TransportRead) != 1 ||
         BIO_meth_set_ctrl(method, TransportCtrl) != 1 ||
@@ -154,19 +178,25 @@ void OpenSslFree::operator()(PKCS12_st* p) const noexcept {
   PKCS12_free(p);
 }
 
-BioPtr NewSocketTransport(int handle) {
+BioPtr NewSocketTransport(int handle, TransportWait wait) {
   std::lock_guard<std::mutex> lock(TlsBindingLock);
   if (!LoadLocked()) return nullptr;
   BioPtr bio(BIO_new(socket_transport));
   if (bio == nullptr) return nullptr;
   // Owned by the BIO from here on; TransportDestroy frees it.
-  BIO_set_data(bio.get(), std::make_unique<Transport>(Transport{handle}).release());
+  BIO_set_data(bio.get(),
+               std::make_unique<Transport>(Transport{handle, std::move(wait)}).release());
   BIO_set_init(bio.get(), 1);
   return bio;
 }
 
 void SetTransportWaits(bio_st* bio, bool wait) {
   if (bio != nullptr) BIO_set_nbio(bio, wait ? 0 : 1);
+}
+
+std::int32_t TransportFailure(bio_st* bio) {
+  if (bio == nullptr || std::strcmp(BIO_method_name(bio), kTransportName) != 0) return 0;
+  return TransportOf(bio).failure;
 }
 
 BioPtr NewMemoryBio(const std::string& bytes) {

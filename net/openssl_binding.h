@@ -4,6 +4,8 @@
 // of this layer; users of this header only see the opaque structure names.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,14 +45,26 @@ using EvpPkeyPtr = std::unique_ptr<evp_pkey_st, OpenSslFree>;
 using BioPtr = std::unique_ptr<bio_st, OpenSslFree>;
 using Pkcs12Ptr = std::unique_ptr<PKCS12_st, OpenSslFree>;
 
+// How a socket transport waits while its handle is not ready: called with
+// true to write, false to read; answers 0 when the transport may try again,
+// else the error that ends the transfer.
+using TransportWait = std::function<std::int32_t(bool forWrite)>;
+
 // A transport over a connected socket handle that never closes the handle
 // (the socket owns it) and never raises SIGPIPE when the peer has gone, so
 // a write to a dropped connection fails with EPIPE instead of ending the
-// process. None when the binding cannot be loaded or OpenSSL is out of memory.
-BioPtr NewSocketTransport(int handle);
+// process. It never blocks in the system: when the handle is not ready it
+// calls wait; a wait that gives up leaves OpenSSL with a retry indication
+// (its connection state intact) and its error for TransportFailure. Without
+// a wait function the system calls block. None when the binding cannot be
+// loaded or OpenSSL is out of memory.
+BioPtr NewSocketTransport(int handle, TransportWait wait);
 // Whether reads through a socket transport wait for data (the default) or
 // return at once with a retry indication when nothing has arrived.
 void SetTransportWaits(bio_st* bio, bool wait);
+// The error with which the wait of the transport's last read or write gave
+// up; 0 when it did not.
+std::int32_t TransportFailure(bio_st* bio);
 
 // A memory BIO holding a copy of bytes, and everything a memory BIO holds.
 BioPtr NewMemoryBio(const std::string& bytes = std::string());

@@ -22,6 +22,13 @@ std::int32_t PortTextValue(const std::string& text) {
   return value;
 }
 
+// The socket error for a failure of the TLS plug-in: a wait for the peer that
+// timed out or was stopped keeps its own code, anything else is TLS's.
+std::int32_t TlsFailureCode(const TCustomSSL& plugin) {
+  const std::int32_t code = plugin.LastErrorCode;
+  return code == WSAETIMEDOUT || code == WSAECONNABORTED ? code : WSASYSNOTREADY;
+}
+
 }  // namespace
 
 TTCPBlockSocket::TTCPBlockSocket() : TTCPBlockSocket(TlsPluginClass.load()) {}
@@ -60,7 +67,7 @@ void TTCPBlockSocket::ConnectTo(const std::string& host, const std::string& port
 
 void TTCPBlockSocket::StartTls() {
   ClearError();
-  if (!TlsPlugin->StartClientTls()) LastErrorCode = WSASYSNOTREADY;
+  if (!TlsPlugin->StartClientTls()) LastErrorCode = TlsFailureCode(*TlsPlugin);
   RaiseIfFailed();
 }
 
@@ -77,7 +84,7 @@ std::int32_t TTCPBlockSocket::SendBytes(const void* buffer, std::int32_t length)
     Throttle(piece, MaxSendBandwidth, NextSendTick);
     const std::int32_t sent = TlsPlugin->TlsSend(data + total, piece);
     if (TlsPlugin->LastErrorCode != 0) {
-      LastErrorCode = WSASYSNOTREADY;
+      LastErrorCode = TlsFailureCode(*TlsPlugin);
       break;
     }
     if (sent <= 0) {
@@ -101,7 +108,7 @@ std::int32_t TTCPBlockSocket::ReceiveSome(void* buffer, std::int32_t length) {
   Throttle(length, MaxRecvBandwidth, NextRecvTick);
   const std::int32_t received = TlsPlugin->TlsRecv(buffer, length);
   if (TlsPlugin->LastErrorCode != 0) {
-    LastErrorCode = WSASYSNOTREADY;
+    LastErrorCode = TlsFailureCode(*TlsPlugin);
   } else if (received == 0 && length > 0) {
     LastErrorCode = WSAECONNRESET;  // the peer closed the TLS session
   }

@@ -31,6 +31,9 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   std::string HTTPTunnelUser;
   std::string HTTPTunnelPass;
   std::int32_t HTTPTunnelTimeout = kDefaultHTTPTunnelTimeout;  // ms, each wait
+  // ms, each wait of the TLS plug-in's handshake, sends and close; the rest
+  // of a record being received waits with the receive's own time-out.
+  std::int32_t TlsTimeout = kDefaultTlsTimeout;
 
   void CloseConnection() override;
   // Through SOCKS when SocksIP is set, else through the tunnel when
@@ -49,7 +52,8 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   // Listens on the bound handle, or through the SOCKS proxy (bind command).
   virtual void ListenForPeer();
 
-  // Client TLS handshake on the connected handle; 10091 when it fails.
+  // Client TLS handshake on the connected handle; 10091 when it fails, but
+  // 10060 or 10053 when a wait for the server timed out or was stopped.
   void StartTls();
 
   // The proxy connect steps used by ConnectTo; results in LastErrorCode.

@@ -266,7 +266,8 @@ bool TSSLOpenSSL::Handshake(bool server) {
   if (!PrepareTls(server)) return false;
   SSL* ssl = SslHandle.get();
 
-  BioPtr transport = NewSocketTransport(Owner().Handle);
+  BioPtr transport =
+      NewSocketTransport(Owner().Handle, [this](bool forWrite) { return AwaitPeer(forWrite); });
   if (transport == nullptr) {
     CheckErrorQueue();
     return false;
@@ -285,7 +286,7 @@ bool TSSLOpenSSL::Handshake(bool server) {
 
   ERR_clear_error();
   if ((server ? SSL_accept(ssl) : SSL_connect(ssl)) < 1) {
-    CheckErrorQueue();
+    if (!WaitFailed()) CheckErrorQueue();
     return false;
   }
   if (!server && VerifyCert && PeerVerifyResult() != 0) return false;
@@ -341,6 +342,7 @@ std::int32_t TSSLOpenSSL::Transfer(bool sending, void* buffer, std::int32_t leng
     ERR_clear_error();
     result = sending ? SSL_write(ssl, buffer, length) : SSL_read(ssl, buffer, length);
     error = TransferError(result);
+    if ((error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) && WaitFailed()) return -1;
   } while (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE);
   return Conclude(result, error);
 }
@@ -367,13 +369,34 @@ std::int32_t TSSLOpenSSL::Conclude(int result, int error) {
   return result;
 }
 
+std::int32_t TSSLOpenSSL::AwaitPeer(bool forWrite) {
+  TTCPBlockSocket& socket = Owner();
+  const std::int32_t timeout =
+      receiving_ && !forWrite ? socket.ReceiveTimeoutInForce(socket.TlsTimeout) : socket.TlsTimeout;
+  return socket.AwaitHandle(forWrite, timeout);
+}
+
+bool TSSLOpenSSL::WaitFailed() {
+  const std::int32_t failure = TransportFailure(SSL_get_rbio(SslHandle.get()));
+  if (failure == 0) return false;
+  ERR_clear_error();
+  LastErrorCode = failure;
+  LastErrorText = TBlockSocket::GetErrorDesc(failure);
+  // A record may be half sent or half read: the connection cannot go on,
+  // and a close notification must not wait for the same peer again.
+  broken_ = true;
+  return true;
+}
+
 std::int32_t TSSLOpenSSL::TlsSend(const void* buffer, std::int32_t length) {
   // SSL_write only reads the buffer.
   return Transfer(true, const_cast<void*>(buffer), length);
 }
 
 std::int32_t TSSLOpenSSL::TlsRecv(void* buffer, std::int32_t length) {
+  receiving_ = true;
   std::int32_t total = Transfer(false, buffer, length);
+  receiving_ = false;
   if (total <= 0 || total >= length) return total;
   // A record carries at most 16 KiB (RFC 8446 section 5.1); records that have
   // already arrived are decrypted in the same call, without waiting for more,

@@ -26,7 +26,9 @@ class TSSLOpenSSL : public TCustomSSL {
   bool MakeSelfSignedCertificate(const std::string& host) override;
   std::string LibraryVersionText() override;
   std::string LibraryNameText() override;  // "tls_openssl"
-  // Handshakes run as blocking calls; the socket's time-outs do not apply.
+  // Each wait of a handshake for the peer lasts at most the owner's
+  // TlsTimeout and ends early at a stop request; such a failure leaves the
+  // socket's 10060 or 10053 and its text in LastErrorCode/LastErrorText.
   // The client sends SNIHost as server name unless it is an address text.
   bool StartClientTls() override;
   bool StartServerTls() override;
@@ -39,7 +41,10 @@ class TSSLOpenSSL : public TCustomSSL {
   // OpenSSL's byte count; 0 without error at a clean close by the peer. A
   // failure leaves the SSL_get_error code in LastErrorCode (no text); a
   // connection that ended without a close notification counts as broken
-  // (SSL_ERROR_SYSCALL), as does any transport failure.
+  // (SSL_ERROR_SYSCALL), as does any transport failure. A wait for the peer
+  // that timed out (the owner's TlsTimeout; for the rest of a record being
+  // received, the time-out of the socket's receive) or was stopped leaves
+  // 10060 or 10053 with its text instead, and the connection broken.
   std::int32_t TlsSend(const void* buffer, std::int32_t length) override;
   // Waits for the first record only; further records that have already
   // arrived are added without waiting. An end or failure met after data was
@@ -97,10 +102,17 @@ class TSSLOpenSSL : public TCustomSSL {
   int TransferError(int result);
   // The result of a transfer with its error recorded.
   std::int32_t Conclude(int result, int error);
+  // How the transport waits: through the owner socket's wait.
+  std::int32_t AwaitPeer(bool forWrite);
+  // True (with the error recorded and the connection given up) when the
+  // transport's last wait did not end in readiness.
+  bool WaitFailed();
   X509Ptr PeerCertificate();
   // Set when a transfer failed fatally; OpenSSL forbids a close notification
   // on such a connection.
   bool broken_ = false;
+  // Set while TlsRecv runs: its reads wait with the receive's time-out.
+  bool receiving_ = false;
   // An end or failure met after data had been read in the same call, kept
   // for the next TlsRecv to report.
   bool deferred_ = false;

@@ -3,6 +3,7 @@
 // of a connection, and the settings that must fail before any traffic.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "net/tls_openssl.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scripted_server.h"
+#include "tests/net/socket_test_support.h"
 
 namespace movrek {
 namespace {
@@ -484,6 +486,113 @@ TEST(TlsLoopback, ServerWithoutKeysNamesItsCertificateAfterThePeer) {
   server.Join();
   EXPECT_FALSE(expected_name.empty());
   EXPECT_EQ(Tls(*client).PeerNameText(), expected_name);
+}
+
+// --- A silent or stalling peer ------------------------------------------------
+
+enum class Stall { Handshake, Record, Send };
+
+struct StallCase {
+  const char* name;
+  Stall stall;
+  std::int32_t timeout;  // of the handshake or send, or of the receive
+  bool stop;             // StopFlag set from another thread after 100 ms
+  std::int32_t code;
+};
+
+TEST(TlsStalledPeer, WaitsForThePeerEndAtTheTimeOutOrAStop) {
+  // A record header announcing 64 bytes, followed by only 10 of them.
+  const std::string partial_record = std::string("\x17\x03\x03\x00\x40", 5) + "0123456789";
+  const StallCase cases[] = {
+      {"silent during the handshake", Stall::Handshake, 300, false, 10060},
+      {"silent during the handshake, stopped", Stall::Handshake, 60000, true, 10053},
+      {"record cut short", Stall::Record, 300, false, 10060},
+      {"record cut short, stopped", Stall::Record, 60000, true, 10053},
+      {"sent data not read", Stall::Send, 300, false, 10060},
+  };
+  for (const StallCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::atomic<bool> client_done{false};
+    test::ScriptedServer silent;
+    std::unique_ptr<TlsServer> server;
+    std::string port;
+    if (c.stall == Stall::Handshake) {
+      silent.Silence(5000);
+      silent.Start();
+      port = std::to_string(silent.port());
+    } else {
+      server = std::make_unique<TlsServer>(
+          TlsServer::Configure{}, [&](TTCPBlockSocket& socket, bool started) {
+            if (!started) return;
+            if (c.stall == Stall::Record) {
+              SocketSend(socket.Handle, partial_record.data(),
+                         static_cast<int>(partial_record.size()), 0);
+            }
+            for (int i = 0; i < 1000 && !client_done; ++i) {
+              std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+          });
+      port = server->port();
+    }
+    test::EventLog log;  // outlives the client, which reports its close
+    auto client = ConnectedClient(port);
+    if (c.stall != Stall::Handshake) {
+      client->StartTls();
+      ASSERT_EQ(client->LastErrorCode, 0) << client->LastErrorText;
+    }
+    if (c.stall == Stall::Record) {
+      for (int i = 0; i < 400 && client->PendingBytes() == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      ASSERT_GT(client->PendingBytes(), 0);
+    }
+    // The receive's own time-out applies to a record, whatever TlsTimeout says.
+    client->TlsTimeout = c.stall == Stall::Record ? 60000 : c.timeout;
+    log.Attach(*client);
+    std::thread stopper;
+    if (c.stop) {
+      stopper = std::thread([&client] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client->StopFlag = true;
+      });
+    }
+    const long ms = test::ElapsedMs([&] {
+      switch (c.stall) {
+        case Stall::Handshake:
+          client->StartTls();
+          break;
+        case Stall::Record:
+          client->ReceiveChunk(c.timeout);
+          break;
+        case Stall::Send:
+          // More than the socket buffers of both ends hold.
+          client->SendText(std::string(std::size_t{32} << 20, 'x'));
+          break;
+      }
+    });
+    if (stopper.joinable()) stopper.join();
+    client_done = true;
+    EXPECT_EQ(client->LastErrorCode, c.code);
+    EXPECT_EQ(client->LastErrorText, TBlockSocket::GetErrorDesc(c.code));
+    EXPECT_EQ(client->TlsPlugin->LastErrorCode, c.code);
+    EXPECT_FALSE(log.Only(HR_Error).empty());
+    EXPECT_FALSE(client->StopFlag) << "the stop is consumed";
+    EXPECT_LT(ms, 2000);
+    EXPECT_FALSE(client->TlsPlugin->TlsActive && c.stall == Stall::Handshake);
+    // Closing after the failure does not wait for the peer again.
+    EXPECT_LT(test::ElapsedMs([&] { client->CloseConnection(); }), 1000);
+  }
+}
+
+TEST(TlsStalledPeer, ServerHandshakeWithASilentClientTimesOut) {
+  TlsServer server([](TSSLOpenSSL& tls) { tls.Owner().TlsTimeout = 300; });
+  auto client = std::make_unique<TTCPBlockSocket>();
+  client->ConnectTo("127.0.0.1", server.port());
+  ASSERT_EQ(client->LastErrorCode, 0);
+  // The bound includes making the server's key.
+  EXPECT_LT(test::ElapsedMs([&] { server.Join(); }), 5000);
+  EXPECT_FALSE(server.started());
+  EXPECT_EQ(server.server_error(), "Connection timed out");
 }
 
 TEST(TlsPluginChoice, SocketsFollowTheModuleStartAndWorkWithoutTls) {

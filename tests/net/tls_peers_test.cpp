@@ -3,7 +3,9 @@
 // redirects into HTTPS and server name indication.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "net/fetch.h"
 #include "net/http_transaction.h"
@@ -11,6 +13,7 @@
 #include "net/tcp_block_socket.h"
 #include "net/tls_openssl.h"
 #include "tests/helpers/peers.h"
+#include "tests/helpers/scripted_server.h"
 
 namespace movrek {
 namespace {
@@ -110,6 +113,26 @@ TEST_F(TlsPeers, TrustedIssuerAndValidCertificateVerify) {
   client->StartTls();
   EXPECT_EQ(client->LastErrorCode, 0) << client->LastErrorText;
   EXPECT_EQ(Tls(*client).PeerVerifyResult(), 0);
+}
+
+TEST_F(TlsPeers, HttpsRequestToASilentServerEndsAtAbort) {
+  // Accepts and never answers the client's hello.
+  test::ScriptedServer silent;
+  silent.Silence(5000);
+  silent.Start();
+  THttpTransaction http;
+  std::thread aborter([&http] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    http.AbortTransfer();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const bool ok =
+      http.PerformRequest("GET", "https://127.0.0.1:" + std::to_string(silent.port()) + "/");
+  const auto took = std::chrono::steady_clock::now() - start;
+  aborter.join();
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(http.Sock->LastErrorCode, 10053);
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
 }
 
 TEST_F(TlsPeers, CleanCloseEndsTheStreamWithoutError) {
