@@ -1,5 +1,8 @@
 // The HTTP CONNECT tunnel (RFC 9110 section 9.3.6): the proxy opens a raw
 // byte stream to the target, over which TLS and HTTP then run unchanged.
+#include <algorithm>
+#include <cstdint>
+
 #include "net/base64.h"
 #include "net/ip_text.h"
 #include "net/socket_errors.h"
@@ -13,6 +16,23 @@ namespace {
 constexpr std::size_t kMinStatusLineLength = 12;
 // Position of the first digit of the status code in the status line.
 constexpr std::size_t kStatusClassIndex = 9;
+
+// Holds the socket's line limit at the tunnel's bound (or the owner's own,
+// when stricter) while the reply head is read, and gives the owner's back
+// however the reading ends.
+class TunnelLineLimit {
+ public:
+  explicit TunnelLineLimit(std::int32_t& limit) : limit_(limit), saved_(limit) {
+    limit_ = saved_ > 0 ? std::min(saved_, kMaxTunnelLineLength) : kMaxTunnelLineLength;
+  }
+  ~TunnelLineLimit() { limit_ = saved_; }
+  TunnelLineLimit(const TunnelLineLimit&) = delete;
+  TunnelLineLimit& operator=(const TunnelLineLimit&) = delete;
+
+ private:
+  std::int32_t& limit_;
+  const std::int32_t saved_;
+};
 
 }  // namespace
 
@@ -36,9 +56,15 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
   if (LastErrorCode == 0) SendText("\r\n");
 
   // The reply head runs up to the empty line; reading exactly that far leaves
-  // whatever the target sends first in ReadAhead for the tunnel's user.
+  // whatever the target sends first in ReadAhead for the tunnel's user. A
+  // line or head beyond the bounds fails like any line over the socket's
+  // limit, with 10055.
+  const TunnelLineLimit lineLimit(MaxLineLength);
+  std::int64_t headLength = 0;
   while (LastErrorCode == 0) {
     const std::string line = ReceiveUntil(HTTPTunnelTimeout, "\n");
+    headLength += static_cast<std::int64_t>(line.size()) + 1;
+    if (LastErrorCode == 0 && headLength > kMaxTunnelHeadLength) LastErrorCode = WSAENOBUFS;
     if (LastErrorCode != 0) {
       // A head cut short opens nothing, whatever its status line said.
       TunnelEstablished = false;

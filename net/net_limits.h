@@ -23,6 +23,11 @@ inline constexpr std::int32_t kStopCheckSliceMs = 100;
 // Per-wait time-outs of the proxy exchanges, in ms.
 inline constexpr std::int32_t kDefaultSocksTimeout = 60000;
 inline constexpr std::int32_t kDefaultHTTPTunnelTimeout = 30000;
+// The reply head of an HTTP CONNECT proxy is read within these bounds, per
+// line and in all, so that a proxy sending without end cannot make the
+// socket gather without end.
+inline constexpr std::int32_t kMaxTunnelLineLength = 8192;
+inline constexpr std::int64_t kMaxTunnelHeadLength = 65536;
 // Per-wait time-out of a TLS handshake and of TLS traffic outside a receive
 // with its own time-out (sends, the close), in ms: as long as the HTTP
 // layer's default receive time-out, so that HTTPS waits as long as HTTP.

@@ -3,6 +3,7 @@
 // address queries while proxied, and listening directly and through SOCKS.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "net/socks_block_socket.h"
 #include "net/tcp_block_socket.h"
 #include "tests/helpers/scripted_server.h"
+#include "tests/net/socket_test_support.h"
 
 namespace movrek::test {
 namespace {
@@ -388,6 +390,50 @@ TEST(TunnelConnect, HeadCutShortBySilenceOrCloseOpensNothing) {
     EXPECT_FALSE(socket.TunnelEstablished);
     socket.CloseConnection();
     EXPECT_TRUE(proxy.WaitDone(kDoneMs));
+  }
+}
+
+TEST(TunnelConnect, ReplyHeadIsReadWithinItsBounds) {
+  const std::string status = "HTTP/1.0 200 OK\r\n";
+  const auto lines = [](int count, std::size_t length) {
+    std::string head;
+    for (int i = 0; i < count; ++i) head += "X-Pad: " + std::string(length, 'p') + "\r\n";
+    return head;
+  };
+  struct Case {
+    const char* name;
+    std::string head;       // after the status line
+    std::size_t endless;    // bytes of one line without end that follow it
+    std::int32_t ownLimit;  // the owner's MaxLineLength, given back afterwards
+    int error;
+  };
+  const Case cases[] = {
+      {"long lines within the bounds", lines(8, 4000) + "\r\n", 0, 0, 0},
+      {"one line without end", "Via: ", 256 << 10, 0, WSAENOBUFS},
+      {"one line without end, owner's limit kept", "Via: ", 256 << 10, 100000, WSAENOBUFS},
+      {"too many lines", lines(100, 1000) + "\r\n", 0, 0, WSAENOBUFS},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer proxy;
+    proxy.ReadUntil("\r\n\r\n").Send(status + c.head);
+    if (c.endless != 0) proxy.SendLarge(c.endless);
+    proxy.Silence(1000);
+    proxy.Start();
+
+    TTCPBlockSocket socket;
+    socket.MaxLineLength = c.ownLimit;
+    socket.HTTPTunnelIP = "127.0.0.1";
+    socket.HTTPTunnelPort = std::to_string(proxy.port());
+    socket.HTTPTunnelTimeout = 3000;
+    const long ms = ElapsedMs([&] { socket.ConnectTo("127.0.0.1", "443"); });
+    EXPECT_EQ(socket.LastErrorCode, c.error) << socket.LastErrorText;
+    EXPECT_EQ(socket.TunnelEstablished, c.error == 0);
+    EXPECT_EQ(socket.MaxLineLength, c.ownLimit);
+    // Refused on sight, not after the time-out, and without gathering all.
+    EXPECT_LT(ms, 1500);
+    EXPECT_LT(socket.ReadAhead.size(), std::size_t{2 * kMaxPendingBytes});
+    socket.CloseConnection();
   }
 }
 
