@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <ranges>
 #include <string>
 #include <thread>
 #include <vector>
@@ -134,7 +133,9 @@ void TBlockSocket::CreateHandle(const TSockAddrAny& address) {
   if (Handle == INVALID_SOCKET) return;
   ReportStatus(HR_SocketCreate, UsesIPv6 ? "IPv6" : "IPv4");
   // The queue holds the newest option first; apply the oldest first.
-  for (const TSocketOption& option : std::views::reverse(QueuedOptions)) ApplyOption(option);
+  for (auto option = QueuedOptions.rbegin(); option != QueuedOptions.rend(); ++option) {
+    ApplyOption(*option);
+  }
   QueuedOptions.clear();
   if (OnCreateSocket) OnCreateSocket(this);
 }

@@ -443,6 +443,8 @@ bool THttpTransaction::OpenConnection(bool tls) {
     // RFC 6066 section 3: the server name is a host name, never an address.
     const bool address = IsIPv4Text(TargetHost) || IsIPv6Text(TargetHost);
     Sock->TlsPlugin->SNIHost = address ? std::string() : TargetHost;
+    // The handshake waits as long as any read of this transaction would.
+    Sock->TlsTimeout = Timeout;
     Sock->StartTls();
     if (Sock->LastErrorCode != 0) {
       return false;
