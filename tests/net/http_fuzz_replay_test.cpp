@@ -3,30 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
 #include "fuzz/net/http_response_feed.h"
+#include "tests/helpers/kept_inputs.h"
 
 namespace movrek {
 namespace {
 
 TEST(HttpFuzzReplay, KeptResponsesPassTheChecks) {
-  int replayed = 0;
-  for (const char* dir :
-       {MOVREK_SOURCE_DIR "/fuzz/corpus/http", MOVREK_SOURCE_DIR "/fuzz/regressions/http"}) {
-    if (!std::filesystem::is_directory(dir)) continue;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-      if (!entry.is_regular_file()) continue;
-      std::ifstream in(entry.path(), std::ios::binary);
-      const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-      SCOPED_TRACE(entry.path().string());
-      fuzz::FeedResponse(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-      ++replayed;
-    }
+  const auto inputs = test::ReadKeptInputs(MOVREK_SOURCE_DIR, "http");
+  ASSERT_FALSE(inputs.empty());
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.path);
+    fuzz::FeedResponse(reinterpret_cast<const std::uint8_t*>(input.bytes.data()),
+                       input.bytes.size());
   }
-  EXPECT_GT(replayed, 0);
 }
 
 }  // namespace
