@@ -23,4 +23,14 @@ inline constexpr int32_t kCountedSegmentBlocks = 64;
 // doubling would copy the document again and touch its memory twice.
 inline constexpr size_t kCountedTrustAfter = size_t{16} << 20;
 
+// Head lines (status, header and chunk-size lines) come from the peer and are
+// gathered in memory until their end arrives; a line that never ends must not
+// take all memory. Real servers stay far below this (RFC 9110 section 5.4
+// leaves the limit to the client). An owner's stricter line limit stays.
+inline constexpr int32_t kMaxHeadLineLength = 65536;
+
+// The header lines of one answer together, for the same reason: endless
+// header lines of legal length are as hostile as one endless line.
+inline constexpr size_t kMaxHeadBytes = size_t{1} << 20;
+
 }  // namespace movrek::http_limits

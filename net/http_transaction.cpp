@@ -147,8 +147,34 @@ std::string THttpTransaction::RequestHeadText() const {
   return text;
 }
 
+namespace {
+
+// Bounds the lines read from the peer for the life of one request and gives
+// the owner's limit back however the request ends.
+class THeadLineLimit {
+ public:
+  explicit THeadLineLimit(TTCPBlockSocket& sock) : sock_(sock), owner_limit_(sock.MaxLineLength) {
+    if (owner_limit_ <= 0 || owner_limit_ > http_limits::kMaxHeadLineLength) {
+      sock_.MaxLineLength = http_limits::kMaxHeadLineLength;
+    }
+  }
+  ~THeadLineLimit() { sock_.MaxLineLength = owner_limit_; }
+  THeadLineLimit(const THeadLineLimit&) = delete;
+  THeadLineLimit& operator=(const THeadLineLimit&) = delete;
+
+ private:
+  TTCPBlockSocket& sock_;
+  const int32_t owner_limit_;
+};
+
+}  // namespace
+
 bool THttpTransaction::PerformRequest(const std::string& method, const std::string& url) {
-  const bool result = RunRequest(method, url);
+  bool result = false;
+  {
+    const THeadLineLimit limit(*Sock);
+    result = RunRequest(method, url);
+  }
   // A connection on which a request failed is in an unknown state (part of
   // an answer may still be on its way) and must not carry the next request.
   if (!result) {
@@ -279,9 +305,16 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
       return false;
     }
     if (!Headers.empty()) {
+      size_t head_bytes = 0;
       for (;;) {
         std::string line = Sock->ReceiveLine(Timeout);
         if (Sock->LastErrorCode != 0) {
+          break;
+        }
+        head_bytes += line.size() + 2;
+        if (head_bytes > http_limits::kMaxHeadBytes) {
+          Sock->LastErrorCode = WSAENOBUFS;
+          Sock->LastErrorText = TBlockSocket::GetErrorDesc(WSAENOBUFS);
           break;
         }
         Headers.push_back(line);
@@ -383,6 +416,13 @@ bool THttpTransaction::ReadStatusLines() {
     do {
       line = Sock->ReceiveLine(Timeout);
     } while (line.empty() && Sock->LastErrorCode == 0);
+    if (Sock->LastErrorCode == WSAENOBUFS && Headers.empty()) {
+      // A first line longer than any head line is no status line: the answer
+      // has no head, and what was gathered (back in ReadAhead) starts its body.
+      Sock->ClearError();
+      ResultCode = 0;
+      return true;
+    }
     if (Sock->LastErrorCode != 0) {
       return false;
     }

@@ -421,6 +421,43 @@ TEST(Failure, StalledHeadTimesOut) {
   EXPECT_EQ(http.Headers, std::vector<std::string>{"HTTP/1.0 200 OK"});
 }
 
+TEST(Failure, HeadLinesAreBoundedWhateverThePeerSends) {
+  // A header line that never ends, and endless header lines of legal length:
+  // both fail with 10055 once the bound is passed, holding no more than it.
+  const std::string endless_line = "X-Long: " + std::string(4 << 20, 'a');
+  std::string many_lines;
+  for (int i = 0; many_lines.size() < (4u << 20); ++i) {
+    many_lines += "X-" + std::to_string(i) + ": " + std::string(1000, 'b') + "\r\n";
+  }
+  for (const std::string& head : {endless_line, many_lines}) {
+    ScriptedServer server;
+    server.ReadRequest().Send("HTTP/1.0 200 OK\r\n" + head).Close();
+    server.Start();
+    THttpTransaction http;
+    http.Sock->MaxLineLength = 0;
+    EXPECT_FALSE(http.PerformRequest("GET", server.Url("/")));
+    EXPECT_EQ(http.Sock->LastErrorCode, 10055);
+    EXPECT_EQ(http.Sock->MaxLineLength, 0);  // the owner's setting comes back
+    size_t kept = 0;
+    for (const std::string& line : http.Headers) kept += line.size();
+    EXPECT_LE(kept, size_t{2} << 20);
+  }
+}
+
+TEST(Response, FirstLineLongerThanAnyHeadLineStartsAHeadlessBody) {
+  // Without a status line the answer is all body, however long its first
+  // line: the bound on head lines must not cut it off.
+  const std::string page = "<html>" + std::string(200000, 'x') + "</html>\nrest";
+  ScriptedServer server;
+  server.ReadRequest().Send(page).Close();
+  server.Start();
+  THttpTransaction http;
+  ASSERT_TRUE(http.PerformRequest("GET", server.Url("/"))) << http.Sock->LastErrorText;
+  EXPECT_EQ(http.ResultCode, 0);
+  EXPECT_TRUE(http.Headers.empty());
+  EXPECT_TRUE(http.Document == page);
+}
+
 TEST(Failure, RefusedConnection) {
   THttpTransaction http;
   EXPECT_FALSE(http.PerformRequest(
