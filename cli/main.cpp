@@ -121,6 +121,12 @@ int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
     return code;
   }
   window.Flush();
+  // The last lines may only fail on the final flush; results that never
+  // reached standard output must not end in a success.
+  if (window.OutputBroken()) {
+    std::fputs("movrek-cli: standard output could not be written\n", stderr);
+    return kExitOutputClosed;
+  }
   return window.ReportedErrors() ? kExitError : kExitCompleted;
 }
 

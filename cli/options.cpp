@@ -173,7 +173,7 @@ nothing is saved.
 Exit status: 0 when the job completed (addresses that could not be fetched
 included), 1 when an error ended it early or the save failed (the message is on
 standard error), 2 for a usage error or an empty URL list, 130 after Ctrl+C,
-141 when standard output was closed before the end (the job stops then).
+141 when standard output was closed or could not be written (the job stops then).
 
 Example:
   printf 'http://127.0.0.1:8080/index.html\n' > urls.txt

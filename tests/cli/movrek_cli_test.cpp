@@ -251,6 +251,16 @@ TEST_F(MovrekCliWithNginx, AClosedOutputEndsTheJob) {
   EXPECT_EQ(status, 141) << output;
 }
 
+TEST_F(MovrekCliWithNginx, OutputThatCannotBeWrittenIsNoSuccess) {
+  // A full device takes the lines into the stream buffer and fails only when
+  // it is flushed, which for a short job is the final flush.
+  const std::string list = cli_.Write("urls.txt", nginx_.Url("/index.html") + "\n");
+  std::string output;
+  const int status = movrek::test::RunCommand(
+      {"bash", "-c", "\"$0\" --no-delay \"$1\" >/dev/full", MOVREK_CLI_PATH, list}, &output);
+  EXPECT_EQ(status, 141) << output;
+}
+
 TEST_F(MovrekCliWithNginx, CtrlCAbortsKeepsPrintedLinesAndSavesNothing) {
   movrek::test::ScriptedServer slow;
   slow.ReadRequest()
