@@ -117,7 +117,10 @@ int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
       std::fputs("movrek-cli: aborted\n", stderr);
       code = kExitInterrupted;
     }
-    if (!controller.WaitForWorkers(kAbortGrace)) std::_Exit(code);
+    if (!controller.WaitForWorkers(kAbortGrace)) {
+      controller.RemoveAbandonedFiles();
+      std::_Exit(code);
+    }
     return code;
   }
   window.Flush();

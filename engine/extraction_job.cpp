@@ -193,6 +193,16 @@ void TMyThread::Abort() {
   gate_changed_.notify_all();
 }
 
+void TMyThread::SetPageFile(const std::string& page_file) {
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  page_file_ = page_file;
+}
+
+std::string TMyThread::PageFile() const {
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  return page_file_;
+}
+
 void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reason,
                                const std::string& value) {
   if (reason != HR_ReadCount) return;
@@ -309,6 +319,14 @@ bool TExtractionWindow::WaitForWorkers(std::chrono::milliseconds timeout) {
     if (workers_.empty()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void TExtractionWindow::RemoveAbandonedFiles() {
+  for (const TWorker& worker : workers_) {
+    if (worker.job->Finished()) continue;
+    const std::string page_file = worker.job->PageFile();
+    if (!page_file.empty()) RemoveTempFiles(page_file);
   }
 }
 

@@ -80,6 +80,11 @@ class TMyThread : public std::enable_shared_from_this<TMyThread> {
 
   const TJobSettings& Settings() const { return settings_; }
 
+  // The page file of the URL in progress (its name file goes with it), or
+  // empty. Set and cleared by the worker; read from any thread.
+  void SetPageFile(const std::string& page_file);
+  std::string PageFile() const;
+
   // --- window side -----------------------------------------------------------
 
   // Copies StatusText into the status bar; runs on the window's thread.
@@ -141,6 +146,9 @@ class TMyThread : public std::enable_shared_from_this<TMyThread> {
 
   std::string error_text_;
   int error_line_ = 0;
+
+  mutable std::mutex page_file_lock_;
+  std::string page_file_;  // guarded by page_file_lock_
 };
 
 // The window-side half of the job: Start, Run, the completion and Abort,
@@ -171,6 +179,10 @@ class TExtractionWindow {
   bool StartEnabled() const { return start_enabled_; }
   // Waits up to `timeout` for every worker thread to end; true when all did.
   bool WaitForWorkers(std::chrono::milliseconds timeout);
+  // Removes the temporary files of every worker still running, for a front
+  // end that leaves without waiting for them (a worker stuck in a long local
+  // step would otherwise leave its page behind).
+  void RemoveAbandonedFiles();
 
   // The job started last; Abort acts on it.
   std::shared_ptr<TMyThread> CurrentJob;

@@ -43,25 +43,26 @@ void RemoveFile(const std::string& path) {
   ::unlink(path.c_str());
 }
 
-// The URL's temporary files, removed whatever way the URL ends.
+// The URL's temporary files, removed whatever way the URL ends, and known to
+// the job meanwhile so that a front end that cannot wait for the worker can
+// still remove them.
 class TTempFiles {
  public:
-  TTempFiles() = default;
+  explicit TTempFiles(TMyThread& job) : job_(job) {}
   TTempFiles(const TTempFiles&) = delete;
   TTempFiles& operator=(const TTempFiles&) = delete;
   ~TTempFiles() {
     if (page_file_.empty()) return;
-    RemoveFile(page_file_);
-    RemoveFile(NameFileOf(page_file_));
+    RemoveTempFiles(page_file_);
+    job_.SetPageFile("");
   }
-  void Hold(const std::string& page_file) { page_file_ = page_file; }
-
-  static std::string NameFileOf(const std::string& page_file) {
-    return page_file.substr(0, page_file.size() - std::strlen(kPageFileExtension)) +
-           kNameFileExtension;
+  void Hold(const std::string& page_file) {
+    page_file_ = page_file;
+    job_.SetPageFile(page_file);
   }
 
  private:
+  TMyThread& job_;
   std::string page_file_;
 };
 
@@ -153,6 +154,12 @@ void SetStatusWindow(TWindowOperations* window) {
   tStatusWindow = window;
 }
 
+void RemoveTempFiles(const std::string& page_file) {
+  RemoveFile(page_file);
+  RemoveFile(page_file.substr(0, page_file.size() - std::strlen(kPageFileExtension)) +
+             kNameFileExtension);
+}
+
 std::string TempDirectory() {
   const char* env = std::getenv("TMPDIR");
   std::string dir = env != nullptr ? env : "";
@@ -204,7 +211,7 @@ void ProcessUrl(TMyThread& job, const std::string& line) {
 
   // Declared first so that they go last: the transaction is withdrawn from
   // the job, then destroyed, then the files are removed.
-  TTempFiles temp_files;
+  TTempFiles temp_files(job);
   auto http = std::make_unique<THttpTransaction>();
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,

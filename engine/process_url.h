@@ -43,6 +43,9 @@ class EPageFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Removes the page file and its name file; files already gone are no error.
+void RemoveTempFiles(const std::string& page_file);
+
 // The line trimmed of blanks and control characters, with "http://" put in
 // front when neither "http://" nor "https://" occurs anywhere in it (any
 // letter case).

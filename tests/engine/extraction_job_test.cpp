@@ -414,6 +414,24 @@ TEST_F(ExtractionJob, AbortWhileAPageFileExistsStillRemovesTheTemporaryFiles) {
   EXPECT_TRUE(window_.ResultLines.empty());
 }
 
+TEST_F(ExtractionJob, AFrontEndThatCannotWaitForTheWorkerStillRemovesItsFiles) {
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  const std::string index = nginx_.Url("/index.html");
+  ASSERT_TRUE(Start({index}, TJobSettings{}));  // with the 500 ms pause after saving the page
+  ASSERT_TRUE(loop_.RunUntil([&] { return window_.StatusText == "OK : " + index; }, kJobTimeout));
+  for (int i = 0; i < 200 && UisFilesIn(job_tmp_.path()).size() < 2; ++i) {
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_EQ(UisFilesIn(job_tmp_.path()).size(), 2u);
+  // The worker is still in its pause, holding both files.
+  controller_->RemoveAbandonedFiles();
+  EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
+  controller_->Button5Click();
+  EXPECT_TRUE(controller_->WaitForWorkers(kJobTimeout));
+  EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
+}
+
 TEST_F(ExtractionJob, AbortWhileIdleDoesNothing) {
   controller_ = std::make_unique<TExtractionWindow>(loop_, window_, NoPauses());
   controller_->Button5Click();
