@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -397,40 +398,47 @@ TEST_F(ExtractionJob, AbortDuringASlowTransferKeepsLinesSavesNothingAndChangesNo
   EXPECT_EQ(::access(target.c_str(), F_OK), -1);
 }
 
-TEST_F(ExtractionJob, AbortWhileAPageFileExistsStillRemovesTheTemporaryFiles) {
+// Both cases stop a job while its worker pauses after saving the page, with
+// the page file and its name file in place; `cleanup` is the window's move.
+struct PageFileCase {
+  const char* name;
+  std::function<void(TExtractionWindow&)> cleanup;
+};
+
+class ExtractionJobWithPageFile : public ExtractionJob,
+                                  public ::testing::WithParamInterface<PageFileCase> {};
+
+TEST_P(ExtractionJobWithPageFile, StoppingTheJobRemovesTheTemporaryFiles) {
   ASSERT_NO_FATAL_FAILURE(StartNginx());
   if (IsSkipped()) return;
   const std::string index = nginx_.Url("/index.html");
   ASSERT_TRUE(Start({index}, TJobSettings{}));  // with the 500 ms pause after saving the page
   ASSERT_TRUE(loop_.RunUntil([&] { return window_.StatusText == "OK : " + index; }, kJobTimeout));
-  // The worker saves the page, then pauses with both files in place.
   for (int i = 0; i < 200 && UisFilesIn(job_tmp_.path()).size() < 2; ++i) {
     std::this_thread::sleep_for(2ms);
   }
   ASSERT_EQ(UisFilesIn(job_tmp_.path()).size(), 2u);
-  controller_->Button5Click();
-  EXPECT_TRUE(controller_->WaitForWorkers(kJobTimeout));
+  GetParam().cleanup(*controller_);
   EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
   EXPECT_TRUE(window_.ResultLines.empty());
 }
 
-TEST_F(ExtractionJob, AFrontEndThatCannotWaitForTheWorkerStillRemovesItsFiles) {
-  ASSERT_NO_FATAL_FAILURE(StartNginx());
-  if (IsSkipped()) return;
-  const std::string index = nginx_.Url("/index.html");
-  ASSERT_TRUE(Start({index}, TJobSettings{}));  // with the 500 ms pause after saving the page
-  ASSERT_TRUE(loop_.RunUntil([&] { return window_.StatusText == "OK : " + index; }, kJobTimeout));
-  for (int i = 0; i < 200 && UisFilesIn(job_tmp_.path()).size() < 2; ++i) {
-    std::this_thread::sleep_for(2ms);
-  }
-  ASSERT_EQ(UisFilesIn(job_tmp_.path()).size(), 2u);
-  // The worker is still in its pause, holding both files.
-  controller_->RemoveAbandonedFiles();
-  EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
-  controller_->Button5Click();
-  EXPECT_TRUE(controller_->WaitForWorkers(kJobTimeout));
-  EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExtractionJobWithPageFile,
+    ::testing::Values(
+        PageFileCase{"AbortThenWaitForTheWorker",
+                     [](TExtractionWindow& controller) {
+                       controller.Button5Click();
+                       EXPECT_TRUE(controller.WaitForWorkers(kJobTimeout));
+                     }},
+        // A front end that leaves without waiting: the files go at once,
+        // while the worker still holds them.
+        PageFileCase{"RemoveWithoutWaitingThenAbort",
+                     [](TExtractionWindow& controller) {
+                       controller.RemoveAbandonedFiles();
+                       controller.Button5Click();
+                     }}),
+    [](const ::testing::TestParamInfo<PageFileCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ExtractionJob, AbortWhileIdleDoesNothing) {
   controller_ = std::make_unique<TExtractionWindow>(loop_, window_, NoPauses());
