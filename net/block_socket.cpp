@@ -401,16 +401,7 @@ std::int32_t TBlockSocket::SendBytes(const void* buffer, std::int32_t length) {
     const std::int32_t piece = std::min(SendMaxChunk, length - total);
     if (piece <= 0) break;
     Throttle(piece, MaxSendBandwidth, NextSendTick);
-    int sent = SocketSend(Handle, data + total, piece, 0);
-    CheckResult(sent);
-    if (LastErrorCode == WSAEWOULDBLOCK) {
-      if (WaitWritable(NonblockSendTimeout)) {
-        sent = SocketSend(Handle, data + total, piece, 0);
-        CheckResult(sent);
-      } else if (LastErrorCode == 0) {
-        LastErrorCode = WSAETIMEDOUT;
-      }
-    }
+    const std::int32_t sent = SendPiece(data + total, piece);
     if (LastErrorCode != 0 || sent <= 0) break;
     total += sent;
     BytesSent += sent;
@@ -418,6 +409,20 @@ std::int32_t TBlockSocket::SendBytes(const void* buffer, std::int32_t length) {
   }
   RaiseIfFailed();
   return total;
+}
+
+std::int32_t TBlockSocket::SendPiece(const char* data, std::int32_t length) {
+  int sent = SocketSend(Handle, data, length, 0);
+  CheckResult(sent);
+  if (LastErrorCode == WSAEWOULDBLOCK) {
+    if (WaitWritable(NonblockSendTimeout)) {
+      sent = SocketSend(Handle, data, length, 0);
+      CheckResult(sent);
+    } else if (LastErrorCode == 0) {
+      LastErrorCode = WSAETIMEDOUT;
+    }
+  }
+  return sent;
 }
 
 std::int32_t TBlockSocket::SendOctet(std::uint8_t value) {

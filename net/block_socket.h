@@ -188,6 +188,10 @@ class TBlockSocket {
   void SetLinger(bool enabled, std::int32_t milliseconds);
 
  protected:
+  // Hands one piece of at most SendMaxChunk bytes to the transport; returns
+  // what it took, with any failure in LastErrorCode. SendBytes and its family
+  // go through here, so a transport (TLS) replaces only this step.
+  virtual std::int32_t SendPiece(const char* data, std::int32_t length);
   // Reports a status event when OnStatus is assigned.
   void ReportStatus(THookSocketReason reason, const std::string& value);
   // Resolves host:port into address with the family choice; result in LastErrorCode.

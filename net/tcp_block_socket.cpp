@@ -71,34 +71,17 @@ void TTCPBlockSocket::StartTls() {
   RaiseIfFailed();
 }
 
-std::int32_t TTCPBlockSocket::SendBytes(const void* buffer, std::int32_t length) {
-  if (!TlsPlugin->TlsActive) return TBlockSocket::SendBytes(buffer, length);
-  if (ConsumeStop()) return 0;
-  ClearError();
-  if (OnMonitor) OnMonitor(this, true, buffer, length);
-  const char* data = static_cast<const char*>(buffer);
-  std::int32_t total = 0;
-  while (total < length) {
-    const std::int32_t piece = std::min(SendMaxChunk, length - total);
-    if (piece <= 0) break;
-    Throttle(piece, MaxSendBandwidth, NextSendTick);
-    const std::int32_t sent = TlsPlugin->TlsSend(data + total, piece);
-    if (TlsPlugin->LastErrorCode != 0) {
-      LastErrorCode = TlsFailureCode(*TlsPlugin);
-      break;
-    }
-    if (sent <= 0) {
-      // The peer ended the TLS session: nothing more can be sent, and
-      // retrying would never end.
-      LastErrorCode = WSAECONNRESET;
-      break;
-    }
-    total += sent;
-    BytesSent += sent;
-    ReportStatus(HR_WriteCount, std::to_string(sent));
+std::int32_t TTCPBlockSocket::SendPiece(const char* data, std::int32_t length) {
+  if (!TlsPlugin->TlsActive) return TBlockSocket::SendPiece(data, length);
+  const std::int32_t sent = TlsPlugin->TlsSend(data, length);
+  if (TlsPlugin->LastErrorCode != 0) {
+    LastErrorCode = TlsFailureCode(*TlsPlugin);
+  } else if (sent <= 0) {
+    // The peer ended the TLS session: nothing more can be sent, and
+    // retrying would never end.
+    LastErrorCode = WSAECONNRESET;
   }
-  RaiseIfFailed();
-  return total;
+  return sent;
 }
 
 std::int32_t TTCPBlockSocket::ReceiveSome(void* buffer, std::int32_t length) {

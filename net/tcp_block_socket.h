@@ -39,7 +39,6 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   // Through SOCKS when SocksIP is set, else through the tunnel when
   // HTTPTunnelIP is set, else directly; then OnAfterConnect on success.
   void ConnectTo(const std::string& host, const std::string& port) override;
-  std::int32_t SendBytes(const void* buffer, std::int32_t length) override;
   std::int32_t ReceiveSome(void* buffer, std::int32_t length) override;
   std::int32_t PendingBytes() override;
   std::string LocalAddressText() override;
@@ -59,6 +58,10 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   // The proxy connect steps used by ConnectTo; results in LastErrorCode.
   void SocksConnect(const std::string& host, const std::string& port);
   void TunnelConnect(const std::string& host, const std::string& port);
+
+ protected:
+  // Through the TLS plug-in while a session is active.
+  std::int32_t SendPiece(const char* data, std::int32_t length) override;
 };
 
 }  // namespace movrek
