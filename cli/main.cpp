@@ -27,23 +27,29 @@ using namespace movrek;
 constexpr int kExitCompleted = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
+// Ended by SIGINT, SIGTERM or SIGHUP: 128 + the signal, as shells report it.
+constexpr int kExitSignalBase = 128;
 // 128 + SIGPIPE: what a program ended by a closed pipe reports. The network
 // start-up ignores SIGPIPE, so a closed output is noticed instead.
 constexpr int kExitOutputClosed = 141;
 
 // How often the loop looks at the interrupt flag while it waits.
 constexpr std::chrono::milliseconds kInterruptPoll{50};
-// After Ctrl+C, how long the worker may take to unwind (and remove its
+// After Ctrl+C (or SIGTERM, SIGHUP), how long the worker may take to unwind (and remove its
 // temporary files) before the program leaves without it: a worker stuck in a
 // connect or a long wait for data must not hold the terminal.
 constexpr std::chrono::milliseconds kAbortGrace{2000};
 
+// The signal that asked the job to stop; 0 while none did.
 volatile std::sig_atomic_t gInterrupted = 0;
 
-extern "C" void OnInterrupt(int) {
-  gInterrupted = 1;
+extern "C" void OnInterrupt(int signal_number) {
+  gInterrupted = signal_number;
 }
+
+// The signals that end the program like Ctrl+C: the job is aborted and its
+// temporary files removed instead of the process dying with them in place.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 int UsageError(const std::string& what) {
   std::fprintf(stderr, "movrek-cli: %s\nTry 'movrek-cli --help' for more information.\n",
@@ -75,7 +81,7 @@ void InstallInterruptHandler() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+  for (const int signal_number : kStopSignals) sigaction(signal_number, &action, nullptr);
 }
 
 int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
@@ -96,11 +102,11 @@ int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
   TExtractionWindow controller(loop, window, options.Job);
 
   InstallInterruptHandler();
-  // The worker inherits this mask: Ctrl+C is taken by this thread only and
-  // never breaks one of the worker's socket calls.
+  // The worker inherits this mask: the stop signals are taken by this thread
+  // only and never break one of the worker's socket calls.
   sigset_t interrupt;
   sigemptyset(&interrupt);
-  sigaddset(&interrupt, SIGINT);
+  for (const int signal_number : kStopSignals) sigaddset(&interrupt, signal_number);
   pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
   const bool started = controller.Button1Click(lines);
   pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
@@ -115,7 +121,7 @@ int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
     int code = kExitOutputClosed;
     if (gInterrupted != 0) {
       std::fputs("movrek-cli: aborted\n", stderr);
-      code = kExitInterrupted;
+      code = kExitSignalBase + gInterrupted;
     }
     if (!controller.WaitForWorkers(kAbortGrace)) {
       controller.RemoveAbandonedFiles();
@@ -143,6 +149,10 @@ int main(int argc, char** argv) {
   if (options.Help) {
     std::fputs(cli::UsageText().c_str(), stdout);
     return kExitCompleted;
+  }
+  if (!options.SaveFile.empty()) {
+    const std::string save_problem = cli::SaveTargetProblem(options.SaveFile);
+    if (!save_problem.empty()) return UsageError(save_problem);
   }
   TTextList list;
   std::string error;

@@ -1,6 +1,11 @@
 #include "cli/options.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 namespace movrek::cli {
 namespace {
@@ -23,6 +28,23 @@ void SplitCredentials(const std::string& text, std::string& user, std::string& p
 }
 
 }  // namespace
+
+std::string SaveTargetProblem(const std::string& file) {
+  const std::size_t slash = file.rfind('/');
+  const std::string folder = slash == 0 ? "/" : file.substr(0, slash);
+  const std::string cannot = "cannot save to '" + file + "': ";
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) return cannot + folder + ": " + std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) return cannot + folder + ": " + std::strerror(ENOTDIR);
+  // The save writes a new file in the folder and renames it over FILE.
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    return cannot + folder + ": " + std::strerror(errno);
+  }
+  if (::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    return cannot + std::strerror(EISDIR);
+  }
+  return std::string();
+}
 
 bool SplitHostPort(const std::string& text, std::string& host, std::string& port) {
   std::string h;

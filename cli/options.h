@@ -26,6 +26,12 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
 // missing or not a number from 1 to 65535, or the host is empty.
 bool SplitHostPort(const std::string& text, std::string& host, std::string& port);
 
+// What keeps FILE from being saved when the job completes: a folder that does
+// not exist or cannot be written, or FILE being a folder itself. Empty when
+// nothing does. Checked before any fetching, so that an hour of work is not
+// lost to a typing error.
+std::string SaveTargetProblem(const std::string& file);
+
 // The text --help prints.
 std::string UsageText();
 

@@ -14,7 +14,7 @@ void ListLinks(TWindowOperations& window, const std::string& document_file, cons
                const std::string& page_address);
 
 // The line written for one href value, and the cleaned value the filter looks
-// at: apostrophes and double quotes removed; a value that starts with a URI
+// at: apostrophes, double quotes, tabs and line breaks removed; a value that starts with a URI
 // scheme stands as it is; a relative one is resolved against the base by
 // RFC 3986 section 5.2 when the base is an absolute address, else the base
 // is put in front of it.

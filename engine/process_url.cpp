@@ -126,8 +126,11 @@ std::string NormaliseAddress(const std::string& line) {
   while (begin < end && IsBlankOrControl(line[begin])) ++begin;
   while (end > begin && IsBlankOrControl(line[end - 1])) --end;
   std::string address = line.substr(begin, end - begin);
+  // Only a scheme at the start counts: "http://" in a query
+  // ("host/go?next=http://other/") must not make the line's own host the
+  // credentials or path of another.
   const std::string lower = LowerAscii(address);
-  if (lower.find("http://") == std::string::npos && lower.find("https://") == std::string::npos) {
+  if (lower.rfind("http://", 0) != 0 && lower.rfind("https://", 0) != 0) {
     address.insert(0, "http://");
   }
   return address;

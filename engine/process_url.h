@@ -47,8 +47,7 @@ class EPageFileError : public std::runtime_error {
 void RemoveTempFiles(const std::string& page_file);
 
 // The line trimmed of blanks and control characters, with "http://" put in
-// front when neither "http://" nor "https://" occurs anywhere in it (any
-// letter case).
+// front unless it starts with "http://" or "https://" (any letter case).
 std::string NormaliseAddress(const std::string& line);
 
 // The status text of a fetch outcome; outcomes above 3 count as 3.

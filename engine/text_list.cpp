@@ -1,9 +1,11 @@
 #include "engine/text_list.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "html/text_file.h"
@@ -55,34 +57,74 @@ void TTextList::LoadFromFile(const std::string& file_name) {
   SetText(ReadFileBytes(file_name));
 }
 
-void TTextList::SaveToFile(const std::string& file_name) const {
-  int fd;
-  do {
-    fd = ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    throw EFileOpenError(file_name, std::strerror(errno));
+namespace {
+
+// The target's own path when it is a symbolic link: the link stays and the
+// file it names is replaced, as writing through the link would have done.
+std::string ResolvedTarget(const std::string& file_name) {
+  struct stat info {};
+  if (::lstat(file_name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return file_name;
+  char* resolved = ::realpath(file_name.c_str(), nullptr);
+  if (resolved == nullptr) return file_name;
+  std::string path = resolved;
+  std::free(resolved);
+  return path;
+}
+
+// A new file beside `target`, created exclusively; its name goes to `temp`.
+int CreateBeside(const std::string& target, std::string& temp) {
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string name = target.substr(folder.size());
+  int fd = -1;
+  for (int attempt = 0; attempt < kSaveNameAttempts; ++attempt) {
+    temp = folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
+           ".tmp";
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 || (errno != EEXIST && errno != EINTR)) break;
   }
+  return fd;
+}
+
+}  // namespace
+
+void TTextList::SaveToFile(const std::string& file_name) const {
+  // The lines go into a new file in the same folder, which is renamed over
+  // the target only once it is complete: a full disk or any other failure
+  // leaves the earlier file as it was, never a truncated part of the new one.
+  const std::string target = ResolvedTarget(file_name);
+  std::string temp;
+  const int fd = CreateBeside(target, temp);
+  if (fd < 0) {
+    throw EFileSaveError(file_name, "creating a new file beside it", std::strerror(errno));
+  }
+  // A file replaced keeps the permissions its owner gave it.
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+
   const std::string text = Text();
   std::size_t done = 0;
   int failure = 0;
+  const char* step = "writing";
   while (done < text.size()) {
     const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
     if (put < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+      if (errno == EINTR) continue;
       failure = errno;
       break;
     }
     done += static_cast<std::size_t>(put);
   }
-  // A full disk may only show when the data is flushed at close.
-  if (::close(fd) != 0 && failure == 0) {
+  // A full disk may only show when the data reaches it.
+  if (failure == 0 && ::fsync(fd) != 0) failure = errno;
+  if (::close(fd) != 0 && failure == 0 && errno != EINTR) failure = errno;
+  if (failure == 0 && ::rename(temp.c_str(), target.c_str()) != 0) {
     failure = errno;
+    step = "replacing it";
   }
   if (failure != 0) {
-    throw EFileOpenError(file_name, std::strerror(failure));
+    ::unlink(temp.c_str());
+    throw EFileSaveError(file_name, step, std::strerror(failure));
   }
 }
 

@@ -8,6 +8,9 @@
 
 namespace movrek {
 
+// Names SaveToFile tries for its new file before it gives up.
+inline constexpr int kSaveNameAttempts = 100;
+
 // An ordered list of 8-bit lines: the URL list, the result list and every
 // other list of lines the engine keeps. Loading splits at CR, LF or CR LF (LF
 // followed by CR is two line ends) and stops at a NUL byte; saving writes each
@@ -38,7 +41,9 @@ class TTextList {
   // Throws EFileOpenError (file name and the system's reason) when the file
   // cannot be read; the list is unchanged then.
   void LoadFromFile(const std::string& file_name);
-  // Creates or replaces the file; throws EFileOpenError when it cannot.
+  // Creates or replaces the file through a new file in the same folder that
+  // is renamed over it once complete; throws EFileSaveError (what failed and
+  // the system's reason) when it cannot, and the earlier file stays then.
   void SaveToFile(const std::string& file_name) const;
 
   [[nodiscard]] const std::vector<std::string>& Lines() const { return lines_; }

@@ -90,7 +90,16 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     // (RFC 3986 section 5.2); an address without a scheme was fetched as http.
     const std::string base =
         address.find("://") == std::string::npos ? "http://" + address : address;
-    address = ResolveReference(base, target);
+    const std::string next = ResolveReference(base, target);
+    // Only http and https are fetched: another scheme's address sent as an
+    // HTTP request would reach a host or port the page never named for it
+    // (file:///etc/passwd, ftp://host:21/).
+    const std::string scheme = AsciiLower(next.substr(0, next.find("://")));
+    if (next.find("://") == std::string::npos || (scheme != "http" && scheme != "https")) {
+      result.Status = 3;
+      return;
+    }
+    address = next;
     // A fragment only points into the page; it is never part of a request
     // (RFC 9112 section 3.2).
     address = address.substr(0, address.find('#'));

@@ -8,6 +8,7 @@
 #include "net/http_limits.h"
 #include "net/http_text.h"
 #include "net/ip_text.h"
+#include "net/request_url.h"
 #include "net/socket_errors.h"
 #include "net/text_util.h"
 
@@ -17,8 +18,12 @@ using namespace http_text;
 
 namespace {
 
-// A decimal number with an optional sign that fits 32 bits, else `fallback`.
-int32_t DecimalOr(const std::string& text, int32_t fallback) {
+// A decimal number with an optional sign, or `fallback` when the text is
+// none. Values beyond 32 bits come back as kBeyond32Bits (or its negative)
+// so that the caller can tell a length too large from no length.
+constexpr int64_t kBeyond32Bits = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+
+int64_t DecimalOr(const std::string& text, int64_t fallback) {
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -32,25 +37,16 @@ int32_t DecimalOr(const std::string& text, int32_t fallback) {
     if (text[i] < '0' || text[i] > '9') {
       return fallback;
     }
-    value = value * 10 + (text[i] - '0');
-    if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) {
-      return fallback;
-    }
+    value = std::min(value * 10 + (text[i] - '0'), kBeyond32Bits);
   }
-  if (negative) {
-    value = -value;
-  }
-  if (value > std::numeric_limits<int32_t>::max()) {
-    return fallback;
-  }
-  return static_cast<int32_t>(value);
+  return negative ? -value : value;
 }
 
-// A hexadecimal number that fits 32 bits signed, else 0: a chunk size beyond
-// what one document can hold ends the body instead of being trusted.
-int32_t HexOrZero(const std::string& text) {
+// A chunk size (RFC 9112 section 7.1): hexadecimal digits, at most
+// kBeyond32Bits; -1 when the text is no hexadecimal number.
+int64_t ChunkSize(const std::string& text) {
   if (text.empty()) {
-    return 0;
+    return -1;
   }
   int64_t value = 0;
   for (char c : text) {
@@ -62,14 +58,11 @@ int32_t HexOrZero(const std::string& text) {
     } else if (c >= 'A' && c <= 'F') {
       digit = c - 'A' + 10;
     } else {
-      return 0;
+      return -1;
     }
-    value = value * 16 + digit;
-    if (value > std::numeric_limits<int32_t>::max()) {
-      return 0;
-    }
+    value = std::min(value * 16 + digit, kBeyond32Bits);
   }
-  return static_cast<int32_t>(value);
+  return value;
 }
 
 std::string HostText(const std::string& host) {
@@ -130,7 +123,8 @@ void THttpTransaction::AbortTransfer() {
 
 void THttpTransaction::ParseStatusLine(const std::string& line) {
   const std::string rest = TrimControls(TextAfter(line, " "));
-  ResultCode = DecimalOr(TrimControls(TextBefore(rest, " ")), 0);
+  const int64_t code = DecimalOr(TrimControls(TextBefore(rest, " ")), 0);
+  ResultCode = std::abs(code) < kBeyond32Bits ? static_cast<int32_t>(code) : 0;
   const std::string phrase = TrimControls(TextAfter(rest, " "));
   ResultString = phrase == rest ? std::string() : phrase;
 }
@@ -190,9 +184,17 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
   DownloadSize = 0;
   UploadSize = 0;
 
-  std::string protocol, user, password, host, port, path, parameters;
-  const std::string request_path =
-      SplitUrl(url, protocol, user, password, host, port, path, parameters);
+  TRequestUrl parts;
+  if (const int refused = SplitRequestUrl(url, parts); refused != 0) {
+    Fail(refused);
+    return false;
+  }
+  const std::string& protocol = parts.Protocol;
+  const std::string& host = parts.Host;
+  const std::string& port = parts.Port;
+  const std::string& request_path = parts.Target;
+  std::string user = parts.User;
+  std::string password = parts.Password;
   if (user.empty()) {
     user = UserName;
     password = Password;
@@ -281,12 +283,13 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
 
   std::string early_status;
   std::vector<std::string> early_lines;
-  if (!SendRequest(expect_mode, early_status, early_lines)) {
+  size_t head_bytes = 0;
+  if (!SendRequest(expect_mode, early_status, early_lines, head_bytes)) {
     return false;
   }
 
   ResetState();
-  int32_t size = -1;
+  int64_t size = -1;
   BodyFraming = THttpBodyFraming::UntilClose;
   bool to_close = Protocol != "1.1";
 
@@ -301,20 +304,13 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
       }
     }
   } else {
-    if (!ReadStatusLines()) {
+    if (!ReadStatusLines(head_bytes)) {
       return false;
     }
     if (!Headers.empty()) {
-      size_t head_bytes = 0;
       for (;;) {
-        std::string line = Sock->ReceiveLine(Timeout);
-        if (Sock->LastErrorCode != 0) {
-          break;
-        }
-        head_bytes += line.size() + 2;
-        if (head_bytes > http_limits::kMaxHeadBytes) {
-          Sock->LastErrorCode = WSAENOBUFS;
-          Sock->LastErrorText = TBlockSocket::GetErrorDesc(WSAENOBUFS);
+        std::string line;
+        if (!ReceiveHeadLine(line, head_bytes)) {
           break;
         }
         Headers.push_back(line);
@@ -337,7 +333,14 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
         result = ReadUntilClose();
         break;
       case THttpBodyFraming::Counted:
-        result = ReadCounted(size);
+        // A length no 32-bit count can hold is a body this client cannot
+        // take; reading part of it and calling that the page would lie.
+        if (size >= kBeyond32Bits) {
+          Fail(WSAEMSGSIZE);
+          result = false;
+        } else {
+          result = ReadCounted(static_cast<int32_t>(size));
+        }
         break;
       case THttpBodyFraming::Chunked:
         result = ReadChunks();
@@ -355,7 +358,7 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
 }
 
 bool THttpTransaction::SendRequest(bool expect_mode, std::string& early_status,
-                                   std::vector<std::string>& early_lines) {
+                                   std::vector<std::string>& early_lines, size_t& head_bytes) {
   const auto send_document = [this] {
     UploadSize = ClampToInt32(Document.size());
     if (Document.size() <= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
@@ -372,14 +375,12 @@ bool THttpTransaction::SendRequest(bool expect_mode, std::string& early_status,
       return false;
     }
     std::string line;
-    do {
-      line = Sock->ReceiveLine(Timeout);
-    } while (line.empty() && Sock->LastErrorCode == 0);
+    while (ReceiveHeadLine(line, head_bytes) && line.empty()) {
+    }
     ParseStatusLine(line);
     early_status = line;
     while (Sock->LastErrorCode == 0) {
-      line = Sock->ReceiveLine(Timeout);
-      if (Sock->LastErrorCode != 0) {
+      if (!ReceiveHeadLine(line, head_bytes)) {
         break;
       }
       early_lines.push_back(line);
@@ -410,13 +411,13 @@ bool THttpTransaction::SendRequest(bool expect_mode, std::string& early_status,
 // Reads up to the final status line; interim 100 answers stay in Headers
 // above it. A first line that is no status line starts the body of an
 // answer without head, as HTTP/0.9 servers send it.
-bool THttpTransaction::ReadStatusLines() {
+bool THttpTransaction::ReadStatusLines(size_t& head_bytes) {
   do {
     std::string line;
-    do {
-      line = Sock->ReceiveLine(Timeout);
-    } while (line.empty() && Sock->LastErrorCode == 0);
-    if (Sock->LastErrorCode == WSAENOBUFS && Headers.empty()) {
+    while (ReceiveHeadLine(line, head_bytes) && line.empty()) {
+    }
+    if (Sock->LastErrorCode == WSAENOBUFS && Headers.empty() &&
+        head_bytes <= http_limits::kMaxHeadBytes) {
       // A first line longer than any head line is no status line: the answer
       // has no head, and what was gathered (back in ReadAhead) starts its body.
       Sock->ClearError();
@@ -438,10 +439,34 @@ bool THttpTransaction::ReadStatusLines() {
   return true;
 }
 
-void THttpTransaction::ApplyHeaderLine(const std::string& line, int32_t& size, bool& to_close) {
+bool THttpTransaction::ReceiveHeadLine(std::string& line, size_t& head_bytes) {
+  line = Sock->ReceiveLine(Timeout);
+  if (Sock->LastErrorCode != 0) {
+    return false;
+  }
+  // Interim answers and blank lines count too: a server that sends them
+  // without end must not make the head grow without end.
+  head_bytes += line.size() + 2;
+  if (head_bytes > http_limits::kMaxHeadBytes) {
+    Fail(WSAENOBUFS);
+    return false;
+  }
+  return true;
+}
+
+void THttpTransaction::Fail(int32_t code) {
+  Sock->LastErrorCode = code;
+  Sock->LastErrorText = TBlockSocket::GetErrorDesc(code);
+}
+
+void THttpTransaction::ApplyHeaderLine(const std::string& line, int64_t& size, bool& to_close) {
   const std::string upper = AsciiUpper(line);
   if (StartsWith(upper, "CONTENT-LENGTH:")) {
     size = DecimalOr(TrimControls(TextAfter(line, " ")), -1);
+    // A negative length is no length: the body runs until the close.
+    if (size < 0) {
+      size = -1;
+    }
     if (size != -1 && BodyFraming == THttpBodyFraming::UntilClose) {
       BodyFraming = THttpBodyFraming::Counted;
     }
@@ -544,12 +569,18 @@ bool THttpTransaction::ReadChunks() {
     if (Sock->LastErrorCode != 0) {
       break;
     }
-    const int32_t size =
-        HexOrZero(TrimControls(TextBefore(TrimControls(TextBefore(line, " ")), ";")));
+    const int64_t size =
+        ChunkSize(TrimControls(TextBefore(TrimControls(TextBefore(line, " ")), ";")));
     if (size == 0) {
       break;
     }
-    if (!ReadCounted(size)) {
+    // A size line that is no number, or a size no 32-bit count can hold,
+    // leaves the rest of the body unframed: what arrived is not the page.
+    if (size < 0 || size >= kBeyond32Bits) {
+      Fail(size < 0 ? WSAEINVAL : WSAEMSGSIZE);
+      break;
+    }
+    if (!ReadCounted(static_cast<int32_t>(size))) {
       break;
     }
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -85,10 +86,16 @@ class THttpTransaction : public TNetClient {
   void CaptureCookies();
 
   bool RunRequest(const std::string& method, const std::string& url);
-  bool ReadStatusLines();
-  void ApplyHeaderLine(const std::string& line, int32_t& size, bool& to_close);
+  // Every line of an answer's head, interim answers included, counts into
+  // head_bytes; past the bound the request fails.
+  bool ReadStatusLines(size_t& head_bytes);
+  bool ReceiveHeadLine(std::string& line, size_t& head_bytes);
+  void ApplyHeaderLine(const std::string& line, int64_t& size, bool& to_close);
   bool SendRequest(bool expect_mode, std::string& early_status,
-                   std::vector<std::string>& early_lines);
+                   std::vector<std::string>& early_lines, size_t& head_bytes);
+  // Ends the request with a socket error number of its own (a refused URL, a
+  // head too large, a body framed beyond reading).
+  void Fail(int32_t code);
 };
 
 }  // namespace movrek

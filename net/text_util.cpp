@@ -92,6 +92,15 @@ std::string TakeField(std::string& value, const std::string& delimiter) {
 std::string SplitUrl(const std::string& url, std::string& protocol, std::string& user,
                      std::string& password, std::string& host, std::string& port, std::string& path,
                      std::string& parameters) {
+  const std::string target =
+      SplitUrlAsWritten(url, protocol, user, password, host, port, path, parameters);
+  if (host.empty()) host = "localhost";
+  return target;
+}
+
+std::string SplitUrlAsWritten(const std::string& url, std::string& protocol, std::string& user,
+                              std::string& password, std::string& host, std::string& port,
+                              std::string& path, std::string& parameters) {
   protocol = "http";
   user.clear();
   password.clear();
@@ -114,13 +123,14 @@ std::string SplitUrl(const std::string& url, std::string& protocol, std::string&
     port = "21";
   }
 
-  // The authority ends at the first "/" or "?" (RFC 3986 section 3.2), so
-  // an "@" or ":" in a query that follows the host directly
-  // ("http://host?to=a@b") is neither credentials nor host.
-  // Credentials only count when the "@" lies inside the authority (RFC 3986
-  // section 3.2.1).
-  const auto at = rest.find('@');
-  const auto authorityEnd = rest.find_first_of("/?");
+  // The authority ends at the first "/", "?" or "#" (RFC 3986 section 3.2),
+  // so an "@" or ":" in a query or fragment that follows the host directly
+  // ("http://host?to=a@b", "http://host#@b") is neither credentials nor host.
+  // Credentials end at the last "@" inside the authority (RFC 3986 section
+  // 3.2.1 allows none in them), so the host is what follows all of them.
+  const auto authorityEnd = rest.find_first_of("/?#");
+  const auto at = rest.rfind('@', authorityEnd == std::string::npos ? std::string::npos
+                                                                    : authorityEnd);
   if (at != std::string::npos && (authorityEnd == std::string::npos || at < authorityEnd)) {
     const std::string credentials = rest.substr(0, at);
     rest = rest.substr(at + 1);
@@ -134,10 +144,10 @@ std::string SplitUrl(const std::string& url, std::string& protocol, std::string&
 
   std::string hostPart = rest;
   std::string pathPart;
-  if (const auto end = rest.find_first_of("/?"); end != std::string::npos) {
+  if (const auto end = rest.find_first_of("/?#"); end != std::string::npos) {
     hostPart = rest.substr(0, end);
-    // A "/" is the root of the path and is put back below; a "?" starts the
-    // query of an empty path and stays.
+    // A "/" is the root of the path and is put back below; a "?" or "#"
+    // follows an empty path and stays.
     pathPart = rest.substr(rest[end] == '/' ? end + 1 : end);
   }
 
@@ -162,9 +172,28 @@ std::string SplitUrl(const std::string& url, std::string& protocol, std::string&
   } else {
     path = "/" + pathPart;
   }
-
-  if (host.empty()) host = "localhost";
   return target;
+}
+
+std::string PercentDecode(const std::string& value) {
+  const auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string result;
+  result.reserve(value.size());
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '%' && i + 2 < value.size() && hex(value[i + 1]) >= 0 &&
+        hex(value[i + 2]) >= 0) {
+      result += static_cast<char>(hex(value[i + 1]) * 16 + hex(value[i + 2]));
+      i += 2;
+    } else {
+      result += value[i];
+    }
+  }
+  return result;
 }
 
 std::string ReplaceAllText(const std::string& value, const std::string& search,

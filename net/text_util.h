@@ -49,11 +49,19 @@ std::string TakeField(std::string& value, const std::string& delimiter);
 // Splits a URL into its parts and returns the request target ("/" + path
 // part, query included). Defaults: protocol "http", port "80" ("443" for
 // https, "21" for ftp, compared case-insensitively), host "localhost".
-// The host part ends at the first "/" or "?". Nothing is decoded,
-// lower-cased or validated.
+// The host part ends at the first "/", "?" or "#"; credentials end at the
+// last "@" before that. Nothing is decoded, lower-cased or validated.
 std::string SplitUrl(const std::string& url, std::string& protocol, std::string& user,
                      std::string& password, std::string& host, std::string& port, std::string& path,
                      std::string& parameters);
+// SplitUrl without the default host: a URL that names none leaves host empty.
+std::string SplitUrlAsWritten(const std::string& url, std::string& protocol, std::string& user,
+                              std::string& password, std::string& host, std::string& port,
+                              std::string& path, std::string& parameters);
+
+// Decodes every "%" followed by two hexadecimal digits (RFC 3986 section
+// 2.1); any other "%" stays as it is.
+std::string PercentDecode(const std::string& value);
 
 // Replaces every non-overlapping occurrence of search, scanning left to
 // right; inserted text is never searched again. An empty value or search

@@ -11,7 +11,10 @@
 #include <string>
 
 #include "engine/extraction_job.h"
+#include "net/fetch.h"
+#include "net/http_transaction.h"
 #include "tests/helpers/peers.h"
+#include "tests/helpers/scripted_server.h"
 
 namespace {
 
@@ -52,7 +55,7 @@ std::set<std::string> FilesIn(const std::string& dir) {
   return names;
 }
 
-TEST(NormaliseAddress, TrimsAndAddsSchemeOnlyWhenNoneOccurs) {
+TEST(NormaliseAddress, TrimsAndAddsSchemeUnlessTheLineStartsWithOne) {
   const struct {
     const char* line;
     const char* address;
@@ -62,12 +65,73 @@ TEST(NormaliseAddress, TrimsAndAddsSchemeOnlyWhenNoneOccurs) {
       {"a.test/page", "http://a.test/page"},
       {"HTTP://A.test/Page", "HTTP://A.test/Page"},  // capitals: no prefix, case kept
       {"HttpS://a.test", "HttpS://a.test"},
-      {"a.test/go?to=http://b.test/", "a.test/go?to=http://b.test/"},  // anywhere counts
+      {"a.test/go?to=http://b.test/", "http://a.test/go?to=http://b.test/"},
       {"ftp://a.test/f", "http://ftp://a.test/f"},
       {"http:/a.test", "http://http:/a.test"},
   };
   for (const auto& c : cases) EXPECT_EQ(NormaliseAddress(c.line), c.address) << c.line;
 }
+
+// A URL line from the list to the peer: the line normalised and fetched
+// through a scripted plain proxy, whose absolute request target names the
+// host and port the client really meant to reach.
+struct UrlLineCase {
+  const char* name;
+  std::string line;
+  std::uint8_t outcome;
+  std::string request_line;  // empty: no request may be made
+  std::string also_sent;     // a head line the request must carry
+};
+
+void PrintTo(const UrlLineCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class UrlLine : public ::testing::TestWithParam<UrlLineCase> {};
+
+TEST_P(UrlLine, ReachesOnlyTheHostItNames) {
+  const UrlLineCase& c = GetParam();
+  movrek::test::ScriptedServer proxy;
+  proxy.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok").Close();
+  proxy.Start();
+  movrek::THttpTransaction http;
+  http.ProxyHost = "127.0.0.1";
+  http.ProxyPort = std::to_string(proxy.port());
+  movrek::TUrlInfo info;
+  movrek::HttpGetFollow(NormaliseAddress(c.line), &http, false, info);
+  EXPECT_EQ(info.Status, c.outcome) << http.Sock->LastErrorText;
+  if (c.request_line.empty()) {
+    EXPECT_EQ(proxy.Connections(), 0u);
+    return;
+  }
+  ASSERT_TRUE(proxy.WaitDone(5000)) << proxy.Problems();
+  const std::string request = proxy.Received();
+  EXPECT_EQ(request.substr(0, request.find("\r\n")), c.request_line);
+  EXPECT_NE(request.find("\r\n" + c.also_sent + "\r\n"), std::string::npos) << request;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UrlLine,
+    ::testing::Values(
+        UrlLineCase{"SchemeInTheQuery", "127.0.0.1:8080/go?next=http://other.host/x", 0,
+                    "GET http://127.0.0.1:8080/go?next=http://other.host/x HTTP/1.0",
+                    "Host: 127.0.0.1:8080"},
+        UrlLineCase{"AtSignInTheQuery", "a.test?to=b@other.host", 0, "GET http://a.test:80/?to=b@other.host HTTP/1.0",
+                    "Host: a.test"},
+        UrlLineCase{"AtSignInTheFragment", "http://a.test#@other.host/", 0,
+                    "GET http://a.test:80/#@other.host/ HTTP/1.0", "Host: a.test"},
+        UrlLineCase{"PortBeyond16Bits", "a.test:92537/", 1, "", ""},
+        UrlLineCase{"PortNotANumber", "a.test:8o/", 1, "", ""},
+        UrlLineCase{"Blanks", "   \t ", 1, "", ""},
+        UrlLineCase{"SchemeWithoutHost", "http:///etc/passwd", 1, "", ""},
+        UrlLineCase{"EscapedCredentials", "user:pa%3Ass@a.test/", 0, "GET http://a.test:80/ HTTP/1.0",
+                    "Authorization: Basic dXNlcjpwYTpzcw=="},  // user:pa:ss
+        UrlLineCase{"LastAtSignEndsTheCredentials", "http://u@v@a.test/", 0,
+                    "GET http://a.test:80/ HTTP/1.0", "Authorization: Basic dUB2Og=="},  // u@v:
+        UrlLineCase{"InternationalName", "b\xc3\xbc" "cher.example/", 0,
+                    "GET http://xn--bcher-kva.example:80/ HTTP/1.0", "Host: xn--bcher-kva.example"},
+        UrlLineCase{"NameWithoutAsciiForm", "b\xfc" "cher.example/", 1, "", ""}),
+    [](const ::testing::TestParamInfo<UrlLineCase>& p) { return std::string(p.param.name); });
 
 TEST(TransferProgressText, PercentRoundsHalfToEvenAndBytesWithoutSize) {
   const struct {

@@ -1,7 +1,11 @@
 #include "engine/text_list.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -106,7 +110,36 @@ TEST(TextList, UnreadableFileRaisesTheFileErrorWithNameAndReasonAndKeepsTheList)
   EXPECT_EQ(list.Lines(), std::vector<std::string>{"kept"});
   // A directory opens but cannot be read.
   EXPECT_THROW(list.LoadFromFile(::testing::TempDir()), EFileOpenError);
-  EXPECT_THROW(list.SaveToFile(missing + "/no/such/dir"), EFileOpenError);
+  EXPECT_THROW(list.SaveToFile(missing + "/no/such/dir"), EFileSaveError);
+}
+
+TEST(TextList, FailedSaveKeepsTheEarlierFileAndSaysWhatFailedAndWhy) {
+  // A file size limit makes the write fail as a full disk does.
+  const std::string dir = ::testing::TempDir() + "movrek_text_list_full";
+  ::mkdir(dir.c_str(), 0700);
+  const std::string path = dir + "/out.txt";
+  WriteBytes(path, "earlier\r\n");
+  rlimit old_limit{};
+  ::getrlimit(RLIMIT_FSIZE, &old_limit);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old_limit;
+  small.rlim_cur = 1000;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
+  try {
+    TTextList(std::vector<std::string>(100, std::string(50, 'x'))).SaveToFile(path);
+  } catch (const EFileSaveError& e) {
+    message = e.what();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(message, "Cannot save file \"" + path + "\": writing failed. File too large");
+  EXPECT_EQ(ReadBytes(path), "earlier\r\n");
+  // Nothing is left beside it, and a save that can complete replaces it.
+  TTextList({"new"}).SaveToFile(path);
+  EXPECT_EQ(ReadBytes(path), "new\r\n");
+  std::remove(path.c_str());
+  EXPECT_EQ(::rmdir(dir.c_str()), 0) << "a temporary file was left in " << dir;
 }
 
 }  // namespace

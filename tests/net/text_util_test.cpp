@@ -199,7 +199,18 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"http://host?to=a@evil:99", "http", "", "", "host", "80", "/", "to=a@evil:99",
                   "/?to=a@evil:99"},
         SplitCase{"http://u:p@host:8?q/r", "http", "u", "p", "host", "8", "/", "q/r", "/?q/r"},
-        SplitCase{"http://host/a?b?c", "http", "", "", "host", "80", "/a", "b?c", "/a?b?c"}));
+        SplitCase{"http://host/a?b?c", "http", "", "", "host", "80", "/a", "b?c", "/a?b?c"},
+        // A fragment ends the host as well; credentials end at the last "@"
+        // of the authority, so the host is what follows every one of them.
+        SplitCase{"http://host#@evil/", "http", "", "", "host", "80", "/#@evil/", "", "/#@evil/"},
+        SplitCase{"http://a@b:c@host/", "http", "a@b", "c", "host", "80", "/", "", "/"}));
+
+TEST(PercentDecode, DecodesEscapesAndKeepsLoneSigns) {
+  EXPECT_EQ(PercentDecode("pa%3Ass%2f%41"), "pa:ss/A");
+  EXPECT_EQ(PercentDecode("100%"), "100%");
+  EXPECT_EQ(PercentDecode("%4"), "%4");
+  EXPECT_EQ(PercentDecode("%zz%%41"), "%zz%A");
+}
 
 TEST(Streams, ReadAndWriteAtThePosition) {
   std::string stream = "hello world";
