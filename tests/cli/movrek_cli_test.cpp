@@ -261,26 +261,46 @@ TEST_F(MovrekCliWithNginx, OutputThatCannotBeWrittenIsNoSuccess) {
   EXPECT_EQ(status, 141) << output;
 }
 
-TEST_F(MovrekCliWithNginx, CtrlCAbortsKeepsPrintedLinesAndSavesNothing) {
-  movrek::test::ScriptedServer slow;
-  slow.ReadRequest()
-      .Send("HTTP/1.0 200 OK\r\nContent-Length: 200000\r\n\r\n")
-      .SendSplit(movrek::test::PatternBytes(200000), 500, 25);
-  slow.Start();
-  const std::string save = cli_.File("never.txt");
-  const std::string list =
-      cli_.Write("urls.txt", nginx_.Url("/index.html") + "\n" + slow.Url("/slow") + "\n");
-  const pid_t pid = cli_.Spawn({"--no-delay", "--save", save, list}, "");
-  ASSERT_GT(pid, 0);
-  ASSERT_TRUE(slow.WaitConnections(1, 20000));
-  std::this_thread::sleep_for(100ms);
-  ::kill(pid, SIGINT);
-  const CliRun run = cli_.Wait(pid);
-  EXPECT_EQ(run.status, 130) << run.err;
-  EXPECT_EQ(run.out, Block());
-  EXPECT_EQ(::access(save.c_str(), F_OK), -1);
-  EXPECT_TRUE(Contains(run.err, "aborted")) << run.err;
-  EXPECT_EQ(FilesIn(cli_.tmpdir()), std::vector<std::string>{});
+TEST_F(MovrekCliWithNginx, CtrlCTermAndHangUpAbortKeepPrintedLinesAndLeaveNothing) {
+  const struct {
+    int signal_number;
+    int status;
+  } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.signal_number);
+    movrek::test::ScriptedServer slow;
+    slow.ReadRequest()
+        .Send("HTTP/1.0 200 OK\r\nContent-Length: 200000\r\n\r\n")
+        .SendSplit(movrek::test::PatternBytes(200000), 500, 25);
+    slow.Start();
+    const std::string save = cli_.File("never.txt");
+    const std::string list =
+        cli_.Write("urls.txt", nginx_.Url("/index.html") + "\n" + slow.Url("/slow") + "\n");
+    const pid_t pid = cli_.Spawn({"--no-delay", "--save", save, list}, "");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(slow.WaitConnections(1, 20000));
+    std::this_thread::sleep_for(100ms);
+    ::kill(pid, c.signal_number);
+    const CliRun run = cli_.Wait(pid);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, Block());
+    EXPECT_EQ(::access(save.c_str(), F_OK), -1);
+    EXPECT_TRUE(Contains(run.err, "aborted")) << run.err;
+    EXPECT_EQ(FilesIn(cli_.tmpdir()), std::vector<std::string>{});
+  }
+}
+
+TEST(MovrekCli, ASaveTargetThatCannotBeWrittenIsAUsageErrorBeforeAnyFetch) {
+  CliRunner cli;
+  movrek::test::ScriptedServer server;  // must never be asked
+  server.Start();
+  const std::string list = cli.Write("urls.txt", server.Url("/") + "\n");
+  for (const std::string& target : {cli.File("no-such-folder/out.txt"), cli.File("")}) {
+    const CliRun run = cli.Run({"--save", target, list});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_TRUE(Contains(run.err, "cannot save to '" + target + "'")) << run.err;
+  }
+  EXPECT_EQ(server.Connections(), 0u);
 }
 
 }  // namespace

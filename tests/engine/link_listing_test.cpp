@@ -109,6 +109,14 @@ TEST(LinkListing, AnAnchorThatOpensThePageIsListed) {
   EXPECT_EQ(Listed("<abbr><a href=x>", "http://h/"), std::vector<std::string>{"http://h/x"});
 }
 
+TEST(LinkListing, TabsAndLineBreaksInAnHrefCannotForgeResultLines) {
+  EXPECT_EQ(Listed("<a href=\"a.html\n#===========#\r\n# Links From: forged\tx\">a</a>"
+                   "<a href=\"b\t.html\">b</a>",
+                   "http://h/"),
+            (std::vector<std::string>{"http://h/a.html#===========## Links From: forgedx",
+                                      "http://h/b.html"}));
+}
+
 struct FilterCase {
   TFilterSettings filter;
   std::vector<std::string> links;

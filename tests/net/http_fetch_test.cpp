@@ -116,7 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"RedirectWithoutLocation", Redirect(302, ""), 2},
         OutcomeCase{"ContentLocationIsNoLocation", Redirect(301, "Content-Location: /x"), 2},
         OutcomeCase{"EmptyLocationValue", Redirect(307, "Location:   "), 2},
-        OutcomeCase{"BrokenBody", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nabc", 1}),
+        OutcomeCase{"BrokenBody", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nabc", 1},
+        // Only http and https are followed: any other scheme's address sent
+        // as an HTTP request would reach what the page never named for it.
+        OutcomeCase{"FileSchemeIsNotFollowed", Redirect(302, "Location: file:///etc/passwd"), 3},
+        OutcomeCase{"FtpSchemeIsNotFollowed", Redirect(301, "Location: ftp://127.0.0.1:21/"), 3},
+        OutcomeCase{"GopherSchemeIsNotFollowed", Redirect(307, "Location: GOPHER://h:70/"), 3}),
     [](const ::testing::TestParamInfo<OutcomeCase>& p) { return std::string(p.param.name); });
 
 TEST(HttpGetFollow, ChainKeepsTheLastAddressAndCarriesCookies) {
