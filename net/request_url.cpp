@@ -72,6 +72,12 @@ int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {
   }
   parts.Host = host;
   if (!IsValidPort(parts.Port)) return WSAEINVAL;
+  // The target goes into the request line, which ends at the first line
+  // break (RFC 9112 section 3): one inside would start a header line of its
+  // own.
+  if (parts.Target.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    return WSAEINVAL;
+  }
   return 0;
 }
 

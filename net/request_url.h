@@ -20,8 +20,8 @@ struct TRequestUrl {
 // Splits the URL as SplitUrl does, then checks what decides the peer: the
 // host must be named, hold no blank, control or delimiter character, and an
 // international name must have an ASCII form (Host then holds it); the port
-// must be a decimal number from 1 to 65535. Answers 0, or the socket error
-// number the request fails with.
+// must be a decimal number from 1 to 65535; the target must hold no CR, LF
+// or NUL. Answers 0, or the socket error number the request fails with.
 int SplitRequestUrl(const std::string& url, TRequestUrl& parts);
 
 // The ASCII form (RFC 5891 A-labels) of a host name written in UTF-8; an

@@ -1,5 +1,7 @@
 #include "tests/helpers/kept_inputs.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +21,16 @@ std::vector<KeptInput> ReadKeptInputs(const std::string& source_dir, const std::
     }
   }
   return inputs;
+}
+
+void ReplayKeptInputs(const std::string& source_dir, const std::string& name,
+                      const std::function<void(const std::string& bytes)>& check) {
+  const auto inputs = ReadKeptInputs(source_dir, name);
+  EXPECT_FALSE(inputs.empty()) << "no kept inputs for " << name;
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.path);
+    check(input.bytes);
+  }
 }
 
 }  // namespace movrek::test

@@ -2,6 +2,7 @@
 // ever found), for replaying them in the ordinary test suite.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,10 @@ struct KeptInput {
 // the source tree, in no particular order; folders that do not exist are
 // skipped.
 std::vector<KeptInput> ReadKeptInputs(const std::string& source_dir, const std::string& name);
+
+// Runs `check` on the bytes of every kept input of `name`, each under a trace
+// of its path; a target that keeps no input at all is a failure.
+void ReplayKeptInputs(const std::string& source_dir, const std::string& name,
+                      const std::function<void(const std::string& bytes)>& check);
 
 }  // namespace movrek::test

@@ -2,6 +2,8 @@
 // found) through the checks the fuzzer runs.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <cstdint>
 
 #include "fuzz/net/http_response_feed.h"
@@ -11,13 +13,9 @@ namespace movrek {
 namespace {
 
 TEST(HttpFuzzReplay, KeptResponsesPassTheChecks) {
-  const auto inputs = test::ReadKeptInputs(MOVREK_SOURCE_DIR, "http");
-  ASSERT_FALSE(inputs.empty());
-  for (const auto& input : inputs) {
-    SCOPED_TRACE(input.path);
-    fuzz::FeedResponse(reinterpret_cast<const std::uint8_t*>(input.bytes.data()),
-                       input.bytes.size());
-  }
+  test::ReplayKeptInputs(MOVREK_SOURCE_DIR, "http", [](const std::string& bytes) {
+    fuzz::FeedResponse(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+  });
 }
 
 }  // namespace
