@@ -40,8 +40,9 @@ std::string SaveTargetProblem(const std::string& file) {
   if (::access(folder.c_str(), W_OK | X_OK) != 0) {
     return cannot + folder + ": " + std::strerror(errno);
   }
-  if (::stat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    return cannot + std::strerror(EISDIR);
+  if (::stat(file.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return cannot + std::strerror(EISDIR);
+    if (::access(file.c_str(), W_OK) != 0) return cannot + std::strerror(errno);
   }
   return std::string();
 }

@@ -93,6 +93,11 @@ void TTextList::SaveToFile(const std::string& file_name) const {
   // the target only once it is complete: a full disk or any other failure
   // leaves the earlier file as it was, never a truncated part of the new one.
   const std::string target = ResolvedTarget(file_name);
+  // Renaming would replace even a file its owner made read-only; writing it
+  // in place would not have.
+  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+    throw EFileSaveError(file_name, "opening it for writing", std::strerror(errno));
+  }
   std::string temp;
   const int fd = CreateBeside(target, temp);
   if (fd < 0) {
