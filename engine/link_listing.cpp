@@ -27,9 +27,8 @@ TListedLink FormLink(const std::string& href, const std::string& base) {
   // Browsers drop every tab, CR and LF of an address before they parse it
   // (WHATWG URL standard); that also keeps a page from writing lines of its
   // own, such as a forged block header, into the result list.
-  std::copy_if(href.begin(), href.end(), std::back_inserter(link.Cleaned), [](char c) {
-    return c != '\'' && c != '"' && c != '\t' && c != '\r' && c != '\n';
-  });
+  std::copy_if(href.begin(), href.end(), std::back_inserter(link.Cleaned),
+               [](char c) { return c != '\'' && c != '"' && c != '\t' && c != '\r' && c != '\n'; });
   if (HasUriScheme(link.Cleaned)) {
     link.Line = link.Cleaned;
   } else if (IsAbsoluteAddress(base)) {

@@ -74,7 +74,8 @@ std::string ResolvedTarget(const std::string& file_name) {
 // A new file beside `target`, created exclusively; its name goes to `temp`.
 int CreateBeside(const std::string& target, std::string& temp) {
   const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string folder =
+      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   const std::string name = target.substr(folder.size());
   int fd = -1;
   for (int attempt = 0; attempt < kSaveNameAttempts; ++attempt) {

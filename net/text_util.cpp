@@ -129,9 +129,9 @@ std::string SplitUrlAsWritten(const std::string& url, std::string& protocol, std
   // Credentials end at the last "@" inside the authority (RFC 3986 section
   // 3.2.1 allows none in them), so the host is what follows all of them.
   const auto authorityEnd = rest.find_first_of("/?#");
-  const auto at = rest.rfind('@', authorityEnd == std::string::npos ? std::string::npos
-                                                                    : authorityEnd);
-  if (at != std::string::npos && (authorityEnd == std::string::npos || at < authorityEnd)) {
+  // rfind looks at positions up to authorityEnd, which holds no "@".
+  const auto at = rest.rfind('@', authorityEnd);
+  if (at != std::string::npos) {
     const std::string credentials = rest.substr(0, at);
     rest = rest.substr(at + 1);
     if (credentials.find(':') != std::string::npos) {

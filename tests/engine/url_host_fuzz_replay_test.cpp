@@ -2,9 +2,8 @@
 // through the checks the fuzzer runs.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include <cstdint>
+#include <string>
 
 #include "fuzz/net/url_host_check.h"
 #include "tests/helpers/kept_inputs.h"

@@ -2,9 +2,8 @@
 // found) through the checks the fuzzer runs.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include <cstdint>
+#include <string>
 
 #include "fuzz/net/http_response_feed.h"
 #include "tests/helpers/kept_inputs.h"
