@@ -172,13 +172,15 @@ missing or "-"), one address per line, and prints the links of each page as a
 block: the comment lines "#===========#", "# Links From: ADDRESS",
 "# Baseurl: BASE", "#===========#", then one line per link, relative links
 with the page's base in front. Lines shorter than 3 characters are ignored;
-an address without "http://" or "https://" is fetched with "http://".
+an address that does not start with "http://" or "https://" (any case) is
+fetched with "http://" in front.
 
 Options:
   --having KEYWORD       keep only the links that contain KEYWORD (case matters)
   --not-having KEYWORD   keep only the links that do not contain KEYWORD
   --save FILE            when the job completes, write all result lines to FILE
-                         (created or replaced, lines ended by CR LF)
+                         (created or replaced, lines ended by CR LF); its
+                         folder must exist and be writable
   --no-delay             skip the pauses after each page (500 ms) and each
                          URL (100 ms)
   --proxy HOST:PORT      fetch through an HTTP proxy (CONNECT tunnel for https)
@@ -190,13 +192,15 @@ Options:
 
 Output: result lines on standard output (LF); the status of each address
 ("OK : ", "NETWORK ERROR or DOMAIN DOES NOT EXIST. ", ...) and the progress
-lines on standard error. Ctrl+C aborts: the lines printed so far stay and
-nothing is saved.
+lines on standard error. Ctrl+C, SIGTERM and SIGHUP abort: the lines printed
+so far stay and nothing is saved.
 
 Exit status: 0 when the job completed (addresses that could not be fetched
 included), 1 when an error ended it early or the save failed (the message is on
-standard error), 2 for a usage error or an empty URL list, 130 after Ctrl+C,
-141 when standard output was closed or could not be written (the job stops then).
+standard error), 2 for a usage error, an empty URL list or a --save FILE that
+cannot be written, 130 after Ctrl+C, 143 after SIGTERM, 129 after SIGHUP,
+141 when standard output was closed or could not be written (the job stops
+then).
 
 Example:
   printf 'http://127.0.0.1:8080/index.html\n' > urls.txt
