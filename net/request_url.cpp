@@ -67,7 +67,10 @@ int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {
     // Only a bracketed IPv6 address leaves a colon in the host.
     if (!IsIPv6Text(host)) return WSAHOST_NOT_FOUND;
   } else if (std::any_of(host.begin(), host.end(), IsForbiddenHostChar) ||
-             !HostNameToAscii(host, host)) {
+             !HostNameToAscii(host, host) || host.empty() ||
+             std::any_of(host.begin(), host.end(), IsForbiddenHostChar)) {
+    // The ASCII form is checked again: a name of characters that the mapping
+    // drops (U+034F and the like) converts to no name at all.
     return WSAHOST_NOT_FOUND;
   }
   parts.Host = host;
