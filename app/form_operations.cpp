@@ -1,6 +1,7 @@
 #include "app/form_operations.h"
 
 #include "app/main_window.h"
+#include "app/qt_window_thread.h"
 #include "app/text_edit_lines.h"
 
 namespace movrek::app {
@@ -10,7 +11,21 @@ void TFormOperations::AppendResultLine(const std::string& line) {
 }
 
 void TFormOperations::AppendResultLines(const std::vector<std::string>& lines) {
-  if (!lines.empty()) AppendLines(*form_.Memo2, JoinLines(lines));
+  auto from = lines.begin();
+  while (from != lines.end()) {
+    const auto to = lines.end() - from > static_cast<std::ptrdiff_t>(kLinesPerStep)
+                        ? from + static_cast<std::ptrdiff_t>(kLinesPerStep)
+                        : lines.end();
+    AppendLines(*form_.Memo2, JoinLines(from, to));
+    from = to;
+    if (from != lines.end() && window_thread_.SliceUsed()) {
+      // The rest goes first in the queue, so nothing posted after these
+      // lines (a status text, the completion and its save) overtakes them.
+      window_thread_.PostFront(
+          [this, rest = std::vector<std::string>(from, lines.end())] { AppendResultLines(rest); });
+      return;
+    }
+  }
 }
 
 TFilterSettings TFormOperations::ReadFilterSettings() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,16 @@
 namespace movrek::app {
 
 class TForm1;
+class TQtWindowThread;
 
 class TFormOperations final : public TWindowOperations {
  public:
-  explicit TFormOperations(TForm1& form) : form_(form) {}
+  // Lines put into the result list in one edit step; a larger batch goes in
+  // step by step, yielding to input and painting when the slice is used.
+  static constexpr std::size_t kLinesPerStep = 2000;
+
+  TFormOperations(TForm1& form, TQtWindowThread& window_thread)
+      : form_(form), window_thread_(window_thread) {}
 
   void AppendResultLine(const std::string& line) override;
   void AppendResultLines(const std::vector<std::string>& lines);
@@ -32,6 +39,7 @@ class TFormOperations final : public TWindowOperations {
 
  private:
   TForm1& form_;
+  TQtWindowThread& window_thread_;
 };
 
 }  // namespace movrek::app

@@ -63,7 +63,7 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   Label5->hide();
 
   window_thread_ = std::make_unique<TQtWindowThread>(this);
-  operations_ = std::make_unique<TFormOperations>(*this);
+  operations_ = std::make_unique<TFormOperations>(*this, *window_thread_);
   controller_ = std::make_unique<TExtractionWindow>(*window_thread_, *operations_, std::move(settings));
 
   OpenDialog1 = new QFileDialog(this, kOpenTitle);

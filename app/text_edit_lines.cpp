@@ -21,13 +21,18 @@ std::string ToBytes(const QString& text) {
 }
 
 QString JoinLines(const std::vector<std::string>& lines) {
+  return JoinLines(lines.begin(), lines.end());
+}
+
+QString JoinLines(std::vector<std::string>::const_iterator first,
+                  std::vector<std::string>::const_iterator last) {
   std::string joined;
-  std::size_t size = lines.size();
-  for (const std::string& line : lines) size += line.size();
+  std::size_t size = 0;
+  for (auto line = first; line != last; ++line) size += line->size() + 1;
   joined.reserve(size);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) joined += '\n';
-    joined += lines[i];
+  for (auto line = first; line != last; ++line) {
+    if (line != first) joined += '\n';
+    joined += *line;
   }
   return FromBytes(joined);
 }

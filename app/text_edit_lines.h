@@ -20,6 +20,8 @@ std::string ToBytes(const QString& text);
 
 // The lines joined by LF, without a final LF, as an edit shows them.
 QString JoinLines(const std::vector<std::string>& lines);
+QString JoinLines(std::vector<std::string>::const_iterator first,
+                  std::vector<std::string>::const_iterator last);
 
 // The lines of an edit's text, split at CR, LF or CR LF.
 std::vector<std::string> EditLines(const QPlainTextEdit& edit);
