@@ -1,0 +1,326 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QScreen>
+#include <QThread>
+#include <exception>
+
+#include "app/form_operations.h"
+#include "app/qt_window_thread.h"
+#include "app/text_edit_lines.h"
+#include "engine/extraction_job.h"
+#include "engine/text_list.h"
+
+namespace movrek::app {
+
+namespace {
+
+// Distances of the progress line to the client area's edges, kept on resize.
+constexpr int kEdit2Left = 7;
+constexpr int kEdit2Right = TForm1::kClientWidth - (7 + 574);
+constexpr int kEdit2Bottom = TForm1::kClientHeight - (344 + 21);
+constexpr int kStatusBarHeight = 19;
+
+const QString kFileFilter = QStringLiteral("Text File (*.txt)");
+const QString kOpenTitle = QStringLiteral("Text file having one url per line.");
+const QString kNoteText = QStringLiteral(
+    "Some site may use script. So on a web browser it is redirected automatically.\r\n"
+    "In that case here, the links have to be entered manually.");
+
+// Generator lines per edit step: a long range goes into the list in pieces,
+// so memory grows with the list alone and not with a copy of it.
+constexpr std::int64_t kGeneratorSlice = 65536;
+
+}  // namespace
+
+TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
+  setupUi(this);
+  // Liberation Sans has Arial's metrics, which are close to those the
+  // fixed-size controls were laid out for; the wider default sans serif
+  // would cut their captions short.
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(8);
+  setFont(font);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  resize(kClientWidth, kClientHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+  }
+  Image1->setPixmap(QPixmap(QStringLiteral(":/background.jpg")));
+  Image1->lower();
+  Label5->hide();
+
+  window_thread_ = std::make_unique<TQtWindowThread>(this);
+  operations_ = std::make_unique<TFormOperations>(*this, *window_thread_);
+  controller_ = std::make_unique<TExtractionWindow>(*window_thread_, *operations_, std::move(settings));
+
+  OpenDialog1 = new QFileDialog(this, kOpenTitle);
+  OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+  OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+  OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+  OpenDialog1->setNameFilter(kFileFilter);
+  OpenDialog1->setDefaultSuffix(QStringLiteral("txt"));
+
+  SaveDialog1 = new QFileDialog(this);
+  SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1->setFileMode(QFileDialog::AnyFile);
+  SaveDialog1->setNameFilter(kFileFilter);
+  SaveDialog1->setDefaultSuffix(QStringLiteral("txt"));
+
+  CreatePopupMenu();
+  RunFileDialog = [](QFileDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+
+  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+  connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
+  connect(Button6temp, &QPushButton::clicked, this, &TForm1::Button6tempClick);
+  Label4->installEventFilter(this);
+  Label10->installEventFilter(this);
+  Memo1->installEventFilter(this);
+
+  FormCreate();
+  Memo1->setFocus();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate() {
+  // The result list has no capacity limit of its own to lift: a plain-text
+  // document grows with its text (no maximum block count is set).
+  Memo2->setMaximumBlockCount(0);
+  // Labels size themselves to their captions, as the form's font draws them.
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (label != Image1 && !label->text().isEmpty()) label->adjustSize();
+  }
+}
+
+void TForm1::CreatePopupMenu() {
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  auto item = [this](QAction*& action, const char* name, const QString& caption,
+                     void (TForm1::*handler)()) {
+    action = PopupMenu1->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, this, handler);
+  };
+  item(Cut1, "Cut1", QStringLiteral("Cut"), &TForm1::Cut1Click);
+  item(Copy1, "Copy1", QStringLiteral("Copy"), &TForm1::Copy1Click);
+  item(Paste1, "Paste1", QStringLiteral("Paste"), &TForm1::Paste1Click);
+  item(Save1, "Save1", QStringLiteral("Save"), &TForm1::Save1Click);
+  item(SelectAll1, "SelectAll1", QStringLiteral("Select All"), &TForm1::SelectAll1Click);
+  item(Delete1, "Delete1", QStringLiteral("Delete"), &TForm1::Delete1Click);
+  item(ClearAll1, "ClearAll1", QStringLiteral("Clear All"), &TForm1::ClearAll1Click);
+  item(RemoveLinesStartsWith1, "RemoveLinesStartsWith1", QStringLiteral("Remove Lines Starts With #"),
+       &TForm1::RemoveLinesStartsWith1Click);
+  connect(Memo2, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { PopupMenu1->popup(Memo2->viewport()->mapToGlobal(at)); });
+}
+
+// --- URL list and generator -----------------------------------------------------
+
+void TForm1::Button1Click() {
+  std::vector<std::string> lines = EditLines(*Memo1);
+  const std::size_t before = lines.size();
+  if (!controller_->Button1Click(lines)) {
+    ShowMessage(QString::fromLatin1(kEmptyUrlListMessage));
+    return;
+  }
+  if (lines.size() != before) ReplaceText(*Memo1, JoinLines(lines));
+  Button1->setEnabled(false);
+}
+
+bool TForm1::LoadUrlFile(const QString& file_name) {
+  TTextList list;
+  try {
+    list.LoadFromFile(ToBytes(file_name));
+  } catch (const std::exception& error) {
+    ShowMessage(QString::fromUtf8(error.what()), true);
+    return false;
+  }
+  Memo1->setPlainText(JoinLines(list.Lines()));
+  return true;
+}
+
+void TForm1::Button3Click() {
+  OpenDialog1->setWindowTitle(kOpenTitle);
+  if (!RunFileDialog(*OpenDialog1)) return;
+  const QStringList chosen = OpenDialog1->selectedFiles();
+  if (!chosen.isEmpty()) LoadUrlFile(chosen.front());
+}
+
+bool TForm1::Memo1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+  if (key != Qt::Key_A || !(modifiers & Qt::ControlModifier)) return false;
+  Memo1->selectAll();
+  return true;
+}
+
+void TForm1::Button6tempClick() {
+  const std::int64_t first = SpinEdit1->value();
+  const std::int64_t last = SpinEdit2->value();
+  if (last < first) return;
+  const QString line_template = Edit3->text();
+  for (std::int64_t from = first; from <= last; from += kGeneratorSlice) {
+    const std::int64_t to = std::min(last, from + kGeneratorSlice - 1);
+    AppendLines(*Memo2, GeneratedLines(line_template, from, to));
+  }
+}
+
+void TForm1::Button2Click() {
+  close();
+}
+
+// --- result list -------------------------------------------------------------------
+
+void TForm1::SendKeystroke(int key, Qt::KeyboardModifiers modifiers) {
+  QWidget* target = QApplication::focusWidget();
+  if (target == nullptr) return;
+  QKeyEvent press(QEvent::KeyPress, key, modifiers);
+  QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+  QCoreApplication::sendEvent(target, &press);
+  QCoreApplication::sendEvent(target, &release);
+}
+
+void TForm1::Cut1Click() {
+  SendKeystroke(Qt::Key_X, Qt::ControlModifier);
+}
+
+void TForm1::Copy1Click() {
+  SendKeystroke(Qt::Key_C, Qt::ControlModifier);
+}
+
+void TForm1::Paste1Click() {
+  SendKeystroke(Qt::Key_V, Qt::ControlModifier);
+}
+
+void TForm1::Delete1Click() {
+  SendKeystroke(Qt::Key_Delete, Qt::NoModifier);
+}
+
+QString TForm1::AskSaveFile() {
+  if (!RunFileDialog(*SaveDialog1)) return {};
+  const QStringList chosen = SaveDialog1->selectedFiles();
+  if (chosen.isEmpty()) return {};
+  // Offered again next time, as the name chosen last.
+  SaveDialog1->selectFile(chosen.front());
+  return chosen.front();
+}
+
+void TForm1::Save1Click() {
+  const QString file_name = AskSaveFile();
+  if (file_name.isEmpty()) return;
+  try {
+    SaveTextAsLines(Memo2->toPlainText(), file_name);
+  } catch (const std::exception& error) {
+    ShowMessage(QString::fromUtf8(error.what()), true);
+  }
+}
+
+void TForm1::SelectAll1Click() {
+  Memo2->selectAll();
+}
+
+void TForm1::ClearAll1Click() {
+  ReplaceText(*Memo2, QString());
+}
+
+void TForm1::RemoveLinesStartsWith1Click() {
+  QString text = Memo2->toPlainText();
+  if (RemoveLinesStartingWith(text, QLatin1Char('#'))) ReplaceText(*Memo2, text);
+}
+
+void TForm1::Button4Click() {
+  const QString file_name = AskSaveFile();
+  if (!file_name.isEmpty()) operations_->SetSaveTarget(file_name);
+}
+
+// --- job -------------------------------------------------------------------------------
+
+void TForm1::Button5Click() {
+  controller_->Button5Click();
+}
+
+bool TForm1::JobRunning() const {
+  return !controller_->StartEnabled();
+}
+
+// --- labels ---------------------------------------------------------------------------
+
+void TForm1::Label4MouseEnter() {
+  QFont font = Label4->font();
+  font.setBold(true);
+  Label4->setFont(font);
+}
+
+void TForm1::Label4MouseLeave() {
+  QFont font = Label4->font();
+  font.setBold(false);
+  Label4->setFont(font);
+}
+
+void TForm1::Label4Click() {
+  // The About balloon is bound here.
+}
+
+void TForm1::Label10Click() {
+  ShowMessage(kNoteText);
+}
+
+void TForm1::ShowMessage(const QString& text, bool error) {
+  auto* box = new QMessageBox(error ? QMessageBox::Critical : QMessageBox::Information,
+                              windowTitle(), text, QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("MessageBox"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+// --- events -----------------------------------------------------------------------------
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Label4) {
+    if (event->type() == QEvent::Enter) Label4MouseEnter();
+    if (event->type() == QEvent::Leave) Label4MouseLeave();
+    if (event->type() == QEvent::MouseButtonRelease) Label4Click();
+  } else if (watched == Label10 && event->type() == QEvent::MouseButtonRelease) {
+    Label10Click();
+  } else if (watched == Memo1 && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (Memo1KeyDown(key->key(), key->modifiers())) return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const int w = width();
+  const int h = height();
+  Image1->setGeometry(0, 0, w, h - kStatusBarHeight);
+  StatusBar1->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
+  Edit2->setGeometry(kEdit2Left, h - kEdit2Bottom - Edit2->height(), w - kEdit2Left - kEdit2Right,
+                     Edit2->height());
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (JobRunning()) controller_->Button5Click();
+  if (!controller_->WaitForWorkers(kCloseGrace)) {
+    controller_->RemoveAbandonedFiles();
+    abandoned_workers_ = 1;
+  }
+  QWidget::closeEvent(event);
+}
+
+}  // namespace movrek::app

@@ -1,0 +1,117 @@
+// The main window: the URL list, the result list ("Found Links"), the filter,
+// the save target, the loop generator and the status bar, with the commands
+// on them. The fixed layout lives in main_window.ui; behaviour is here.
+#pragma once
+
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "engine/job_settings.h"
+#include "ui_main_window.h"
+
+class QAction;
+class QFileDialog;
+class QMenu;
+
+namespace movrek {
+class TExtractionWindow;
+}
+
+namespace movrek::app {
+
+class TFormOperations;
+class TQtWindowThread;
+
+// Every control of the form is a member under its own name (from the form
+// file, through Ui::TForm1) and carries that name as its objectName.
+class TForm1 : public QWidget, public Ui::TForm1 {
+  Q_OBJECT
+
+ public:
+  // Client area at 96 dpi; Qt scales it on denser screens.
+  static constexpr int kClientWidth = 588;
+  static constexpr int kClientHeight = 455;
+  // How long closing the window waits for a running job's worker to unwind.
+  static constexpr std::chrono::milliseconds kCloseGrace{2000};
+
+  explicit TForm1(TJobSettings settings = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Command handlers, named after their control and event.
+  void Button1Click();
+  void Button3Click();
+  void Label4MouseEnter();
+  void Label4MouseLeave();
+  void Button2Click();
+  void Label4Click();
+  void Button4Click();
+  void SelectAll1Click();
+  void Copy1Click();
+  void Cut1Click();
+  void Paste1Click();
+  void Delete1Click();
+  void Save1Click();
+  void Button5Click();
+  void ClearAll1Click();
+  void Button6tempClick();
+  void Label10Click();
+  void RemoveLinesStartsWith1Click();
+  // Ctrl+A (other modifiers allowed) selects the whole URL list; true when
+  // the key was taken.
+  bool Memo1KeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+  // Replaces the URL list by the lines of the file; false (with a message
+  // box) when it cannot be read, and the list is kept.
+  bool LoadUrlFile(const QString& file_name);
+
+  // The job that runs now, if any (Start is disabled while it runs).
+  bool JobRunning() const;
+  // Workers that did not end within kCloseGrace when the window closed; the
+  // process must then leave without running their objects' destructors.
+  std::size_t AbandonedWorkers() const { return abandoned_workers_; }
+
+  // Shows a message box over the window without blocking the caller.
+  void ShowMessage(const QString& text, bool error = false);
+
+  // Runs a file dialog and answers whether the user confirmed a choice.
+  // Tests put a scripted answer in place of the modal run.
+  std::function<bool(QFileDialog& dialog)> RunFileDialog;
+
+  // Components without a place on the window.
+  QFileDialog* OpenDialog1 = nullptr;
+  QFileDialog* SaveDialog1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* SelectAll1 = nullptr;
+  QAction* Copy1 = nullptr;
+  QAction* Paste1 = nullptr;
+  QAction* Cut1 = nullptr;
+  QAction* Delete1 = nullptr;
+  QAction* Save1 = nullptr;
+  QAction* ClearAll1 = nullptr;
+  QAction* RemoveLinesStartsWith1 = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void CreatePopupMenu();
+  // Sends the key's press and release to the control that has the focus, as
+  // if typed there.
+  void SendKeystroke(int key, Qt::KeyboardModifiers modifiers);
+  // Asks for a file to save to; empty when cancelled.
+  QString AskSaveFile();
+
+  friend class TFormOperations;
+
+  std::unique_ptr<TQtWindowThread> window_thread_;
+  std::unique_ptr<TFormOperations> operations_;
+  std::unique_ptr<TExtractionWindow> controller_;
+  std::size_t abandoned_workers_ = 0;
+};
+
+}  // namespace movrek::app

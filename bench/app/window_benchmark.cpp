@@ -1,0 +1,191 @@
+// The window as a user drives it: a page of 100,000 links from Start to its
+// last line in the result list (beside movrek-cli on the same page), how long
+// the event loop is ever held meanwhile, the list commands on large lists,
+// and the time to the first painted window. Runs on a private X server.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/main_window.h"
+#include "app/text_edit_lines.h"
+#include "engine/network_startup.h"
+#include "tests/app/x_display.h"
+#include "tests/helpers/peers.h"
+
+namespace {
+
+using namespace movrek;
+
+constexpr int kBigPageLinks = 100000;
+
+std::string PageWithLinks(int count) {
+  std::string page = "<html><body>\n";
+  for (int i = 0; i < count; ++i) page += "<a href=\"page" + std::to_string(i) + ".html\">p</a>\n";
+  return page + "</body></html>\n";
+}
+
+test::NginxServer& Server() {
+  static test::NginxServer* nginx = [] {
+    auto* server = new test::NginxServer();
+    server->WriteFile("big.html", PageWithLinks(kBigPageLinks));
+    if (!server->Start()) std::abort();
+    return server;
+  }();
+  return *nginx;
+}
+
+std::unique_ptr<app::TForm1> ShownForm(TJobSettings settings = {}) {
+  auto form = std::make_unique<app::TForm1>(settings);
+  form->show();
+  QTest::qWaitForWindowExposed(form.get());
+  return form;
+}
+
+// The longest gap between the beats of a 10 ms timer: how long input and
+// painting would have waited at worst.
+class TStallProbe {
+ public:
+  TStallProbe() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      const qint64 now = clock_.elapsed();
+      if (last_ >= 0) longest_ = std::max(longest_, now - last_);
+      last_ = now;
+    });
+    clock_.start();
+    timer_.start(10);
+  }
+  qint64 LongestMs() const { return longest_; }
+
+ private:
+  QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 last_ = -1;
+  qint64 longest_ = 0;
+};
+
+double CliSeconds(const std::string& url) {
+  const std::string cli = std::string(MOVREK_BUILD_DIR) + "/cli/movrek-cli";
+  QElapsedTimer timer;
+  timer.start();
+  const std::string command = "echo '" + url + "' | " + cli + " >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return -1;
+  return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+// Start to the last line of a 100,000-link page, with the pauses a user gets.
+void BM_StartToLastLine(benchmark::State& state) {
+  const std::string url = Server().Url("/big.html");
+  double longest_stall = 0;
+  for (auto _ : state) {
+    auto form = ShownForm();
+    form->Memo1->setPlainText(QString::fromStdString(url));
+    TStallProbe probe;
+    QElapsedTimer timer;
+    timer.start();
+    form->Button1->click();
+    QTest::qWaitFor([&] { return form->Memo2->blockCount() >= kBigPageLinks + 4; }, 60000);
+    state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    QTest::qWaitFor([&] { return form->Button1->isEnabled(); }, 60000);
+    longest_stall = std::max(longest_stall, static_cast<double>(probe.LongestMs()));
+  }
+  state.counters["longest_stall_ms"] = longest_stall;
+  state.counters["cli_s"] = CliSeconds(url);
+}
+BENCHMARK(BM_StartToLastLine)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Generator100k(benchmark::State& state) {
+  auto form = ShownForm();
+  form->SpinEdit1->setValue(1);
+  form->SpinEdit2->setValue(100000);
+  for (auto _ : state) {
+    form->Memo2->clear();
+    form->Button6temp->click();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_Generator100k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_RemoveHashLines300k(benchmark::State& state) {
+  auto form = ShownForm();
+  QString text;
+  for (int i = 0; i < 100000; ++i) {
+    text += QStringLiteral("#===========#\n# Links From: http://h/%1\nhttp://h/link%1\n").arg(i);
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    form->Memo2->setPlainText(text);
+    state.ResumeTiming();
+    form->RemoveLinesStartsWith1->trigger();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_RemoveHashLines300k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LoadUrlFile1M(benchmark::State& state) {
+  test::TempDir dir;
+  std::string lines;
+  for (int i = 0; i < 1000000; ++i) lines += "http://host.example/page" + std::to_string(i) + "\r\n";
+  const std::string file = dir.Write("urls.txt", lines);
+  auto form = ShownForm();
+  for (auto _ : state) {
+    form->LoadUrlFile(QString::fromStdString(file));
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_LoadUrlFile1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_FirstPaintedWindow(benchmark::State& state) {
+  for (auto _ : state) {
+    app::TForm1 form;
+    form.show();
+    QTest::qWaitForWindowExposed(&form);
+    form.repaint();
+  }
+}
+BENCHMARK(BM_FirstPaintedWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Memory of a result list of 1,000,000 lines (run alone for its own peak).
+void BM_MillionResultLines(benchmark::State& state) {
+  for (auto _ : state) {
+    auto form = ShownForm();
+    for (int i = 0; i < 10; ++i) {
+      std::vector<std::string> lines;
+      for (int j = 0; j < 100000; ++j) {
+        lines.push_back("http://host.example/dir/page" + std::to_string(i * 100000 + j) + ".html");
+      }
+      app::AppendLines(*form->Memo2, app::JoinLines(lines));
+      QApplication::processEvents();
+    }
+  }
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_MillionResultLines)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  test::TXDisplay display;
+  if (!display.Started()) {
+    std::fprintf(stderr, "window benchmark: %s\n", display.Problem().c_str());
+    return 1;
+  }
+  ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+  TNetworkStartup network;
+  QApplication application(argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,253 @@
+// The main window as a user meets it: its controls, its frame, and jobs run
+// from Start against real and scripted servers.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <dirent.h>
+
+#include <cstdlib>
+
+#include "tests/app/form_fixture.h"
+#include "tests/helpers/peers.h"
+#include "tests/helpers/scripted_server.h"
+
+namespace movrek::test {
+namespace {
+
+struct ControlRow {
+  const char* name;
+  const char* kind;
+  QRect geometry;  // a label's size follows its text; only its place counts
+  const char* text;
+};
+
+// Positions relative to the client area, or to Panel1 for the filter.
+const ControlRow kControls[] = {
+    {"Image1", "QLabel", {0, 0, 588, 436}, ""},
+    {"Label1", "QLabel", {16, 16, 0, 0}, "Extract Links From the URL Bellow [Single URL per line]"},
+    {"Label2", "QLabel", {19, 177, 0, 0}, "Found Links"},
+    {"Label4", "QLabel", {537, 384, 0, 0}, "About"},
+    {"Label5", "QLabel", {19, 321, 0, 0}, "Save To: "},
+    {"Label6", "QLabel", {67, 321, 3, 13}, ""},
+    {"Label7", "QLabel", {16, 379, 0, 0}, "For i := "},
+    {"Label8", "QLabel", {102, 379, 0, 0}, "To"},
+    {"Label9", "QLabel", {168, 379, 0, 0}, "Do"},
+    {"Label10", "QLabel", {543, 194, 0, 0}, "Note"},
+    {"Memo1", "QPlainTextEdit", {16, 32, 313, 121}, ""},
+    {"Button1", "QPushButton", {504, 216, 75, 25}, "Start"},
+    {"StatusBar1", "QStatusBar", {0, 436, 588, 19}, ""},
+    {"Button2", "QPushButton", {504, 304, 75, 25}, "E&xit"},
+    {"Button3", "QPushButton", {378, 32, 201, 25}, "Load URL From File"},
+    {"Button4", "QPushButton", {379, 64, 200, 25}, "Save Links To File"},
+    {"Panel1", "QFrame", {378, 104, 201, 81}, ""},
+    {"Label3", "QLabel", {110, 44, 0, 0}, "\"Keyword\"."},
+    {"Shape1", "QFrame", {7, 35, 99, 23}, ""},
+    {"Edit1", "QLineEdit", {8, 36, 97, 21}, ""},
+    {"ComboBox1", "QComboBox", {93, 5, 81, 21}, "Having"},
+    {"CheckBox2", "QCheckBox", {10, 8, 79, 17}, "Collect Links "},
+    {"Edit2", "QLineEdit", {7, 344, 574, 21}, ""},
+    {"Memo2", "QPlainTextEdit", {16, 193, 313, 121}, ""},
+    {"Button5", "QPushButton", {504, 250, 75, 25}, "Abort"},
+    {"Button6temp", "QPushButton", {57, 407, 75, 22}, "WriteLn"},
+    {"SpinEdit1", "QSpinBox", {56, 377, 41, 22}, "1"},
+    {"SpinEdit2", "QSpinBox", {121, 377, 41, 22}, "5"},
+    {"Edit3", "QLineEdit", {137, 407, 194, 21}, "www.example.com/PageNo$i"},
+};
+
+QString TextOf(QWidget* widget) {
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+  if (auto* line = qobject_cast<QLineEdit*>(widget)) return line->text();
+  if (auto* memo = qobject_cast<QPlainTextEdit*>(widget)) return memo->toPlainText();
+  if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
+  if (auto* spin = qobject_cast<QSpinBox*>(widget)) return QString::number(spin->value());
+  return {};
+}
+
+TEST_F(FormTest, EveryControlHasItsNameKindPlaceAndText) {
+  EXPECT_EQ(Form().windowTitle(), "Movrek. Version 1.0");
+  EXPECT_EQ(Form().size(), QSize(588, 455));
+  for (const ControlRow& row : kControls) {
+    SCOPED_TRACE(row.name);
+    auto* widget = Form().findChild<QWidget*>(row.name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_STREQ(widget->metaObject()->className(), row.kind);
+    EXPECT_EQ(widget->pos(), row.geometry.topLeft());
+    if (row.geometry.width() > 0) {
+      EXPECT_EQ(widget->size(), row.geometry.size());
+    } else {
+      // A label sizes itself to its caption, so no caption is cut off.
+      EXPECT_GE(widget->width(), widget->fontMetrics().horizontalAdvance(TextOf(widget)));
+    }
+    EXPECT_EQ(TextOf(widget), QString::fromUtf8(row.text));
+  }
+  EXPECT_FALSE(Form().Label5->isVisible());
+  EXPECT_FALSE(Form().CheckBox2->isChecked());
+  EXPECT_EQ(Form().ComboBox1->count(), 2);
+  EXPECT_EQ(Form().ComboBox1->itemText(1), "Not Having");
+  EXPECT_TRUE(Form().Edit2->isReadOnly());
+  EXPECT_EQ(Form().Memo2->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(Form().SpinEdit1->minimum(), INT32_MIN);
+  EXPECT_EQ(Form().SpinEdit2->maximum(), INT32_MAX);
+  EXPECT_EQ(Form().Button3->toolTip(), "Load URL found in a text file. Single URL per line.");
+  EXPECT_EQ(Form().focusWidget(), Form().Memo1);
+  EXPECT_FALSE(Form().windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  const QColor light_blue(158, 185, 255);
+  const QColor dark_blue(1, 19, 127);
+  for (const char* name : {"Label1", "Label2", "Label5", "Label6", "Label10"}) {
+    auto* label = Form().findChild<QLabel*>(name);
+    EXPECT_EQ(label->palette().color(QPalette::Window), light_blue) << name;
+    EXPECT_TRUE(label->autoFillBackground()) << name;
+  }
+  for (const char* name : {"Label4", "Label7", "Label8", "Label9"}) {
+    auto* label = Form().findChild<QLabel*>(name);
+    EXPECT_EQ(label->palette().color(QPalette::Window), dark_blue) << name;
+    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::white)) << name;
+  }
+  EXPECT_EQ(Form().Edit2->palette().color(QPalette::Base), light_blue);
+
+  // Tab order: the focusable controls in the order a user tabs through them.
+  const QStringList order = {"Memo1",     "Button1", "Button2", "Button3",     "Button4",
+                             "Edit1",     "ComboBox1", "CheckBox2", "Edit2",   "Memo2",
+                             "Button5",   "Button6temp", "SpinEdit1", "SpinEdit2", "Edit3"};
+  QStringList seen;
+  QWidget* widget = Form().Memo1;
+  do {
+    if (order.contains(widget->objectName()) && !seen.contains(widget->objectName())) {
+      seen << widget->objectName();
+    }
+    widget = widget->nextInFocusChain();
+  } while (widget != Form().Memo1);
+  EXPECT_EQ(seen, order);
+}
+
+TEST_F(FormTest, ResizingKeepsPictureStatusBarAndProgressLineAnchored) {
+  Form().resize(800, 600);
+  QTest::qWait(50);
+  EXPECT_EQ(Form().Image1->geometry(), QRect(0, 0, 800, 581));
+  EXPECT_EQ(Form().StatusBar1->geometry(), QRect(0, 581, 800, 19));
+  EXPECT_EQ(Form().Edit2->geometry(), QRect(7, 600 - 90 - 21, 786, 21));
+  EXPECT_EQ(Form().Memo2->geometry(), QRect(16, 193, 313, 121));
+  EXPECT_EQ(Form().Button1->geometry(), QRect(504, 216, 75, 25));
+}
+
+TEST_F(FormTest, StartWithAnEmptyListShowsTheMessageAndStartsNothing) {
+  Form().Button1->click();
+  QMessageBox* box = OpenMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), "At least one url is needed to extract link.");
+  EXPECT_TRUE(Form().Button1->isEnabled());
+  EXPECT_FALSE(Form().JobRunning());
+  box->accept();
+}
+
+class FormJobTest : public FormTest {
+ protected:
+  void SetUp() override {
+    ::setenv("TMPDIR", temp_.path().c_str(), 1);
+    FormTest::SetUp();
+  }
+  void TearDown() override {
+    FormTest::TearDown();
+    ::unsetenv("TMPDIR");
+  }
+  // The job's temporary files left in its temporary folder.
+  int LeftoverFiles() const {
+    int count = 0;
+    if (DIR* dir = ::opendir(temp_.path().c_str())) {
+      while (dirent* entry = ::readdir(dir)) count += std::string(entry->d_name).rfind("uis", 0) == 0;
+      ::closedir(dir);
+    }
+    return count;
+  }
+  bool WaitForIdle(int timeout_ms = 20000) {
+    return QTest::qWaitFor([this] { return Form().Button1->isEnabled(); }, timeout_ms);
+  }
+
+  TempDir temp_;
+};
+
+TEST_F(FormJobTest, StartRunsTheListAndSavesTheTargetWithCrLf) {
+  MOVREK_REQUIRE_PEER("nginx");
+  NginxServer nginx;
+  nginx.WriteFile("a.html", "<html><a href=\"x.html\">x</a><a href='/y'>y</a></html>");
+  nginx.WriteFile("b.html", "<p><a href=\"http://other.example/z\">z</a></p>");
+  ASSERT_TRUE(nginx.Start());
+  const std::string target = temp_.File("links.txt");
+  const auto url_a = nginx.Url("/a.html");
+  const auto url_b = nginx.Url("/b.html");
+  Form().Memo1->setPlainText(QString::fromStdString("ab\n\n" + url_a + "\n" + url_b));
+  AnswerFileDialog(QString::fromStdString(target));
+  Form().Button4->click();
+  EXPECT_TRUE(Form().Label5->isVisible());
+  EXPECT_EQ(Form().Label6->text().toStdString(), target);
+
+  Form().Button1->click();
+  EXPECT_FALSE(Form().Button1->isEnabled());
+  EXPECT_EQ(Form().Memo1->toPlainText().toStdString(), url_a + "\n" + url_b);
+  ASSERT_TRUE(WaitForIdle());
+
+  const std::string base = nginx.Url("/");
+  const std::string expected = "#===========#\n# Links From: " + url_a + "\n# Baseurl: " + base +
+                               "\n#===========#\n" + base + "x.html\n" + base +
+                               "y\n#===========#\n# Links From: " + url_b + "\n# Baseurl: " +
+                               base + "\n#===========#\nhttp://other.example/z";
+  EXPECT_EQ(Form().Memo2->toPlainText().toStdString(), expected);
+  std::string crlf;
+  for (char c : expected + "\n") crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(ReadFileText(target), crlf);
+  EXPECT_TRUE(Form().StatusBar1->currentMessage().isEmpty());
+  EXPECT_TRUE(Form().Edit2->text().isEmpty());
+  EXPECT_FALSE(Form().Label5->isVisible());
+  EXPECT_TRUE(Form().Label6->text().isEmpty());
+  EXPECT_EQ(LeftoverFiles(), 0);
+}
+
+TEST_F(FormJobTest, AbortDuringASlowPageReturnsToIdleWithoutSaving) {
+  ScriptedServer server;
+  server.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n<a href=\"a\">").Silence(20000);
+  server.Start();
+  Form().Memo1->setPlainText(QString::fromStdString(server.Url("/slow")));
+  const std::string target = temp_.File("never.txt");
+  AnswerFileDialog(QString::fromStdString(target));
+  Form().Button4->click();
+  Form().Button1->click();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !Form().StatusBar1->currentMessage().isEmpty(); }, 10000));
+  QElapsedTimer timer;
+  timer.start();
+  Form().Button5->click();
+  EXPECT_TRUE(Form().Button1->isEnabled());
+  EXPECT_TRUE(Form().Edit2->text().isEmpty());
+  EXPECT_TRUE(Form().Label6->text().isEmpty());
+  QTest::qWait(300);
+  EXPECT_LT(timer.elapsed(), 2000);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(target)));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return LeftoverFiles() == 0; }, 5000));
+}
+
+TEST_F(FormJobTest, ClosingTheWindowDuringAJobLeavesNoTemporaryFile) {
+  ScriptedServer server;
+  server.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n<a href=\"a\">").Silence(20000);
+  server.Start();
+  Form().Memo1->setPlainText(QString::fromStdString(server.Url("/slow")));
+  Form().Button1->click();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !Form().StatusBar1->currentMessage().isEmpty(); }, 10000));
+  QElapsedTimer timer;
+  timer.start();
+  Form().Button2->click();
+  EXPECT_FALSE(Form().isVisible());
+  EXPECT_LT(timer.elapsed(), 2500);
+  EXPECT_EQ(Form().AbandonedWorkers(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0);
+}
+
+}  // namespace
+}  // namespace movrek::test
