@@ -1,12 +1,10 @@
 #include "app/text_edit_lines.h"
 
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "engine/engine_errors.h"
 #include "engine/text_list.h"
 
 namespace movrek::app {
@@ -110,16 +108,7 @@ QString GeneratedLines(const QString& line_template, std::int64_t first, std::in
 void SaveTextAsLines(const QString& text, const QString& file_name) {
   TTextList list;
   list.SetText(ToBytes(text));
-  const std::string bytes = list.Text();
-  QSaveFile file(file_name);
-  if (!file.open(QIODevice::WriteOnly) ||
-      file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-          static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    throw EFileOpenError(ToBytes(file_name), ToBytes(reason));
-  }
+  list.SaveToFile(ToBytes(file_name));
 }
 
 }  // namespace movrek::app

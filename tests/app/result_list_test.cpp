@@ -118,6 +118,9 @@ TEST_F(FormTest, SaveWritesCrLfLinesAndAFailedSaveKeepsTheEarlierFile) {
   QMessageBox* box = OpenMessageBox();
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->text().contains("saved.txt")) << box->text().toStdString();
+  // The same save as the engine's: the message names the step that failed.
+  EXPECT_TRUE(box->text().contains("writing failed. File too large"))
+      << box->text().toStdString();
   box->accept();
   EXPECT_EQ(Form().Memo2->toPlainText().size(), 100000);
 }
