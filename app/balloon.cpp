@@ -128,6 +128,8 @@ void TBalloon::ShowAt(int x, int y, TBalloonPosition position, int duration, TBa
   if (duration > 0) {
     HideTimer->setInterval(HideInterval(duration));
     HideTimer->start();
+  } else {
+    HideTimer->stop();
   }
 }
 

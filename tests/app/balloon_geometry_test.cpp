@@ -60,7 +60,6 @@ TEST(BalloonGeometry, LayoutMovesDownForAPointerOnTopAndTakesTheWiderLabel) {
   const LayoutRow rows[] = {
       // Pointer below: text under the title plus 8, 30 spare below it.
       {blnArrowTopRight, {100, 13}, {150, 60}, {{34, 12}, {10, 33}, {10, 10}, {170, 123}}},
-      {blnArrowTopLeft, {100, 13}, {150, 60}, {{34, 12}, {10, 33}, {10, 10}, {170, 123}}},
       // Pointer on top: everything 20 lower, 10 spare below.
       {blnArrowBottomLeft, {100, 13}, {150, 60}, {{34, 32}, {10, 53}, {10, 30}, {170, 123}}},
       {blnArrowBottomRight, {100, 15}, {150, 60}, {{34, 32}, {10, 55}, {10, 30}, {170, 125}}},
