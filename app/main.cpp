@@ -2,11 +2,14 @@
 // the window exists and stop after it has gone, in reverse order.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPainter>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#include "app/balloon.h"
+#include "app/balloon_control.h"
 #include "app/main_window.h"
 #include "engine/network_startup.h"
 
@@ -14,12 +17,36 @@ namespace {
 
 constexpr char kApplicationTitle[] = "Movrek. Version 1.0";
 
+// The window's picture with a balloon drawn over it at its place on the
+// screen, cut to its shape. The balloon reaches beyond the window, so the
+// picture grows to take it in; what neither covers stays transparent.
+QPixmap WithBalloon(const QWidget& form, const QPixmap& window, movrek::app::TBalloon& balloon) {
+  const QRect window_area(form.mapToGlobal(QPoint(0, 0)), window.size());
+  const QRect balloon_area = balloon.geometry();
+  const QRect bounds = window_area | balloon_area;
+  QPixmap picture(bounds.size());
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  painter.drawPixmap(window_area.topLeft() - bounds.topLeft(), window);
+  const QPoint at = balloon_area.topLeft() - bounds.topLeft();
+  painter.setClipRegion(balloon.Shape().translated(at));
+  painter.drawPixmap(at, balloon.grab());
+  return picture;
+}
+
 // Renders the window as it opens into a PNG file, without needing anyone to
 // look at a screen (run with QT_QPA_PLATFORM=offscreen for no display).
-int SaveScreenshot(movrek::app::TForm1& form, const QString& file_name) {
+// With `about`, the About balloon is open in the picture.
+int SaveScreenshot(movrek::app::TForm1& form, const QString& file_name, bool about) {
   form.show();
   QApplication::processEvents();
-  if (!form.grab().save(file_name)) {
+  QPixmap picture = form.grab();
+  if (about) {
+    movrek::app::TBalloon* balloon = form.BalloonControl1->Show();
+    QApplication::processEvents();
+    picture = WithBalloon(form, picture, *balloon);
+  }
+  if (!picture.save(file_name)) {
     std::fprintf(stderr, "movrek: cannot write %s\n", qPrintable(file_name));
     return 1;
   }
@@ -50,6 +77,9 @@ int main(int argc, char** argv) {
                                       QStringLiteral("Save a picture of the window to <file> and leave."),
                                       QStringLiteral("file"));
   parser.addOption(screenshot);
+  const QCommandLineOption about(QStringLiteral("about"),
+                                 QStringLiteral("Open the About balloon as the window opens."));
+  parser.addOption(about);
   parser.addPositionalArgument(QStringLiteral("file"),
                                QStringLiteral("A text file with one page address per line."),
                                QStringLiteral("[file]"));
@@ -61,8 +91,11 @@ int main(int argc, char** argv) {
     form.setWindowTitle(QString::fromLatin1(kApplicationTitle));
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) form.LoadUrlFile(files.front());
-    if (parser.isSet(screenshot)) return SaveScreenshot(form, parser.value(screenshot));
+    if (parser.isSet(screenshot)) {
+      return SaveScreenshot(form, parser.value(screenshot), parser.isSet(about));
+    }
     form.show();
+    if (parser.isSet(about)) form.Label4Click();
     code = QApplication::exec();
     if (form.AbandonedWorkers() > 0) {
       // A worker stuck in a name lookup still refers to the window's objects:

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <exception>
 
+#include "app/balloon_control.h"
 #include "app/form_operations.h"
 #include "app/qt_window_thread.h"
 #include "app/text_edit_lines.h"
@@ -81,6 +82,7 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   SaveDialog1->setDefaultSuffix(QStringLiteral("txt"));
 
   CreatePopupMenu();
+  CreateBalloonControl();
   RunFileDialog = [](QFileDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
 
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -129,6 +131,38 @@ void TForm1::CreatePopupMenu() {
        &TForm1::RemoveLinesStartsWith1Click);
   connect(Memo2, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu1->popup(Memo2->viewport()->mapToGlobal(at)); });
+}
+
+void TForm1::CreateBalloonControl() {
+  BalloonControl1 = new TBalloonControl(this);
+  BalloonControl1->setObjectName(QStringLiteral("BalloonControl1"));
+  BalloonControl1->Control = Edit2;
+  BalloonControl1->Horizontal = blnRight;
+  BalloonControl1->Vertical = blnTop;
+  BalloonControl1->Position = blnArrowTopLeft;
+  BalloonControl1->BalloonType = blnInfo;
+  BalloonControl1->Duration = 0;
+  BalloonControl1->PixelCoordinateX = 0;
+  BalloonControl1->PixelCoordinateY = 0;
+  BalloonControl1->Title = "For everyone who gathers the web one link at a time";
+  BalloonControl1->Text = TTextList({
+      "[ To the patient readers of long link lists ]",
+      "",
+      "Movrek. Version 1.0",
+      "Freeware.",
+      "",
+      "Component used:",
+      "Sockets and HTTP: own code.",
+      "OpenSSL.",
+      "HTML scanner: own code.",
+      "",
+      "Date: 8 December 2026",
+      "The Movrek developers",
+      "movrek@example.org",
+      "Brisvane, Australia",
+      "",
+      "                [ Ok ]",
+  });
 }
 
 // --- URL list and generator -----------------------------------------------------
@@ -273,7 +307,7 @@ void TForm1::Label4MouseLeave() {
 }
 
 void TForm1::Label4Click() {
-  // The About balloon is bound here.
+  BalloonControl1->Show();
 }
 
 void TForm1::Label10Click() {

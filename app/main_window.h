@@ -21,6 +21,7 @@ class TExtractionWindow;
 
 namespace movrek::app {
 
+class TBalloonControl;
 class TFormOperations;
 class TQtWindowThread;
 
@@ -83,6 +84,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   QFileDialog* OpenDialog1 = nullptr;
   QFileDialog* SaveDialog1 = nullptr;
   QMenu* PopupMenu1 = nullptr;
+  TBalloonControl* BalloonControl1 = nullptr;  // the About box
   QAction* SelectAll1 = nullptr;
   QAction* Copy1 = nullptr;
   QAction* Paste1 = nullptr;
@@ -100,6 +102,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
  private:
   void FormCreate();
   void CreatePopupMenu();
+  void CreateBalloonControl();
   // Sends the key's press and release to the control that has the focus, as
   // if typed there.
   void SendKeystroke(int key, Qt::KeyboardModifiers modifiers);
