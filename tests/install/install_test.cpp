@@ -155,6 +155,7 @@ TEST_F(DebianPackage, HoldsExactlyTheProgramsAndTheirDesktopFilesUnderUsr) {
       "./usr/bin/movrek",
       "./usr/bin/movrek-cli",
       "./usr/share/applications/io.movrek.Movrek.desktop",
+      "./usr/share/doc/movrek/changelog.gz",
       "./usr/share/doc/movrek/copyright",
       "./usr/share/icons/hicolor/256x256/apps/io.movrek.Movrek.png",
       "./usr/share/icons/hicolor/48x48/apps/io.movrek.Movrek.png",
