@@ -51,14 +51,12 @@ class InstalledTree : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     root_ = std::make_unique<TempDir>();
-    std::string output;
     // What `cmake --install` runs, less the top level's install_manifest.txt
     // that it would leave in the build tree: every install rule is in dist/.
     install_status_ =
         RunCommand({"env", "DESTDIR=" + root_->path(), MOVREK_CMAKE, "-DCMAKE_INSTALL_PREFIX=/usr",
                     "-P", MOVREK_BUILD_DIR "/dist/cmake_install.cmake"},
-                   &output);
-    install_output_ = output;
+                   &install_output_);
   }
   static void TearDownTestSuite() { root_.reset(); }
 
