@@ -2,6 +2,7 @@
 // the window exists and stop after it has gone, in reverse order.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QPainter>
 #include <QTimer>
 #include <cstdio>
@@ -68,6 +69,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Movrek"));
   QApplication::setApplicationVersion(QStringLiteral(MOVREK_VERSION));
   QApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+  // The menu entry's name: lets Wayland desktops match the window to the
+  // entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.movrek.Movrek"));
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/icons/48x48/io.movrek.Movrek.png"));
+  icon.addFile(QStringLiteral(":/icons/256x256/io.movrek.Movrek.png"));
+  QApplication::setWindowIcon(icon);
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Extracts the links of a list of web pages."));
@@ -84,6 +92,11 @@ int main(int argc, char** argv) {
                                QStringLiteral("A text file with one page address per line."),
                                QStringLiteral("[file]"));
   parser.process(application);
+  if (parser.positionalArguments().size() > 1) {
+    // One URL list per window: a second file would be ignored without a word.
+    std::fprintf(stderr, "movrek: give at most one file\n");
+    return 1;
+  }
 
   int code = 0;
   {

@@ -1,0 +1,210 @@
+// The installed tree and the Debian package, as a desktop and dpkg see them:
+// an install into a scratch root checked by the freedesktop and
+// AppStream validators, and the .deb that cpack makes from the same build
+// tree, taken apart with dpkg-deb.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "tests/helpers/peers.h"
+
+namespace {
+
+using movrek::test::ReadFileText;
+using movrek::test::RunCommand;
+using movrek::test::TempDir;
+
+constexpr char kAppId[] = "io.movrek.Movrek";
+
+// Width and height from a PNG's IHDR chunk; {0, 0} when it is no PNG.
+std::pair<std::uint32_t, std::uint32_t> PngSize(const std::string& png) {
+  if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+  auto be32 = [&](std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(png[at + i]);
+    return v;
+  };
+  return {be32(16), be32(20)};
+}
+
+// "Key=value" lines of a desktop entry.
+std::map<std::string, std::string> DesktopKeys(const std::string& entry) {
+  std::map<std::string, std::string> keys;
+  std::istringstream lines(entry);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::size_t eq = line.find('=');
+    if (eq != std::string::npos && line[0] != '#') keys[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return keys;
+}
+
+// --- cmake --install ----------------------------------------------------------------
+
+class InstalledTree : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    root_ = std::make_unique<TempDir>();
+    // What `cmake --install` runs, less the top level's install_manifest.txt
+    // that it would leave in the build tree: every install rule is in dist/.
+    install_status_ =
+        RunCommand({"env", "DESTDIR=" + root_->path(), MOVREK_CMAKE, "-DCMAKE_INSTALL_PREFIX=/usr",
+                    "-P", MOVREK_BUILD_DIR "/dist/cmake_install.cmake"},
+                   &install_output_);
+  }
+  static void TearDownTestSuite() { root_.reset(); }
+
+  void SetUp() override { ASSERT_EQ(install_status_, 0) << install_output_; }
+
+  static std::string Usr(const std::string& relpath) { return root_->File("usr/" + relpath); }
+
+  static std::unique_ptr<TempDir> root_;
+  static int install_status_;
+  static std::string install_output_;
+};
+std::unique_ptr<TempDir> InstalledTree::root_;
+int InstalledTree::install_status_ = -1;
+std::string InstalledTree::install_output_;
+
+TEST_F(InstalledTree, DesktopEntryPassesDesktopFileValidate) {
+  MOVREK_REQUIRE_PEER("desktop-file-validate");
+  std::string output;
+  EXPECT_EQ(RunCommand({"desktop-file-validate",
+                        Usr("share/applications/" + std::string(kAppId) + ".desktop")},
+                       &output),
+            0)
+      << output;
+  // Hints are advice; warnings and errors are faults.
+  EXPECT_EQ(output.find("warning:"), std::string::npos) << output;
+  EXPECT_EQ(output.find("error:"), std::string::npos) << output;
+}
+
+// validate-tree also checks that the metadata's launchable desktop entry is
+// installed beside it.
+TEST_F(InstalledTree, MetadataPassesAppStreamValidation) {
+  MOVREK_REQUIRE_PEER("appstreamcli");
+  std::string output;
+  EXPECT_EQ(RunCommand({"appstreamcli", "validate-tree", "--no-net", root_->path()}, &output), 0)
+      << output;
+}
+
+TEST_F(InstalledTree, DesktopEntryStartsAnInstalledProgramWithAnInstalledIcon) {
+  auto keys =
+      DesktopKeys(ReadFileText(Usr("share/applications/" + std::string(kAppId) + ".desktop")));
+  const std::string program = keys["Exec"].substr(0, keys["Exec"].find(' '));
+  EXPECT_EQ(program, "movrek");
+  EXPECT_EQ(::access(Usr("bin/" + program).c_str(), X_OK), 0) << program;
+  EXPECT_EQ(keys["Icon"], kAppId);
+
+  const std::string theme = "share/icons/hicolor/";
+  EXPECT_NE(ReadFileText(Usr(theme + "scalable/apps/" + keys["Icon"] + ".svg")).find("<svg"),
+            std::string::npos);
+  for (std::uint32_t size : {48u, 256u}) {
+    const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+    EXPECT_EQ(PngSize(ReadFileText(Usr(theme + folder + "/apps/" + keys["Icon"] + ".png"))),
+              std::make_pair(size, size))
+        << folder;
+  }
+}
+
+// --- the .deb -----------------------------------------------------------------------
+
+class DebianPackage : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = std::make_unique<TempDir>();
+    // cpack installs from the build tree as it stands; it builds nothing.
+    cpack_status_ = RunCommand(
+        {MOVREK_CPACK, "--config", MOVREK_BUILD_DIR "/CPackConfig.cmake", "-B", dir_->path()},
+        &cpack_output_);
+    deb_ = dir_->File("movrek_" MOVREK_PACKAGE_VERSION "_" + Architecture() + ".deb");
+  }
+  static void TearDownTestSuite() { dir_.reset(); }
+
+  void SetUp() override { ASSERT_EQ(cpack_status_, 0) << cpack_output_; }
+
+  static std::string Architecture() {
+    std::string arch;
+    RunCommand({"dpkg", "--print-architecture"}, &arch);
+    return arch.substr(0, arch.find('\n'));
+  }
+
+  static std::unique_ptr<TempDir> dir_;
+  static int cpack_status_;
+  static std::string cpack_output_;
+  static std::string deb_;
+};
+std::unique_ptr<TempDir> DebianPackage::dir_;
+int DebianPackage::cpack_status_ = -1;
+std::string DebianPackage::cpack_output_;
+std::string DebianPackage::deb_;
+
+TEST_F(DebianPackage, HoldsExactlyTheProgramsAndTheirDesktopFilesUnderUsr) {
+  std::string listing;
+  ASSERT_EQ(RunCommand({"dpkg-deb", "--contents", deb_}, &listing), 0) << listing;
+
+  const std::set<std::string> expected = {
+      "./usr/bin/movrek",
+      "./usr/bin/movrek-cli",
+      "./usr/share/applications/io.movrek.Movrek.desktop",
+      "./usr/share/doc/movrek/changelog.gz",
+      "./usr/share/doc/movrek/copyright",
+      "./usr/share/icons/hicolor/256x256/apps/io.movrek.Movrek.png",
+      "./usr/share/icons/hicolor/48x48/apps/io.movrek.Movrek.png",
+      "./usr/share/icons/hicolor/scalable/apps/io.movrek.Movrek.svg",
+      "./usr/share/man/man1/movrek-cli.1.gz",
+      "./usr/share/man/man1/movrek.1.gz",
+      "./usr/share/metainfo/io.movrek.Movrek.metainfo.xml",
+  };
+  // "-rwxr-xr-x root/root 413616 2026-12-08 00:58 ./usr/bin/movrek-cli"
+  std::set<std::string> files;
+  std::istringstream lines(listing);
+  std::string mode, owner, size, date, time, path;
+  while (lines >> mode >> owner >> size >> date >> time >> path) {
+    EXPECT_EQ(owner, "root/root") << path;
+    EXPECT_TRUE(path.rfind("./usr/", 0) == 0 || path == "./") << path;
+    if (mode[0] == 'd') continue;
+    files.insert(path);
+    const bool program = path.rfind("./usr/bin/", 0) == 0;
+    EXPECT_EQ(mode, program ? "-rwxr-xr-x" : "-rw-r--r--") << path;
+  }
+  EXPECT_EQ(files, expected);
+}
+
+TEST_F(DebianPackage, DeclaresItsNameVersionAndComputedDependencies) {
+  std::string control;
+  ASSERT_EQ(RunCommand({"dpkg-deb", "--field", deb_}, &control), 0) << control;
+  EXPECT_NE(control.find("\nPackage: movrek\n"), std::string::npos) << control;
+  EXPECT_NE(control.find("\nVersion: " MOVREK_PACKAGE_VERSION "\n"), std::string::npos) << control;
+  const std::size_t depends = control.find("\nDepends: ");
+  ASSERT_NE(depends, std::string::npos) << control;
+  const std::string line = control.substr(depends, control.find('\n', depends + 1) - depends);
+  // The libraries the two programs link, each with the lowest version that
+  // provides the symbols they use.
+  for (const char* library : {"libc6 (>=", "libstdc++6 (>=", "libssl3 (>=", "libqt6widgets6 (>="}) {
+    EXPECT_NE(line.find(library), std::string::npos) << library << " in" << line;
+  }
+}
+
+TEST_F(DebianPackage, ExtractedProgramsRunOutsideTheBuildTree) {
+  TempDir root;
+  std::string output;
+  ASSERT_EQ(RunCommand({"dpkg-deb", "--extract", deb_, root.path()}, &output), 0) << output;
+
+  ASSERT_EQ(RunCommand({root.File("usr/bin/movrek-cli"), "--help"}, &output), 0) << output;
+  EXPECT_EQ(output.rfind("Usage: movrek-cli", 0), 0u) << output;
+  ASSERT_EQ(
+      RunCommand({"env", "QT_QPA_PLATFORM=offscreen", root.File("usr/bin/movrek"), "--version"},
+                 &output),
+      0)
+      << output;
+  EXPECT_NE(output.find("Movrek " MOVREK_PACKAGE_VERSION), std::string::npos) << output;
+}
+
+}  // namespace
