@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <string_view>
 
 #include "app/balloon.h"
 #include "app/balloon_control.h"
@@ -54,6 +55,31 @@ int SaveScreenshot(movrek::app::TForm1& form, const QString& file_name, bool abo
   return 0;
 }
 
+void DescribeApplication() {
+  QCoreApplication::setApplicationName(QStringLiteral("Movrek"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(MOVREK_VERSION));
+  QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+}
+
+struct TOptions {
+  TOptions() {
+    Parser.setApplicationDescription(QStringLiteral("Extracts the links of a list of web pages."));
+    Parser.addHelpOption();
+    Parser.addVersionOption();
+    Parser.addOption(Screenshot);
+    Parser.addOption(About);
+    Parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A text file with one page address per line."),
+                                 QStringLiteral("[file]"));
+  }
+  QCommandLineParser Parser;
+  const QCommandLineOption Screenshot{QStringLiteral("screenshot"),
+                                      QStringLiteral("Save a picture of the window to <file> and leave."),
+                                      QStringLiteral("file")};
+  const QCommandLineOption About{QStringLiteral("about"),
+                                 QStringLiteral("Open the About balloon as the window opens.")};
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,10 +91,20 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Help and version are text for a terminal: they need no display.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg(argv[i]);
+    if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" || arg == "-v") {
+      QCoreApplication text_only(argc, argv);
+      DescribeApplication();
+      TOptions options;
+      options.Parser.process(text_only);
+      return 0;
+    }
+  }
+
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Movrek"));
-  QApplication::setApplicationVersion(QStringLiteral(MOVREK_VERSION));
-  QApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+  DescribeApplication();
   // The menu entry's name: lets Wayland desktops match the window to the
   // entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.movrek.Movrek"));
@@ -77,20 +113,10 @@ int main(int argc, char** argv) {
   icon.addFile(QStringLiteral(":/icons/256x256/io.movrek.Movrek.png"));
   QApplication::setWindowIcon(icon);
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Extracts the links of a list of web pages."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                      QStringLiteral("Save a picture of the window to <file> and leave."),
-                                      QStringLiteral("file"));
-  parser.addOption(screenshot);
-  const QCommandLineOption about(QStringLiteral("about"),
-                                 QStringLiteral("Open the About balloon as the window opens."));
-  parser.addOption(about);
-  parser.addPositionalArgument(QStringLiteral("file"),
-                               QStringLiteral("A text file with one page address per line."),
-                               QStringLiteral("[file]"));
+  TOptions options;
+  QCommandLineParser& parser = options.Parser;
+  const QCommandLineOption& screenshot = options.Screenshot;
+  const QCommandLineOption& about = options.About;
   parser.process(application);
   if (parser.positionalArguments().size() > 1) {
     // One URL list per window: a second file would be ignored without a word.
