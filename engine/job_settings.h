@@ -2,6 +2,7 @@
 // defaults: pauses kept, no proxy.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "net/socket_types.h"
@@ -24,6 +25,10 @@ struct TProxySettings {
   std::string SocksPassword;
   bool SocksResolver = true;  // names go to the proxy to resolve
 };
+
+// Pauses the job makes unless its settings turn them off.
+inline constexpr std::chrono::milliseconds kPageSavedPause{500};
+inline constexpr std::chrono::milliseconds kUrlDonePause{100};
 
 struct TJobSettings {
   // The 500 ms pause after saving each page, the 100 ms pause after each URL

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -106,12 +107,16 @@ TDocumentText TDocumentText::FromFile(const std::string& file_name) {
     if (document.size_ == document.capacity_) {
       document.Reserve(document.capacity_ * 2);
     }
+    char* const piece = document.data_ + document.size_;
     const std::size_t got =
-        file.Read(document.data_ + document.size_, document.capacity_ - document.size_);
+        file.Read(piece, std::min(document.capacity_ - document.size_, kFileReadPiece));
     if (got == 0) {
       break;
     }
     document.size_ += got;
+    if (std::memchr(piece, '\0', got) != nullptr) {
+      break;  // nothing after the NUL belongs to the text
+    }
   }
 
   document.size_ = TextBeforeNul(document.View()).size();

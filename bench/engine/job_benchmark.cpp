@@ -32,7 +32,9 @@ constexpr int kBigPageLinks = 100000;
 // Counts lines; Start comes back when the completion has run.
 class TCountingWindow final : public TWindowOperations {
  public:
-  void AppendResultLine(const std::string&) override { ++Lines; }
+  void AppendResultLines(const std::vector<std::string>& lines) override {
+    Lines += static_cast<long>(lines.size());
+  }
   TFilterSettings ReadFilterSettings() override { return {}; }
   void SetStatusText(const std::string&) override {}
   void SetProgressLine(const std::string&) override {}
@@ -91,6 +93,7 @@ double RunJob(TWindowOperations& window, const std::function<bool()>& done,
 double FetchAndListOnly(const std::vector<std::string>& urls, const std::string& page_file,
                         const std::string& base) {
   TCountingWindow window;
+  TWindowSink sink(window);
   const auto start = Clock::now();
   for (const auto& url : urls) {
     THttpTransaction http;
@@ -98,7 +101,7 @@ double FetchAndListOnly(const std::vector<std::string>& urls, const std::string&
     TUrlInfo info;
     HttpGetFollow(url, &http, false, info);
     benchmark::DoNotOptimize(http.Document.size());
-    ListLinks(window, page_file, base, url);
+    ListLinks(sink, page_file, base, url);
   }
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
