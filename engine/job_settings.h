@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "net/socket_types.h"
@@ -36,6 +37,10 @@ struct TJobSettings {
   // them off.
   bool Pauses = true;
   TProxySettings Proxy;
+  // Sees every socket event of the job's transactions on the worker, before
+  // the job's own handler: a front end's trace of the connection steps. It
+  // holds the worker for as long as it runs.
+  std::function<void(THookSocketReason reason, const std::string& value)> OnSocketStatus;
 };
 
 }  // namespace movrek

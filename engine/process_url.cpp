@@ -118,6 +118,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
                                 const std::string& value) {
+    if (job.Settings().OnSocketStatus) job.Settings().OnSocketStatus(reason, value);
     job.SocketProgress(sender, reason, value);
   };
   // A socket forgets a stop that came before its handle existed (it belongs
