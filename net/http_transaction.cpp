@@ -128,8 +128,9 @@ void GrowForUnknown(std::string& document, size_t part) {
   if (document.capacity() >= needed) {
     return;
   }
-  if (needed <= http_limits::kBodyDoublingLimit) {
-    ReserveBody(document, std::max(needed, 2 * document.capacity()));
+  const size_t doubled = std::max(needed, 2 * document.capacity());
+  if (doubled <= http_limits::kBodyDoublingLimit) {
+    ReserveBody(document, doubled);
     return;
   }
   try {
