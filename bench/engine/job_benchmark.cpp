@@ -76,15 +76,60 @@ TJobSettings NoPauses() {
   return settings;
 }
 
-// Runs one job to its completion; returns its wall time.
+// The window's thread, counting the hand-offs made to it.
+class TCountingThread final : public TWindowThread {
+ public:
+  explicit TCountingThread(TEventLoop& loop) : loop_(loop) {}
+  void Post(std::function<void()> call) override {
+    ++HandOffs;
+    loop_.Post(std::move(call));
+  }
+  long HandOffs = 0;  // posted from the one worker only
+
+ private:
+  TEventLoop& loop_;
+};
+
+// The console window, noting when the first and the last result lines came.
+class TTimedWindow final : public TWindowOperations {
+ public:
+  explicit TTimedWindow(cli::TConsoleWindow& window) : window_(window) {}
+  void AppendResultLines(const std::vector<std::string>& lines) override {
+    if (First == Clock::time_point()) First = Clock::now();
+    window_.AppendResultLines(lines);
+    Last = Clock::now();
+  }
+  TFilterSettings ReadFilterSettings() override { return window_.ReadFilterSettings(); }
+  void SetStatusText(const std::string& text) override { window_.SetStatusText(text); }
+  void SetProgressLine(const std::string& text) override { window_.SetProgressLine(text); }
+  std::string ReadSaveTarget() override { return window_.ReadSaveTarget(); }
+  void ClearSaveTarget() override { window_.ClearSaveTarget(); }
+  void SaveResultList(const std::string& file) override { window_.SaveResultList(file); }
+  void EnableStart() override { window_.EnableStart(); }
+  void ReportJobError(const std::string& text, int line) override {
+    window_.ReportJobError(text, line);
+  }
+  Clock::time_point First;
+  Clock::time_point Last;
+
+ private:
+  cli::TConsoleWindow& window_;
+};
+
+// Runs one job to its completion; returns its wall time. `hand_offs`, when
+// given, receives the number of calls handed to the window's thread.
 double RunJob(TWindowOperations& window, const std::function<bool()>& done,
-              const std::vector<std::string>& urls) {
+              const std::vector<std::string>& urls, long* hand_offs = nullptr) {
   TEventLoop loop;
-  TExtractionWindow controller(loop, window, NoPauses());
+  TCountingThread thread(loop);
+  TExtractionWindow controller(thread, window, NoPauses());
   const auto start = Clock::now();
   controller.Run(urls);
   loop.RunUntil(done, std::chrono::minutes(10));
-  return std::chrono::duration<double>(Clock::now() - start).count();
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  controller.WaitForWorkers(std::chrono::minutes(1));
+  if (hand_offs != nullptr) *hand_offs = thread.HandOffs;
+  return seconds;
 }
 
 // Fetch and listing alone, as the job does them, for the same URLs: a fresh
@@ -152,20 +197,28 @@ void BM_TempFilesAndBase(benchmark::State& state) {
 BENCHMARK(BM_TempFilesAndBase)->Unit(benchmark::kMicrosecond);
 
 // The front end's window writing to /dev/null: from the start of the fetch
-// to the last line written.
+// to the last line written, from the first line to the last, and how many
+// calls the worker handed to the window's thread for it.
 void BM_HundredThousandLinksToOutput(benchmark::State& state) {
   test::NginxServer& nginx = Server();
   const std::vector<std::string> urls = {nginx.Url("/big.html")};
   std::FILE* sink = std::fopen("/dev/null", "w");
+  double first_to_last = 0;
+  long hand_offs = 0;
   for (auto _ : state) {
-    cli::TConsoleWindow window(sink, sink, {}, {});
+    cli::TConsoleWindow console(sink, sink, {}, {});
+    TTimedWindow window(console);
     const double seconds = RunJob(
-        window, [&] { return window.StartEnabled(); }, urls);
+        window, [&] { return console.StartEnabled(); }, urls, &hand_offs);
     std::fflush(sink);
     state.SetIterationTime(seconds);
+    first_to_last += std::chrono::duration<double>(window.Last - window.First).count();
   }
   std::fclose(sink);
   state.counters["links"] = kBigPageLinks;
+  state.counters["first_to_last_ms"] =
+      first_to_last / static_cast<double>(state.iterations()) * 1e3;
+  state.counters["hand_offs"] = static_cast<double>(hand_offs);
 }
 BENCHMARK(BM_HundredThousandLinksToOutput)
     ->Iterations(5)
