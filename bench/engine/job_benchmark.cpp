@@ -19,6 +19,7 @@
 #include "engine/window_thread.h"
 #include "net/fetch.h"
 #include "net/http_transaction.h"
+#include "tests/engine/counting_thread.h"
 #include "tests/helpers/peers.h"
 
 namespace {
@@ -76,20 +77,6 @@ TJobSettings NoPauses() {
   return settings;
 }
 
-// The window's thread, counting the hand-offs made to it.
-class TCountingThread final : public TWindowThread {
- public:
-  explicit TCountingThread(TEventLoop& loop) : loop_(loop) {}
-  void Post(std::function<void()> call) override {
-    ++HandOffs;
-    loop_.Post(std::move(call));
-  }
-  long HandOffs = 0;  // posted from the one worker only
-
- private:
-  TEventLoop& loop_;
-};
-
 // The console window, noting when the first and the last result lines came.
 class TTimedWindow final : public TWindowOperations {
  public:
@@ -121,14 +108,14 @@ class TTimedWindow final : public TWindowOperations {
 double RunJob(TWindowOperations& window, const std::function<bool()>& done,
               const std::vector<std::string>& urls, long* hand_offs = nullptr) {
   TEventLoop loop;
-  TCountingThread thread(loop);
+  testing::TCountingThread thread(loop);
   TExtractionWindow controller(thread, window, NoPauses());
   const auto start = Clock::now();
   controller.Run(urls);
   loop.RunUntil(done, std::chrono::minutes(10));
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   controller.WaitForWorkers(std::chrono::minutes(1));
-  if (hand_offs != nullptr) *hand_offs = thread.HandOffs;
+  if (hand_offs != nullptr) *hand_offs = thread.HandOffs.load();
   return seconds;
 }
 
