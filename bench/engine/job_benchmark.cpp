@@ -108,7 +108,7 @@ class TTimedWindow final : public TWindowOperations {
 double RunJob(TWindowOperations& window, const std::function<bool()>& done,
               const std::vector<std::string>& urls, long* hand_offs = nullptr) {
   TEventLoop loop;
-  testing::TCountingThread thread(loop);
+  movrek::testing::TCountingThread thread(loop);
   TExtractionWindow controller(thread, window, NoPauses());
   const auto start = Clock::now();
   controller.Run(urls);
