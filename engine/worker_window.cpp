@@ -1,5 +1,7 @@
 #include "engine/worker_window.h"
 
+#include <time.h>
+
 #include <utility>
 
 #include "engine/engine_errors.h"
@@ -8,6 +10,12 @@ namespace movrek {
 
 TWorkerWindow::TWorkerWindow(TWindowThread& window_thread, TWindowOperations& window)
     : window_thread_(window_thread), window_(window) {}
+
+TWorkerWindow::Clock::time_point TWorkerWindow::Clock::now() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return time_point(std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec));
+}
 
 // --- hand-off ------------------------------------------------------------------
 

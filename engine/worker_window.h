@@ -84,7 +84,13 @@ class TWorkerWindow final : public TWindowOperations,
   TWindowOperations& WindowOnItsThread() { return window_; }
 
  private:
-  using Clock = std::chrono::steady_clock;
+  // A monotonic clock of a few milliseconds' resolution, ample for a 50 ms
+  // interval and cheap enough to ask for every line.
+  struct Clock {
+    using duration = std::chrono::nanoseconds;
+    using time_point = std::chrono::time_point<Clock, duration>;
+    static time_point now();
+  };
   void FlushIfDue();
   // Posts the lines held back, with a filter read when one is wanted.
   void PostBatch(bool read_filter);
