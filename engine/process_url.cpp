@@ -133,6 +133,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   TUrlInfo info;
   HttpGetFollow(address, http.get(), false, info);
   if (job.Aborted()) throw EJobAborted{};
+  job.ShowLastProgress();
   ShowStatus(OutcomeStatusText(info.Status) + address);
   if (info.Status != 0) return;
 

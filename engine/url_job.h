@@ -40,6 +40,9 @@ class TUrlJob {
                               const std::string& value) = 0;
   // A new URL: the count of bytes received starts again.
   virtual void ResetReceivedBytes() = 0;
+  // The fetch is over: the last transfer progress, if it was held back,
+  // reaches the window now.
+  virtual void ShowLastProgress() = 0;
 
   // Makes the URL's page file (with its name file) and makes it known to
   // the job, so that a front end that leaves without the worker can remove

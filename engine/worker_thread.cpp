@@ -92,10 +92,32 @@ void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reaso
   // Http is this worker's own transaction; only this thread changes it.
   const std::int32_t download_size = Http != nullptr ? Http->DownloadSize : 0;
   StatusText = TransferProgressText(ReceivedBytes, download_size);
-  if (StatusText == shown_progress_) return;
+  progress_held_ = StatusText != shown_progress_;
+  if (!progress_held_) return;
+  if (!shown_progress_.empty() &&
+      std::chrono::steady_clock::now() - progress_shown_at_ < kProgressInterval) {
+    return;
+  }
+  ShowProgress();
+}
+
+void TMyThread::ShowLastProgress() {
+  if (progress_held_) ShowProgress();
+}
+
+void TMyThread::ShowProgress() {
   shown_progress_ = StatusText;
+  progress_held_ = false;
   channel_->FlushResultLines();
   channel_->Call([this] { UpdateStatusBar(); });
+  progress_shown_at_ = std::chrono::steady_clock::now();
+}
+
+void TMyThread::ResetReceivedBytes() {
+  ReceivedBytes = 0;
+  // Another status text stands between this URL's progress and the last.
+  shown_progress_.clear();
+  progress_held_ = false;
 }
 
 void TMyThread::UpdateStatusBar() {
@@ -113,8 +135,6 @@ void TMyThread::Execute() {
       if (Aborted()) throw EJobAborted{};
       channel_->SetProgressLine(
           ProgressLineText(UrlList.Strings(index), index + 1, UrlList.Count()));
-      // Any status text in between clears the progress shown.
-      shown_progress_.clear();
       channel_->RefreshFilterSettings();
       ProcessUrl(*this, UrlList.Strings(index));
       Pause(kUrlDonePause);

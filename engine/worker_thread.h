@@ -26,6 +26,11 @@ namespace movrek {
 
 class THttpTransaction;
 
+// Transfer progress reaches the window at most this often: a status bar
+// cannot show twenty thousand texts a second, and each costs the worker a
+// round trip to the window's thread. The last one of a fetch always comes.
+inline constexpr std::chrono::milliseconds kProgressInterval{10};
+
 // One job. Shared between its worker thread, the window-side controller and
 // the calls the worker has queued for the window's thread, so that whichever
 // finishes last frees it.
@@ -57,7 +62,8 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
 
   bool AttachHttp(THttpTransaction* http) override;
   void DetachHttp() override;
-  void ResetReceivedBytes() override { ReceivedBytes = 0; }
+  void ResetReceivedBytes() override;
+  void ShowLastProgress() override;
   std::string ReservePageFile() override;
   void ReleasePageFile() override;
   void Pause(std::chrono::milliseconds duration) override;
@@ -113,9 +119,16 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
  private:
   const TJobSettings settings_;
   std::shared_ptr<TWorkerWindow> channel_;
+  // Shows StatusText, waiting until the window has shown it.
+  void ShowProgress();
+
   // The progress text the window shows now (worker only): the same text
   // again would change nothing on the window, so it costs no hand-off.
   std::string shown_progress_;
+  // A text newer than shown_progress_ waits for the next hand-off (worker
+  // only).
+  bool progress_held_ = false;
+  std::chrono::steady_clock::time_point progress_shown_at_;
 
   std::atomic<bool> finished_{false};
   std::string error_text_;
