@@ -113,13 +113,14 @@ TDocumentText TDocumentText::FromFile(const std::string& file_name) {
     if (got == 0) {
       break;
     }
-    document.size_ += got;
-    if (std::memchr(piece, '\0', got) != nullptr) {
-      break;  // nothing after the NUL belongs to the text
+    if (const void* nul = std::memchr(piece, '\0', got); nul != nullptr) {
+      // Nothing from the NUL on belongs to the text.
+      document.size_ += static_cast<std::size_t>(static_cast<const char*>(nul) - piece);
+      break;
     }
+    document.size_ += got;
   }
 
-  document.size_ = TextBeforeNul(document.View()).size();
   const std::size_t converted = CrLfTextSize(document.View());
   document.Reserve(converted);
   ExpandLineEnds(document.data_, document.size_, converted);
