@@ -1,6 +1,7 @@
 #include "engine/link_listing.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "html/document_text.h"
 #include "html/html_scanner.h"
@@ -65,9 +66,9 @@ void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
   // The links go out as they are found: a page of millions of anchors needs
   // no list of them all.
   const auto list = [&sink, &base](const std::string& href) {
-    const TListedLink link = FormLink(href, base);
+    TListedLink link = FormLink(href, base);
     if (PassesFilter(sink.ReadFilterSettings(), link.Cleaned)) {
-      sink.AppendResultLine(link.Line);
+      sink.AppendResultLine(std::move(link.Line));
     }
   };
   // A page without any element has no links (First would fail on it).

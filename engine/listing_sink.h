@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "engine/window_operations.h"
 
@@ -13,7 +14,7 @@ class TListingSink {
  public:
   virtual ~TListingSink() = default;
   // One line for the end of the result list.
-  virtual void AppendResultLine(const std::string& line) = 0;
+  virtual void AppendResultLine(std::string line) = 0;
   // The filter as the window shows it now (or very nearly: see the sink).
   virtual TFilterSettings ReadFilterSettings() = 0;
 };
@@ -23,7 +24,7 @@ class TListingSink {
 class TWindowSink final : public TListingSink {
  public:
   explicit TWindowSink(TWindowOperations& window) : window_(window) {}
-  void AppendResultLine(const std::string& line) override { window_.AppendResultLines({line}); }
+  void AppendResultLine(std::string line) override { window_.AppendResultLines({std::move(line)}); }
   TFilterSettings ReadFilterSettings() override { return window_.ReadFilterSettings(); }
 
  private:

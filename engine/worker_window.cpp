@@ -71,10 +71,10 @@ bool TWorkerWindow::Aborted() const {
 
 // --- result lines and filter ----------------------------------------------------
 
-void TWorkerWindow::AppendResultLine(const std::string& line) {
+void TWorkerWindow::AppendResultLine(std::string line) {
   if (Aborted()) throw EJobAborted{};
   if (pending_lines_.empty()) batch_started_ = Clock::now();
-  pending_lines_.push_back(line);
+  pending_lines_.push_back(std::move(line));
   FlushIfDue();
 }
 

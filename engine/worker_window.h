@@ -51,7 +51,7 @@ class TWorkerWindow final : public TWindowOperations,
   // Holds the line back for the next batch; a batch goes once it is
   // kResultBatchInterval old. Raises EJobAborted once the job is aborted, so
   // a long listing stops at once.
-  void AppendResultLine(const std::string& line) override;
+  void AppendResultLine(std::string line) override;
   // Answers from the settings last carried over from the window and has
   // them refreshed along with the next batch (or on their own when the last
   // refresh is older than kResultBatchInterval), so a page of 100,000 links

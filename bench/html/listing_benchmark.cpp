@@ -17,7 +17,7 @@ namespace {
 // Counts the lines instead of showing them; the filter is off, as by default.
 class DiscardingSink : public TListingSink {
  public:
-  void AppendResultLine(const std::string& line) override {
+  void AppendResultLine(std::string line) override {
     ++lines;
     benchmark::DoNotOptimize(line.data());
   }

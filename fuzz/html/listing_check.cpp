@@ -20,7 +20,7 @@ namespace {
 // Takes the lines and counts them; the filter is on so that its path runs.
 class CountingSink : public TListingSink {
  public:
-  void AppendResultLine(const std::string& line) override { bytes += line.size(); }
+  void AppendResultLine(std::string line) override { bytes += line.size(); }
   TFilterSettings ReadFilterSettings() override { return {true, 1, "x"}; }
   std::size_t bytes = 0;
 };
