@@ -6,10 +6,6 @@
 
 namespace movrek::app {
 
-void TFormOperations::AppendResultLine(const std::string& line) {
-  AppendLines(*form_.Memo2, FromBytes(line));
-}
-
 void TFormOperations::AppendResultLines(const std::vector<std::string>& lines) {
   auto from = lines.begin();
   while (from != lines.end()) {

@@ -23,8 +23,7 @@ class TFormOperations final : public TWindowOperations {
   TFormOperations(TForm1& form, TQtWindowThread& window_thread)
       : form_(form), window_thread_(window_thread) {}
 
-  void AppendResultLine(const std::string& line) override;
-  void AppendResultLines(const std::vector<std::string>& lines);
+  void AppendResultLines(const std::vector<std::string>& lines) override;
   TFilterSettings ReadFilterSettings() override;
   void SetStatusText(const std::string& text) override;
   void SetProgressLine(const std::string& text) override;

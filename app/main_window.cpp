@@ -349,11 +349,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (JobRunning()) controller_->Button5Click();
-  if (!controller_->WaitForWorkers(kCloseGrace)) {
-    controller_->RemoveAbandonedFiles();
-    abandoned_workers_ = 1;
-  }
+  abandoned_workers_ = controller_->Shutdown(kCloseGrace);
   QWidget::closeEvent(event);
 }
 

@@ -12,12 +12,18 @@ TConsoleWindow::TConsoleWindow(std::FILE* out, std::FILE* err, TFilterSettings f
       save_target_(std::move(save_target)),
       line_numbers_(std::move(line_numbers)) {}
 
-void TConsoleWindow::AppendResultLine(const std::string& line) {
-  results_.Add(line);
+void TConsoleWindow::AppendResultLines(const std::vector<std::string>& lines) {
+  batch_.clear();
+  for (const std::string& line : lines) {
+    batch_ += line;
+    batch_ += '\n';
+  }
   // Buffered: the event loop flushes whenever it has nothing else to do, so
-  // lines still appear as they come without a write per line.
-  std::fwrite(line.data(), 1, line.size(), out_);
-  std::fputc('\n', out_);
+  // lines still appear as they come.
+  std::fwrite(batch_.data(), 1, batch_.size(), out_);
+  if (!save_target_.empty()) {
+    for (const std::string& line : lines) results_.Add(line);
+  }
 }
 
 void TConsoleWindow::SetStatusText(const std::string& text) {

@@ -18,7 +18,7 @@ class TConsoleWindow final : public TWindowOperations {
   TConsoleWindow(std::FILE* out, std::FILE* err, TFilterSettings filter, std::string save_target,
                  std::vector<int> line_numbers = {});
 
-  void AppendResultLine(const std::string& line) override;
+  void AppendResultLines(const std::vector<std::string>& lines) override;
   TFilterSettings ReadFilterSettings() override { return filter_; }
   void SetStatusText(const std::string& text) override;
   void SetProgressLine(const std::string& text) override;
@@ -44,7 +44,9 @@ class TConsoleWindow final : public TWindowOperations {
   TFilterSettings filter_;
   std::string save_target_;
   std::vector<int> line_numbers_;
+  // Kept only for a save target: a job without one prints and forgets.
   TTextList results_;
+  std::string batch_;  // reused for the text of each batch
   bool start_enabled_ = false;
   int errors_ = 0;
 };

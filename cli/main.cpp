@@ -123,10 +123,9 @@ int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
       std::fputs("movrek-cli: aborted\n", stderr);
       code = kExitSignalBase + gInterrupted;
     }
-    if (!controller.WaitForWorkers(kAbortGrace)) {
-      controller.RemoveAbandonedFiles();
-      std::_Exit(code);
-    }
+    // A worker left in a name lookup must not keep the program: its files are
+    // gone, and nothing else of it matters once the process ends.
+    if (controller.Shutdown(kAbortGrace) > 0) std::_Exit(code);
     return code;
   }
   window.Flush();

@@ -35,7 +35,10 @@ std::size_t FindBaseHref(std::string_view text) {
 }  // namespace
 
 std::string DetectBase(const std::string& document_file) {
-  const std::string bytes = ReadFileBytes(document_file);
+  return DetectBaseInText(ReadFileBytes(document_file));
+}
+
+std::string DetectBaseInText(std::string_view bytes) {
   const std::string_view text = TextBeforeNul(bytes);
   const std::size_t at = FindBaseHref(text);
   if (at == std::string_view::npos) {
@@ -72,7 +75,11 @@ std::string DirectoryBase(const std::string& address) {
 }
 
 std::string ChooseBase(const std::string& document_file, const std::string& final_address) {
-  const std::string declared = DetectBase(document_file);
+  return ChooseBaseOfText(ReadFileBytes(document_file), final_address);
+}
+
+std::string ChooseBaseOfText(std::string_view text, const std::string& final_address) {
+  const std::string declared = DetectBaseInText(text);
   std::string base = declared == "NONE" ? DirectoryBase(final_address) : declared;
   if (base.empty() || base.back() != '/') {
     base += '/';

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace movrek {
 
@@ -9,6 +10,9 @@ namespace movrek {
 // them, exactly as written; "NONE" when no line holds them. Throws
 // EFileOpenError when the file cannot be read.
 std::string DetectBase(const std::string& document_file);
+// The same for a page already in memory, as read from its file or with its
+// line ends made CR LF (the words and the quotes lie on one line either way).
+std::string DetectBaseInText(std::string_view text);
 
 // The directory part of an address: up to its last "/" (or ":"), the
 // separator itself dropped. An address with nothing after its host (perhaps a
@@ -18,5 +22,6 @@ std::string DirectoryBase(const std::string& address);
 // The base relative links of a saved page are resolved against: the declared
 // one, else the directory of the final address; always ending in "/".
 std::string ChooseBase(const std::string& document_file, const std::string& final_address);
+std::string ChooseBaseOfText(std::string_view text, const std::string& final_address);
 
 }  // namespace movrek

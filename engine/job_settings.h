@@ -2,6 +2,8 @@
 // defaults: pauses kept, no proxy.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 
 #include "net/socket_types.h"
@@ -25,12 +27,20 @@ struct TProxySettings {
   bool SocksResolver = true;  // names go to the proxy to resolve
 };
 
+// Pauses the job makes unless its settings turn them off.
+inline constexpr std::chrono::milliseconds kPageSavedPause{500};
+inline constexpr std::chrono::milliseconds kUrlDonePause{100};
+
 struct TJobSettings {
   // The 500 ms pause after saving each page, the 100 ms pause after each URL
   // and the 100 ms pauses of Start and Abort. Only a console front end turns
   // them off.
   bool Pauses = true;
   TProxySettings Proxy;
+  // Sees every socket event of the job's transactions on the worker, before
+  // the job's own handler: a front end's trace of the connection steps. It
+  // holds the worker for as long as it runs.
+  std::function<void(THookSocketReason reason, const std::string& value)> OnSocketStatus;
 };
 
 }  // namespace movrek

@@ -1,7 +1,9 @@
 #include "engine/link_listing.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "html/document_text.h"
 #include "html/html_scanner.h"
 #include "net/uri_resolve.h"
 
@@ -48,23 +50,28 @@ bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
   return filter.Mode == 0 ? occurs : !occurs;
 }
 
-void ListLinks(TWindowOperations& window, const std::string& document_file, const std::string& base,
+void ListLinks(TListingSink& sink, const std::string& document_file, const std::string& base,
+               const std::string& page_address) {
+  ListLinks(sink, TDocumentText::FromFile(document_file), base, page_address);
+}
+
+void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
                const std::string& page_address) {
   THTMLObject document;
-  document.LoadFromFile(document_file);
+  document.LoadFromDocumentText(std::move(text));
   document.TagFilter.assign(1, 'A');  // not = "A": GCC 12 warns falsely (-Wrestrict)
 
-  window.AppendResultLine("#===========#");
-  window.AppendResultLine("# Links From: " + page_address);
-  window.AppendResultLine("# Baseurl: " + base);
-  window.AppendResultLine("#===========#");
+  sink.AppendResultLine("#===========#");
+  sink.AppendResultLine("# Links From: " + page_address);
+  sink.AppendResultLine("# Baseurl: " + base);
+  sink.AppendResultLine("#===========#");
 
   // The links go out as they are found: a page of millions of anchors needs
   // no list of them all.
-  const auto list = [&window, &base](const std::string& href) {
-    const TListedLink link = FormLink(href, base);
-    if (PassesFilter(window.ReadFilterSettings(), link.Cleaned)) {
-      window.AppendResultLine(link.Line);
+  const auto list = [&sink, &base](const std::string& href) {
+    TListedLink link = FormLink(href, base);
+    if (PassesFilter(sink.ReadFilterSettings(), link.Cleaned)) {
+      sink.AppendResultLine(std::move(link.Line));
     }
   };
   // A page without any element has no links (First would fail on it).

@@ -2,15 +2,20 @@
 
 #include <string>
 
-#include "engine/window_operations.h"
+#include "engine/listing_sink.h"
 
 namespace movrek {
+
+class TDocumentText;
 
 // Appends the block of links of one saved page to the result list: the four
 // header lines, then the href of every anchor tag in document order, quotes
 // removed, relative ones resolved against the base, kept or dropped by the
 // window's keyword filter. Throws EFileOpenError when the file cannot be read.
-void ListLinks(TWindowOperations& window, const std::string& document_file, const std::string& base,
+void ListLinks(TListingSink& sink, const std::string& document_file, const std::string& base,
+               const std::string& page_address);
+// The same for a page already read (TDocumentText::FromFile of its file).
+void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
                const std::string& page_address);
 
 // The line written for one href value, and the cleaned value the filter looks

@@ -1,19 +1,14 @@
 #include "engine/process_url.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "engine/base_detection.h"
-#include "engine/extraction_job.h"
+#include "engine/engine_errors.h"
 #include "engine/link_listing.h"
 #include "engine/window_operations.h"
+#include "html/document_text.h"
 #include "net/fetch.h"
 #include "net/http_transaction.h"
 
@@ -34,43 +29,32 @@ std::string LowerAscii(std::string text) {
   return text;
 }
 
-std::string SystemReason(int error_number) {
-  return std::strerror(error_number);
-}
-
-void RemoveFile(const std::string& path) {
-  // A file that is already gone is no error.
-  ::unlink(path.c_str());
-}
-
-// The URL's temporary files, removed whatever way the URL ends, and known to
-// the job meanwhile so that a front end that cannot wait for the worker can
-// still remove them.
+// The URL's temporary files, removed whatever way the URL ends.
 class TTempFiles {
  public:
-  explicit TTempFiles(TMyThread& job) : job_(job) {}
+  explicit TTempFiles(TUrlJob& job) : job_(job) {}
   TTempFiles(const TTempFiles&) = delete;
   TTempFiles& operator=(const TTempFiles&) = delete;
   ~TTempFiles() {
     if (page_file_.empty()) return;
     RemoveTempFiles(page_file_);
-    job_.SetPageFile("");
+    job_.ReleasePageFile();
   }
-  void Hold(const std::string& page_file) {
-    page_file_ = page_file;
-    job_.SetPageFile(page_file);
+  const std::string& Reserve() {
+    page_file_ = job_.ReservePageFile();
+    return page_file_;
   }
 
  private:
-  TMyThread& job_;
+  TUrlJob& job_;
   std::string page_file_;
 };
 
-// The transaction published in job.Http for the life of this object; it is
+// The transaction published in the job for the life of this object; it is
 // withdrawn before the transaction itself is destroyed.
 class THttpPublication {
  public:
-  THttpPublication(TMyThread& job, THttpTransaction& http) : job_(job) {
+  THttpPublication(TUrlJob& job, THttpTransaction& http) : job_(job) {
     if (!job_.AttachHttp(&http)) throw EJobAborted{};
   }
   ~THttpPublication() { job_.DetachHttp(); }
@@ -78,7 +62,7 @@ class THttpPublication {
   THttpPublication& operator=(const THttpPublication&) = delete;
 
  private:
-  TMyThread& job_;
+  TUrlJob& job_;
 };
 
 void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
@@ -93,29 +77,6 @@ void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
   sock.SocksUsername = proxy.SocksUsername;
   sock.SocksPassword = proxy.SocksPassword;
   sock.SocksResolver = proxy.SocksResolver;
-}
-
-// Writes the whole body into the reserved page file.
-void SavePage(const std::string& path, const std::string& document) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    throw EPageFileError("Cannot open the page file " + path + ": " + SystemReason(errno));
-  }
-  std::size_t written = 0;
-  int failure = 0;
-  while (written < document.size()) {
-    const ssize_t n = ::write(fd, document.data() + written, document.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failure = errno;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0 && failure == 0 && errno != EINTR) failure = errno;
-  if (failure != 0) {
-    throw EPageFileError("Cannot write the page file " + path + ": " + SystemReason(failure));
-  }
 }
 
 }  // namespace
@@ -136,19 +97,6 @@ std::string NormaliseAddress(const std::string& line) {
   return address;
 }
 
-std::string OutcomeStatusText(std::uint8_t outcome) {
-  switch (outcome) {
-    case 0:
-      return kStatusOk;
-    case 1:
-      return kStatusNetworkError;
-    case 2:
-      return kStatusNoLocation;
-    default:
-      return kStatusGeneralError;
-  }
-}
-
 void ShowStatus(const std::string& text) {
   if (tStatusWindow != nullptr) tStatusWindow->SetStatusText(text);
 }
@@ -157,54 +105,8 @@ void SetStatusWindow(TWindowOperations* window) {
   tStatusWindow = window;
 }
 
-void RemoveTempFiles(const std::string& page_file) {
-  RemoveFile(page_file);
-  RemoveFile(page_file.substr(0, page_file.size() - std::strlen(kPageFileExtension)) +
-             kNameFileExtension);
-}
-
-std::string TempDirectory() {
-  const char* env = std::getenv("TMPDIR");
-  std::string dir = env != nullptr ? env : "";
-  if (dir.empty() || dir[0] != '/' || dir.size() > kTempDirectoryMax) dir = "/tmp";
-  if (dir.back() != '/') dir += '/';
-  return dir;
-}
-
-std::string MakeTempFileName(const std::string& extension) {
-  const std::string dir = TempDirectory();
-  const std::size_t suffix = std::strlen(kNameFileExtension);
-  int last_error = 0;
-  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-    std::string name_file = dir + kTempPrefix + "XXXXXX" + kNameFileExtension;
-    // mkstemps creates the file exclusively, with mode 0600.
-    const int fd = ::mkstemps(name_file.data(), static_cast<int>(suffix));
-    if (fd < 0) {
-      last_error = errno;
-      if (last_error == EEXIST || last_error == EINTR) continue;
-      break;
-    }
-    ::close(fd);
-    std::string path = name_file.substr(0, name_file.size() - suffix) + extension;
-    if (path == name_file) return path;
-    // The other name must be ours too: a file or a symbolic link someone put
-    // there would otherwise receive the page.
-    const int page = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            S_IRUSR | S_IWUSR);
-    if (page >= 0) {
-      ::close(page);
-      return path;
-    }
-    last_error = errno;
-    RemoveFile(name_file);
-    if (last_error != EEXIST) break;
-  }
-  throw EPageFileError("Cannot create a temporary file in " + dir + ": " +
-                       SystemReason(last_error != 0 ? last_error : EEXIST));
-}
-
-void ProcessUrl(TMyThread& job, const std::string& line) {
-  job.ReceivedBytes = 0;
+void ProcessUrl(TUrlJob& job, const std::string& line) {
+  job.ResetReceivedBytes();
   const std::string address = NormaliseAddress(line);
   // The trace stays off, so this only has to be in place; setting it once
   // keeps two workers (an aborted one still finishing) from racing on it.
@@ -219,7 +121,14 @@ void ProcessUrl(TMyThread& job, const std::string& line) {
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
                                 const std::string& value) {
+    if (job.Settings().OnSocketStatus) job.Settings().OnSocketStatus(reason, value);
     job.SocketProgress(sender, reason, value);
+  };
+  // A socket forgets a stop that came before its handle existed (it belongs
+  // to no transfer of that socket); an Abort during the name lookup belongs
+  // to this one, so the new handle takes it up and the connect ends at once.
+  http->Sock->OnCreateSocket = [&job](TBlockSocket* sock) {
+    if (job.Aborted()) sock->StopFlag.store(true);
   };
   http->UserAgent = kMovrekUserAgent;
   THttpPublication published(job, *http);
@@ -227,16 +136,22 @@ void ProcessUrl(TMyThread& job, const std::string& line) {
   TUrlInfo info;
   HttpGetFollow(address, http.get(), false, info);
   if (job.Aborted()) throw EJobAborted{};
+  job.ShowLastProgress();
   ShowStatus(OutcomeStatusText(info.Status) + address);
   if (info.Status != 0) return;
 
-  const std::string page_file = MakeTempFileName(kPageFileExtension);
-  temp_files.Hold(page_file);
+  const std::string& page_file = temp_files.Reserve();
   SavePage(page_file, http->Document);
+  // The page file holds the page from here on; a body of hundreds of
+  // megabytes must not stay in memory beside the copy read back below.
+  std::string().swap(http->Document);
   job.Pause(kPageSavedPause);
   if (job.Aborted()) throw EJobAborted{};
-  const std::string base = ChooseBase(page_file, info.Url);
-  ListLinks(job.Window(), page_file, base, address);
+  // One read of the page serves both the base and the links.
+  TDocumentText text = TDocumentText::FromFile(page_file);
+  const std::string base = ChooseBaseOfText(text.View(), info.Url);
+  ListLinks(job.ResultSink(), std::move(text), base, address);
+  job.FlushResults();
 }
 
 }  // namespace movrek

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace movrek {
 
@@ -19,8 +20,10 @@ class TWindowOperations {
  public:
   virtual ~TWindowOperations() = default;
 
-  // Appends one line at the end of the result list (Memo2).
-  virtual void AppendResultLine(const std::string& line) = 0;
+  // Appends the lines, in order, at the end of the result list (Memo2), in
+  // one go: a page of a million links must not cost the window a million
+  // separate edits.
+  virtual void AppendResultLines(const std::vector<std::string>& lines) = 0;
   // The filter controls as they stand now; read again for every link so that
   // a change made while a job runs applies from the next link on.
   virtual TFilterSettings ReadFilterSettings() = 0;

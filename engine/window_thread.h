@@ -19,7 +19,8 @@ class TWindowThread {
  public:
   virtual ~TWindowThread() = default;
   // Queues `call` to run on the window's thread after every call queued
-  // before it. Callable from any thread; never waits for the call.
+  // before it. Callable from any thread; never waits for the call and never
+  // runs it before returning (the caller may hold a lock the call takes).
   virtual void Post(std::function<void()> call) = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -106,15 +107,20 @@ TDocumentText TDocumentText::FromFile(const std::string& file_name) {
     if (document.size_ == document.capacity_) {
       document.Reserve(document.capacity_ * 2);
     }
+    char* const piece = document.data_ + document.size_;
     const std::size_t got =
-        file.Read(document.data_ + document.size_, document.capacity_ - document.size_);
+        file.Read(piece, std::min(document.capacity_ - document.size_, kFileReadPiece));
     if (got == 0) {
+      break;
+    }
+    if (const void* nul = std::memchr(piece, '\0', got); nul != nullptr) {
+      // Nothing from the NUL on belongs to the text.
+      document.size_ += static_cast<std::size_t>(static_cast<const char*>(nul) - piece);
       break;
     }
     document.size_ += got;
   }
 
-  document.size_ = TextBeforeNul(document.View()).size();
   const std::size_t converted = CrLfTextSize(document.View());
   document.Reserve(converted);
   ExpandLineEnds(document.data_, document.size_, converted);

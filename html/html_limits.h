@@ -8,6 +8,11 @@ namespace movrek {
 // it doubles as the file goes on. Regular files are read at their size.
 constexpr std::size_t kUnknownSizeReadBlock = std::size_t{64} * 1024;
 
+// A file is read in pieces of at most this size, each looked over for a NUL
+// byte: the text ends at the first one, and a page of hundreds of megabytes
+// of NUL bytes must not be read (and held) whole for an empty text.
+constexpr std::size_t kFileReadPiece = std::size_t{4} * 1024 * 1024;
+
 // Room kept after a page's bytes for its line ends to grow (LF to CR LF), as
 // a fraction of the page: 1/16 covers lines of 16 bytes and more without
 // moving the text.

@@ -566,6 +566,10 @@ void THTMLObject::LoadFromFile(const std::string& file_name) {
   LoadText(TDocumentText::FromFile(file_name));
 }
 
+void THTMLObject::LoadFromDocumentText(TDocumentText text) {
+  LoadText(std::move(text));
+}
+
 void THTMLObject::LoadFromStrings(const std::vector<std::string>& lines) {
   LoadText(TDocumentText::FromString(JoinLines(lines)));
 }

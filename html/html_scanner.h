@@ -37,6 +37,9 @@ class THTMLObject {
   // the system's reason) before anything in the document has changed when the
   // file cannot be read.
   void LoadFromFile(const std::string& file_name);
+  // The same for a text already read (TDocumentText::FromFile), which the
+  // document takes over.
+  void LoadFromDocumentText(TDocumentText text);
   // Replaces the elements by the scan of the lines, each followed by CR LF.
   void LoadFromStrings(const std::vector<std::string>& lines);
 

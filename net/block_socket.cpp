@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -169,12 +170,9 @@ void TBlockSocket::ConnectTo(const std::string& host, const std::string& port) {
   FillAddress(address, host, port);
   if (LastErrorCode == 0) {
     CreateHandle(address);
-    if (LastErrorCode == 0) {
-      // A plain blocking connect: the system's own connect time-out applies.
-      if (CheckResult(SocketConnect(Handle, address)) == 0) {
-        SocketLocalAddress(Handle, LocalAddress);
-        SocketPeerAddress(Handle, RemoteAddress);
-      }
+    if (LastErrorCode == 0 && ConnectHandle(address) == 0) {
+      SocketLocalAddress(Handle, LocalAddress);
+      SocketPeerAddress(Handle, RemoteAddress);
     }
     ReadAhead.clear();
     SawLoneCR = false;
@@ -182,6 +180,31 @@ void TBlockSocket::ConnectTo(const std::string& host, const std::string& port) {
   }
   RaiseIfFailed();
   ReportStatus(HR_Connect, host + ":" + port);
+}
+
+std::int32_t TBlockSocket::ConnectHandle(const TSockAddrAny& address) {
+  if (ConsumeStop()) return LastErrorCode;
+  if (NonBlocking) return CheckResult(SocketConnect(Handle, address));
+  // The system's own connect time-out still applies, but the attempt runs
+  // on a non-blocking handle so that the wait for it is sliced like every
+  // other wait and a stop ends it at once: an address that never answers
+  // would otherwise hold the caller for minutes.
+  SocketSetNonBlocking(Handle, true);
+  CheckResult(SocketConnect(Handle, address));
+  if (LastErrorCode == WSAEINPROGRESS || LastErrorCode == WSAEWOULDBLOCK) {
+    ClearError();
+    if (PollSliced(-1, true)) {
+      int pending = 0;
+      socklen_t length = sizeof pending;
+      if (SocketGetOption(Handle, SOL_SOCKET, SO_ERROR, &pending, length) != 0) {
+        pending = errno;
+      }
+      LastErrorCode = pending != 0 ? WinsockFromErrno(pending) : 0;
+      LastErrorText = GetErrorDesc(LastErrorCode);
+    }
+  }
+  SocketSetNonBlocking(Handle, false);
+  return LastErrorCode;
 }
 
 void TBlockSocket::BindTo(const std::string& ip, const std::string& port) {

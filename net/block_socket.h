@@ -212,6 +212,9 @@ class TBlockSocket {
   // kStopCheckSliceMs; a stop request seen between slices is consumed and
   // ends the wait with 10053. Fires no event.
   bool PollSliced(std::int32_t ms, bool forWrite);
+  // Connects the handle; a blocking socket's wait for the answer honours
+  // StopFlag. Returns LastErrorCode.
+  std::int32_t ConnectHandle(const TSockAddrAny& address);
   // Book-keeping after a positive receive: counters, events, read filter.
   // Returns the (possibly shortened) count.
   std::int32_t AfterReceive(void* buffer, std::int32_t count);

@@ -23,6 +23,21 @@ inline constexpr int32_t kCountedSegmentBlocks = 64;
 // doubling would copy the document again and touch its memory twice.
 inline constexpr size_t kCountedTrustAfter = size_t{16} << 20;
 
+// The most a body may hold: its counters (DownloadSize, the progress count)
+// are 32-bit. A body that runs on beyond it (until close, or in chunks) ends
+// the request with WSAENOBUFS instead of growing.
+inline constexpr size_t kMaxBodyBytes = 0x7fffffff;
+
+// A body of unknown size (until close, chunked) grows by doubling up to this
+// size. Past it a copy would hold the body twice, so room up to
+// kMaxBodyBytes is reserved at once: address space only, which takes no
+// memory until bytes arrive, and the body is never copied again.
+inline constexpr size_t kBodyDoublingLimit = size_t{64} << 20;
+
+// From this capacity on the body asks for huge pages: faulting in hundreds of
+// megabytes page by page costs more than receiving them.
+inline constexpr size_t kHugePageBodyFrom = size_t{8} << 20;
+
 // Head lines (status, header and chunk-size lines) come from the peer and are
 // gathered in memory until their end arrives; a line that never ends must not
 // take all memory. Real servers stay far below this (RFC 9110 section 5.4

@@ -1,7 +1,10 @@
 #include "net/http_transaction.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "net/base64.h"
@@ -74,14 +77,30 @@ int32_t ClampToInt32(size_t value) {
       std::min<size_t>(value, static_cast<size_t>(std::numeric_limits<int32_t>::max())));
 }
 
-// Makes room for the next `part` bytes of a counted stretch (a body, or one
-// chunk of a chunked body) of which `remaining` bytes are still to come and
-// `arrived` bytes are here. The room grows geometrically with what really
-// arrives, which keeps appending many small chunks linear and means an
-// announced length alone commits nothing. Once enough of a long stretch has
-// arrived (or doubling would already cover half of it) the room for all of
-// it is taken at once, so a large body is copied only while it is small and
-// the peak stays near the body's own size.
+// Room for `capacity` bytes of body.
+void ReserveBody(std::string& document, size_t capacity) {
+  document.reserve(capacity);
+  if (document.capacity() < http_limits::kHugePageBodyFrom) {
+    return;
+  }
+  // Advice on the whole huge pages inside the buffer only; the kernel may
+  // ignore it.
+  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
+  const auto begin = reinterpret_cast<uintptr_t>(document.data());
+  const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t last = (begin + document.capacity()) & ~(kHugePage - 1);
+  if (last > first) {
+    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  }
+}
+
+// Makes room for the next `part` bytes of a counted stretch (a counted body)
+// of which `remaining` bytes are still to come and `arrived` bytes are here.
+// The room grows geometrically with what really arrives, so an announced
+// length alone commits nothing. Once enough of a long stretch has arrived
+// (or doubling would already cover half of it) the room for all of it is
+// taken at once, so a large body is copied only while it is small and the
+// peak stays near the body's own size.
 void GrowForCounted(std::string& document, size_t part, size_t remaining, size_t arrived) {
   const size_t needed = document.size() + part;
   if (document.capacity() >= needed) {
@@ -92,7 +111,27 @@ void GrowForCounted(std::string& document, size_t part, size_t remaining, size_t
   if (grown < full && (grown >= full / 2 || arrived >= http_limits::kCountedTrustAfter)) {
     grown = full;
   }
-  document.reserve(grown);
+  ReserveBody(document, grown);
+}
+
+// Makes room for `part` more bytes of a body whose whole size nobody
+// announced (until close, chunked).
+void GrowForUnknown(std::string& document, size_t part) {
+  const size_t needed = document.size() + part;
+  if (document.capacity() >= needed) {
+    return;
+  }
+  const size_t doubled = std::max(needed, 2 * document.capacity());
+  if (doubled <= http_limits::kBodyDoublingLimit) {
+    ReserveBody(document, doubled);
+    return;
+  }
+  try {
+    ReserveBody(document, http_limits::kMaxBodyBytes);
+  } catch (const std::bad_alloc&) {
+    // No address space to spare (strict overcommit): grow in smaller steps.
+    ReserveBody(document, needed + needed / 4);
+  }
 }
 
 }  // namespace
@@ -339,7 +378,7 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
           Fail(WSAEMSGSIZE);
           result = false;
         } else {
-          result = ReadCounted(static_cast<int32_t>(size));
+          result = ReadCounted(static_cast<int32_t>(size), true);
         }
         break;
       case THttpBodyFraming::Chunked:
@@ -523,7 +562,9 @@ bool THttpTransaction::OpenConnection(bool tls) {
 bool THttpTransaction::ReadUntilClose() {
   for (;;) {
     std::string chunk = Sock->ReceiveChunk(Timeout);
-    Document += chunk;
+    if (!AppendBody(chunk)) {
+      return false;
+    }
     if (Sock->LastErrorCode != 0) {
       break;
     }
@@ -536,9 +577,29 @@ bool THttpTransaction::ReadUntilClose() {
   return false;
 }
 
-bool THttpTransaction::ReadCounted(int32_t size) {
+bool THttpTransaction::AppendBody(const std::string& bytes) {
+  if (bytes.size() >
+      http_limits::kMaxBodyBytes - std::min(Document.size(), http_limits::kMaxBodyBytes)) {
+    return FailBodyTooLarge();
+  }
+  GrowForUnknown(Document, bytes.size());
+  Document += bytes;
+  return true;
+}
+
+bool THttpTransaction::FailBodyTooLarge() {
+  Sock->LastErrorCode = WSAENOBUFS;
+  Sock->LastErrorText = TBlockSocket::GetErrorDesc(WSAENOBUFS);
+  return false;
+}
+
+bool THttpTransaction::ReadCounted(int32_t size, bool whole_body) {
   if (size < 1) {
     return true;
+  }
+  if (static_cast<size_t>(size) >
+      http_limits::kMaxBodyBytes - std::min(Document.size(), http_limits::kMaxBodyBytes)) {
+    return FailBodyTooLarge();
   }
   DownloadSize = size;
   const int64_t block = std::max<int32_t>(Sock->SendMaxChunk, 1);
@@ -548,8 +609,12 @@ bool THttpTransaction::ReadCounted(int32_t size) {
   // the whole size.
   while (remaining > 0) {
     const int64_t part = std::min(remaining, segment);
-    GrowForCounted(Document, static_cast<size_t>(part), static_cast<size_t>(remaining),
-                   static_cast<size_t>(size - remaining));
+    if (whole_body) {
+      GrowForCounted(Document, static_cast<size_t>(part), static_cast<size_t>(remaining),
+                     static_cast<size_t>(size - remaining));
+    } else {
+      GrowForUnknown(Document, static_cast<size_t>(part));
+    }
     Sock->ReceiveIntoStream(Document, Timeout, part);
     if (Sock->LastErrorCode != 0) {
       return false;
@@ -580,7 +645,9 @@ bool THttpTransaction::ReadChunks() {
       Fail(size < 0 ? WSAEINVAL : WSAEMSGSIZE);
       break;
     }
-    if (!ReadCounted(static_cast<int32_t>(size))) {
+    // The chunks together have no announced size: the body grows as for
+    // one read until close.
+    if (!ReadCounted(static_cast<int32_t>(size), false)) {
       break;
     }
   }

@@ -81,8 +81,12 @@ class THttpTransaction : public TNetClient {
   bool EnsureConnection(bool tls);
   bool OpenConnection(bool tls);
   bool ReadUntilClose();
-  bool ReadCounted(int32_t size);
+  // whole_body: size is the body's announced length, not one chunk's.
+  bool ReadCounted(int32_t size, bool whole_body);
   bool ReadChunks();
+  // Appends to a body of unknown size; false (WSAENOBUFS) past kMaxBodyBytes.
+  bool AppendBody(const std::string& bytes);
+  bool FailBodyTooLarge();
   void CaptureCookies();
 
   bool RunRequest(const std::string& method, const std::string& url);

@@ -1,6 +1,7 @@
 #include "engine/base_detection.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -17,7 +18,9 @@ using namespace std::string_literals;
 
 std::string WritePage(const std::string& content) {
   static int counter = 0;
-  const std::string path = ::testing::TempDir() + "movrek_base_" + std::to_string(++counter);
+  // The process id keeps test cases run side by side off each other's files.
+  const std::string path = ::testing::TempDir() + "movrek_base_" + std::to_string(::getpid()) +
+                           "_" + std::to_string(++counter);
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }

@@ -5,18 +5,24 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/network_startup.h"
 #include "engine/window_thread.h"
+#include "tests/engine/counting_thread.h"
 #include "tests/engine/recording_window.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scripted_server.h"
@@ -27,6 +33,7 @@ using namespace std::chrono_literals;
 using movrek::TEventLoop;
 using movrek::TExtractionWindow;
 using movrek::TJobSettings;
+using movrek::testing::TCountingThread;
 using Window = movrek::testing::TRecordingWindow;
 
 constexpr auto kJobTimeout = 30s;
@@ -57,6 +64,38 @@ std::vector<std::string> UisFilesIn(const std::string& dir) {
   }
   return names;
 }
+
+// A loopback port that takes no more connections: its queue of one is
+// full, so the system drops every further SYN and a connect waits for an
+// answer that never comes, like one to an address that is gone.
+class TSilentListener {
+ public:
+  TSilentListener() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(listener_, 0);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    filler_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(filler_, reinterpret_cast<sockaddr*>(&address), length);
+  }
+  ~TSilentListener() {
+    ::close(filler_);
+    ::close(listener_);
+  }
+  TSilentListener(const TSilentListener&) = delete;
+  TSilentListener& operator=(const TSilentListener&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int filler_ = -1;
+  int port_ = 0;
+};
 
 TJobSettings NoPauses() {
   TJobSettings settings;
@@ -97,7 +136,7 @@ class ExtractionJob : public ::testing::Test {
 
   // Starts a job the way Start does; false when Start refused the list.
   bool Start(std::vector<std::string> lines, TJobSettings settings = NoPauses()) {
-    controller_ = std::make_unique<TExtractionWindow>(loop_, window_, settings);
+    controller_ = std::make_unique<TExtractionWindow>(counting_loop_, window_, settings);
     if (!controller_->Button1Click(lines)) return false;
     window_.StartEnabled = false;  // what the window does right after Start
     return true;
@@ -117,6 +156,7 @@ class ExtractionJob : public ::testing::Test {
   movrek::test::TempDir out_dir_;
   movrek::test::NginxServer nginx_;
   TEventLoop loop_;
+  TCountingThread counting_loop_{loop_};
   Window window_;
   std::unique_ptr<TExtractionWindow> controller_;
   std::string old_tmpdir_;
@@ -425,23 +465,93 @@ TEST_P(ExtractionJobWithPageFile, StoppingTheJobRemovesTheTemporaryFiles) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExtractionJobWithPageFile,
-    ::testing::Values(
-        PageFileCase{"AbortThenWaitForTheWorker",
-                     [](TExtractionWindow& controller) {
-                       controller.Button5Click();
-                       EXPECT_TRUE(controller.WaitForWorkers(kJobTimeout));
-                     }},
-        // A front end that leaves without waiting: the files go at once,
-        // while the worker still holds them.
-        PageFileCase{"RemoveWithoutWaitingThenAbort",
-                     [](TExtractionWindow& controller) {
-                       controller.RemoveAbandonedFiles();
-                       controller.Button5Click();
-                     }}),
+    ::testing::Values(PageFileCase{"AbortThenWaitForTheWorker",
+                                   [](TExtractionWindow& controller) {
+                                     controller.Button5Click();
+                                     EXPECT_TRUE(controller.WaitForWorkers(kJobTimeout));
+                                   }},
+                      // A front end that leaves without waiting: the files go at once,
+                      // while the worker still holds them.
+                      PageFileCase{"RemoveWithoutWaitingThenAbort",
+                                   [](TExtractionWindow& controller) {
+                                     controller.RemoveAbandonedFiles();
+                                     controller.Button5Click();
+                                   }}),
     [](const ::testing::TestParamInfo<PageFileCase>& p) { return std::string(p.param.name); });
 
+TEST_F(ExtractionJob, APageOfManyLinksReachesTheWindowWholeInFewHandOffs) {
+  constexpr int kLinks = 10000;
+  std::string page = "<html><body>\n";
+  for (int i = 0; i < kLinks; ++i) page += "<a href=\"p" + std::to_string(i) + ".html\">p</a>\n";
+  nginx_.WriteFile("many.html", page + "</body></html>\n");
+  ASSERT_NO_FATAL_FAILURE(StartNginx());
+  if (IsSkipped()) return;
+  ASSERT_TRUE(Start({nginx_.Url("/many.html")}));
+  ASSERT_TRUE(RunToIdle());
+  ASSERT_EQ(window_.ResultLines.size(), 4u + kLinks);
+  for (int i = 0; i < kLinks; ++i) {
+    ASSERT_EQ(window_.ResultLines[4 + i], nginx_.Url("/p" + std::to_string(i) + ".html"));
+  }
+  EXPECT_LT(counting_loop_.HandOffs.load(), 200);
+}
+
+TEST_F(ExtractionJob, AbortEndsAConnectToAnAddressThatNeverAnswers) {
+  TSilentListener silent;
+  const std::string line = "http://127.0.0.1:" + std::to_string(silent.Port()) + "/x";
+  ASSERT_TRUE(Start({line}));
+  ASSERT_TRUE(loop_.RunUntil([&] { return !window_.ProgressLine.empty(); }, kJobTimeout));
+  std::this_thread::sleep_for(300ms);  // well into the connect
+  const auto start = std::chrono::steady_clock::now();
+  controller_->Button5Click();
+  EXPECT_TRUE(controller_->WaitForWorkers(kJobTimeout));
+  // The connect waits in slices of 100 ms; the system's own time-out would
+  // take minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_EQ(window_.CallsOf("SetStatusText").size(), 1u);  // the reset only
+}
+
+TEST_F(ExtractionJob, ShutdownLeavesAWorkerStuckInALookupAndReturnsInTime) {
+  // Holds the worker where the name lookup starts, as a resolver that does
+  // not answer would (a lookup cannot be interrupted).
+  std::mutex lock;
+  std::condition_variable changed;
+  bool held = false;
+  bool released = false;
+  TJobSettings settings = NoPauses();
+  settings.OnSocketStatus = [&](movrek::THookSocketReason reason, const std::string&) {
+    if (reason != movrek::HR_ResolvingBegin) return;
+    std::unique_lock<std::mutex> guard(lock);
+    held = true;
+    changed.notify_all();
+    changed.wait(guard, [&] { return released; });
+  };
+  const std::string line = "127.0.0.1:" + std::to_string(movrek::test::UnusedLoopbackPort()) + "/x";
+  ASSERT_TRUE(Start({line}, settings));
+  {
+    std::unique_lock<std::mutex> guard(lock);
+    ASSERT_TRUE(changed.wait_for(guard, kJobTimeout, [&] { return held; }));
+  }
+  const auto job = controller_->CurrentJob;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(controller_->Shutdown(200ms), 1u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  loop_.ProcessPending();
+  const std::size_t calls = window_.Calls.size();
+
+  // Once the lookup returns the worker ends on its own and changes nothing.
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    released = true;
+  }
+  changed.notify_all();
+  for (int i = 0; i < 1000 && !job->Finished(); ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_TRUE(job->Finished());
+  loop_.ProcessPending();
+  EXPECT_EQ(window_.Calls.size(), calls);
+}
+
 TEST_F(ExtractionJob, AbortWhileIdleDoesNothing) {
-  controller_ = std::make_unique<TExtractionWindow>(loop_, window_, NoPauses());
+  controller_ = std::make_unique<TExtractionWindow>(counting_loop_, window_, NoPauses());
   controller_->Button5Click();
   EXPECT_TRUE(window_.Calls.empty());
 

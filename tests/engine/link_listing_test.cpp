@@ -38,7 +38,8 @@ std::vector<std::string> Listed(const std::string& html, const std::string& base
   PageFile page(html);
   TRecordingWindow window;
   window.Filter = filter;
-  ListLinks(window, page.path(), base, "http://page/");
+  movrek::TWindowSink sink(window);
+  ListLinks(sink, page.path(), base, "http://page/");
   std::vector<std::string> links = window.ResultLines;
   EXPECT_GE(links.size(), 4u);
   links.erase(links.begin(), links.begin() + std::min<std::size_t>(4, links.size()));
@@ -87,7 +88,8 @@ TEST(LinkListing, BlockHasTheHeaderThenOneLinePerAnchorInOrder) {
       "<html><body><a href=\"one.html\">1</a><A HREF=two.html>2</A>\n"
       "<a name=x>no href</a><a href=one.html>dup</a><area href=no.html></body></html>");
   TRecordingWindow window;
-  ListLinks(window, page.path(), "http://h/d/", "http://h/d/index.html");
+  movrek::TWindowSink sink(window);
+  ListLinks(sink, page.path(), "http://h/d/", "http://h/d/index.html");
   std::vector<std::string> expected = Header("http://h/d/index.html", "http://h/d/");
   for (const char* link :
        {"http://h/d/one.html", "http://h/d/two.html", "http://h/d/", "http://h/d/one.html"})
@@ -149,14 +151,16 @@ TEST(LinkListing, AFilterChangeAppliesFromTheNextLink) {
   window.OnReadFilter = [](TRecordingWindow& w) {
     if (w.CallsOf("ReadFilterSettings").size() == 2) w.Filter = {true, 0, "a"};
   };
-  ListLinks(window, page.path(), "http://h/", "http://h/");
+  movrek::TWindowSink sink(window);
+  ListLinks(sink, page.path(), "http://h/", "http://h/");
   EXPECT_EQ(std::vector<std::string>(window.ResultLines.begin() + 4, window.ResultLines.end()),
             (std::vector<std::string>{"http://h/a1", "http://h/a3"}));
 }
 
 TEST(LinkListing, UnreadablePageRaisesTheFileErrorBeforeAnyLine) {
   TRecordingWindow window;
-  EXPECT_THROW(ListLinks(window, ::testing::TempDir() + "movrek_no_such_page", "/", "p"),
+  movrek::TWindowSink sink(window);
+  EXPECT_THROW(ListLinks(sink, ::testing::TempDir() + "movrek_no_such_page", "/", "p"),
                EFileOpenError);
   EXPECT_TRUE(window.Calls.empty());
 }

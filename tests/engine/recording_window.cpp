@@ -4,9 +4,12 @@
 
 namespace movrek::testing {
 
-void TRecordingWindow::AppendResultLine(const std::string& line) {
-  Calls.push_back({"AppendResultLine", line});
-  ResultLines.push_back(line);
+void TRecordingWindow::AppendResultLines(const std::vector<std::string>& lines) {
+  ++ResultBatches;
+  for (const std::string& line : lines) {
+    Calls.push_back({"AppendResultLine", line});
+    ResultLines.push_back(line);
+  }
 }
 
 TFilterSettings TRecordingWindow::ReadFilterSettings() {

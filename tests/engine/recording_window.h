@@ -15,12 +15,14 @@ namespace movrek::testing {
 class TRecordingWindow : public TWindowOperations {
  public:
   struct Call {
-    std::string Operation;  // the method name, e.g. "AppendResultLine"
-    std::string Text;       // its text argument or result, if any
-    int Line = 0;           // ReportJobError's line
+    // The method name, e.g. "SetStatusText"; every line of AppendResultLines
+    // is recorded on its own as "AppendResultLine".
+    std::string Operation;
+    std::string Text;  // its text argument or result, if any
+    int Line = 0;      // ReportJobError's line
   };
 
-  void AppendResultLine(const std::string& line) override;
+  void AppendResultLines(const std::vector<std::string>& lines) override;
   TFilterSettings ReadFilterSettings() override;
   void SetStatusText(const std::string& text) override;
   void SetProgressLine(const std::string& text) override;
@@ -35,6 +37,7 @@ class TRecordingWindow : public TWindowOperations {
 
   std::vector<Call> Calls;
   std::vector<std::string> ResultLines;  // Memo2
+  int ResultBatches = 0;                 // AppendResultLines calls
   TFilterSettings Filter;                // CheckBox2, ComboBox1, Edit1
   std::string SaveTarget;                // Label6 caption
   bool SaveLabelVisible = false;         // Label5

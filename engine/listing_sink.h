@@ -1,0 +1,34 @@
+// Where the link listing writes: the lines of one result block and the
+// keyword filter it consults for every link. Narrower than the window, so the
+// listing can reach nothing else of it.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "engine/window_operations.h"
+
+namespace movrek {
+
+class TListingSink {
+ public:
+  virtual ~TListingSink() = default;
+  // One line for the end of the result list.
+  virtual void AppendResultLine(std::string line) = 0;
+  // The filter as the window shows it now (or very nearly: see the sink).
+  virtual TFilterSettings ReadFilterSettings() = 0;
+};
+
+// Writes straight into a window on the calling thread, a line per call; for
+// listing outside a job.
+class TWindowSink final : public TListingSink {
+ public:
+  explicit TWindowSink(TWindowOperations& window) : window_(window) {}
+  void AppendResultLine(std::string line) override { window_.AppendResultLines({std::move(line)}); }
+  TFilterSettings ReadFilterSettings() override { return window_.ReadFilterSettings(); }
+
+ private:
+  TWindowOperations& window_;
+};
+
+}  // namespace movrek

@@ -1,0 +1,33 @@
+#include "engine/progress_texts.h"
+
+#include <cmath>
+
+namespace movrek {
+
+std::string ProgressLineText(const std::string& line, int number, int total) {
+  return line + " [List number: " + std::to_string(number) +
+         ", Total List Items: " + std::to_string(total) + "].";
+}
+
+std::string TransferProgressText(std::int32_t received, std::int32_t download_size) {
+  if (download_size == 0) return "Bytes received : " + std::to_string(received);
+  // nearbyint rounds in the default mode, which sends a half to the even
+  // neighbour.
+  const double percent = static_cast<double>(received) / static_cast<double>(download_size) * 100.0;
+  return std::to_string(static_cast<long long>(std::nearbyint(percent))) + "%";
+}
+
+std::string OutcomeStatusText(std::uint8_t outcome) {
+  switch (outcome) {
+    case 0:
+      return kStatusOk;
+    case 1:
+      return kStatusNetworkError;
+    case 2:
+      return kStatusNoLocation;
+    default:
+      return kStatusGeneralError;
+  }
+}
+
+}  // namespace movrek

@@ -1,0 +1,25 @@
+// The texts the job shows while it runs: the progress line, the transfer
+// progress and the outcome of each fetch.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace movrek {
+
+// Status texts of the fetch outcomes 0 to 3; the address follows directly.
+inline constexpr char kStatusOk[] = "OK : ";
+inline constexpr char kStatusNetworkError[] = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
+inline constexpr char kStatusNoLocation[] = "COULD NOT FIND REDIRECT LOCATION FROM HEADER. ";
+inline constexpr char kStatusGeneralError[] = "GENERAL ERROR. ";
+
+// "<line> [List number: <i>, Total List Items: <n>]." for 1-based i.
+std::string ProgressLineText(const std::string& line, int number, int total);
+// The transfer progress: received / download_size * 100 rounded to the
+// nearest integer (a half to the even neighbour) followed by "%", or
+// "Bytes received : <received>" when download_size is 0.
+std::string TransferProgressText(std::int32_t received, std::int32_t download_size);
+// The status text of a fetch outcome; outcomes above 3 count as 3.
+std::string OutcomeStatusText(std::uint8_t outcome);
+
+}  // namespace movrek

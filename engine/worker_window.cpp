@@ -1,0 +1,200 @@
+#include "engine/worker_window.h"
+
+#include <time.h>
+
+#include <utility>
+
+#include "engine/engine_errors.h"
+
+namespace movrek {
+
+TWorkerWindow::TWorkerWindow(TWindowThread& window_thread, TWindowOperations& window)
+    : window_thread_(window_thread), window_(window) {}
+
+TWorkerWindow::Clock::time_point TWorkerWindow::Clock::now() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return time_point(std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec));
+}
+
+// --- hand-off ------------------------------------------------------------------
+
+void TWorkerWindow::Post(std::function<void()> call) {
+  std::lock_guard<std::mutex> guard(gate_);
+  if (aborted_.load(std::memory_order_relaxed)) return;
+  // The queued call holds the channel, so it can still ask whether the job
+  // was aborted when it finally runs, however long after the worker ended.
+  window_thread_.Post([self = shared_from_this(), call = std::move(call)] {
+    if (!self->Aborted()) call();
+  });
+}
+
+bool TWorkerWindow::Call(std::function<void()> call) {
+  auto done = std::make_shared<bool>(false);  // guarded by gate_
+  {
+    std::lock_guard<std::mutex> guard(gate_);
+    if (aborted_.load(std::memory_order_relaxed)) return false;
+    window_thread_.Post([self = shared_from_this(), done, call = std::move(call)] {
+      // Abort runs on this thread too, so a job aborted before this point is
+      // seen here, and `call` (which may refer to the waiting worker's
+      // locals, gone once it stopped waiting) is not run.
+      if (self->Aborted()) return;
+      call();
+      {
+        std::lock_guard<std::mutex> answered(self->gate_);
+        *done = true;
+      }
+      self->gate_changed_.notify_all();
+    });
+  }
+  std::unique_lock<std::mutex> guard(gate_);
+  gate_changed_.wait(guard, [&] { return *done || Aborted(); });
+  return *done;
+}
+
+void TWorkerWindow::WaitForAbort(std::chrono::milliseconds duration) {
+  std::unique_lock<std::mutex> guard(gate_);
+  gate_changed_.wait_for(guard, duration, [this] { return Aborted(); });
+}
+
+void TWorkerWindow::Abort() {
+  {
+    std::lock_guard<std::mutex> guard(gate_);
+    aborted_.store(true, std::memory_order_release);
+  }
+  gate_changed_.notify_all();
+}
+
+bool TWorkerWindow::Aborted() const {
+  return aborted_.load(std::memory_order_acquire);
+}
+
+// --- result lines and filter ----------------------------------------------------
+
+void TWorkerWindow::AppendResultLine(std::string line) {
+  if (Aborted()) throw EJobAborted{};
+  if (pending_lines_.empty()) batch_started_ = Clock::now();
+  pending_lines_.push_back(std::move(line));
+  FlushIfDue();
+}
+
+void TWorkerWindow::FlushIfDue() {
+  if (pending_lines_.empty()) return;
+  if (Clock::now() - batch_started_ >= kResultBatchInterval) FlushResultLines();
+}
+
+void TWorkerWindow::FlushResultLines() {
+  if (pending_lines_.empty()) return;
+  bool read_filter = false;
+  {
+    std::lock_guard<std::mutex> guard(filter_lock_);
+    if (filter_known_ && !refresh_pending_) read_filter = refresh_pending_ = true;
+  }
+  PostBatch(read_filter);
+}
+
+void TWorkerWindow::PostBatch(bool read_filter) {
+  if (read_filter) last_filter_read_ = Clock::now();
+  Post([this, lines = std::exchange(pending_lines_, {}), read_filter] {
+    window_.AppendResultLines(lines);
+    if (!read_filter) return;
+    TFilterSettings fresh = window_.ReadFilterSettings();
+    std::lock_guard<std::mutex> guard(filter_lock_);
+    filter_ = std::move(fresh);
+    refresh_pending_ = false;
+  });
+}
+
+void TWorkerWindow::PostFilterRead() {
+  last_filter_read_ = Clock::now();
+  Post([this] {
+    TFilterSettings fresh = window_.ReadFilterSettings();
+    std::lock_guard<std::mutex> guard(filter_lock_);
+    filter_ = std::move(fresh);
+    filter_known_ = true;
+    refresh_pending_ = false;
+  });
+}
+
+TFilterSettings TWorkerWindow::ReadFilterSettings() {
+  std::unique_lock<std::mutex> guard(filter_lock_);
+  if (!filter_known_) {
+    guard.unlock();
+    TFilterSettings settings;
+    if (!Call([&] { settings = window_.ReadFilterSettings(); })) throw EJobAborted{};
+    SeedFilterSettings(settings);
+    return settings;
+  }
+  TFilterSettings settings = filter_;
+  const bool refresh = !refresh_pending_ && pending_lines_.empty() &&
+                       Clock::now() - last_filter_read_ >= kResultBatchInterval;
+  if (refresh) refresh_pending_ = true;
+  guard.unlock();
+  if (refresh) PostFilterRead();
+  FlushIfDue();
+  return settings;
+}
+
+void TWorkerWindow::RefreshFilterSettings() {
+  {
+    std::lock_guard<std::mutex> guard(filter_lock_);
+    if (refresh_pending_) return;
+    refresh_pending_ = true;
+  }
+  FlushResultLines();
+  PostFilterRead();
+}
+
+void TWorkerWindow::SeedFilterSettings(const TFilterSettings& settings) {
+  std::lock_guard<std::mutex> guard(filter_lock_);
+  filter_ = settings;
+  filter_known_ = true;
+}
+
+// --- the other window operations ----------------------------------------------
+
+void TWorkerWindow::AppendResultLines(const std::vector<std::string>& lines) {
+  FlushResultLines();
+  Post([this, lines] { window_.AppendResultLines(lines); });
+}
+
+void TWorkerWindow::SetStatusText(const std::string& text) {
+  FlushResultLines();
+  Post([this, text] { window_.SetStatusText(text); });
+}
+
+void TWorkerWindow::SetProgressLine(const std::string& text) {
+  FlushResultLines();
+  Post([this, text] { window_.SetProgressLine(text); });
+}
+
+std::string TWorkerWindow::ReadSaveTarget() {
+  FlushResultLines();
+  std::string target;
+  if (!Call([&] { target = window_.ReadSaveTarget(); })) throw EJobAborted{};
+  return target;
+}
+
+void TWorkerWindow::ClearSaveTarget() {
+  FlushResultLines();
+  Post([this] { window_.ClearSaveTarget(); });
+}
+
+void TWorkerWindow::SaveResultList(const std::string& file_name) {
+  FlushResultLines();
+  // Carried out on the window's thread, where an error cannot reach the
+  // worker; the worker never saves (the completion does).
+  Post([this, file_name] { window_.SaveResultList(file_name); });
+}
+
+void TWorkerWindow::EnableStart() {
+  FlushResultLines();
+  Post([this] { window_.EnableStart(); });
+}
+
+void TWorkerWindow::ReportJobError(const std::string& text, int line) {
+  FlushResultLines();
+  Post([this, text, line] { window_.ReportJobError(text, line); });
+}
+
+}  // namespace movrek
