@@ -72,7 +72,8 @@ void TFormOperations::EnableStart() {
 void TFormOperations::ReportJobError(const std::string& text, int line) {
   QString message = FromBytes(text);
   if (line > 0) {
-    message = QStringLiteral("The job stopped at line %1 of the URL list:\n%2").arg(line).arg(message);
+    message =
+        QStringLiteral("The job stopped at line %1 of the URL list:\n%2").arg(line).arg(message);
   }
   form_.ShowMessage(message, true);
 }

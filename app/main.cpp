@@ -73,9 +73,9 @@ struct TOptions {
                                  QStringLiteral("[file]"));
   }
   QCommandLineParser Parser;
-  const QCommandLineOption Screenshot{QStringLiteral("screenshot"),
-                                      QStringLiteral("Save a picture of the window to <file> and leave."),
-                                      QStringLiteral("file")};
+  const QCommandLineOption Screenshot{
+      QStringLiteral("screenshot"),
+      QStringLiteral("Save a picture of the window to <file> and leave."), QStringLiteral("file")};
   const QCommandLineOption About{QStringLiteral("about"),
                                  QStringLiteral("Open the About balloon as the window opens.")};
 };
@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
   // Help and version are text for a terminal: they need no display.
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg(argv[i]);
-    if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" || arg == "-v") {
+    if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
+        arg == "-v") {
       QCoreApplication text_only(argc, argv);
       DescribeApplication();
       TOptions options;

@@ -65,7 +65,8 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
 
   window_thread_ = std::make_unique<TQtWindowThread>(this);
   operations_ = std::make_unique<TFormOperations>(*this, *window_thread_);
-  controller_ = std::make_unique<TExtractionWindow>(*window_thread_, *operations_, std::move(settings));
+  controller_ =
+      std::make_unique<TExtractionWindow>(*window_thread_, *operations_, std::move(settings));
 
   OpenDialog1 = new QFileDialog(this, kOpenTitle);
   OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
@@ -127,8 +128,8 @@ void TForm1::CreatePopupMenu() {
   item(SelectAll1, "SelectAll1", QStringLiteral("Select All"), &TForm1::SelectAll1Click);
   item(Delete1, "Delete1", QStringLiteral("Delete"), &TForm1::Delete1Click);
   item(ClearAll1, "ClearAll1", QStringLiteral("Clear All"), &TForm1::ClearAll1Click);
-  item(RemoveLinesStartsWith1, "RemoveLinesStartsWith1", QStringLiteral("Remove Lines Starts With #"),
-       &TForm1::RemoveLinesStartsWith1Click);
+  item(RemoveLinesStartsWith1, "RemoveLinesStartsWith1",
+       QStringLiteral("Remove Lines Starts With #"), &TForm1::RemoveLinesStartsWith1Click);
   connect(Memo2, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { PopupMenu1->popup(Memo2->viewport()->mapToGlobal(at)); });
 }

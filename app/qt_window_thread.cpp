@@ -30,7 +30,8 @@ void TQtWindowThread::ScheduleRun() {
   scheduled_ = true;
   // One queued event stands for the whole queue; it is dropped with the
   // receiver's pending events if the receiver goes first.
-  QMetaObject::invokeMethod(receiver_, [this] { Run(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      receiver_, [this] { Run(); }, Qt::QueuedConnection);
 }
 
 void TQtWindowThread::Run() {

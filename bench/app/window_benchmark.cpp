@@ -134,7 +134,8 @@ BENCHMARK(BM_RemoveHashLines300k)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_LoadUrlFile1M(benchmark::State& state) {
   test::TempDir dir;
   std::string lines;
-  for (int i = 0; i < 1000000; ++i) lines += "http://host.example/page" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 1000000; ++i)
+    lines += "http://host.example/page" + std::to_string(i) + "\r\n";
   const std::string file = dir.Write("urls.txt", lines);
   auto form = ShownForm();
   for (auto _ : state) {

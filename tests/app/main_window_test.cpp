@@ -1,5 +1,6 @@
 // The main window as a user meets it: its controls, its frame, and jobs run
 // from Start against real and scripted servers.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -10,8 +11,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <dirent.h>
-
 #include <cstdlib>
 
 #include "tests/app/form_fixture.h"
@@ -115,9 +114,9 @@ TEST_F(FormTest, EveryControlHasItsNameKindPlaceAndText) {
   EXPECT_EQ(Form().Edit2->palette().color(QPalette::Base), light_blue);
 
   // Tab order: the focusable controls in the order a user tabs through them.
-  const QStringList order = {"Memo1",     "Button1", "Button2", "Button3",     "Button4",
-                             "Edit1",     "ComboBox1", "CheckBox2", "Edit2",   "Memo2",
-                             "Button5",   "Button6temp", "SpinEdit1", "SpinEdit2", "Edit3"};
+  const QStringList order = {"Memo1",   "Button1",     "Button2",   "Button3",   "Button4",
+                             "Edit1",   "ComboBox1",   "CheckBox2", "Edit2",     "Memo2",
+                             "Button5", "Button6temp", "SpinEdit1", "SpinEdit2", "Edit3"};
   QStringList seen;
   QWidget* widget = Form().Memo1;
   do {
@@ -163,7 +162,8 @@ class FormJobTest : public FormTest {
   int LeftoverFiles() const {
     int count = 0;
     if (DIR* dir = ::opendir(temp_.path().c_str())) {
-      while (dirent* entry = ::readdir(dir)) count += std::string(entry->d_name).rfind("uis", 0) == 0;
+      while (dirent* entry = ::readdir(dir))
+        count += std::string(entry->d_name).rfind("uis", 0) == 0;
       ::closedir(dir);
     }
     return count;
@@ -198,8 +198,8 @@ TEST_F(FormJobTest, StartRunsTheListAndSavesTheTargetWithCrLf) {
   const std::string base = nginx.Url("/");
   const std::string expected = "#===========#\n# Links From: " + url_a + "\n# Baseurl: " + base +
                                "\n#===========#\n" + base + "x.html\n" + base +
-                               "y\n#===========#\n# Links From: " + url_b + "\n# Baseurl: " +
-                               base + "\n#===========#\nhttp://other.example/z";
+                               "y\n#===========#\n# Links From: " + url_b + "\n# Baseurl: " + base +
+                               "\n#===========#\nhttp://other.example/z";
   EXPECT_EQ(Form().Memo2->toPlainText().toStdString(), expected);
   std::string crlf;
   for (char c : expected + "\n") crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -220,7 +220,8 @@ TEST_F(FormJobTest, AbortDuringASlowPageReturnsToIdleWithoutSaving) {
   AnswerFileDialog(QString::fromStdString(target));
   Form().Button4->click();
   Form().Button1->click();
-  ASSERT_TRUE(QTest::qWaitFor([this] { return !Form().StatusBar1->currentMessage().isEmpty(); }, 10000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([this] { return !Form().StatusBar1->currentMessage().isEmpty(); }, 10000));
   QElapsedTimer timer;
   timer.start();
   Form().Button5->click();
@@ -239,7 +240,8 @@ TEST_F(FormJobTest, ClosingTheWindowDuringAJobLeavesNoTemporaryFile) {
   server.Start();
   Form().Memo1->setPlainText(QString::fromStdString(server.Url("/slow")));
   Form().Button1->click();
-  ASSERT_TRUE(QTest::qWaitFor([this] { return !Form().StatusBar1->currentMessage().isEmpty(); }, 10000));
+  ASSERT_TRUE(
+      QTest::qWaitFor([this] { return !Form().StatusBar1->currentMessage().isEmpty(); }, 10000));
   QElapsedTimer timer;
   timer.start();
   Form().Button2->click();

@@ -74,14 +74,16 @@ TEST(TextEditLines, RemovesOnlyLinesThatStartWithTheMark) {
 }
 
 TEST_F(FormTest, RemoveLinesStartsWithHashKeepsLinksAndGeneratedLines) {
-  Form().Memo2->setPlainText("#===========#\n# Links From: http://h/\n#===========#\nhttp://h/a\ngen1\n#x");
+  Form().Memo2->setPlainText(
+      "#===========#\n# Links From: http://h/\n#===========#\nhttp://h/a\ngen1\n#x");
   Form().RemoveLinesStartsWith1->trigger();
   EXPECT_EQ(Form().Memo2->toPlainText(), "http://h/a\ngen1");
 }
 
 TEST_F(FormTest, LoadUrlFromFileTakesEveryLineEndAndKeepsTheListOnFailure) {
   TempDir dir;
-  const std::string file = dir.Write("urls.txt", "a.example\rb.example\nc.example\r\nd.example\r\n");
+  const std::string file =
+      dir.Write("urls.txt", "a.example\rb.example\nc.example\r\nd.example\r\n");
   AnswerFileDialog(QString::fromStdString(file));
   Form().Button3->click();
   EXPECT_EQ(last_dialog_title_, "Text file having one url per line.");
@@ -119,8 +121,7 @@ TEST_F(FormTest, SaveWritesCrLfLinesAndAFailedSaveKeepsTheEarlierFile) {
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(box->text().contains("saved.txt")) << box->text().toStdString();
   // The same save as the engine's: the message names the step that failed.
-  EXPECT_TRUE(box->text().contains("writing failed. File too large"))
-      << box->text().toStdString();
+  EXPECT_TRUE(box->text().contains("writing failed. File too large")) << box->text().toStdString();
   box->accept();
   EXPECT_EQ(Form().Memo2->toPlainText().size(), 100000);
 }
@@ -149,8 +150,8 @@ TEST_F(FormTest, EditingCommandsActLikeTheirKeystrokesOnTheFocusedList) {
   Form().ClearAll1->trigger();
   EXPECT_EQ(Form().Memo2->toPlainText(), "");
 
-  const QStringList captions = {"Cut",         "Copy",   "Paste",     "Save",
-                                "Select All",  "Delete", "Clear All", "Remove Lines Starts With #"};
+  const QStringList captions = {"Cut",        "Copy",   "Paste",     "Save",
+                                "Select All", "Delete", "Clear All", "Remove Lines Starts With #"};
   QStringList shown;
   for (QAction* action : Form().PopupMenu1->actions()) shown << action->text();
   EXPECT_EQ(shown, captions);

@@ -1,14 +1,13 @@
 #include "tests/app/x_display.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
 #include <cerrno>
 #include <cstdlib>
-#include <poll.h>
 
 #include "tests/helpers/peers.h"
 
