@@ -148,6 +148,23 @@ TEST_F(FormTest, StartWithAnEmptyListShowsTheMessageAndStartsNothing) {
   box->accept();
 }
 
+TEST_F(FormTest, AboutTurnsBoldUnderTheMouseAndNoteShowsItsMessage) {
+  QEvent enter(QEvent::Enter);
+  QCoreApplication::sendEvent(Form().Label4, &enter);
+  EXPECT_TRUE(Form().Label4->font().bold());
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(Form().Label4, &leave);
+  EXPECT_FALSE(Form().Label4->font().bold());
+
+  QTest::mouseClick(Form().Label10, Qt::LeftButton);
+  QMessageBox* box = OpenMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(),
+            "Some site may use script. So on a web browser it is redirected automatically.\r\n"
+            "In that case here, the links have to be entered manually.");
+  box->accept();
+}
+
 class FormJobTest : public FormTest {
  protected:
   void SetUp() override {
