@@ -56,6 +56,10 @@ void TTextList::LoadFromFile(const std::string& file_name) {
 }
 
 void TTextList::SaveToFile(const std::string& file_name) const {
+  WriteTextFile(file_name, Text());
+}
+
+void WriteTextFile(const std::string& file_name, const std::string& text) {
   int fd;
   do {
     fd = ::open(file_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -63,7 +67,6 @@ void TTextList::SaveToFile(const std::string& file_name) const {
   if (fd < 0) {
     throw EFileOpenError(file_name, std::strerror(errno));
   }
-  const std::string text = Text();
   std::size_t done = 0;
   int failure = 0;
   while (done < text.size()) {

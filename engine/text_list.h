@@ -49,4 +49,8 @@ class TTextList {
   std::vector<std::string> lines_;
 };
 
+// Creates or replaces the file with exactly these bytes; throws
+// EFileOpenError when it cannot.
+void WriteTextFile(const std::string& file_name, const std::string& text);
+
 }  // namespace movrek
