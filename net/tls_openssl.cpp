@@ -306,6 +306,11 @@ bool TSSLOpenSSL::Handshake(bool server) {
   ERR_clear_error();
   if ((server ? SSL_accept(ssl) : SSL_connect(ssl)) < 1) {
     if (!WaitFailed()) CheckErrorQueue();
+    // "certificate verify failed" alone does not say what was wrong with it.
+    const long verified = SSL_get_verify_result(ssl);
+    if (!server && VerifyCert && verified != X509_V_OK && !LastErrorText.empty()) {
+      LastErrorText += std::string(" (") + X509_verify_cert_error_string(verified) + ")";
+    }
     return false;
   }
   if (!server && VerifyCert && PeerVerifyResult() != 0) return false;

@@ -292,6 +292,7 @@ TEST(MovrekCliRecords, VerifyChecksCertificateAndName) {
   const std::string self_url = "https://127.0.0.1:" + std::to_string(self_signed.port()) + "/";
   const std::string ca_url = "https://127.0.0.1:" + std::to_string(by_ca.port()) + "/";
 
+  const std::string kFailed = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
   CliRunner cli;
   // The test authorities stand in for the system's trust store.
   const std::string trusted =
@@ -302,11 +303,12 @@ TEST(MovrekCliRecords, VerifyChecksCertificateAndName) {
     std::vector<std::string> args;
     std::string url;
     std::string status;
+    std::string reason;
   } cases[] = {
-      {{}, self_url, "OK : "},  // not checked without --verify
-      {{"--verify"}, self_url, "NETWORK ERROR or DOMAIN DOES NOT EXIST. "},
-      {{"--verify"}, ca_url, "OK : "},
-      {{"--verify"}, other_url, "NETWORK ERROR or DOMAIN DOES NOT EXIST. "},
+      {{}, self_url, "OK : ", ""},  // not checked without --verify
+      {{"--verify"}, self_url, kFailed, "(self-signed certificate)"},
+      {{"--verify"}, ca_url, "OK : ", ""},
+      {{"--verify"}, other_url, kFailed, "(IP address mismatch)"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
@@ -314,7 +316,8 @@ TEST(MovrekCliRecords, VerifyChecksCertificateAndName) {
     const CliRun run = cli.Run(args, c.url + "\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(Contains(run.err, c.status + c.url + "\n")) << run.err;
-    EXPECT_EQ(Contains(run.err, "reason: socket error"), c.status != "OK : ") << run.err;
+    EXPECT_EQ(Contains(run.err, "reason: socket error"), !c.reason.empty()) << run.err;
+    EXPECT_TRUE(Contains(run.err, c.reason)) << run.err;
   }
 }
 
