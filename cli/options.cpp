@@ -139,8 +139,8 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
     } else if (arg == "--match" || arg == "--not-match") {
       std::string pattern;
       if (!value(pattern)) return "option " + arg + " needs a REGEX";
-      const std::string error = arg == "--match" ? options.Filter.AddMatch(pattern)
-                                                 : options.Filter.AddNotMatch(pattern);
+      const std::string error =
+          arg == "--match" ? options.Filter.AddMatch(pattern) : options.Filter.AddNotMatch(pattern);
       if (!error.empty()) return "bad regular expression '" + pattern + "': " + error;
     } else if (arg == "--jobs" || arg == "--per-host") {
       std::string text;

@@ -18,8 +18,7 @@ TPageWriter::TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, b
 
 std::string FailureReasonText(const TPageResult& page) {
   if (page.SocketError == 0) return std::string();
-  return "  reason: socket error " + std::to_string(page.SocketError) + ", " +
-         page.SocketErrorText;
+  return "  reason: socket error " + std::to_string(page.SocketError) + ", " + page.SocketErrorText;
 }
 
 bool TPageWriter::Write(TPageResult page, int number) {

@@ -48,8 +48,7 @@ bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
 }
 
 std::array<std::string, 4> BlockHeader(const std::string& page_address, const std::string& base) {
-  return {"#===========#", "# Links From: " + page_address, "# Baseurl: " + base,
-          "#===========#"};
+  return {"#===========#", "# Links From: " + page_address, "# Baseurl: " + base, "#===========#"};
 }
 
 void TListingSink::BeginBlock(const std::string& page_address, const std::string& base) {

@@ -21,9 +21,8 @@ void TOrderedOutput::Put(std::size_t index, TPageResult page) {
 
 std::optional<TPageResult> TOrderedOutput::Next(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> guard(lock_);
-  const bool ready = page_done_.wait_for(guard, timeout, [&] {
-    return closed_ || (!done_.empty() && done_.begin()->first == next_);
-  });
+  const bool ready = page_done_.wait_for(
+      guard, timeout, [&] { return closed_ || (!done_.empty() && done_.begin()->first == next_); });
   if (!ready || closed_) return std::nullopt;
   TPageResult page = std::move(done_.begin()->second);
   done_.erase(done_.begin());

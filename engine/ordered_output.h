@@ -39,8 +39,8 @@ class TOrderedOutput {
   std::condition_variable page_done_;
   std::condition_variable room_made_;
   std::map<std::size_t, TPageResult> done_;  // guarded by lock_
-  std::size_t next_ = 0;                    // guarded by lock_
-  bool closed_ = false;                     // guarded by lock_
+  std::size_t next_ = 0;                     // guarded by lock_
+  bool closed_ = false;                      // guarded by lock_
 };
 
 }  // namespace movrek

@@ -127,7 +127,7 @@ class TParallelWorker final : public TUrlJob, public TWindowOperations, public T
   TPageResult* page_ = nullptr;  // the page in progress (worker only)
 
   std::mutex http_lock_;
-  THttpTransaction* http_ = nullptr;              // guarded by http_lock_
+  THttpTransaction* http_ = nullptr;               // guarded by http_lock_
   std::chrono::steady_clock::time_point started_;  // guarded by http_lock_
   bool timed_out_ = false;                         // guarded by http_lock_
 
@@ -140,8 +140,8 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
   const std::string& line = job_.lines[index];
   page.Line = line;
   page.Address = NormaliseAddress(line);
-  page.Messages.push_back(ProgressLineText(line, static_cast<int>(index) + 1,
-                                           static_cast<int>(job_.lines.size())));
+  page.Messages.push_back(
+      ProgressLineText(line, static_cast<int>(index) + 1, static_cast<int>(job_.lines.size())));
   const std::string host = HostOfAddress(page.Address);
   if (!job_.hosts.Acquire(host)) return false;
   page_ = &page;
@@ -297,8 +297,7 @@ void TParallelJob::Start() {
   for (const auto& worker : shared.workers) {
     // Each thread holds its own share: one left behind by Shutdown keeps
     // what it works on.
-    shared.threads.emplace_back(
-        [keep = shared_, &worker = *worker] { keep->RunWorker(worker); });
+    shared.threads.emplace_back([keep = shared_, &worker = *worker] { keep->RunWorker(worker); });
   }
   if (shared.settings.MaxTime.count() > 0 && count > 0) {
     shared.threads.emplace_back([keep = shared_] { keep->WatchDeadlines(); });

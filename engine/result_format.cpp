@@ -56,11 +56,21 @@ void AppendJsonString(const std::string& bytes, std::string& out) {
     }
     ++i;
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           char escaped[8];
@@ -111,11 +121,20 @@ std::string TsvField(const std::string& value) {
   field.reserve(value.size());
   for (char c : value) {
     switch (c) {
-      case '\t': field += "\\t"; break;
-      case '\n': field += "\\n"; break;
-      case '\r': field += "\\r"; break;
-      case '\\': field += "\\\\"; break;
-      default: field += c;
+      case '\t':
+        field += "\\t";
+        break;
+      case '\n':
+        field += "\\n";
+        break;
+      case '\r':
+        field += "\\r";
+        break;
+      case '\\':
+        field += "\\\\";
+        break;
+      default:
+        field += c;
     }
   }
   return field;

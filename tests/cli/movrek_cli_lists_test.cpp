@@ -3,7 +3,10 @@
 // a failed fetch, --max-time and --verify.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -96,20 +99,19 @@ TEST_F(MovrekCliLists, ParallelJobsKeepListOrderWhenTheFirstPageIsSlowest) {
   const CliRun parallel = cli_.Run({"--no-delay", "--jobs", "8", file});
   EXPECT_EQ(parallel.status, 0) << parallel.err;
   EXPECT_EQ(parallel.out, expected);
-  ExpectInOrder(parallel.err,
-                {"[List number: 1, Total List Items: 8]", "OK : " + slow.Url("/slow"),
-                 "OK : " + nginx_.Url("/p2.html"),
-                 "NETWORK ERROR or DOMAIN DOES NOT EXIST. " + refused,
-                 "\n  reason: socket error 10061, Connection refused\n",
-                 "OK : " + nginx_.Url("/p3.html"), "OK : " + nginx_.Url("/p5.html")});
+  ExpectInOrder(parallel.err, {"[List number: 1, Total List Items: 8]", "OK : " + slow.Url("/slow"),
+                               "OK : " + nginx_.Url("/p2.html"),
+                               "NETWORK ERROR or DOMAIN DOES NOT EXIST. " + refused,
+                               "\n  reason: socket error 10061, Connection refused\n",
+                               "OK : " + nginx_.Url("/p3.html"), "OK : " + nginx_.Url("/p5.html")});
 
   // One at a time, the output is what it always was (the slow server has
   // gone, so its line now fails).
   ScriptedServer again;
   again.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n<a href=\"/s\">s</a>").Close();
   again.Start();
-  const std::string one_list = cli_.Write("one.txt", again.Url("/slow") + "\n" +
-                                                         list.substr(list.find('\n') + 1));
+  const std::string one_list =
+      cli_.Write("one.txt", again.Url("/slow") + "\n" + list.substr(list.find('\n') + 1));
   const CliRun one = cli_.Run({"--no-delay", one_list});
   std::string expected_one = expected;
   const std::string old_slow = slow.Url("/");
@@ -123,10 +125,10 @@ TEST_F(MovrekCliLists, ParallelJobsKeepListOrderWhenTheFirstPageIsSlowest) {
 TEST_F(MovrekCliLists, PerHostCapsConnectionsToOneHost) {
   for (const int per_host : {1, 3}) {
     ScriptedServer server;
-    int most = 0;
+    std::atomic<int> most{0};  // written on the server's thread
     server
         .Call([&](int) {
-          most = std::max(most, EstablishedTo(server.port()));
+          most = std::max(most.load(), EstablishedTo(server.port()));
           return true;
         })
         .ReadRequest()
@@ -180,8 +182,8 @@ TEST_F(MovrekCliLists, CtrlCStopsEightSlowTransfersAndKeepsWrittenBlocks) {
 
 TEST_F(MovrekCliLists, UniqueAndRepeatedFiltersAcrossPages) {
   const std::string base = nginx_.Url("/");
-  const std::string list = nginx_.Url("/p0.html") + "\n" + nginx_.Url("/p1.html") + "\n" +
-                           nginx_.Url("/p0.html") + "\n";
+  const std::string list =
+      nginx_.Url("/p0.html") + "\n" + nginx_.Url("/p1.html") + "\n" + nginx_.Url("/p0.html") + "\n";
   const auto header = [&](int i) {
     return "#===========#\n# Links From: " + nginx_.Url("/p" + std::to_string(i) + ".html") +
            "\n# Baseurl: " + base + "\n#===========#\n";
@@ -259,9 +261,7 @@ TEST(MovrekCliRecords, TsvEscapesAndJsonlIsValidWhateverThePageHolds) {
 
 TEST(MovrekCliRecords, MaxTimeEndsADrippingServerWithATimeOutReason) {
   ScriptedServer drip;
-  drip.ReadRequest()
-      .Send("HTTP/1.0 200 OK\r\n\r\n")
-      .SendSplit(std::string(600, ' '), 1, 100);
+  drip.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n").SendSplit(std::string(600, ' '), 1, 100);
   drip.Start();
   CliRunner cli;
   const auto start = std::chrono::steady_clock::now();

@@ -25,8 +25,13 @@ TEST(LinkFilter, RepeatedWordsAndPatternsCombine) {
       {"HavingAndNotHaving", {"pdf"}, {"draft"}, {}, {}, {"/a.pdf"}, {"/draft.pdf", "/a.txt"}},
       {"EmptyWordNeverOccurs", {""}, {""}, {}, {}, {}, {"/a"}},
       {"CaseMatters", {"PDF"}, {}, {}, {}, {"/A.PDF"}, {"/a.pdf"}},
-      {"EveryMatchNoNotMatch", {}, {}, {"^https://", R"(\.pdf$)"}, {"/tmp/"},
-       {"https://h/a.pdf"}, {"http://h/a.pdf", "https://h/a.pdfx", "https://h/tmp/a.pdf"}},
+      {"EveryMatchNoNotMatch",
+       {},
+       {},
+       {"^https://", R"(\.pdf$)"},
+       {"/tmp/"},
+       {"https://h/a.pdf"},
+       {"http://h/a.pdf", "https://h/a.pdfx", "https://h/tmp/a.pdf"}},
       {"BytesStandForThemselves", {}, {}, {"\xE9"}, {}, {"/caf\xE9"}, {"/cafe"}},
   };
   for (const FilterCase& c : cases) {

@@ -76,12 +76,13 @@ TEST(ResultFormat, JsonStringIsValidUtf8WhateverTheBytes) {
       {"a\"b\\c", R"("a\"b\\c")"},
       {std::string("\x01\x1f\x7f\t\n\r", 6), R"("\u0001\u001f\u007f\t\n\r")"},
       {std::string("a\0b", 3), R"("a\u0000b")"},
-      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
-      {"\xE9t\xE9", "\"\xEF\xBF\xBDt\xEF\xBF\xBD\""},                   // Latin-1
-      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                     // overlong "/"
-      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},     // surrogate
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+       "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+      {"\xE9t\xE9", "\"\xEF\xBF\xBDt\xEF\xBF\xBD\""},                                // Latin-1
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                                  // overlong "/"
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},                  // surrogate
       {"\xF4\x90\x80\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},  // > U+10FFFF
-      {"\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                     // cut short
+      {"\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                                  // cut short
   };
   for (const auto& c : cases) EXPECT_EQ(JsonString(c.bytes), c.expected);
 }
