@@ -32,11 +32,6 @@ std::optional<TPageResult> TOrderedOutput::Next(std::chrono::milliseconds timeou
   return page;
 }
 
-std::size_t TOrderedOutput::NextIndex() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return next_;
-}
-
 void TOrderedOutput::Close() {
   {
     std::lock_guard<std::mutex> guard(lock_);

@@ -28,14 +28,13 @@ class TOrderedOutput {
   // Writer side: the next page in list order, or nothing when it is not
   // done within `timeout` (or the output was closed).
   std::optional<TPageResult> Next(std::chrono::milliseconds timeout);
-  std::size_t NextIndex() const;
 
   // Wakes and refuses every waiter; pages put later are dropped.
   void Close();
 
  private:
   const std::size_t ahead_;
-  mutable std::mutex lock_;
+  std::mutex lock_;
   std::condition_variable page_done_;
   std::condition_variable room_made_;
   std::map<std::size_t, TPageResult> done_;  // guarded by lock_
