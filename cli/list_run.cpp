@@ -9,12 +9,10 @@ namespace {
 
 // How often the loop looks at the interrupt flag while it waits.
 constexpr std::chrono::milliseconds kInterruptPoll{50};
-// After Ctrl+C, how long the workers may take to unwind (and remove their
+// After Ctrl+C or the last page, how long the workers may take to unwind (and remove their
 // temporary files) before the program leaves without them: a worker stuck in
 // a name lookup must not hold the terminal.
 constexpr std::chrono::milliseconds kAbortGrace{2000};
-// A job that has handed back every page has nothing left that takes long.
-constexpr std::chrono::minutes kFinishWait{10};
 
 }  // namespace
 
@@ -50,16 +48,18 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
     if (!writer_->Write(std::move(*page), static_cast<int>(written))) break;
     writer_->Flush();
   }
-  job_->Shutdown(kFinishWait);
+  // Nothing the workers still do is wanted now: after an error that ended
+  // the job they may be fetching lines beyond it.
+  const bool left = job_->Shutdown(kAbortGrace) > 0;
   writer_->Flush();
   // The last lines may only fail on the final flush; results that never
   // reached standard output must not end in a success.
   if (writer_->OutputBroken()) {
     writer_->Message("movrek-cli: standard output could not be written");
-    return TOutcome{kExitOutputClosed, false};
+    return TOutcome{kExitOutputClosed, left};
   }
   if (!save_file_.empty()) writer_->Save(save_file_);
-  return TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted, false};
+  return TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted, left};
 }
 
 TListRun::TOutcome TListRun::Stop(int code) {
