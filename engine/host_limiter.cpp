@@ -38,6 +38,14 @@ std::string HostOfAddress(const std::string& address) {
   for (char& c : host) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
+  // "h" and "h:80" are the same server; a colon inside brackets belongs to
+  // an IPv6 address.
+  const std::size_t colon = host.rfind(':');
+  const std::size_t bracket = host.rfind(']');
+  if (colon == std::string::npos || (bracket != std::string::npos && colon < bracket)) {
+    const bool tls = address.size() >= 8 && (address[4] == 's' || address[4] == 'S');
+    host += tls ? ":443" : ":80";
+  }
   return host;
 }
 

@@ -27,8 +27,9 @@ class THostLimiter {
   bool closed_ = false;                // guarded by lock_
 };
 
-// The host (lower case, port included) an address is fetched from first;
-// redirects to other hosts count against the first one.
+// The host an address is fetched from first, lower case with its port
+// ("h:80" for "http://H/"); redirects to other hosts count against the first
+// one.
 std::string HostOfAddress(const std::string& address);
 
 }  // namespace movrek
