@@ -13,32 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "cli/console_window.h"
+#include "cli/list_run.h"
 #include "cli/options.h"
-#include "engine/extraction_job.h"
+#include "engine/extraction_window.h"
 #include "engine/network_startup.h"
 #include "engine/text_list.h"
-#include "engine/window_thread.h"
 
 namespace {
 
 using namespace movrek;
 
-constexpr int kExitCompleted = 0;
-constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
-// Ended by SIGINT, SIGTERM or SIGHUP: 128 + the signal, as shells report it.
-constexpr int kExitSignalBase = 128;
-// 128 + SIGPIPE: what a program ended by a closed pipe reports. The network
-// start-up ignores SIGPIPE, so a closed output is noticed instead.
-constexpr int kExitOutputClosed = 141;
-
-// How often the loop looks at the interrupt flag while it waits.
-constexpr std::chrono::milliseconds kInterruptPoll{50};
-// After Ctrl+C (or SIGTERM, SIGHUP), how long the worker may take to unwind (and remove its
-// temporary files) before the program leaves without it: a worker stuck in a
-// connect or a long wait for data must not hold the terminal.
-constexpr std::chrono::milliseconds kAbortGrace{2000};
 
 // The signal that asked the job to stop; 0 while none did.
 volatile std::sig_atomic_t gInterrupted = 0;
@@ -84,58 +69,26 @@ void InstallInterruptHandler() {
   for (const int signal_number : kStopSignals) sigaction(signal_number, &action, nullptr);
 }
 
-int RunJob(const cli::TCliOptions& options, std::vector<std::string> lines) {
-  // Where each URL that survives Start's cleaning stands in the input.
-  std::vector<int> line_numbers;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].size() >= kShortestUrlLine) line_numbers.push_back(static_cast<int>(i + 1));
-  }
-
+int RunJob(cli::TCliOptions& options, std::vector<std::string> lines) {
+  if (lines.empty()) return UsageError(kEmptyUrlListMessage);
   TNetworkStartup network;
-  TEventLoop loop;
-  TFilterSettings filter;
-  filter.Enabled = options.FilterEnabled;
-  filter.Mode = options.FilterMode;
-  filter.Keyword = options.Keyword;
-  cli::TConsoleWindow window(stdout, stderr, filter, options.SaveFile, std::move(line_numbers));
-  loop.OnIdle = [&window] { window.Flush(); };
-  TExtractionWindow controller(loop, window, options.Job);
+  cli::TListRun run(options, std::move(lines));
 
   InstallInterruptHandler();
-  // The worker inherits this mask: the stop signals are taken by this thread
-  // only and never break one of the worker's socket calls.
+  // The workers inherit this mask: the stop signals are taken by this thread
+  // only and never break one of the workers' socket calls.
   sigset_t interrupt;
   sigemptyset(&interrupt);
   for (const int signal_number : kStopSignals) sigaddset(&interrupt, signal_number);
   pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
-  const bool started = controller.Button1Click(lines);
+  run.Start();
   pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
-  if (!started) return UsageError(kEmptyUrlListMessage);
 
-  auto stopped = [&] { return gInterrupted != 0 || window.OutputBroken(); };
-  while (!loop.RunUntil([&] { return window.StartEnabled() || stopped(); }, kInterruptPoll)) {
-  }
-  if (!window.StartEnabled()) {
-    controller.Button5Click();
-    window.Flush();
-    int code = kExitOutputClosed;
-    if (gInterrupted != 0) {
-      std::fputs("movrek-cli: aborted\n", stderr);
-      code = kExitSignalBase + gInterrupted;
-    }
-    // A worker left in a name lookup must not keep the program: its files are
-    // gone, and nothing else of it matters once the process ends.
-    if (controller.Shutdown(kAbortGrace) > 0) std::_Exit(code);
-    return code;
-  }
-  window.Flush();
-  // The last lines may only fail on the final flush; results that never
-  // reached standard output must not end in a success.
-  if (window.OutputBroken()) {
-    std::fputs("movrek-cli: standard output could not be written\n", stderr);
-    return kExitOutputClosed;
-  }
-  return window.ReportedErrors() ? kExitError : kExitCompleted;
+  const cli::TListRun::TOutcome outcome = run.Finish(gInterrupted);
+  // A worker left in a name lookup must not keep the program: its files are
+  // gone, and nothing else of it matters once the process ends.
+  if (outcome.WorkersLeft) std::_Exit(outcome.ExitCode);
+  return outcome.ExitCode;
 }
 
 }  // namespace
@@ -147,7 +100,7 @@ int main(int argc, char** argv) {
   if (!problem.empty()) return UsageError(problem);
   if (options.Help) {
     std::fputs(cli::UsageText().c_str(), stdout);
-    return kExitCompleted;
+    return cli::kExitCompleted;
   }
   if (!options.SaveFile.empty()) {
     const std::string save_problem = cli::SaveTargetProblem(options.SaveFile);
@@ -160,6 +113,6 @@ int main(int argc, char** argv) {
     return RunJob(options, list.Lines());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "movrek-cli: %s\n", e.what());
-    return kExitError;
+    return cli::kExitError;
   }
 }

@@ -5,7 +5,10 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+
+#include "engine/parallel_job.h"
 
 namespace movrek::cli {
 namespace {
@@ -25,6 +28,42 @@ void SplitCredentials(const std::string& text, std::string& user, std::string& p
   const std::size_t colon = text.find(':');
   user = text.substr(0, colon);
   pass = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+}
+
+// A whole number from `low` to `high`.
+bool ParseCount(const std::string& text, int low, int high, int& out) {
+  if (text.empty() || text.size() > 4) return false;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) return false;
+  out = value;
+  return true;
+}
+
+// Seconds, a fraction allowed, more than zero and at most a day.
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& out) {
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !(seconds > 0) || seconds > 86400) return false;
+  out = std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+  return out.count() > 0;
+}
+
+bool ParseFormat(const std::string& text, TResultFormat& out) {
+  if (text == "text") {
+    out = TResultFormat::Text;
+  } else if (text == "tsv") {
+    out = TResultFormat::Tsv;
+  } else if (text == "jsonl") {
+    out = TResultFormat::Jsonl;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -74,7 +113,6 @@ bool SplitHostPort(const std::string& text, std::string& host, std::string& port
 std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& options) {
   bool onlyFiles = false;
   bool haveFile = false;
-  bool haveFilter = false;
   bool proxyUser = false;
   bool socks4 = false;
   bool socksUser = false;
@@ -114,11 +152,38 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       if (!flag()) return "option " + arg + " takes no value";
       options.Help = true;
     } else if (arg == "--having" || arg == "--not-having") {
-      if (haveFilter) return "give only one of --having and --not-having";
-      if (!value(options.Keyword)) return "option " + arg + " needs a KEYWORD";
-      options.FilterEnabled = true;
-      options.FilterMode = arg == "--having" ? 0 : 1;
-      haveFilter = true;
+      std::string word;
+      if (!value(word)) return "option " + arg + " needs a KEYWORD";
+      if (arg == "--having") {
+        options.Filter.AddHaving(word);
+      } else {
+        options.Filter.AddNotHaving(word);
+      }
+    } else if (arg == "--match" || arg == "--not-match") {
+      std::string pattern;
+      if (!value(pattern)) return "option " + arg + " needs a REGEX";
+      const std::string error =
+          arg == "--match" ? options.Filter.AddMatch(pattern) : options.Filter.AddNotMatch(pattern);
+      if (!error.empty()) return "bad regular expression '" + pattern + "': " + error;
+    } else if (arg == "--jobs" || arg == "--per-host") {
+      std::string text;
+      int& count = arg == "--jobs" ? options.Jobs : options.PerHost;
+      if (!value(text) || !ParseCount(text, 1, kMaxParallelJobs, count)) {
+        return "option " + arg + " needs a number from 1 to " + std::to_string(kMaxParallelJobs);
+      }
+    } else if (arg == "--max-time") {
+      std::string text;
+      if (!value(text) || !ParseSeconds(text, options.MaxTime)) {
+        return "option --max-time needs SECONDS (more than 0, at most 86400)";
+      }
+    } else if (arg == "--format") {
+      std::string text;
+      if (!value(text) || !ParseFormat(text, options.Format)) {
+        return "option --format needs text, tsv or jsonl";
+      }
+    } else if (arg == "--unique" || arg == "--verify") {
+      if (!flag()) return "option " + arg + " takes no value";
+      (arg == "--unique" ? options.Unique : options.Job.VerifyCertificates) = true;
     } else if (arg == "--save") {
       if (!value(options.SaveFile) || options.SaveFile.empty()) {
         return "option --save needs a FILE";
@@ -175,12 +240,40 @@ with the page's base in front. Lines shorter than 3 characters are ignored;
 an address that does not start with "http://" or "https://" (any case) is
 fetched with "http://" in front.
 
-Options:
-  --having KEYWORD       keep only the links that contain KEYWORD (case matters)
-  --not-having KEYWORD   keep only the links that do not contain KEYWORD
-  --save FILE            when the job completes, write all result lines to FILE
-                         (created or replaced, lines ended by CR LF); its
-                         folder must exist and be writable
+Filters (a link is kept when it contains any --having word, none of the
+--not-having words, matches every --match and no --not-match; case matters):
+  --having KEYWORD       keep the links that contain KEYWORD (may be repeated)
+  --not-having KEYWORD   drop the links that contain KEYWORD (may be repeated)
+  --match REGEX          keep only links in which REGEX finds a match (RE2
+                         syntax, linear time; the link is taken byte by byte)
+  --not-match REGEX      drop the links in which REGEX finds a match
+  --unique               write each link only once: a link written earlier in
+                         the job (page order, then list order) is left out
+
+Output:
+  --format FORMAT        text (default): the blocks above;
+                         tsv: one line "PAGE<TAB>LINK" per link, PAGE the final
+                         address of the page, tab, CR, LF and backslash in a
+                         value written as \t, \r, \n and \\;
+                         jsonl: one JSON object per address, in list order:
+                         url, final_url, status, http_status, base (null when
+                         the page was not read), links, bytes, elapsed_ms.
+                         Bytes that are not valid UTF-8 become U+FFFD, so the
+                         output is always valid UTF-8.
+  --save FILE            when the job completes, write the output to FILE too
+                         (created or replaced; lines ended by CR LF for text,
+                         LF for tsv and jsonl); its folder must exist and be
+                         writable
+
+Fetching:
+  --jobs N               fetch up to N addresses at once (1 to 64, default 1);
+                         the output stays in list order, page by page
+  --per-host N           at most N transfers to one host at once (default 4)
+  --max-time SECONDS     give each address at most this long (a fraction is
+                         allowed), then it fails with a time-out
+  --verify               check HTTPS certificates against the system's trust
+                         store and the host name. Without it certificates are
+                         NOT checked.
   --no-delay             skip the pauses after each page (500 ms) and each
                          URL (100 ms)
   --proxy HOST:PORT      fetch through an HTTP proxy (CONNECT tunnel for https)
@@ -190,21 +283,23 @@ Options:
   --socks-user USER:PASS credentials for the SOCKS proxy (SOCKS 4: user id)
   -h, --help             show this text
 
-Output: result lines on standard output (LF); the status of each address
-("OK : ", "NETWORK ERROR or DOMAIN DOES NOT EXIST. ", ...) and the progress
-lines on standard error. Ctrl+C, SIGTERM and SIGHUP abort: the lines printed
-so far stay and nothing is saved.
+Result lines go to standard output (LF). Standard error gets, for each
+address in list order, its progress line and its status ("OK : ",
+"NETWORK ERROR or DOMAIN DOES NOT EXIST. ", ...); after a failed fetch one more
+line gives the reason: "  reason: socket error NUMBER, TEXT". Ctrl+C, SIGTERM
+and SIGHUP abort: the lines printed so far stay and nothing is saved.
 
 Exit status: 0 when the job completed (addresses that could not be fetched
 included), 1 when an error ended it early or the save failed (the message is on
-standard error), 2 for a usage error, an empty URL list or a --save FILE that
-cannot be written, 130 after Ctrl+C, 143 after SIGTERM, 129 after SIGHUP,
-141 when standard output was closed or could not be written (the job stops
-then).
+standard error), 2 for a usage error (a bad regular expression included), an
+empty URL list or a --save FILE that cannot be written, 130 after Ctrl+C, 143
+after SIGTERM, 129 after SIGHUP, 141 when standard output was closed or could
+not be written (the job stops then).
 
 Example:
   printf 'http://127.0.0.1:8080/index.html\n' > urls.txt
   movrek-cli --no-delay --having .pdf --save links.txt urls.txt
+  movrek-cli --jobs 16 --unique --format jsonl --match '\.pdf$' urls.txt
 )";
 }
 

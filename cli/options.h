@@ -1,21 +1,28 @@
 // The command line of movrek-cli.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "engine/job_settings.h"
+#include "engine/link_filter.h"
+#include "engine/result_format.h"
 
 namespace movrek::cli {
 
 struct TCliOptions {
   bool Help = false;
-  bool FilterEnabled = false;
-  int FilterMode = 0;  // 0 "Having", 1 "Not Having"
-  std::string Keyword;
+  // --having, --not-having, --match and --not-match, patterns compiled.
+  TLinkFilter Filter;
   std::string SaveFile;  // empty: no save target
   std::string UrlFile;   // empty or "-": standard input
   TJobSettings Job;
+  int Jobs = 1;
+  int PerHost = 4;
+  bool Unique = false;
+  TResultFormat Format = TResultFormat::Text;
+  std::chrono::milliseconds MaxTime{0};  // zero: none
 };
 
 // Parses the arguments after the program name. Returns the empty text on

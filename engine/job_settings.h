@@ -41,6 +41,9 @@ struct TJobSettings {
   // the job's own handler: a front end's trace of the connection steps. It
   // holds the worker for as long as it runs.
   std::function<void(THookSocketReason reason, const std::string& value)> OnSocketStatus;
+  // HTTPS certificates checked against the system's trust store and the host
+  // name. Off in the window: a certificate is then not checked at all.
+  bool VerifyCertificates = false;
 };
 
 }  // namespace movrek

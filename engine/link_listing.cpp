@@ -50,6 +50,18 @@ bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
   return filter.Mode == 0 ? occurs : !occurs;
 }
 
+std::array<std::string, 4> BlockHeader(const std::string& page_address, const std::string& base) {
+  return {"#===========#", "# Links From: " + page_address, "# Baseurl: " + base, "#===========#"};
+}
+
+void TListingSink::BeginBlock(const std::string& page_address, const std::string& base) {
+  for (const std::string& line : BlockHeader(page_address, base)) AppendResultLine(line);
+}
+
+void TListingSink::AppendLink(TListedLink link) {
+  if (PassesFilter(ReadFilterSettings(), link.Cleaned)) AppendResultLine(std::move(link.Line));
+}
+
 void ListLinks(TListingSink& sink, const std::string& document_file, const std::string& base,
                const std::string& page_address) {
   ListLinks(sink, TDocumentText::FromFile(document_file), base, page_address);
@@ -61,18 +73,12 @@ void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
   document.LoadFromDocumentText(std::move(text));
   document.TagFilter.assign(1, 'A');  // not = "A": GCC 12 warns falsely (-Wrestrict)
 
-  sink.AppendResultLine("#===========#");
-  sink.AppendResultLine("# Links From: " + page_address);
-  sink.AppendResultLine("# Baseurl: " + base);
-  sink.AppendResultLine("#===========#");
+  sink.BeginBlock(page_address, base);
 
   // The links go out as they are found: a page of millions of anchors needs
   // no list of them all.
   const auto list = [&sink, &base](const std::string& href) {
-    TListedLink link = FormLink(href, base);
-    if (PassesFilter(sink.ReadFilterSettings(), link.Cleaned)) {
-      sink.AppendResultLine(std::move(link.Line));
-    }
+    sink.AppendLink(FormLink(href, base));
   };
   // A page without any element has no links (First would fail on it).
   if (document.Elements.Count() == 0) {

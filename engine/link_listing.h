@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "engine/listing_sink.h"
@@ -17,6 +18,9 @@ void ListLinks(TListingSink& sink, const std::string& document_file, const std::
 // The same for a page already read (TDocumentText::FromFile of its file).
 void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
                const std::string& page_address);
+
+// The four comment lines that open the block of one page.
+std::array<std::string, 4> BlockHeader(const std::string& page_address, const std::string& base);
 
 // The line written for one href value, and the cleaned value the filter looks
 // at: apostrophes, double quotes, tabs and line breaks removed; a value that starts with a URI

@@ -10,6 +10,8 @@
 
 namespace movrek {
 
+struct TListedLink;
+
 class TListingSink {
  public:
   virtual ~TListingSink() = default;
@@ -17,6 +19,13 @@ class TListingSink {
   virtual void AppendResultLine(std::string line) = 0;
   // The filter as the window shows it now (or very nearly: see the sink).
   virtual TFilterSettings ReadFilterSettings() = 0;
+
+  // The block of one page starts: by default its four comment lines. A sink
+  // that keeps pages as records takes the two values instead.
+  virtual void BeginBlock(const std::string& page_address, const std::string& base);
+  // One link of the block: by default its line, when the window's filter
+  // keeps it. A sink with filters of its own judges the link itself.
+  virtual void AppendLink(TListedLink link);
 };
 
 // Writes straight into a window on the calling thread, a line per call; for

@@ -79,6 +79,19 @@ void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
   sock.SocksResolver = proxy.SocksResolver;
 }
 
+TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http) {
+  TFetchOutcome outcome;
+  outcome.Status = info.Status;
+  outcome.FinalUrl = info.Url;
+  outcome.HttpStatus = http.ResultCode;
+  outcome.Bytes = static_cast<std::int64_t>(http.Document.size());
+  if (info.Status == 1) {
+    outcome.SocketError = http.Sock->LastErrorCode;
+    outcome.SocketErrorText = http.Sock->GetErrorDescEx();
+  }
+  return outcome;
+}
+
 }  // namespace
 
 std::string NormaliseAddress(const std::string& line) {
@@ -131,11 +144,13 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
     if (job.Aborted()) sock->StopFlag.store(true);
   };
   http->UserAgent = kMovrekUserAgent;
+  http->Sock->TlsPlugin->VerifyCert = job.Settings().VerifyCertificates;
   THttpPublication published(job, *http);
 
   TUrlInfo info;
   HttpGetFollow(address, http.get(), false, info);
   if (job.Aborted()) throw EJobAborted{};
+  job.FetchDone(OutcomeOf(info, *http));
   job.ShowLastProgress();
   ShowStatus(OutcomeStatusText(info.Status) + address);
   if (info.Status != 0) return;

@@ -90,7 +90,11 @@ int CreateBeside(const std::string& target, std::string& temp) {
 }  // namespace
 
 void TTextList::SaveToFile(const std::string& file_name) const {
-  // The lines go into a new file in the same folder, which is renamed over
+  WriteTextFile(file_name, Text());
+}
+
+void WriteTextFile(const std::string& file_name, const std::string& text) {
+  // The bytes go into a new file in the same folder, which is renamed over
   // the target only once it is complete: a full disk or any other failure
   // leaves the earlier file as it was, never a truncated part of the new one.
   const std::string target = ResolvedTarget(file_name);
@@ -108,7 +112,6 @@ void TTextList::SaveToFile(const std::string& file_name) const {
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
 
-  const std::string text = Text();
   std::size_t done = 0;
   int failure = 0;
   const char* step = "writing";

@@ -54,4 +54,10 @@ class TTextList {
   std::vector<std::string> lines_;
 };
 
+// Creates or replaces the file with exactly these bytes, through a new file
+// beside it renamed over it once complete; throws EFileSaveError (the step
+// that failed and the system's reason) when it cannot, leaving an earlier
+// file as it was.
+void WriteTextFile(const std::string& file_name, const std::string& text);
+
 }  // namespace movrek

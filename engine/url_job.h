@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "engine/job_settings.h"
@@ -13,6 +14,18 @@
 namespace movrek {
 
 class THttpTransaction;
+
+// How the fetch of one URL ended, as a front end that keeps records of pages
+// wants to know it.
+struct TFetchOutcome {
+  std::uint8_t Status = 0;  // TUrlInfo::Status: 0 fetched, 1 network error, ...
+  std::string FinalUrl;     // the address requested last
+  std::int32_t HttpStatus = 0;
+  std::int64_t Bytes = 0;  // body of the last response
+  // The socket's error after a network error: number and text.
+  std::int32_t SocketError = 0;
+  std::string SocketErrorText;
+};
 
 class TUrlJob {
  public:
@@ -54,6 +67,10 @@ class TUrlJob {
 
   // Sleeps unless the settings turn pauses off; returns early on abort.
   virtual void Pause(std::chrono::milliseconds duration) = 0;
+
+  // The fetch is over, before its status text is shown. The window's job
+  // has no use for it.
+  virtual void FetchDone(const TFetchOutcome& /*outcome*/) {}
 };
 
 }  // namespace movrek

@@ -44,6 +44,13 @@ std::string ServerNameFor(std::string host) {
   return host;
 }
 
+// Makes the handshake fail unless the certificate names the host, or lists
+// the address as an IP entry when the connection was made to an address.
+bool RequirePeerName(SSL* ssl, const std::string& server_name, const std::string& address) {
+  if (!server_name.empty()) return SSL_set1_host(ssl, server_name.c_str()) == 1;
+  return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), address.c_str()) == 1;
+}
+
 std::string TrimControls(const std::string& value) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
   const auto first = std::find_if_not(value.begin(), value.end(), blank);
@@ -148,6 +155,12 @@ bool TSSLOpenSSL::CreateContext(bool server) {
   // An unusable cipher list leaves OpenSSL's default in place.
   if (!Ciphers.empty()) SSL_CTX_set_cipher_list(ctx, Ciphers.c_str());
   SSL_CTX_set_verify(ctx, VerifyCert ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
+  // A client that verifies without a CA file of its own trusts what the
+  // system trusts (SSL_CERT_FILE and SSL_CERT_DIR may point elsewhere).
+  if (!server && VerifyCert && CertCAFile.empty() && SSL_CTX_set_default_verify_paths(ctx) != 1) {
+    CheckErrorQueue();
+    return false;
+  }
   SSL_CTX_set_default_passwd_cb(ctx, &TSSLOpenSSL::KeyPasswordCallback);
   SSL_CTX_set_default_passwd_cb_userdata(ctx, this);
 
@@ -282,11 +295,22 @@ bool TSSLOpenSSL::Handshake(bool server) {
     if (!server_name.empty() && SSL_set_tlsext_host_name(ssl, server_name.c_str()) != 1) {
       ERR_clear_error();  // an unusable name only means no name is sent
     }
+    // RFC 6125: a certificate that chains to a trusted root still has to
+    // name the host asked for, or any site's certificate would do.
+    if (VerifyCert && !RequirePeerName(ssl, server_name, Owner().RemoteAddressText())) {
+      CheckErrorQueue();
+      return false;
+    }
   }
 
   ERR_clear_error();
   if ((server ? SSL_accept(ssl) : SSL_connect(ssl)) < 1) {
     if (!WaitFailed()) CheckErrorQueue();
+    // "certificate verify failed" alone does not say what was wrong with it.
+    const long verified = SSL_get_verify_result(ssl);
+    if (!server && VerifyCert && verified != X509_V_OK && !LastErrorText.empty()) {
+      LastErrorText += std::string(" (") + X509_verify_cert_error_string(verified) + ")";
+    }
     return false;
   }
   if (!server && VerifyCert && PeerVerifyResult() != 0) return false;

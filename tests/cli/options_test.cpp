@@ -15,9 +15,8 @@ TEST(CliOptions, AcceptedCommandLines) {
   TCliOptions o;
   ASSERT_EQ(ParseCommandLine({"--not-having", "ads", "--save", "out.txt", "--no-delay", "urls"}, o),
             "");
-  EXPECT_TRUE(o.FilterEnabled);
-  EXPECT_EQ(o.FilterMode, 1);
-  EXPECT_EQ(o.Keyword, "ads");
+  EXPECT_FALSE(o.Filter.Passes("/ads/1"));
+  EXPECT_TRUE(o.Filter.Passes("/news/1"));
   EXPECT_EQ(o.SaveFile, "./out.txt");
   EXPECT_FALSE(o.Job.Pauses);
   EXPECT_EQ(o.UrlFile, "urls");
@@ -28,8 +27,8 @@ TEST(CliOptions, AcceptedCommandLines) {
                         "--socks=127.0.0.1:1080", "--socks4", "--socks-user", "id", "--", "--file"},
                        p),
       "");
-  EXPECT_EQ(p.FilterMode, 0);
-  EXPECT_EQ(p.Keyword, "x");
+  EXPECT_TRUE(p.Filter.Passes("/x"));
+  EXPECT_FALSE(p.Filter.Passes("/y"));
   EXPECT_TRUE(p.Job.Pauses);
   EXPECT_EQ(p.Job.Proxy.ProxyHost, "::1");
   EXPECT_EQ(p.Job.Proxy.ProxyPort, "3128");
@@ -50,7 +49,23 @@ TEST(CliOptions, AcceptedCommandLines) {
 
   TCliOptions q;
   ASSERT_EQ(ParseCommandLine({}, q), "");
-  EXPECT_FALSE(q.FilterEnabled);
+  EXPECT_TRUE(q.Filter.Empty());
+  EXPECT_EQ(q.Jobs, 1);
+  EXPECT_EQ(q.PerHost, 4);
+  EXPECT_EQ(q.Format, movrek::TResultFormat::Text);
+  EXPECT_FALSE(q.Job.VerifyCertificates);
+
+  TCliOptions r;
+  ASSERT_EQ(ParseCommandLine({"--jobs", "64", "--per-host=1", "--max-time", "2.5", "--format",
+                              "jsonl", "--unique", "--verify"},
+                             r),
+            "");
+  EXPECT_EQ(r.Jobs, 64);
+  EXPECT_EQ(r.PerHost, 1);
+  EXPECT_EQ(r.MaxTime.count(), 2500);
+  EXPECT_EQ(r.Format, movrek::TResultFormat::Jsonl);
+  EXPECT_TRUE(r.Unique);
+  EXPECT_TRUE(r.Job.VerifyCertificates);
   EXPECT_EQ(q.UrlFile, "");
   EXPECT_TRUE(q.Job.Proxy.ProxyHost.empty());
   EXPECT_TRUE(q.Job.Proxy.SocksIP.empty());
@@ -59,7 +74,14 @@ TEST(CliOptions, AcceptedCommandLines) {
 TEST(CliOptions, UsageErrors) {
   const std::vector<std::vector<std::string>> bad = {
       {"--having"},
-      {"--having", "a", "--not-having", "b"},
+      {"--match", "a(b"},
+      {"--jobs", "0"},
+      {"--jobs", "65"},
+      {"--per-host", "x"},
+      {"--max-time", "0"},
+      {"--max-time", "-1"},
+      {"--format", "xml"},
+      {"--unique=1"},
       {"--save"},
       {"--save="},
       {"--frobnicate"},
@@ -82,6 +104,10 @@ TEST(CliOptions, UsageErrors) {
     for (const auto& a : args) joined += a + " ";
     EXPECT_NE(ParseCommandLine(args, o), "") << joined;
   }
+  // A bad pattern is named, with RE2's reason.
+  TCliOptions o;
+  EXPECT_EQ(ParseCommandLine({"--not-match", "a(b"}, o),
+            "bad regular expression 'a(b': missing ): a(b");
 }
 
 }  // namespace

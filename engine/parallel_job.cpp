@@ -1,0 +1,343 @@
+#include "engine/parallel_job.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "engine/engine_errors.h"
+#include "engine/host_limiter.h"
+#include "engine/link_listing.h"
+#include "engine/ordered_output.h"
+#include "engine/process_url.h"
+#include "engine/progress_texts.h"
+#include "engine/temp_files.h"
+#include "engine/url_job.h"
+#include "net/http_transaction.h"
+#include "net/socket_errors.h"
+
+namespace movrek {
+namespace {
+
+// How far the workers may run ahead of the page written next, per worker.
+constexpr std::size_t kPagesAheadPerWorker = 4;
+// How often the deadline of each line is looked at.
+constexpr std::chrono::milliseconds kDeadlineTick{10};
+
+class TParallelWorker;
+
+}  // namespace
+
+struct TParallelJob::TShared {
+  TShared(TParallelSettings parallel, std::vector<std::string> url_lines)
+      : settings(std::move(parallel)),
+        lines(std::move(url_lines)),
+        output(kPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
+        hosts(settings.PerHost) {}
+
+  bool Aborted() const { return aborted.load(std::memory_order_acquire); }
+  void WaitForAbort(std::chrono::milliseconds duration) {
+    std::unique_lock<std::mutex> guard(abort_lock);
+    abort_seen.wait_for(guard, duration, [this] { return Aborted(); });
+  }
+  void Abort();
+  void RunWorker(TParallelWorker& worker);
+  void WatchDeadlines();
+
+  const TParallelSettings settings;
+  const std::vector<std::string> lines;
+  TOrderedOutput output;
+  THostLimiter hosts;
+  std::atomic<std::size_t> next_line{0};
+  // A line ended the job with an error: no line after it is taken.
+  std::atomic<bool> stop_taking{false};
+  std::atomic<bool> aborted{false};
+  std::mutex abort_lock;
+  std::condition_variable abort_seen;
+  std::vector<std::unique_ptr<TParallelWorker>> workers;
+  std::vector<std::thread> threads;
+  std::atomic<int> running{0};
+};
+
+namespace {
+
+// One worker: the job as the per-URL pipeline sees it, the window that takes
+// its status texts, and the sink that takes its links, all for the page in
+// progress.
+class TParallelWorker final : public TUrlJob, public TWindowOperations, public TListingSink {
+ public:
+  explicit TParallelWorker(TParallelJob::TShared& job) : job_(job) {}
+
+  // Runs the line through the pipeline. False when the job was aborted.
+  bool Process(std::size_t index, TPageResult& page);
+  void AbortTransfer();
+  // Stops the transfer of a line that has run out of time.
+  void EnforceDeadline(std::chrono::steady_clock::time_point now);
+  void RemovePageFile();
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  void SetFinished() { finished_.store(true, std::memory_order_release); }
+
+  // TUrlJob
+  const TJobSettings& Settings() const override { return job_.settings.Job; }
+  bool Aborted() const override { return job_.Aborted(); }
+  TWindowOperations& Window() override { return *this; }
+  TListingSink& ResultSink() override { return *this; }
+  void FlushResults() override {}
+  bool AttachHttp(THttpTransaction* http) override;
+  void DetachHttp() override;
+  void SocketProgress(TBlockSocket*, THookSocketReason, const std::string&) override {}
+  void ResetReceivedBytes() override {}
+  void ShowLastProgress() override {}
+  std::string ReservePageFile() override;
+  void ReleasePageFile() override;
+  void Pause(std::chrono::milliseconds duration) override {
+    if (Settings().Pauses) job_.WaitForAbort(duration);
+  }
+  void FetchDone(const TFetchOutcome& outcome) override;
+
+  // TWindowOperations: only the status texts mean something here.
+  void AppendResultLines(const std::vector<std::string>& lines) override {
+    page_->Links.insert(page_->Links.end(), lines.begin(), lines.end());
+  }
+  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
+  void SetStatusText(const std::string& text) override {
+    if (!text.empty()) page_->Messages.push_back(text);
+  }
+  void SetProgressLine(const std::string&) override {}
+  std::string ReadSaveTarget() override { return std::string(); }
+  void ClearSaveTarget() override {}
+  void SaveResultList(const std::string&) override {}
+  void EnableStart() override {}
+  void ReportJobError(const std::string&, int) override {}
+
+  // TListingSink
+  void AppendResultLine(std::string line) override { page_->Links.push_back(std::move(line)); }
+  void BeginBlock(const std::string& /*page_address*/, const std::string& base) override {
+    page_->Listed = true;
+    page_->Base = base;
+  }
+  void AppendLink(TListedLink link) override {
+    if (job_.settings.Filter.Passes(link.Cleaned)) page_->Links.push_back(std::move(link.Line));
+  }
+
+ private:
+  TParallelJob::TShared& job_;
+  TPageResult* page_ = nullptr;  // the page in progress (worker only)
+
+  std::mutex http_lock_;
+  THttpTransaction* http_ = nullptr;               // guarded by http_lock_
+  std::chrono::steady_clock::time_point started_;  // guarded by http_lock_
+  bool timed_out_ = false;                         // guarded by http_lock_
+
+  std::mutex page_file_lock_;
+  std::string page_file_;  // guarded by page_file_lock_
+  std::atomic<bool> finished_{false};
+};
+
+bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
+  const std::string& line = job_.lines[index];
+  page.Line = line;
+  page.Address = NormaliseAddress(line);
+  page.Messages.push_back(
+      ProgressLineText(line, static_cast<int>(index) + 1, static_cast<int>(job_.lines.size())));
+  const std::string host = HostOfAddress(page.Address);
+  if (!job_.hosts.Acquire(host)) return false;
+  page_ = &page;
+  const auto started = std::chrono::steady_clock::now();
+  {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    started_ = started;
+    timed_out_ = false;
+  }
+  bool aborted = false;
+  try {
+    ProcessUrl(*this, line);
+  } catch (const EJobAborted&) {
+    aborted = true;
+  } catch (const std::exception& error) {
+    page.JobError = error.what();
+  } catch (...) {
+    page.JobError = "Unknown error";
+  }
+  job_.hosts.Release(host);
+  page_ = nullptr;
+  page.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - started)
+                       .count();
+  return !aborted;
+}
+
+bool TParallelWorker::AttachHttp(THttpTransaction* http) {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  if (Aborted()) return false;
+  http_ = http;
+  return true;
+}
+
+void TParallelWorker::DetachHttp() {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  http_ = nullptr;
+}
+
+void TParallelWorker::AbortTransfer() {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  if (http_ != nullptr) http_->AbortTransfer();
+}
+
+void TParallelWorker::EnforceDeadline(std::chrono::steady_clock::time_point now) {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  if (http_ == nullptr) return;
+  if (!timed_out_ && now - started_ < job_.settings.MaxTime) return;
+  timed_out_ = true;
+  // Again at every tick: a socket made after the first stop (a connect after
+  // the name lookup, the next hop of a redirect) forgets it.
+  http_->AbortTransfer();
+}
+
+void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
+  page_->StatusText = OutcomeStatusText(outcome.Status);
+  page_->FinalUrl = outcome.FinalUrl;
+  page_->HttpStatus = outcome.HttpStatus;
+  page_->Bytes = outcome.Bytes;
+  page_->SocketError = outcome.SocketError;
+  page_->SocketErrorText = outcome.SocketErrorText;
+  std::lock_guard<std::mutex> guard(http_lock_);
+  if (timed_out_ && outcome.Status != 0) {
+    // The stop came from the deadline, not from the peer.
+    page_->SocketError = WSAETIMEDOUT;
+    page_->SocketErrorText = TBlockSocket::GetErrorDesc(WSAETIMEDOUT);
+  }
+}
+
+std::string TParallelWorker::ReservePageFile() {
+  // Under the lock, so that Shutdown either sees the file or it is never made.
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  if (Aborted()) throw EJobAborted{};
+  page_file_ = MakeTempFileName(kPageFileExtension);
+  return page_file_;
+}
+
+void TParallelWorker::ReleasePageFile() {
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  page_file_.clear();
+}
+
+void TParallelWorker::RemovePageFile() {
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  if (!page_file_.empty()) RemoveTempFiles(page_file_);
+}
+
+}  // namespace
+
+void TParallelJob::TShared::Abort() {
+  {
+    std::lock_guard<std::mutex> guard(abort_lock);
+    aborted.store(true, std::memory_order_release);
+  }
+  abort_seen.notify_all();
+  output.Close();
+  hosts.Close();
+  for (const auto& worker : workers) worker->AbortTransfer();
+}
+
+void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
+  SetStatusWindow(&worker);
+  while (!Aborted() && !stop_taking.load()) {
+    const std::size_t index = next_line.fetch_add(1);
+    if (index >= lines.size() || !output.WaitForRoom(index)) break;
+    TPageResult page;
+    if (!worker.Process(index, page)) break;
+    const bool ends_job = !page.JobError.empty();
+    if (ends_job) stop_taking.store(true);
+    output.Put(index, std::move(page));
+    if (ends_job) break;
+    worker.Pause(kUrlDonePause);
+  }
+  SetStatusWindow(nullptr);
+  {
+    // Under the lock, so that Shutdown cannot miss the last one.
+    std::lock_guard<std::mutex> guard(abort_lock);
+    running.fetch_sub(1);
+    worker.SetFinished();
+  }
+  abort_seen.notify_all();
+}
+
+void TParallelJob::TShared::WatchDeadlines() {
+  std::unique_lock<std::mutex> guard(abort_lock);
+  while (!Aborted() && running.load() > 0) {
+    abort_seen.wait_for(guard, kDeadlineTick);
+    guard.unlock();
+    const auto now = std::chrono::steady_clock::now();
+    for (const auto& worker : workers) worker->EnforceDeadline(now);
+    guard.lock();
+  }
+}
+
+TParallelJob::TParallelJob(TParallelSettings settings, std::vector<std::string> lines) {
+  if (settings.Jobs < 1) settings.Jobs = 1;
+  if (settings.Jobs > kMaxParallelJobs) settings.Jobs = kMaxParallelJobs;
+  shared_ = std::make_shared<TShared>(std::move(settings), std::move(lines));
+}
+
+TParallelJob::~TParallelJob() {
+  Shutdown(std::chrono::hours(1));
+}
+
+void TParallelJob::Start() {
+  TShared& shared = *shared_;
+  const std::size_t count =
+      std::min<std::size_t>(static_cast<std::size_t>(shared.settings.Jobs), shared.lines.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    shared.workers.push_back(std::make_unique<TParallelWorker>(shared));
+  }
+  shared.running.store(static_cast<int>(count));
+  for (const auto& worker : shared.workers) {
+    // Each thread holds its own share: one left behind by Shutdown keeps
+    // what it works on.
+    shared.threads.emplace_back([keep = shared_, &worker = *worker] { keep->RunWorker(worker); });
+  }
+  if (shared.settings.MaxTime.count() > 0 && count > 0) {
+    shared.threads.emplace_back([keep = shared_] { keep->WatchDeadlines(); });
+  }
+}
+
+std::size_t TParallelJob::Count() const {
+  return shared_->lines.size();
+}
+
+std::optional<TPageResult> TParallelJob::Next(std::chrono::milliseconds timeout) {
+  return shared_->output.Next(timeout);
+}
+
+void TParallelJob::Abort() {
+  shared_->Abort();
+}
+
+std::size_t TParallelJob::Shutdown(std::chrono::milliseconds timeout) {
+  TShared& shared = *shared_;
+  if (shared.threads.empty()) return 0;
+  // Workers that still run when the job is shut down are not wanted any more.
+  if (shared.running.load() > 0) shared.Abort();
+  {
+    std::unique_lock<std::mutex> guard(shared.abort_lock);
+    shared.abort_seen.wait_for(guard, timeout, [&] { return shared.running.load() == 0; });
+  }
+  std::size_t left = 0;
+  for (std::size_t i = 0; i < shared.threads.size(); ++i) {
+    const bool is_worker = i < shared.workers.size();
+    if (is_worker && !shared.workers[i]->Finished()) {
+      shared.workers[i]->RemovePageFile();
+      shared.threads[i].detach();
+      ++left;
+    } else {
+      shared.threads[i].join();
+    }
+  }
+  shared.threads.clear();
+  return left;
+}
+
+}  // namespace movrek

@@ -1,0 +1,170 @@
+#include "engine/result_format.h"
+
+#include <cstdio>
+
+#include "engine/link_listing.h"
+
+namespace movrek {
+namespace {
+
+constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// Length of the valid UTF-8 sequence at `at`, 0 when there is none: RFC 3629
+// section 4 rules out overlong forms, surrogates and code points past
+// U+10FFFF by the range of the second byte.
+std::size_t Utf8SequenceLength(const std::string& bytes, std::size_t at) {
+  const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(at);
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > bytes.size()) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+void AppendJsonString(const std::string& bytes, std::string& out) {
+  out += '"';
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x80) {
+      const std::size_t length = Utf8SequenceLength(bytes, i);
+      if (length == 0) {
+        out += kReplacementCharacter;
+        ++i;
+      } else {
+        out.append(bytes, i, length);
+        i += length;
+      }
+      continue;
+    }
+    ++i;
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+}
+
+// The status text without the blank that separates it from the address.
+std::string BareStatus(std::string status) {
+  while (!status.empty() && status.back() == ' ') status.pop_back();
+  return status;
+}
+
+void AppendJsonPage(const TPageResult& page, std::string& out) {
+  out += "{\"url\":";
+  AppendJsonString(page.Line, out);
+  out += ",\"final_url\":";
+  AppendJsonString(page.FinalUrl, out);
+  out += ",\"status\":";
+  AppendJsonString(BareStatus(page.StatusText), out);
+  out += ",\"http_status\":" + std::to_string(page.HttpStatus);
+  out += ",\"base\":";
+  if (page.Listed) {
+    AppendJsonString(page.Base, out);
+  } else {
+    out += "null";
+  }
+  out += ",\"links\":[";
+  for (std::size_t i = 0; i < page.Links.size(); ++i) {
+    if (i > 0) out += ',';
+    AppendJsonString(page.Links[i], out);
+  }
+  out += "],\"bytes\":" + std::to_string(page.Bytes);
+  out += ",\"elapsed_ms\":" + std::to_string(page.ElapsedMs);
+  out += '}';
+}
+
+}  // namespace
+
+std::string TsvField(const std::string& value) {
+  std::string field;
+  field.reserve(value.size());
+  for (char c : value) {
+    switch (c) {
+      case '\t':
+        field += "\\t";
+        break;
+      case '\n':
+        field += "\\n";
+        break;
+      case '\r':
+        field += "\\r";
+        break;
+      case '\\':
+        field += "\\\\";
+        break;
+      default:
+        field += c;
+    }
+  }
+  return field;
+}
+
+std::string JsonString(const std::string& bytes) {
+  std::string out;
+  AppendJsonString(bytes, out);
+  return out;
+}
+
+void FormatPage(const TPageResult& page, TResultFormat format, const std::string& line_end,
+                std::string& out) {
+  switch (format) {
+    case TResultFormat::Text:
+      if (!page.Listed) return;
+      for (const std::string& line : BlockHeader(page.Address, page.Base)) out += line + line_end;
+      for (const std::string& link : page.Links) out += link + line_end;
+      return;
+    case TResultFormat::Tsv: {
+      if (!page.Listed) return;
+      const std::string prefix = TsvField(page.FinalUrl) + '\t';
+      for (const std::string& link : page.Links) out += prefix + TsvField(link) + line_end;
+      return;
+    }
+    case TResultFormat::Jsonl:
+      AppendJsonPage(page, out);
+      out += line_end;
+      return;
+  }
+}
+
+}  // namespace movrek
