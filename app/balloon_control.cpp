@@ -4,7 +4,7 @@
 
 #include "app/balloon.h"
 #include "app/text_edit_lines.h"
-#include "net/http_text.h"
+#include "net/http/http_text.h"
 
 namespace movrek::app {
 

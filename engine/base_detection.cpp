@@ -5,7 +5,7 @@
 
 #include "engine/text_between.h"
 #include "html/text_file.h"
-#include "net/uri_resolve.h"
+#include "net/base/uri_resolve.h"
 
 namespace movrek {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "net/socket_types.h"
+#include "net/socket/socket_types.h"
 
 namespace movrek {
 

@@ -5,7 +5,7 @@
 
 #include "html/document_text.h"
 #include "html/html_scanner.h"
-#include "net/uri_resolve.h"
+#include "net/base/uri_resolve.h"
 
 namespace movrek {
 

@@ -1,10 +1,10 @@
 #include "engine/network_startup.h"
 
-#include "net/custom_ssl.h"
-#include "net/openssl_binding.h"
-#include "net/socket_api.h"
-#include "net/socket_error.h"
-#include "net/tls_openssl.h"
+#include "net/socket/custom_ssl.h"
+#include "net/tls/openssl_binding.h"
+#include "net/base/socket_api.h"
+#include "net/socket/socket_error.h"
+#include "net/tls/tls_openssl.h"
 
 namespace movrek {
 

@@ -9,8 +9,8 @@
 #include "engine/link_listing.h"
 #include "engine/window_operations.h"
 #include "html/document_text.h"
-#include "net/fetch.h"
-#include "net/http_transaction.h"
+#include "net/http/fetch.h"
+#include "net/http/http_transaction.h"
 
 namespace movrek {
 namespace {

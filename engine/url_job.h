@@ -9,7 +9,7 @@
 #include "engine/job_settings.h"
 #include "engine/listing_sink.h"
 #include "engine/window_operations.h"
-#include "net/socket_types.h"
+#include "net/socket/socket_types.h"
 
 namespace movrek {
 

@@ -6,7 +6,7 @@
 
 #include "engine/process_url.h"
 #include "engine/temp_files.h"
-#include "net/http_transaction.h"
+#include "net/http/http_transaction.h"
 
 namespace movrek {
 

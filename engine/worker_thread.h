@@ -20,7 +20,7 @@
 #include "engine/window_operations.h"
 #include "engine/window_thread.h"
 #include "engine/worker_window.h"
-#include "net/socket_types.h"
+#include "net/socket/socket_types.h"
 
 namespace movrek {
 

@@ -17,8 +17,8 @@
 #include "engine/network_startup.h"
 #include "engine/process_url.h"
 #include "engine/window_thread.h"
-#include "net/fetch.h"
-#include "net/http_transaction.h"
+#include "net/http/fetch.h"
+#include "net/http/http_transaction.h"
 #include "tests/engine/counting_thread.h"
 #include "tests/helpers/peers.h"
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "net/fetch.h"
-#include "net/http_transaction.h"
+#include "net/http/fetch.h"
+#include "net/http/http_transaction.h"
 #include "tests/helpers/peers.h"
 
 extern char** environ;

@@ -16,9 +16,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/fetch.h"
-#include "net/http_transaction.h"
-#include "net/tls_openssl.h"
+#include "net/http/fetch.h"
+#include "net/http/http_transaction.h"
+#include "net/tls/tls_openssl.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scripted_server.h"
 

@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "net/socket_api.h"
-#include "net/socket_errors.h"
-#include "net/tcp_block_socket.h"
+#include "net/base/socket_api.h"
+#include "net/base/socket_errors.h"
+#include "net/socket/tcp_block_socket.h"
 
 extern char** environ;
 

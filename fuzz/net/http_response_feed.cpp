@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/fetch.h"
-#include "net/http_transaction.h"
+#include "net/http/fetch.h"
+#include "net/http/http_transaction.h"
 
 namespace movrek::fuzz {
 namespace {

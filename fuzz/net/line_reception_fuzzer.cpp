@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/socket_errors.h"
-#include "net/tcp_block_socket.h"
+#include "net/base/socket_errors.h"
+#include "net/socket/tcp_block_socket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace movrek;

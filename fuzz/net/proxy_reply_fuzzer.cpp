@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/socket_api.h"
-#include "net/socket_errors.h"
-#include "net/tcp_block_socket.h"
+#include "net/base/socket_api.h"
+#include "net/base/socket_errors.h"
+#include "net/socket/tcp_block_socket.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/base64.h"
-#include "net/text_util.h"
+#include "net/base/base64.h"
+#include "net/base/text_util.h"
 
 namespace {
 

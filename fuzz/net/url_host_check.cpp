@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/process_url.h"
-#include "net/request_url.h"
+#include "net/http/request_url.h"
 
 namespace movrek::fuzz {
 namespace {

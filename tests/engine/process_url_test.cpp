@@ -11,8 +11,8 @@
 #include <string>
 
 #include "engine/extraction_job.h"
-#include "net/fetch.h"
-#include "net/http_transaction.h"
+#include "net/http/fetch.h"
+#include "net/http/http_transaction.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scripted_server.h"
 

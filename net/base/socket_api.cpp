@@ -1,0 +1,518 @@
+#include "net/base/socket_api.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <memory>
+
+#include "net/base/socket_errors.h"
+
+namespace movrek {
+namespace {
+
+// Binding state. The socket calls are linked into the program, so the three
+// modern resolver calls are always present and the IPv4-only fallback
+// resolver is never needed.
+struct TBindingState {
+  int RefCount = 0;
+  bool AddrInfoInStack = true;
+  bool AddrInfoFromHelper = false;
+};
+
+TBindingState& Binding() {
+  static TBindingState state;
+  return state;
+}
+
+struct TAddrInfoDeleter {
+  void operator()(addrinfo* list) const {
+    if (list != nullptr) freeaddrinfo(list);
+  }
+};
+using TAddrInfoList = std::unique_ptr<addrinfo, TAddrInfoDeleter>;
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+  const std::size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = a[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != b[i]) return false;
+  }
+  return true;
+}
+
+// RFC 6761 section 6.4: names under "invalid." never exist, and resolver
+// libraries should say so at once instead of asking a name server that may
+// not answer for a long time.
+bool IsReservedInvalidName(const std::string& name) {
+  std::string n = name;
+  if (!n.empty() && n.back() == '.') n.pop_back();
+  if (EqualsNoCase(n, "invalid")) return true;
+  return n.size() > 8 && EqualsNoCase(n.substr(n.size() - 8), ".invalid");
+}
+
+// getaddrinfo with the reserved-name check in front; a null host or service
+// is left out of the query. A text with a NUL byte in it is refused rather
+// than cut short at the NUL, which would resolve a different name. Returns
+// the raw resolver code; errnoOut receives errno for EAI_SYSTEM.
+int QueryAddrInfo(const std::string* host, const std::string* service, const addrinfo& hints,
+                  TAddrInfoList& list, int& errnoOut) {
+  list.reset();
+  errnoOut = 0;
+  if (host != nullptr && (host->find('\0') != std::string::npos || IsReservedInvalidName(*host))) {
+    return EAI_NONAME;
+  }
+  if (service != nullptr && service->find('\0') != std::string::npos) return EAI_SERVICE;
+  addrinfo* raw = nullptr;
+  const int code = getaddrinfo(host != nullptr ? host->c_str() : nullptr,
+                               service != nullptr ? service->c_str() : nullptr, &hints, &raw);
+  if (code == EAI_SYSTEM) errnoOut = errno;
+  list.reset(raw);
+  return code;
+}
+
+void CopyAddress(const addrinfo& entry, TSockAddrAny& addr) {
+  const auto length = std::min<std::size_t>(entry.ai_addrlen, sizeof(TSockAddrAny));
+  std::memcpy(static_cast<void*>(addr.Raw()), entry.ai_addr, length);
+}
+
+// One getaddrinfo query for a connect or bind address; copies the first
+// entry into addr (left zero on failure). Returns the resolver code.
+int LookupOneAddress(const std::string& host, const std::string& port, addrinfo hints,
+                     TSockAddrAny& addr, int& errnoOut) {
+  addr = TSockAddrAny();
+  TAddrInfoList list;
+  int code;
+  if (hints.ai_socktype == SOCK_RAW) {
+    hints.ai_socktype = 0;
+    hints.ai_protocol = 0;
+    code = QueryAddrInfo(&host, nullptr, hints, list, errnoOut);
+  } else if (host == "0.0.0.0" || host == "::0") {
+    hints.ai_flags = AI_PASSIVE;
+    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut);
+  } else if (host == "127.0.0.1" || host == "::1") {
+    // Without AI_PASSIVE a missing host yields the loopback address of the
+    // family asked for.
+    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut);
+  } else {
+    code = QueryAddrInfo(&host, &port, hints, list, errnoOut);
+  }
+  if (code == 0 && list) CopyAddress(*list, addr);
+  return code;
+}
+
+addrinfo AnyFamilyHints(int flags, int protocol, int socketType) {
+  addrinfo hints{};
+  hints.ai_flags = flags;
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = socketType;
+  hints.ai_protocol = protocol;
+  return hints;
+}
+
+std::string NumericHostText(const sockaddr* address, socklen_t length) {
+  char host[kNameInfoHostSize];
+  char service[kNameInfoServiceSize];
+  if (getnameinfo(address, length, host, sizeof host, service, sizeof service,
+                  NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+    return std::string();
+  }
+  return host;
+}
+
+}  // namespace
+
+// --- Binding ---------------------------------------------------------------
+
+bool BindSocketLibrary(const std::string& libraryName) {
+  (void)libraryName;  // Linked directly: there is no library to load by name.
+  std::lock_guard<std::mutex> guard(SocketApiLock());
+  TBindingState& state = Binding();
+  if (state.RefCount == 0) {
+    state.AddrInfoInStack = true;
+    state.AddrInfoFromHelper = false;
+  }
+  ++state.RefCount;
+  return true;
+}
+
+bool ReleaseSocketLibrary() {
+  std::lock_guard<std::mutex> guard(SocketApiLock());
+  TBindingState& state = Binding();
+  if (state.RefCount > 0) --state.RefCount;
+  return true;
+}
+
+int SocketLibraryRefCount() {
+  std::lock_guard<std::mutex> guard(SocketApiLock());
+  return Binding().RefCount;
+}
+
+bool AddrInfoInStack() {
+  std::lock_guard<std::mutex> guard(SocketApiLock());
+  return Binding().AddrInfoInStack;
+}
+
+bool AddrInfoFromHelper() {
+  std::lock_guard<std::mutex> guard(SocketApiLock());
+  return Binding().AddrInfoFromHelper;
+}
+
+bool UsesAddrInfo(int family) {
+  std::lock_guard<std::mutex> guard(SocketApiLock());
+  const TBindingState& state = Binding();
+  return state.AddrInfoInStack || (family == AF_INET6 && state.AddrInfoFromHelper);
+}
+
+std::mutex& SocketApiLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+int SocketStartup(std::uint16_t version) {
+  (void)version;
+  struct sigaction current {};
+  if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+  }
+  return 0;
+}
+
+int SocketCleanup() {
+  return 0;
+}
+
+// --- Addresses and resolution -------------------------------------------------
+
+int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string& port, int family,
+                 int protocol, int socketType, bool preferIPv4) {
+  addr = TSockAddrAny();
+  addrinfo first{};
+  addrinfo second{};
+  const bool twoPass = family == AF_UNSPEC;
+  if (twoPass) {
+    first.ai_family = preferIPv4 ? AF_INET : AF_INET6;
+    second.ai_family = preferIPv4 ? AF_INET6 : AF_INET;
+  } else {
+    first.ai_family = family;
+  }
+  for (addrinfo* hints : {&first, &second}) {
+    hints->ai_socktype = socketType;
+    hints->ai_protocol = protocol;
+    hints->ai_flags = 0;
+  }
+
+  int systemErrno = 0;
+  TSockAddrAny found;
+  int code = LookupOneAddress(host, port, first, found, systemErrno);
+  addr = found;
+  if (code != 0 && twoPass) {
+    code = LookupOneAddress(host, port, second, found, systemErrno);
+    if (code == 0) addr = found;
+  }
+  return WinsockFromResolver(code, systemErrno);
+}
+
+std::string SockAddrToText(const TSockAddrAny& addr) {
+  const int length = SockAddrLength(addr);
+  if (length == 0) return std::string();
+  return NumericHostText(addr.Raw(), static_cast<socklen_t>(length));
+}
+
+int SockAddrPort(const TSockAddrAny& addr) {
+  return ntohs(addr.AddrIn.sin_port);
+}
+
+int SockAddrLength(const TSockAddrAny& addr) {
+  switch (addr.Family()) {
+    case AF_INET:
+      return sizeof(sockaddr_in);
+    case AF_INET6:
+      return sizeof(sockaddr_in6);
+    default:
+      return 0;
+  }
+}
+
+void ResolveHostToList(const std::string& name, int family, int protocol, int socketType,
+                       std::vector<std::string>& list) {
+  list.clear();
+  const addrinfo hints = AnyFamilyHints(0, protocol, socketType);
+  TAddrInfoList found;
+  int systemErrno = 0;
+  if (QueryAddrInfo(&name, nullptr, hints, found, systemErrno) == 0) {
+    for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
+      if (entry->ai_family == AF_INET && family == AF_INET6) continue;
+      if (entry->ai_family == AF_INET6 && family == AF_INET) continue;
+      std::string text = NumericHostText(entry->ai_addr, entry->ai_addrlen);
+      if (!text.empty()) list.push_back(std::move(text));
+    }
+  }
+  if (list.empty()) list.push_back("0.0.0.0");
+}
+
+std::uint16_t ResolveServicePort(const std::string& port, int family, int protocol,
+                                 int socketType) {
+  (void)family;  // The service database is the same for every family.
+  const addrinfo hints = AnyFamilyHints(AI_PASSIVE, protocol, socketType);
+  TAddrInfoList found;
+  int systemErrno = 0;
+  if (QueryAddrInfo(nullptr, &port, hints, found, systemErrno) != 0 || !found) return 0;
+  if (found->ai_family != AF_INET && found->ai_family != AF_INET6) return 0;
+  TSockAddrAny addr;
+  CopyAddress(*found, addr);
+  return static_cast<std::uint16_t>(SockAddrPort(addr));
+}
+
+std::string ResolveAddressToName(const std::string& address, int family, int protocol,
+                                 int socketType) {
+  (void)family;  // The address text itself decides the family.
+  const addrinfo hints = AnyFamilyHints(0, protocol, socketType);
+  TAddrInfoList found;
+  int systemErrno = 0;
+  if (QueryAddrInfo(&address, nullptr, hints, found, systemErrno) != 0 || !found) {
+    return address;
+  }
+  char host[kNameInfoHostSize];
+  char service[kNameInfoServiceSize];
+  if (getnameinfo(found->ai_addr, found->ai_addrlen, host, sizeof host, service, sizeof service,
+                  NI_NUMERICSERV) != 0) {
+    return address;
+  }
+  return host;
+}
+
+std::string LocalHostName() {
+  char buffer[kLocalHostNameSize] = {};
+  // One byte less than the buffer is offered so that the name always ends
+  // in NUL, even when the system cuts it without one.
+  gethostname(buffer, kLocalHostNameSize - 1);
+  return std::string(buffer, strnlen(buffer, kLocalHostNameSize));
+}
+
+// --- Thin wrappers ------------------------------------------------------------
+
+int SocketLastError() {
+  return WinsockFromErrno(errno);
+}
+
+TSocket SocketCreate(int family, int socketType, int protocol) {
+  // Close-on-exec: a handle must not leak into a program this one starts.
+  return ::socket(family, socketType | SOCK_CLOEXEC, protocol);
+}
+
+int SocketClose(TSocket s) {
+  return ::close(s);
+}
+
+int SocketShutdown(TSocket s, int how) {
+  return ::shutdown(s, how);
+}
+
+int SocketBind(TSocket s, const TSockAddrAny& addr) {
+  return ::bind(s, addr.Raw(), static_cast<socklen_t>(SockAddrLength(addr)));
+}
+
+int SocketConnect(TSocket s, const TSockAddrAny& addr) {
+  return ::connect(s, addr.Raw(), static_cast<socklen_t>(SockAddrLength(addr)));
+}
+
+int SocketListen(TSocket s, int backlog) {
+  return ::listen(s, backlog);
+}
+
+TSocket SocketAccept(TSocket s, TSockAddrAny& addr) {
+  addr = TSockAddrAny();
+  socklen_t length = sizeof(TSockAddrAny);
+  return ::accept4(s, addr.Raw(), &length, SOCK_CLOEXEC);
+}
+
+int SocketSend(TSocket s, const void* buffer, int length, int flags) {
+  if (length < 0) {
+    errno = EINVAL;
+    return SOCKET_ERROR;
+  }
+  return static_cast<int>(
+      ::send(s, buffer, static_cast<std::size_t>(length), flags | MSG_NOSIGNAL));
+}
+
+int SocketRecv(TSocket s, void* buffer, int length, int flags) {
+  if (length < 0) {
+    errno = EINVAL;
+    return SOCKET_ERROR;
+  }
+  return static_cast<int>(::recv(s, buffer, static_cast<std::size_t>(length), flags));
+}
+
+int SocketSendTo(TSocket s, const void* buffer, int length, int flags, const TSockAddrAny& addr) {
+  if (length < 0) {
+    errno = EINVAL;
+    return SOCKET_ERROR;
+  }
+  return static_cast<int>(::sendto(s, buffer, static_cast<std::size_t>(length),
+                                   flags | MSG_NOSIGNAL, addr.Raw(),
+                                   static_cast<socklen_t>(SockAddrLength(addr))));
+}
+
+int SocketRecvFrom(TSocket s, void* buffer, int length, int flags, TSockAddrAny& addr) {
+  if (length < 0) {
+    errno = EINVAL;
+    return SOCKET_ERROR;
+  }
+  addr = TSockAddrAny();
+  socklen_t addrLength = sizeof(TSockAddrAny);
+  return static_cast<int>(
+      ::recvfrom(s, buffer, static_cast<std::size_t>(length), flags, addr.Raw(), &addrLength));
+}
+
+int SocketLocalAddress(TSocket s, TSockAddrAny& addr) {
+  addr = TSockAddrAny();
+  socklen_t length = sizeof(TSockAddrAny);
+  return ::getsockname(s, addr.Raw(), &length);
+}
+
+int SocketPeerAddress(TSocket s, TSockAddrAny& addr) {
+  addr = TSockAddrAny();
+  socklen_t length = sizeof(TSockAddrAny);
+  return ::getpeername(s, addr.Raw(), &length);
+}
+
+int SocketSetOption(TSocket s, int level, int name, const void* value, socklen_t length) {
+  return ::setsockopt(s, level, name, value, length);
+}
+
+int SocketGetOption(TSocket s, int level, int name, void* value, socklen_t& length) {
+  return ::getsockopt(s, level, name, value, &length);
+}
+
+int SocketSetIntOption(TSocket s, int level, int name, int value) {
+  return ::setsockopt(s, level, name, &value, sizeof value);
+}
+
+int SocketGetIntOption(TSocket s, int level, int name, int& value) {
+  socklen_t length = sizeof value;
+  return ::getsockopt(s, level, name, &value, &length);
+}
+
+int SocketSetLinger(TSocket s, bool on, int seconds) {
+  linger value{};
+  value.l_onoff = on ? 1 : 0;
+  value.l_linger = seconds;
+  return ::setsockopt(s, SOL_SOCKET, SO_LINGER, &value, sizeof value);
+}
+
+int SocketSetTimeoutOption(TSocket s, int name, int milliseconds) {
+  timeval value{};
+  if (milliseconds > 0) {
+    value.tv_sec = milliseconds / 1000;
+    value.tv_usec = (milliseconds % 1000) * 1000;
+  }
+  return ::setsockopt(s, SOL_SOCKET, name, &value, sizeof value);
+}
+
+int SocketBytesAvailable(TSocket s, int& count) {
+  count = 0;
+  int value = 0;
+  const int result = ::ioctl(s, FIONREAD, &value);
+  if (result == 0) count = value;
+  return result;
+}
+
+int SocketSetNonBlocking(TSocket s, bool nonBlocking) {
+  int value = nonBlocking ? 1 : 0;
+  return ::ioctl(s, FIONBIO, &value);
+}
+
+// --- Socket set ----------------------------------------------------------------
+
+void SocketSetClear(TSocketSet& set) {
+  set.Count = 0;
+}
+
+void SocketSetAdd(TSocket s, TSocketSet& set) {
+  if (set.Count < 0) set.Count = 0;
+  if (set.Count < kSocketSetCapacity) set.Handles[static_cast<std::size_t>(set.Count++)] = s;
+}
+
+bool SocketSetContains(const TSocketSet& set, TSocket s) {
+  for (int i = 0; i < set.Count && i < kSocketSetCapacity; ++i) {
+    if (set.Handles[static_cast<std::size_t>(i)] == s) return true;
+  }
+  return false;
+}
+
+int SocketSelect(TSocketSet* readSet, TSocketSet* writeSet, TSocketSet* exceptSet, int timeoutMs) {
+  // poll rather than select: select cannot take a handle at or above
+  // FD_SETSIZE, which a busy process reaches easily.
+  TSocketSet* sets[3] = {readSet, writeSet, exceptSet};
+  const short wanted[3] = {POLLIN, POLLOUT, POLLPRI};
+  // What counts as ready for each set: a closed or failed handle is
+  // readable/writable (the next call reports why), as select has it.
+  const short ready[3] = {POLLIN | POLLHUP | POLLERR, POLLOUT | POLLHUP | POLLERR, POLLPRI};
+
+  pollfd fds[3 * kSocketSetCapacity];
+  int owner[3 * kSocketSetCapacity];
+  int count = 0;
+  for (int k = 0; k < 3; ++k) {
+    if (sets[k] == nullptr) continue;
+    const int n = std::min(std::max(sets[k]->Count, 0), kSocketSetCapacity);
+    for (int i = 0; i < n; ++i) {
+      fds[count].fd = sets[k]->Handles[static_cast<std::size_t>(i)];
+      fds[count].events = wanted[k];
+      fds[count].revents = 0;
+      owner[count] = k;
+      ++count;
+    }
+  }
+
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+  int result;
+  for (;;) {
+    int wait = -1;
+    if (timeoutMs >= 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      wait = static_cast<int>(std::max<long long>(left, 0));
+    }
+    result = ::poll(fds, static_cast<nfds_t>(count), wait);
+    if (result >= 0 || errno != EINTR) break;
+  }
+  if (result < 0) return SOCKET_ERROR;
+
+  // A handle that is not a socket or not open fails the whole call, as
+  // select does.
+  for (int i = 0; i < count; ++i) {
+    if (fds[i].revents & POLLNVAL) {
+      errno = EBADF;
+      return SOCKET_ERROR;
+    }
+  }
+
+  int total = 0;
+  for (int k = 0; k < 3; ++k) {
+    if (sets[k] != nullptr) SocketSetClear(*sets[k]);
+  }
+  for (int i = 0; i < count; ++i) {
+    const int k = owner[i];
+    if ((fds[i].revents & ready[k]) != 0) {
+      SocketSetAdd(fds[i].fd, *sets[k]);
+      ++total;
+    }
+  }
+  return total;
+}
+
+}  // namespace movrek

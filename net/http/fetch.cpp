@@ -1,0 +1,109 @@
+#include "net/http/fetch.h"
+
+#include "net/http/http_limits.h"
+#include "net/http/http_text.h"
+#include "net/http/http_transaction.h"
+#include "net/base/uri_resolve.h"
+#include "net/http/wildcard.h"
+
+namespace movrek {
+
+using namespace http_text;
+
+TTraceOutputProc TraceOutput;
+
+namespace {
+
+// RFC 9110 section 15.4: 301, 302, 303, 307 and 308 all name the new address
+// in Location; 300 and 305 do not send the client on by themselves.
+bool IsFollowedRedirect(int32_t code) {
+  return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+}
+
+// The field value of a header line (RFC 9110 section 5.5: optional
+// whitespace around the value is not part of it).
+std::string FieldValue(const std::string& line) {
+  const size_t colon = line.find(':');
+  return colon == std::string::npos ? std::string() : TrimControls(line.substr(colon + 1));
+}
+
+void WriteTrace(const THttpTransaction& http) {
+  if (!TraceOutput) {
+    return;
+  }
+  TraceOutput(std::to_string(http.ResultCode) + " " + http.ResultString);
+  TraceOutput(std::string());
+  std::string head;
+  for (const std::string& line : http.Headers) {
+    head += line + "\r\n";
+  }
+  TraceOutput(head);
+  TraceOutput(std::string());
+}
+
+}  // namespace
+
+int FindLocationLine(const THttpTransaction& http) {
+  // Field names are case-insensitive (RFC 9110 section 5.1), and the name
+  // must open the line: "Content-Location" names something else.
+  for (size_t i = 0; i < http.Headers.size(); ++i) {
+    if (PosWild("location:", AsciiLower(http.Headers[i])) == 1) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result) {
+  if (http == nullptr) {
+    return;
+  }
+  std::string address = url;
+  for (int followed = 0;; ++followed) {
+    http->ResetState();
+    result.Status = 3;
+    result.Url = address;
+    if (!http->PerformRequest("GET", address)) {
+      result.Status = 1;
+      return;
+    }
+    if (trace) {
+      WriteTrace(*http);
+    }
+    result.Status = 0;
+    if (!IsFollowedRedirect(http->ResultCode)) {
+      return;
+    }
+
+    const int location = FindLocationLine(*http);
+    const std::string target =
+        location < 0 ? std::string() : FieldValue(http->Headers[static_cast<size_t>(location)]);
+    if (target.empty()) {
+      result.Status = 2;
+      return;
+    }
+    if (followed == http_limits::kMaxRedirects) {
+      result.Status = 3;
+      return;
+    }
+    // A relative reference is resolved against the address it came from
+    // (RFC 3986 section 5.2); an address without a scheme was fetched as http.
+    const std::string base =
+        address.find("://") == std::string::npos ? "http://" + address : address;
+    const std::string next = ResolveReference(base, target);
+    // Only http and https are fetched: another scheme's address sent as an
+    // HTTP request would reach a host or port the page never named for it
+    // (file:///etc/passwd, ftp://host:21/).
+    const std::string scheme = AsciiLower(next.substr(0, next.find("://")));
+    if (next.find("://") == std::string::npos || (scheme != "http" && scheme != "https")) {
+      result.Status = 3;
+      return;
+    }
+    address = next;
+    // A fragment only points into the page; it is never part of a request
+    // (RFC 9112 section 3.2).
+    address = address.substr(0, address.find('#'));
+  }
+}
+
+}  // namespace movrek

@@ -1,0 +1,87 @@
+#include "net/http/request_url.h"
+
+#include <idn2.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
+
+#include "net/base/ip_text.h"
+#include "net/base/socket_errors.h"
+#include "net/base/text_util.h"
+
+namespace movrek {
+namespace {
+
+bool IsAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Characters that end or split an authority, or that no resolver takes: a
+// host holding one would be read differently by another parser.
+bool IsForbiddenHostChar(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  return code <= 32 || code == 127 || std::string_view("@/\\?#[]%").find(c) != std::string::npos;
+}
+
+bool IsValidPort(const std::string& port) {
+  if (port.empty() || port.size() > 5 ||
+      !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return false;
+  }
+  const long value = std::strtol(port.c_str(), nullptr, 10);
+  return value >= 1 && value <= 65535;
+}
+
+}  // namespace
+
+bool HostNameToAscii(const std::string& host, std::string& ascii) {
+  if (IsAscii(host)) {
+    ascii = host;
+    return true;
+  }
+  if (host.find('\0') != std::string::npos) return false;
+  char* converted = nullptr;
+  // Non-transitional UTS #46 processing maps letter case and width as
+  // browsers do before the IDNA 2008 conversion.
+  const int code =
+      idn2_to_ascii_8z(host.c_str(), &converted, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
+  if (code != IDN2_OK || converted == nullptr) {
+    idn2_free(converted);
+    return false;
+  }
+  ascii = converted;
+  idn2_free(converted);
+  return true;
+}
+
+int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {
+  std::string host;
+  parts.Target = SplitUrlAsWritten(url, parts.Protocol, parts.User, parts.Password, host,
+                                   parts.Port, parts.Path, parts.Parameters);
+  parts.User = PercentDecode(parts.User);
+  parts.Password = PercentDecode(parts.Password);
+  if (host.empty()) return WSAHOST_NOT_FOUND;
+  if (host.find(':') != std::string::npos) {
+    // Only a bracketed IPv6 address leaves a colon in the host.
+    if (!IsIPv6Text(host)) return WSAHOST_NOT_FOUND;
+  } else if (std::any_of(host.begin(), host.end(), IsForbiddenHostChar) ||
+             !HostNameToAscii(host, host) || host.empty() ||
+             std::any_of(host.begin(), host.end(), IsForbiddenHostChar)) {
+    // The ASCII form is checked again: a name of characters that the mapping
+    // drops (U+034F and the like) converts to no name at all.
+    return WSAHOST_NOT_FOUND;
+  }
+  parts.Host = host;
+  if (!IsValidPort(parts.Port)) return WSAEINVAL;
+  // The target goes into the request line, which ends at the first line
+  // break (RFC 9112 section 3): one inside would start a header line of its
+  // own.
+  if (parts.Target.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    return WSAEINVAL;
+  }
+  return 0;
+}
+
+}  // namespace movrek

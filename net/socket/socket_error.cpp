@@ -1,0 +1,13 @@
+#include "net/socket/socket_error.h"
+
+#include <string>
+
+namespace movrek {
+
+ESocketError::ESocketError(std::int32_t code, const std::string& text)
+    : ESocketError(code, text, "TCP/IP Socket error " + std::to_string(code) + ": " + text) {}
+
+ESocketError::ESocketError(std::int32_t code, const std::string& text, const std::string& message)
+    : std::runtime_error(message), ErrorCode(code), ErrorMessage(text) {}
+
+}  // namespace movrek
