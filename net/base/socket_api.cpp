@@ -13,7 +13,7 @@
 #include <cstring>
 #include <memory>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 
 namespace movrek {
 namespace {

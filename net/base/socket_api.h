@@ -2,7 +2,7 @@
 // wrappers over the BSD socket calls. Every raw socket and resolver call of
 // the system lives behind this header; the layers above call these wrappers
 // and read failures through SocketLastError() in Windows Sockets numbering
-// (see socket_errors.h).
+// (see winsock_errors.h).
 //
 // Address family arguments are the platform's AF_UNSPEC, AF_INET or
 // AF_INET6; protocol and socket type are the platform's IPPROTO_* and

@@ -8,12 +8,12 @@
 #include <utility>
 
 #include "net/base/base64.h"
+#include "net/base/ip_text.h"
+#include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_text.h"
-#include "net/base/ip_text.h"
 #include "net/http/request_url.h"
-#include "net/base/socket_errors.h"
-#include "net/base/text_util.h"
 
 namespace movrek {
 

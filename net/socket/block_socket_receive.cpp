@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "net/socket/block_socket.h"
-#include "net/base/socket_errors.h"
 #include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
+#include "net/socket/block_socket.h"
 
 namespace movrek {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 
 namespace movrek {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "net/base/winsock_errors.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
-#include "net/base/socket_errors.h"
 #include "tests/helpers/scripted_server.h"
 
 namespace movrek {

@@ -5,7 +5,7 @@
 
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 #include "net/socket/tcp_block_socket.h"
 
 namespace movrek {
