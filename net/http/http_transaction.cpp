@@ -14,6 +14,7 @@
 #include "net/http/http_limits.h"
 #include "net/http/http_text.h"
 #include "net/http/request_url.h"
+#include "net/socket/socket_limits.h"
 
 namespace movrek {
 
@@ -80,7 +81,7 @@ int32_t ClampToInt32(size_t value) {
 // Room for `capacity` bytes of body.
 void ReserveBody(std::string& document, size_t capacity) {
   document.reserve(capacity);
-  if (document.capacity() < http_limits::kHugePageBodyFrom) {
+  if (document.capacity() < kHugePageBodyFromBytes) {
     return;
   }
   // Advice on the whole huge pages inside the buffer only; the kernel may
@@ -108,7 +109,7 @@ void GrowForCounted(std::string& document, size_t part, size_t remaining, size_t
   }
   const size_t full = document.size() + remaining;
   size_t grown = std::max(needed, 2 * document.capacity());
-  if (grown < full && (grown >= full / 2 || arrived >= http_limits::kCountedTrustAfter)) {
+  if (grown < full && (grown >= full / 2 || arrived >= kCountedTrustAfterBytes)) {
     grown = full;
   }
   ReserveBody(document, grown);
@@ -122,12 +123,12 @@ void GrowForUnknown(std::string& document, size_t part) {
     return;
   }
   const size_t doubled = std::max(needed, 2 * document.capacity());
-  if (doubled <= http_limits::kBodyDoublingLimit) {
+  if (doubled <= kMaxBodyDoublingBytes) {
     ReserveBody(document, doubled);
     return;
   }
   try {
-    ReserveBody(document, http_limits::kMaxBodyBytes);
+    ReserveBody(document, kMaxBodyBytes);
   } catch (const std::bad_alloc&) {
     // No address space to spare (strict overcommit): grow in smaller steps.
     ReserveBody(document, needed + needed / 4);
@@ -138,7 +139,7 @@ void GrowForUnknown(std::string& document, size_t part) {
 
 THttpTransaction::THttpTransaction() : Sock(std::make_unique<TTCPBlockSocket>()) {
   Sock->ConvertLineEnd = true;
-  Timeout = 90000;
+  Timeout = kDefaultTransferTimeoutMs;
   TargetPort = "80";
   ResetState();
 }
@@ -187,8 +188,8 @@ namespace {
 class THeadLineLimit {
  public:
   explicit THeadLineLimit(TTCPBlockSocket& sock) : sock_(sock), owner_limit_(sock.MaxLineLength) {
-    if (owner_limit_ <= 0 || owner_limit_ > http_limits::kMaxHeadLineLength) {
-      sock_.MaxLineLength = http_limits::kMaxHeadLineLength;
+    if (owner_limit_ <= 0 || owner_limit_ > kMaxHeadLineBytes) {
+      sock_.MaxLineLength = kMaxHeadLineBytes;
     }
   }
   ~THeadLineLimit() { sock_.MaxLineLength = owner_limit_; }
@@ -432,7 +433,7 @@ bool THttpTransaction::SendRequest(bool expect_mode, std::string& early_status,
       early_lines.clear();
       send_document();
     }
-  } else if (!Document.empty() && Document.size() < http_limits::kInlineBodyLimit) {
+  } else if (!Document.empty() && Document.size() < kSeparateBodyFromBytes) {
     const std::string text = RequestHeadText() + Document;
     UploadSize = ClampToInt32(text.size());
     Sock->SendText(text);
@@ -455,8 +456,7 @@ bool THttpTransaction::ReadStatusLines(size_t& head_bytes) {
     std::string line;
     while (ReceiveHeadLine(line, head_bytes) && line.empty()) {
     }
-    if (Sock->LastErrorCode == WSAENOBUFS && Headers.empty() &&
-        head_bytes <= http_limits::kMaxHeadBytes) {
+    if (Sock->LastErrorCode == WSAENOBUFS && Headers.empty() && head_bytes <= kMaxHeadBytes) {
       // A first line longer than any head line is no status line: the answer
       // has no head, and what was gathered (back in ReadAhead) starts its body.
       Sock->ClearError();
@@ -486,7 +486,7 @@ bool THttpTransaction::ReceiveHeadLine(std::string& line, size_t& head_bytes) {
   // Interim answers and blank lines count too: a server that sends them
   // without end must not make the head grow without end.
   head_bytes += line.size() + 2;
-  if (head_bytes > http_limits::kMaxHeadBytes) {
+  if (head_bytes > kMaxHeadBytes) {
     Fail(WSAENOBUFS);
     return false;
   }
@@ -578,8 +578,7 @@ bool THttpTransaction::ReadUntilClose() {
 }
 
 bool THttpTransaction::AppendBody(const std::string& bytes) {
-  if (bytes.size() >
-      http_limits::kMaxBodyBytes - std::min(Document.size(), http_limits::kMaxBodyBytes)) {
+  if (bytes.size() > kMaxBodyBytes - std::min(Document.size(), kMaxBodyBytes)) {
     return FailBodyTooLarge();
   }
   GrowForUnknown(Document, bytes.size());
@@ -597,13 +596,12 @@ bool THttpTransaction::ReadCounted(int32_t size, bool whole_body) {
   if (size < 1) {
     return true;
   }
-  if (static_cast<size_t>(size) >
-      http_limits::kMaxBodyBytes - std::min(Document.size(), http_limits::kMaxBodyBytes)) {
+  if (static_cast<size_t>(size) > kMaxBodyBytes - std::min(Document.size(), kMaxBodyBytes)) {
     return FailBodyTooLarge();
   }
   DownloadSize = size;
   const int64_t block = std::max<int32_t>(Sock->SendMaxChunk, 1);
-  const int64_t segment = block * http_limits::kCountedSegmentBlocks;
+  const int64_t segment = block * kCountedSegmentBlocks;
   int64_t remaining = size;
   // Whole blocks per segment keep the blocks the same as one reception of
   // the whole size.

@@ -6,16 +6,12 @@
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
 #include "net/base/winsock_errors.h"
+#include "net/socket/socket_limits.h"
 #include "net/socket/tcp_block_socket.h"
 
 namespace movrek {
 
 namespace {
-
-// "HTTP/1.x NNN" is 12 characters: anything shorter carries no status code.
-constexpr std::size_t kMinStatusLineLength = 12;
-// Position of the first digit of the status code in the status line.
-constexpr std::size_t kStatusClassIndex = 9;
 
 // Holds the socket's line limit at the tunnel's bound (or the owner's own,
 // when stricter) while the reply head is read, and gives the owner's back
@@ -23,7 +19,7 @@ constexpr std::size_t kStatusClassIndex = 9;
 class TunnelLineLimit {
  public:
   explicit TunnelLineLimit(std::int32_t& limit) : limit_(limit), saved_(limit) {
-    limit_ = saved_ > 0 ? std::min(saved_, kMaxTunnelLineLength) : kMaxTunnelLineLength;
+    limit_ = saved_ > 0 ? std::min(saved_, kMaxTunnelLineBytes) : kMaxTunnelLineBytes;
   }
   ~TunnelLineLimit() { limit_ = saved_; }
   TunnelLineLimit(const TunnelLineLimit&) = delete;
@@ -64,13 +60,13 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
   while (LastErrorCode == 0) {
     const std::string line = ReceiveUntil(HTTPTunnelTimeout, "\n");
     headLength += static_cast<std::int64_t>(line.size()) + 1;
-    if (LastErrorCode == 0 && headLength > kMaxTunnelHeadLength) LastErrorCode = WSAENOBUFS;
+    if (LastErrorCode == 0 && headLength > kMaxTunnelHeadBytes) LastErrorCode = WSAENOBUFS;
     if (LastErrorCode != 0) {
       // A head cut short opens nothing, whatever its status line said.
       TunnelEstablished = false;
       break;
     }
-    if (line.size() >= kMinStatusLineLength && line.compare(0, 5, "HTTP/") == 0) {
+    if (line.size() >= kMinStatusLineBytes && line.compare(0, 5, "HTTP/") == 0) {
       // Any 2xx opens the tunnel (RFC 9110 section 9.3.6).
       TunnelEstablished = line[kStatusClassIndex] == '2';
     }
