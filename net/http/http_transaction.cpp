@@ -14,6 +14,7 @@
 #include "net/http/http_limits.h"
 #include "net/http/http_text.h"
 #include "net/http/request_url.h"
+#include "net/socket/line_limit_guard.h"
 #include "net/socket/socket_limits.h"
 
 namespace movrek {
@@ -181,32 +182,10 @@ std::string THttpTransaction::RequestHeadText() const {
   return text;
 }
 
-namespace {
-
-// Bounds the lines read from the peer for the life of one request and gives
-// the owner's limit back however the request ends.
-class THeadLineLimit {
- public:
-  explicit THeadLineLimit(TTCPBlockSocket& sock) : sock_(sock), owner_limit_(sock.MaxLineLength) {
-    if (owner_limit_ <= 0 || owner_limit_ > kMaxHeadLineBytes) {
-      sock_.MaxLineLength = kMaxHeadLineBytes;
-    }
-  }
-  ~THeadLineLimit() { sock_.MaxLineLength = owner_limit_; }
-  THeadLineLimit(const THeadLineLimit&) = delete;
-  THeadLineLimit& operator=(const THeadLineLimit&) = delete;
-
- private:
-  TTCPBlockSocket& sock_;
-  const int32_t owner_limit_;
-};
-
-}  // namespace
-
 bool THttpTransaction::PerformRequest(const std::string& method, const std::string& url) {
   bool result = false;
   {
-    const THeadLineLimit limit(*Sock);
+    const TLineLimitGuard limit(*Sock, kMaxHeadLineBytes);
     result = RunRequest(method, url);
   }
   // A connection on which a request failed is in an unknown state (part of

@@ -1,36 +1,15 @@
 // The HTTP CONNECT tunnel (RFC 9110 section 9.3.6): the proxy opens a raw
 // byte stream to the target, over which TLS and HTTP then run unchanged.
-#include <algorithm>
 #include <cstdint>
 
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
 #include "net/base/winsock_errors.h"
+#include "net/socket/line_limit_guard.h"
 #include "net/socket/socket_limits.h"
 #include "net/socket/tcp_block_socket.h"
 
 namespace movrek {
-
-namespace {
-
-// Holds the socket's line limit at the tunnel's bound (or the owner's own,
-// when stricter) while the reply head is read, and gives the owner's back
-// however the reading ends.
-class TunnelLineLimit {
- public:
-  explicit TunnelLineLimit(std::int32_t& limit) : limit_(limit), saved_(limit) {
-    limit_ = saved_ > 0 ? std::min(saved_, kMaxTunnelLineBytes) : kMaxTunnelLineBytes;
-  }
-  ~TunnelLineLimit() { limit_ = saved_; }
-  TunnelLineLimit(const TunnelLineLimit&) = delete;
-  TunnelLineLimit& operator=(const TunnelLineLimit&) = delete;
-
- private:
-  std::int32_t& limit_;
-  const std::int32_t saved_;
-};
-
-}  // namespace
 
 void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& port) {
   // The request needs the number: a proxy cannot be relied on to know
@@ -55,7 +34,7 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
   // whatever the target sends first in ReadAhead for the tunnel's user. A
   // line or head beyond the bounds fails like any line over the socket's
   // limit, with 10055.
-  const TunnelLineLimit lineLimit(MaxLineLength);
+  const TLineLimitGuard lineLimit(*this, kMaxTunnelLineBytes);
   std::int64_t headLength = 0;
   while (LastErrorCode == 0) {
     const std::string line = ReceiveUntil(HTTPTunnelTimeout, "\n");
