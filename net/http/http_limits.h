@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 // Named limits of the HTTP layer, in one place so that tests can reach them.
 namespace movrek {
@@ -47,5 +48,11 @@ inline constexpr std::int32_t kMaxHeadLineBytes = 65536;
 // The header lines of one answer together, for the same reason: endless
 // header lines of legal length are as hostile as one endless line.
 inline constexpr std::size_t kMaxHeadBytes = std::size_t{1} << 20;
+
+// Numbers read from the peer (lengths, chunk sizes, status codes) stop
+// growing here: a value this large is beyond every 32-bit count, and the
+// reader can still tell a size too large from no size at all.
+inline constexpr std::int64_t kBeyond32Bits =
+    std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
 
 }  // namespace movrek
