@@ -5,7 +5,6 @@
 
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
-#include "net/base/winsock_errors.h"
 #include "net/http/head_line_reader.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_text.h"
