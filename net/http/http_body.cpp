@@ -27,7 +27,7 @@ void ReserveBody(std::string& document, size_t capacity) {
   const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t last = (begin + document.capacity()) & ~(kHugePage - 1);
   if (last > first) {
-    ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    ::madvise(document.data() + (first - begin), last - first, MADV_HUGEPAGE);
   }
 }
 

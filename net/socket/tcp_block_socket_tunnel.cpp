@@ -16,7 +16,9 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
   // service names.
   const std::string portText = std::to_string(PortNumberOf(port));
   TBlockSocket::ConnectTo(HTTPTunnelIP, HTTPTunnelPort);
-  if (LastErrorCode != 0) return;
+  if (LastErrorCode != 0) {
+    return;
+  }
 
   TunnelEstablished = false;
   // RFC 9110 section 9.3.6 takes the authority form, which brackets IPv6
@@ -28,7 +30,9 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
     SendText("Proxy-Authorization: Basic " + ToBase64(HTTPTunnelUser + ":" + HTTPTunnelPass) +
              "\r\n");
   }
-  if (LastErrorCode == 0) SendText("\r\n");
+  if (LastErrorCode == 0) {
+    SendText("\r\n");
+  }
 
   // The reply head runs up to the empty line; reading exactly that far leaves
   // whatever the target sends first in ReadAhead for the tunnel's user. A
@@ -39,7 +43,9 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
   while (LastErrorCode == 0) {
     const std::string line = ReceiveUntil(HTTPTunnelTimeout, "\n");
     headLength += static_cast<std::int64_t>(line.size()) + 1;
-    if (LastErrorCode == 0 && headLength > kMaxTunnelHeadBytes) LastErrorCode = WSAENOBUFS;
+    if (LastErrorCode == 0 && headLength > kMaxTunnelHeadBytes) {
+      LastErrorCode = WSAENOBUFS;
+    }
     if (LastErrorCode != 0) {
       // A head cut short opens nothing, whatever its status line said.
       TunnelEstablished = false;
@@ -49,9 +55,13 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
       // Any 2xx opens the tunnel (RFC 9110 section 9.3.6).
       TunnelEstablished = line[kStatusClassIndex] == '2';
     }
-    if (line.empty() || line == "\r") break;
+    if (line.empty() || line == "\r") {
+      break;
+    }
   }
-  if (LastErrorCode == 0 && !TunnelEstablished) LastErrorCode = WSASYSNOTREADY;
+  if (LastErrorCode == 0 && !TunnelEstablished) {
+    LastErrorCode = WSASYSNOTREADY;
+  }
 
   TunnelRemoteIP = target;
   TunnelRemotePort = portText;
