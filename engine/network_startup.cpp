@@ -1,9 +1,9 @@
 #include "engine/network_startup.h"
 
-#include "net/socket/custom_ssl.h"
-#include "net/tls/openssl_binding.h"
 #include "net/base/socket_api.h"
-#include "net/socket/socket_error.h"
+#include "net/socket/custom_ssl.h"
+#include "net/socket/socket_exception.h"
+#include "net/tls/openssl_binding.h"
 #include "net/tls/tls_openssl.h"
 
 namespace movrek {

@@ -15,8 +15,8 @@
 #include "engine/progress_texts.h"
 #include "engine/temp_files.h"
 #include "engine/url_job.h"
+#include "net/base/winsock_errors.h"
 #include "net/http/http_transaction.h"
-#include "net/base/socket_errors.h"
 
 namespace movrek {
 namespace {

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "net/base/socket_api.h"
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 #include "net/socket/tcp_block_socket.h"
 
 extern char** environ;

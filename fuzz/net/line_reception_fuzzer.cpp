@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 #include "net/socket/tcp_block_socket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

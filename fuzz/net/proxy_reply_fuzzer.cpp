@@ -11,7 +11,7 @@
 #include <string>
 
 #include "net/base/socket_api.h"
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 #include "net/socket/tcp_block_socket.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <memory>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 
 namespace movrek {
 namespace {
@@ -120,8 +120,8 @@ addrinfo AnyFamilyHints(int flags, int protocol, int socketType) {
 }
 
 std::string NumericHostText(const sockaddr* address, socklen_t length) {
-  char host[kNameInfoHostSize];
-  char service[kNameInfoServiceSize];
+  char host[kNameInfoHostBytes];
+  char service[kNameInfoServiceBytes];
   if (getnameinfo(address, length, host, sizeof host, service, sizeof service,
                   NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
     return std::string();
@@ -285,8 +285,8 @@ std::string ResolveAddressToName(const std::string& address, int family, int pro
   if (QueryAddrInfo(&address, nullptr, hints, found, systemErrno) != 0 || !found) {
     return address;
   }
-  char host[kNameInfoHostSize];
-  char service[kNameInfoServiceSize];
+  char host[kNameInfoHostBytes];
+  char service[kNameInfoServiceBytes];
   if (getnameinfo(found->ai_addr, found->ai_addrlen, host, sizeof host, service, sizeof service,
                   NI_NUMERICSERV) != 0) {
     return address;
@@ -295,11 +295,11 @@ std::string ResolveAddressToName(const std::string& address, int family, int pro
 }
 
 std::string LocalHostName() {
-  char buffer[kLocalHostNameSize] = {};
+  char buffer[kLocalHostNameBytes] = {};
   // One byte less than the buffer is offered so that the name always ends
   // in NUL, even when the system cuts it without one.
-  gethostname(buffer, kLocalHostNameSize - 1);
-  return std::string(buffer, strnlen(buffer, kLocalHostNameSize));
+  gethostname(buffer, kLocalHostNameBytes - 1);
+  return std::string(buffer, strnlen(buffer, kLocalHostNameBytes));
 }
 
 // --- Thin wrappers ------------------------------------------------------------
@@ -443,11 +443,11 @@ void SocketSetClear(TSocketSet& set) {
 
 void SocketSetAdd(TSocket s, TSocketSet& set) {
   if (set.Count < 0) set.Count = 0;
-  if (set.Count < kSocketSetCapacity) set.Handles[static_cast<std::size_t>(set.Count++)] = s;
+  if (set.Count < kMaxSocketSetHandles) set.Handles[static_cast<std::size_t>(set.Count++)] = s;
 }
 
 bool SocketSetContains(const TSocketSet& set, TSocket s) {
-  for (int i = 0; i < set.Count && i < kSocketSetCapacity; ++i) {
+  for (int i = 0; i < set.Count && i < kMaxSocketSetHandles; ++i) {
     if (set.Handles[static_cast<std::size_t>(i)] == s) return true;
   }
   return false;
@@ -462,12 +462,12 @@ int SocketSelect(TSocketSet* readSet, TSocketSet* writeSet, TSocketSet* exceptSe
   // readable/writable (the next call reports why), as select has it.
   const short ready[3] = {POLLIN | POLLHUP | POLLERR, POLLOUT | POLLHUP | POLLERR, POLLPRI};
 
-  pollfd fds[3 * kSocketSetCapacity];
-  int owner[3 * kSocketSetCapacity];
+  pollfd fds[3 * kMaxSocketSetHandles];
+  int owner[3 * kMaxSocketSetHandles];
   int count = 0;
   for (int k = 0; k < 3; ++k) {
     if (sets[k] == nullptr) continue;
-    const int n = std::min(std::max(sets[k]->Count, 0), kSocketSetCapacity);
+    const int n = std::min(std::max(sets[k]->Count, 0), kMaxSocketSetHandles);
     for (int i = 0; i < n; ++i) {
       fds[count].fd = sets[k]->Handles[static_cast<std::size_t>(i)];
       fds[count].events = wanted[k];

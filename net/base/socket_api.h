@@ -2,7 +2,7 @@
 // wrappers over the BSD socket calls. Every raw socket and resolver call of
 // the system lives behind this header; the layers above call these wrappers
 // and read failures through SocketLastError() in Windows Sockets numbering
-// (see socket_errors.h).
+// (see winsock_errors.h).
 //
 // Address family arguments are the platform's AF_UNSPEC, AF_INET or
 // AF_INET6; protocol and socket type are the platform's IPPROTO_* and
@@ -18,17 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "net/base/base_limits.h"
+
 namespace movrek {
 
 using TSocket = int;
 inline constexpr TSocket INVALID_SOCKET = -1;
 inline constexpr int SOCKET_ERROR = -1;
-
-// Fixed buffers of the resolver calls and the socket set.
-inline constexpr int kNameInfoHostSize = 1025;
-inline constexpr int kNameInfoServiceSize = 32;
-inline constexpr int kLocalHostNameSize = 255;
-inline constexpr int kSocketSetCapacity = 64;
 
 // A socket address of either family. Family and port sit at the same place
 // in both layouts, so Family() and SockAddrPort() work whatever the family.
@@ -146,14 +142,14 @@ int SocketSetNonBlocking(TSocket s, bool nonBlocking);
 
 // --- Socket set ----------------------------------------------------------------
 
-// A count and at most kSocketSetCapacity handles.
+// A count and at most kMaxSocketSetHandles handles.
 struct TSocketSet {
   int Count = 0;
-  std::array<TSocket, kSocketSetCapacity> Handles{};
+  std::array<TSocket, kMaxSocketSetHandles> Handles{};
 };
 
 void SocketSetClear(TSocketSet& set);
-// Appends s while the set holds fewer than kSocketSetCapacity handles;
+// Appends s while the set holds fewer than kMaxSocketSetHandles handles;
 // otherwise the request is ignored.
 void SocketSetAdd(TSocket s, TSocketSet& set);
 bool SocketSetContains(const TSocketSet& set, TSocket s);

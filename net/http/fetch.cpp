@@ -82,7 +82,7 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
       result.Status = 2;
       return;
     }
-    if (followed == http_limits::kMaxRedirects) {
+    if (followed == kMaxRedirects) {
       result.Status = 3;
       return;
     }

@@ -2,50 +2,57 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 // Named limits of the HTTP layer, in one place so that tests can reach them.
-namespace movrek::http_limits {
+namespace movrek {
 
 // A request body below this size goes out in the same send as the head;
-// larger bodies follow the head in their own sends.
-inline constexpr size_t kInlineBodyLimit = 65536;
+// bodies of this size or more follow the head in their own sends.
+inline constexpr std::size_t kSeparateBodyFromBytes = 65536;
 
 // Redirect hops one fetch follows before it gives up (a loop must end).
-inline constexpr int kMaxRedirects = 20;
+inline constexpr std::int32_t kMaxRedirects = 20;
 
 // A counted body is received in segments of this many socket blocks, so the
 // document can grow in steps that the data actually received justifies
 // instead of trusting the announced length up front.
-inline constexpr int32_t kCountedSegmentBlocks = 64;
+inline constexpr std::int32_t kCountedSegmentBlocks = 64;
 
 // Once this much of a counted body has arrived, room for all of the announced
 // rest is taken at once: the server has shown it is sending, and every later
 // doubling would copy the document again and touch its memory twice.
-inline constexpr size_t kCountedTrustAfter = size_t{16} << 20;
+inline constexpr std::size_t kCountedTrustAfterBytes = std::size_t{16} << 20;
 
 // The most a body may hold: its counters (DownloadSize, the progress count)
 // are 32-bit. A body that runs on beyond it (until close, or in chunks) ends
 // the request with WSAENOBUFS instead of growing.
-inline constexpr size_t kMaxBodyBytes = 0x7fffffff;
+inline constexpr std::size_t kMaxBodyBytes = 0x7fffffff;
 
 // A body of unknown size (until close, chunked) grows by doubling up to this
 // size. Past it a copy would hold the body twice, so room up to
 // kMaxBodyBytes is reserved at once: address space only, which takes no
 // memory until bytes arrive, and the body is never copied again.
-inline constexpr size_t kBodyDoublingLimit = size_t{64} << 20;
+inline constexpr std::size_t kMaxBodyDoublingBytes = std::size_t{64} << 20;
 
 // From this capacity on the body asks for huge pages: faulting in hundreds of
 // megabytes page by page costs more than receiving them.
-inline constexpr size_t kHugePageBodyFrom = size_t{8} << 20;
+inline constexpr std::size_t kHugePageBodyFromBytes = std::size_t{8} << 20;
 
 // Head lines (status, header and chunk-size lines) come from the peer and are
 // gathered in memory until their end arrives; a line that never ends must not
 // take all memory. Real servers stay far below this (RFC 9110 section 5.4
 // leaves the limit to the client). An owner's stricter line limit stays.
-inline constexpr int32_t kMaxHeadLineLength = 65536;
+inline constexpr std::int32_t kMaxHeadLineBytes = 65536;
 
 // The header lines of one answer together, for the same reason: endless
 // header lines of legal length are as hostile as one endless line.
-inline constexpr size_t kMaxHeadBytes = size_t{1} << 20;
+inline constexpr std::size_t kMaxHeadBytes = std::size_t{1} << 20;
 
-}  // namespace movrek::http_limits
+// Numbers read from the peer (lengths, chunk sizes, status codes) stop
+// growing here: a value this large is beyond every 32-bit count, and the
+// reader can still tell a size too large from no size at all.
+inline constexpr std::int64_t kBeyond32Bits =
+    std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+
+}  // namespace movrek

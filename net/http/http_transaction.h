@@ -11,6 +11,9 @@
 
 namespace movrek {
 
+class THeadLineReader;
+struct TRequestUrl;
+
 // How the body of the current response is delimited (RFC 9112 section 6).
 enum class THttpBodyFraming {
   UntilClose = 0,  // no length given: the body ends when the server closes
@@ -78,28 +81,47 @@ class THttpTransaction : public TNetClient {
   [[nodiscard]] std::string RequestHeadText() const;
 
  private:
+  // Building and sending the request, the connection (http_transaction.cpp).
+  bool RunRequest(const std::string& method, const std::string& url);
+  // Puts the request head in front of the caller's lines in Headers and
+  // chooses the peer: the target, or the proxy (directly or as a tunnel).
+  void PrepareRequest(const std::string& method, const TRequestUrl& parts, bool https,
+                      bool expectMode);
+  void SetTunnel(bool tunnelling);
+  [[nodiscard]] std::vector<std::string> RequestHeadLines(const std::string& method,
+                                                          const TRequestUrl& parts, bool plainProxy,
+                                                          bool expectMode) const;
+  // With expectMode the final answer may come before the body is sent: then
+  // earlyAnswer holds its status line and header lines.
+  bool SendRequest(bool expectMode, THeadLineReader& head, std::vector<std::string>& earlyAnswer);
+  void SendDocument();
   bool EnsureConnection(bool tls);
   bool OpenConnection(bool tls);
+  // Ends the request with a socket error number of its own (a refused URL, a
+  // head too large, a body framed beyond reading).
+  void Fail(int32_t code);
+
+  // The response head (http_response_head.cpp). Every line of it, interim
+  // answers included, counts into the one bound of `head`.
+  bool ReadResponseHead(THeadLineReader& head, const std::vector<std::string>& earlyAnswer,
+                        int64_t& size, bool& toClose);
+  bool ReadStatusLines(THeadLineReader& head);
+  void ApplyHeaderLine(const std::string& line, int64_t& size, bool& toClose);
+
+  // The body (http_body.cpp, chunked_body.cpp); size is the announced length.
+  bool ReadBody(const std::string& method, int64_t size);
   bool ReadUntilClose();
-  // whole_body: size is the body's announced length, not one chunk's.
-  bool ReadCounted(int32_t size, bool whole_body);
+  // wholeBody: size is the body's announced length, not one chunk's.
+  bool ReadCounted(int32_t size, bool wholeBody);
   bool ReadChunks();
   // Appends to a body of unknown size; false (WSAENOBUFS) past kMaxBodyBytes.
   bool AppendBody(const std::string& bytes);
   bool FailBodyTooLarge();
-  void CaptureCookies();
 
-  bool RunRequest(const std::string& method, const std::string& url);
-  // Every line of an answer's head, interim answers included, counts into
-  // head_bytes; past the bound the request fails.
-  bool ReadStatusLines(size_t& head_bytes);
-  bool ReceiveHeadLine(std::string& line, size_t& head_bytes);
-  void ApplyHeaderLine(const std::string& line, int64_t& size, bool& to_close);
-  bool SendRequest(bool expect_mode, std::string& early_status,
-                   std::vector<std::string>& early_lines, size_t& head_bytes);
-  // Ends the request with a socket error number of its own (a refused URL, a
-  // head too large, a body framed beyond reading).
-  void Fail(int32_t code);
+  // Cookies (http_cookies.cpp): the Cookie line's value, and the
+  // Set-Cookie lines of the answer taken into Cookies.
+  [[nodiscard]] std::string CookieText() const;
+  void CaptureCookies();
 };
 
 }  // namespace movrek

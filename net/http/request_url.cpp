@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "net/base/ip_text.h"
-#include "net/base/socket_errors.h"
 #include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
 
 namespace movrek {
 namespace {

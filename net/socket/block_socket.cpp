@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "net/base/ip_text.h"
-#include "net/socket/socket_error.h"
-#include "net/base/socket_errors.h"
 #include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
+#include "net/socket/socket_exception.h"
 
 namespace movrek {
 

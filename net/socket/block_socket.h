@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "net/socket/net_limits.h"
 #include "net/base/socket_api.h"
+#include "net/socket/socket_limits.h"
 #include "net/socket/socket_option.h"
 #include "net/socket/socket_types.h"
 
@@ -63,10 +63,10 @@ class TBlockSocket {
   TSocketSet ReadSet{};  // exactly the current handle; copied for every wait
   std::int32_t BytesReceived = 0;
   std::int32_t BytesSent = 0;
-  std::int32_t SendMaxChunk = kDefaultSendMaxChunk;
+  std::int32_t SendMaxChunk = kDefaultSendMaxChunkBytes;
   // Request to abandon the current operation; any thread may set it.
   std::atomic<bool> StopFlag{false};
-  std::int32_t NonblockSendTimeout = kDefaultNonblockSendTimeout;
+  std::int32_t NonblockSendTimeout = kDefaultNonblockSendTimeoutMs;
   std::int32_t HeartbeatRate = 0;  // ms; 0 = off
   TSocket Handle = INVALID_SOCKET;
   std::int32_t LastErrorCode = 0;  // Windows Sockets numbering, 0 = none

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "net/socket/block_socket.h"
-#include "net/base/socket_errors.h"
 #include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
+#include "net/socket/block_socket.h"
 
 namespace movrek {
 
@@ -195,7 +195,8 @@ void TBlockSocket::ReceiveIntoStream(std::string& stream, std::int32_t timeout, 
       // by step would copy the stream over and over and, at the moment of
       // each copy, hold it twice.
       reserved = true;
-      stream.reserve(stream.size() + static_cast<std::size_t>(std::min(left, kMaxStreamReserve)));
+      stream.reserve(stream.size() +
+                     static_cast<std::size_t>(std::min(left, kMaxStreamReserveBytes)));
     }
   }
 }

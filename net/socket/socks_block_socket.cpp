@@ -7,9 +7,9 @@
 #include <string>
 
 #include "net/base/ip_text.h"
-#include "net/base/socket_errors.h"
-#include "net/socket/tcp_block_socket.h"
 #include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
+#include "net/socket/tcp_block_socket.h"
 
 namespace movrek {
 

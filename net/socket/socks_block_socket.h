@@ -7,7 +7,7 @@
 #include <string>
 
 #include "net/socket/block_socket.h"
-#include "net/socket/net_limits.h"
+#include "net/socket/socket_limits.h"
 
 namespace movrek {
 
@@ -24,7 +24,7 @@ class TSocksBlockSocket : public TBlockSocket {
 
   std::string SocksIP;  // proxy host; empty = no SOCKS
   std::string SocksPort = "1080";
-  std::int32_t SocksTimeout = kDefaultSocksTimeout;  // ms, each wait of the exchange
+  std::int32_t SocksTimeout = kDefaultSocksTimeoutMs;  // ms, each wait of the exchange
   std::string SocksUsername;                         // SOCKS5 user name, SOCKS4 user id
   std::string SocksPassword;
   bool ViaSocks = false;  // the greeting succeeded on this socket

@@ -7,7 +7,7 @@
 #include <charconv>
 #include <string>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 
 namespace movrek {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "net/socket/custom_ssl.h"
-#include "net/socket/net_limits.h"
+#include "net/socket/socket_limits.h"
 #include "net/socket/socks_block_socket.h"
 
 namespace movrek {
@@ -30,10 +30,10 @@ class TTCPBlockSocket : public TSocksBlockSocket {
   std::string TunnelRemotePort;
   std::string HTTPTunnelUser;
   std::string HTTPTunnelPass;
-  std::int32_t HTTPTunnelTimeout = kDefaultHTTPTunnelTimeout;  // ms, each wait
+  std::int32_t HTTPTunnelTimeout = kDefaultHTTPTunnelTimeoutMs;  // ms, each wait
   // ms, each wait of the TLS plug-in's handshake, sends and close; the rest
   // of a record being received waits with the receive's own time-out.
-  std::int32_t TlsTimeout = kDefaultTlsTimeout;
+  std::int32_t TlsTimeout = kDefaultTransferTimeoutMs;
 
   void CloseConnection() override;
   // Through SOCKS when SocksIP is set, else through the tunnel when

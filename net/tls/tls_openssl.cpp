@@ -18,8 +18,9 @@
 
 #include "net/base/ip_text.h"
 #include "net/base/socket_api.h"
-#include "net/socket/tcp_block_socket.h"
 #include "net/base/text_util.h"
+#include "net/socket/tcp_block_socket.h"
+#include "net/tls/tls_limits.h"
 
 namespace movrek {
 namespace {
@@ -29,10 +30,6 @@ namespace {
 constexpr int kSelfSignedKeyBits = 2048;
 constexpr long kSelfSignedValidBeforeSeconds = 86400;   // one day back
 constexpr long kSelfSignedValidAfterSeconds = 5184000;  // 60 days ahead
-constexpr int kNameTextSize = 4096;
-// Room for four full records and their framing.
-constexpr std::size_t kTlsReadBufferSize = 4 * (16384 + 256 + 5);
-constexpr std::int32_t kMaxRecordPlaintext = 16384;  // RFC 8446 section 5.1
 
 // The server name to send (RFC 6066 section 3): a DNS host name without
 // its trailing dot; an address literal is never sent.
@@ -59,7 +56,7 @@ std::string TrimControls(const std::string& value) {
 }
 
 std::string NameText(const X509_NAME* name) {
-  char buffer[kNameTextSize] = {};
+  char buffer[kNameTextBytes] = {};
   if (name == nullptr || X509_NAME_oneline(name, buffer, sizeof buffer) == nullptr) {
     return std::string();
   }
@@ -175,7 +172,7 @@ bool TSSLOpenSSL::CreateContext(bool server) {
   // Reading ahead with room for several records takes what has arrived in
   // one system call instead of two per record (header, then body).
   SSL_CTX_set_read_ahead(ctx, 1);
-  SSL_CTX_set_default_read_buffer_len(ctx, kTlsReadBufferSize);
+  SSL_CTX_set_default_read_buffer_len(ctx, kTlsReadBufferBytes);
   SslHandle.reset(SSL_new(ctx));
   if (SslHandle == nullptr) {
     CheckErrorQueue();
@@ -457,7 +454,7 @@ std::int32_t TSSLOpenSSL::TlsPending() {
   if (decrypted > 0) return decrypted;
   // Reading ahead leaves raw records in OpenSSL's buffer that the system no
   // longer counts; they are announced as up to one record's worth.
-  return SSL_has_pending(SslHandle.get()) == 1 ? kMaxRecordPlaintext : 0;
+  return SSL_has_pending(SslHandle.get()) == 1 ? kMaxRecordPlaintextBytes : 0;
 }
 
 X509Ptr TSSLOpenSSL::PeerCertificate() {

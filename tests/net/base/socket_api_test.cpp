@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 
 namespace movrek {
 namespace {
@@ -174,7 +174,7 @@ TEST(ResolveAddressToName, NamesLoopbackOrKeepsTheText) {
   const std::string name = ResolveAddressToName("127.0.0.1", AF_UNSPEC, IPPROTO_TCP, SOCK_STREAM);
   EXPECT_FALSE(name.empty());
   EXPECT_EQ(LocalHostName().find('\0'), std::string::npos);
-  EXPECT_LT(LocalHostName().size(), static_cast<std::size_t>(kLocalHostNameSize));
+  EXPECT_LT(LocalHostName().size(), static_cast<std::size_t>(kLocalHostNameBytes));
 }
 
 TEST(SockAddr, ZeroRecordHasNoLengthOrText) {
@@ -225,7 +225,7 @@ TEST(SocketErrors, TextsOfTheTableAndTheFallback) {
 TEST(SocketSet, HoldsAtMost64Handles) {
   TSocketSet set;
   for (int i = 0; i < 70; ++i) SocketSetAdd(100 + i, set);
-  EXPECT_EQ(set.Count, kSocketSetCapacity);
+  EXPECT_EQ(set.Count, kMaxSocketSetHandles);
   EXPECT_TRUE(SocketSetContains(set, 163));
   EXPECT_FALSE(SocketSetContains(set, 164));
   SocketSetClear(set);

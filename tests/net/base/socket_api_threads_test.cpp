@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "net/base/socket_api.h"
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 
 namespace movrek {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "net/base/winsock_errors.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
-#include "net/base/socket_errors.h"
 #include "tests/helpers/scripted_server.h"
 
 namespace movrek {
@@ -98,7 +98,7 @@ TEST(HttpBodyLimit, ChunksBeyondTheCeilingEndTheRequestWithANetworkError) {
   // The second chunk would take the body past 2 GiB - 1 bytes.
   server.ReadRequest()
       .Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\n0123456789abcdef\r\n" +
-            Hex(http_limits::kMaxBodyBytes - 8) + "\r\n")
+            Hex(kMaxBodyBytes - 8) + "\r\n")
       .SendLarge(64 * 1024)
       .Silence(2000);
   server.Start();

@@ -147,7 +147,7 @@ TEST(HttpGetFollow, ChainKeepsTheLastAddressAndCarriesCookies) {
 
 // Correction: the number of hops is bounded.
 TEST(HttpGetFollow, StopsAfterTheRedirectLimit) {
-  for (int redirects : {http_limits::kMaxRedirects, http_limits::kMaxRedirects + 1}) {
+  for (int redirects : {kMaxRedirects, kMaxRedirects + 1}) {
     SCOPED_TRACE(redirects);
     ScriptedServer server;
     for (int i = 0; i < redirects; ++i) {
@@ -159,7 +159,7 @@ TEST(HttpGetFollow, StopsAfterTheRedirectLimit) {
     THttpTransaction http;
     TUrlInfo info;
     HttpGetFollow(server.Url("/hop0"), &http, false, info);
-    if (redirects == http_limits::kMaxRedirects) {
+    if (redirects == kMaxRedirects) {
       EXPECT_EQ(info.Status, 0);
       EXPECT_EQ(info.Url, server.Url("/hop" + std::to_string(redirects)));
       EXPECT_EQ(server.Connections(), static_cast<size_t>(redirects + 1));

@@ -312,7 +312,7 @@ std::string Repeated(const std::string& part, size_t total) {
   return text;
 }
 
-constexpr size_t kHostileMemoryBound = http_limits::kMaxHeadBytes + (size_t{64} << 10);
+constexpr size_t kHostileMemoryBound = kMaxHeadBytes + (size_t{64} << 10);
 
 class Hostile : public ::testing::TestWithParam<HostileCase> {};
 

@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "net/http/http_transaction.h"
-#include "net/base/socket_errors.h"
-#include "net/socket/tcp_block_socket.h"
 #include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
+#include "net/http/http_transaction.h"
+#include "net/socket/tcp_block_socket.h"
 #include "net/tls/tls_openssl.h"
 #include "tests/helpers/peers.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "net/base/winsock_errors.h"
 #include "net/socket/custom_ssl.h"
-#include "net/socket/socket_error.h"
-#include "net/base/socket_errors.h"
+#include "net/socket/socket_exception.h"
 #include "net/socket/tcp_block_socket.h"
 #include "tests/helpers/scripted_server.h"
 #include "tests/net/socket/socket_test_support.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 #include "net/socket/socks_block_socket.h"
 #include "net/socket/tcp_block_socket.h"
 #include "tests/helpers/scripted_server.h"

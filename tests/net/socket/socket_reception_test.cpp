@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 #include "net/socket/tcp_block_socket.h"
 #include "tests/helpers/scripted_server.h"
 #include "tests/net/socket/socket_test_support.h"
@@ -240,8 +240,8 @@ TEST(ExactReception, ATimeOutKeepsThePartialTextForTheNextCall) {
 
 TEST(StreamReception, ReceivesAllBlocksAcrossAStall) {
   ScriptedServer server;
-  const std::size_t size = kDefaultSendMaxChunk * 5 / 2;
-  const std::size_t head = kDefaultSendMaxChunk + 1000;
+  const std::size_t size = kDefaultSendMaxChunkBytes * 5 / 2;
+  const std::size_t head = kDefaultSendMaxChunkBytes + 1000;
   server.Send(PatternBytes(head)).Pause(300).Send(PatternBytes(size - head, head)).Silence(3000);
   server.Start();
   EventLog log;
@@ -258,8 +258,8 @@ TEST(StreamReception, ReceivesAllBlocksAcrossAStall) {
 
 TEST(StreamReception, ATimeOutOnTheRemainderLeavesExactlyTheFullBlocks) {
   ScriptedServer server;
-  const std::size_t size = kDefaultSendMaxChunk * 5 / 2;
-  const std::size_t sent = kDefaultSendMaxChunk * 2 + 100;
+  const std::size_t size = kDefaultSendMaxChunkBytes * 5 / 2;
+  const std::size_t sent = kDefaultSendMaxChunkBytes * 2 + 100;
   server.Send(PatternBytes(sent)).Silence(3000);
   server.Start();
   TTCPBlockSocket socket;
@@ -267,8 +267,8 @@ TEST(StreamReception, ATimeOutOnTheRemainderLeavesExactlyTheFullBlocks) {
   std::string stream;
   socket.ReceiveIntoStream(stream, 300, static_cast<std::int64_t>(size));
   EXPECT_EQ(socket.LastErrorCode, WSAETIMEDOUT);
-  EXPECT_EQ(stream, PatternBytes(kDefaultSendMaxChunk * 2));
-  EXPECT_EQ(socket.ReadAhead, PatternBytes(100, kDefaultSendMaxChunk * 2));
+  EXPECT_EQ(stream, PatternBytes(kDefaultSendMaxChunkBytes * 2));
+  EXPECT_EQ(socket.ReadAhead, PatternBytes(100, kDefaultSendMaxChunkBytes * 2));
 }
 
 TEST(StreamReception, FramedStreamsRoundTrip) {

@@ -5,9 +5,9 @@
 #include <ostream>
 #include <string>
 
-#include "net/socket/custom_ssl.h"
 #include "net/base/socket_api.h"
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
+#include "net/socket/custom_ssl.h"
 #include "net/socket/tcp_block_socket.h"
 #include "tests/helpers/scripted_server.h"
 #include "tests/net/socket/socket_test_support.h"

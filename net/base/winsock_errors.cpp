@@ -1,4 +1,4 @@
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
 
 #include <netdb.h>
 

@@ -1,4 +1,4 @@
-#include "net/socket/socket_error.h"
+#include "net/socket/socket_exception.h"
 
 #include <string>
 

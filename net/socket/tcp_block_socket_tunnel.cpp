@@ -1,47 +1,24 @@
 // The HTTP CONNECT tunnel (RFC 9110 section 9.3.6): the proxy opens a raw
 // byte stream to the target, over which TLS and HTTP then run unchanged.
-#include <algorithm>
 #include <cstdint>
 
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
-#include "net/base/socket_errors.h"
+#include "net/base/winsock_errors.h"
+#include "net/socket/line_limit_guard.h"
+#include "net/socket/socket_limits.h"
 #include "net/socket/tcp_block_socket.h"
 
 namespace movrek {
-
-namespace {
-
-// "HTTP/1.x NNN" is 12 characters: anything shorter carries no status code.
-constexpr std::size_t kMinStatusLineLength = 12;
-// Position of the first digit of the status code in the status line.
-constexpr std::size_t kStatusClassIndex = 9;
-
-// Holds the socket's line limit at the tunnel's bound (or the owner's own,
-// when stricter) while the reply head is read, and gives the owner's back
-// however the reading ends.
-class TunnelLineLimit {
- public:
-  explicit TunnelLineLimit(std::int32_t& limit) : limit_(limit), saved_(limit) {
-    limit_ = saved_ > 0 ? std::min(saved_, kMaxTunnelLineLength) : kMaxTunnelLineLength;
-  }
-  ~TunnelLineLimit() { limit_ = saved_; }
-  TunnelLineLimit(const TunnelLineLimit&) = delete;
-  TunnelLineLimit& operator=(const TunnelLineLimit&) = delete;
-
- private:
-  std::int32_t& limit_;
-  const std::int32_t saved_;
-};
-
-}  // namespace
 
 void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& port) {
   // The request needs the number: a proxy cannot be relied on to know
   // service names.
   const std::string portText = std::to_string(PortNumberOf(port));
   TBlockSocket::ConnectTo(HTTPTunnelIP, HTTPTunnelPort);
-  if (LastErrorCode != 0) return;
+  if (LastErrorCode != 0) {
+    return;
+  }
 
   TunnelEstablished = false;
   // RFC 9110 section 9.3.6 takes the authority form, which brackets IPv6
@@ -53,30 +30,38 @@ void TTCPBlockSocket::TunnelConnect(const std::string& host, const std::string& 
     SendText("Proxy-Authorization: Basic " + ToBase64(HTTPTunnelUser + ":" + HTTPTunnelPass) +
              "\r\n");
   }
-  if (LastErrorCode == 0) SendText("\r\n");
+  if (LastErrorCode == 0) {
+    SendText("\r\n");
+  }
 
   // The reply head runs up to the empty line; reading exactly that far leaves
   // whatever the target sends first in ReadAhead for the tunnel's user. A
   // line or head beyond the bounds fails like any line over the socket's
   // limit, with 10055.
-  const TunnelLineLimit lineLimit(MaxLineLength);
+  const TLineLimitGuard lineLimit(*this, kMaxTunnelLineBytes);
   std::int64_t headLength = 0;
   while (LastErrorCode == 0) {
     const std::string line = ReceiveUntil(HTTPTunnelTimeout, "\n");
     headLength += static_cast<std::int64_t>(line.size()) + 1;
-    if (LastErrorCode == 0 && headLength > kMaxTunnelHeadLength) LastErrorCode = WSAENOBUFS;
+    if (LastErrorCode == 0 && headLength > kMaxTunnelHeadBytes) {
+      LastErrorCode = WSAENOBUFS;
+    }
     if (LastErrorCode != 0) {
       // A head cut short opens nothing, whatever its status line said.
       TunnelEstablished = false;
       break;
     }
-    if (line.size() >= kMinStatusLineLength && line.compare(0, 5, "HTTP/") == 0) {
+    if (line.size() >= kMinStatusLineBytes && line.compare(0, 5, "HTTP/") == 0) {
       // Any 2xx opens the tunnel (RFC 9110 section 9.3.6).
       TunnelEstablished = line[kStatusClassIndex] == '2';
     }
-    if (line.empty() || line == "\r") break;
+    if (line.empty() || line == "\r") {
+      break;
+    }
   }
-  if (LastErrorCode == 0 && !TunnelEstablished) LastErrorCode = WSASYSNOTREADY;
+  if (LastErrorCode == 0 && !TunnelEstablished) {
+    LastErrorCode = WSASYSNOTREADY;
+  }
 
   TunnelRemoteIP = target;
   TunnelRemotePort = portText;

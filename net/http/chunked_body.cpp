@@ -1,0 +1,72 @@
+// Chunked transfer coding (RFC 9112 section 7.1).
+#include <algorithm>
+#include <cstdint>
+
+#include "net/base/text_util.h"
+#include "net/base/winsock_errors.h"
+#include "net/http/http_limits.h"
+#include "net/http/http_text.h"
+#include "net/http/http_transaction.h"
+
+namespace movrek {
+
+using namespace http_text;
+
+namespace {
+
+// A chunk size (RFC 9112 section 7.1): hexadecimal digits, at most
+// kBeyond32Bits; -1 when the text is no hexadecimal number.
+int64_t ChunkSize(const std::string& text) {
+  if (text.empty()) {
+    return -1;
+  }
+  int64_t value = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return -1;
+    }
+    value = std::min(value * 16 + digit, kBeyond32Bits);
+  }
+  return value;
+}
+
+}  // namespace
+
+bool THttpTransaction::ReadChunks() {
+  // RFC 9112 section 7.1; trailer lines after the last chunk are left unread.
+  for (;;) {
+    std::string line;
+    do {
+      line = Sock->ReceiveLine(Timeout);
+    } while (line.empty() && Sock->LastErrorCode == 0);
+    if (Sock->LastErrorCode != 0) {
+      break;
+    }
+    const int64_t size =
+        ChunkSize(TrimControls(TextBefore(TrimControls(TextBefore(line, " ")), ";")));
+    if (size == 0) {
+      break;
+    }
+    // A size line that is no number, or a size no 32-bit count can hold,
+    // leaves the rest of the body unframed: what arrived is not the page.
+    if (size < 0 || size >= kBeyond32Bits) {
+      Fail(size < 0 ? WSAEINVAL : WSAEMSGSIZE);
+      break;
+    }
+    // The chunks together have no announced size: the body grows as for
+    // one read until close.
+    if (!ReadCounted(static_cast<int32_t>(size), false)) {
+      break;
+    }
+  }
+  return Sock->LastErrorCode == 0;
+}
+
+}  // namespace movrek
