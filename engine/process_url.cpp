@@ -8,6 +8,7 @@
 #include "engine/engine_errors.h"
 #include "engine/link_listing.h"
 #include "engine/window_operations.h"
+#include "html/ascii_text.h"
 #include "html/document_text.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
@@ -17,17 +18,6 @@ namespace {
 
 // The window ShowStatus writes to; each worker sets its own job's.
 thread_local TWindowOperations* tStatusWindow = nullptr;
-
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 // The URL's temporary files, removed whatever way the URL ends.
 class TTempFiles {
@@ -95,15 +85,11 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http) {
 }  // namespace
 
 std::string NormaliseAddress(const std::string& line) {
-  std::size_t begin = 0;
-  std::size_t end = line.size();
-  while (begin < end && IsBlankOrControl(line[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(line[end - 1])) --end;
-  std::string address = line.substr(begin, end - begin);
+  std::string address(TrimControls(line));
   // Only a scheme at the start counts: "http://" in a query
   // ("host/go?next=http://other/") must not make the line's own host the
   // credentials or path of another.
-  const std::string lower = LowerAscii(address);
+  const std::string lower = AsciiLower(address);
   if (lower.rfind("http://", 0) != 0 && lower.rfind("https://", 0) != 0) {
     address.insert(0, "http://");
   }

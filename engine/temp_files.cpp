@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "html/text_file.h"
+
 namespace movrek {
 namespace {
 
@@ -74,17 +76,7 @@ void SavePage(const std::string& path, const std::string& body) {
   if (fd < 0) {
     throw EPageFileError("Cannot open the page file " + path + ": " + SystemReason(errno));
   }
-  std::size_t written = 0;
-  int failure = 0;
-  while (written < body.size()) {
-    const ssize_t n = ::write(fd, body.data() + written, body.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failure = errno;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
+  int failure = WriteAll(fd, body);
   if (::close(fd) != 0 && failure == 0 && errno != EINTR) failure = errno;
   if (failure != 0) {
     throw EPageFileError("Cannot write the page file " + path + ": " + SystemReason(failure));

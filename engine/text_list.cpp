@@ -112,18 +112,8 @@ void WriteTextFile(const std::string& file_name, const std::string& text) {
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
 
-  std::size_t done = 0;
-  int failure = 0;
+  int failure = WriteAll(fd, text);
   const char* step = "writing";
-  while (done < text.size()) {
-    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      failure = errno;
-      break;
-    }
-    done += static_cast<std::size_t>(put);
-  }
   // A full disk may only show when the data reaches it.
   if (failure == 0 && ::fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && failure == 0 && errno != EINTR) failure = errno;

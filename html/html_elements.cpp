@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "html/ascii_text.h"
 #include "html/html_errors.h"
 #include "html/text_file.h"
 
@@ -12,23 +13,6 @@ namespace {
 // The white space of the tag text parse: BS, TAB, LF, CR and blank.
 bool IsTagWhiteSpace(char c) {
   return c == 8 || c == 9 || c == 10 || c == 13 || c == 32;
-}
-
-// Trimming removes the characters with codes 0 to 32 at both ends.
-std::string_view Trim(std::string_view s) {
-  std::size_t begin = 0;
-  std::size_t end = s.size();
-  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) {
-    ++begin;
-  }
-  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) {
-    --end;
-  }
-  return s.substr(begin, end - begin);
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 // The tag text parse. Calls on_token(trimmed token, is_name) for each token in
@@ -62,7 +46,7 @@ void WalkTagTokens(std::string_view s, OnToken&& on_token) {
       in_quote = !in_quote;
     }
     if ((IsTagWhiteSpace(c) || i == last) && !in_quote) {
-      if (!on_token(Trim(s.substr(token_start, i + 1 - token_start)), name_stage)) {
+      if (!on_token(TrimControls(s.substr(token_start, i + 1 - token_start)), name_stage)) {
         return;
       }
       name_stage = false;
@@ -72,18 +56,6 @@ void WalkTagTokens(std::string_view s, OnToken&& on_token) {
 }
 
 }  // namespace
-
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string_view TagNameOf(std::string_view tag_text) {
   std::string_view name;
@@ -258,8 +230,8 @@ int TObjectsList::FindTag(long long from, std::string_view name) const {
       // trimmed away (codes 0 to 32); most tags fail on it.
       if (!name.empty() && !text.empty()) {
         const char first = text.front() == '<' && text.size() > 1 ? text[1] : text.front();
-        if (static_cast<unsigned char>(first) > 32 &&
-            UpperAscii(first) != UpperAscii(name.front())) {
+        if (!IsBlankOrControl(first) &&
+            AsciiUpperChar(first) != AsciiUpperChar(name.front())) {
           continue;
         }
       }

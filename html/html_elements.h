@@ -94,9 +94,6 @@ std::string_view TagNameOf(std::string_view tag_text);
 std::string TagAttributeValue(std::string_view tag_text, std::string_view name,
                               const std::string& default_value);
 
-// ASCII letters compared without regard to case; other bytes must be equal.
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
-
 // The elements of a document, in order; the list owns them.
 //
 // A page of hundreds of megabytes holds millions of elements, so the list

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "html/ascii_text.h"
 #include "html/text_file.h"
 
 #if defined(__SSE2__)
@@ -478,7 +479,7 @@ bool TScanner::WordIsCommentOpener(std::size_t i) const {
       continue;
     }
     const char c = text_[k];
-    if (static_cast<unsigned char>(c) <= 32) {
+    if (IsBlankOrControl(c)) {
       trailing = trailing || length > 0;
       continue;
     }

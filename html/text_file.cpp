@@ -62,6 +62,19 @@ std::size_t TReadableFile::Read(char* data, std::size_t size) {
   }
 }
 
+int WriteAll(int fd, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
 std::string ReadFileBytes(const std::string& file_name) {
   TReadableFile file(file_name);
   std::string bytes(file.SizeHint(), '\0');

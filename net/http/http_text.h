@@ -1,16 +1,19 @@
+// The shared text helpers under the names the HTTP transaction and the
+// CONNECT tunnel call them by; field values are kept as std::string there.
 #pragma once
 
 #include <string>
 
-// Text helpers of the HTTP layer: header names and tokens compare in ASCII
-// case only (RFC 9110 section 5.1), and field values lose the whitespace and
-// control characters around them.
+#include "html/ascii_text.h"
+
 namespace movrek::http_text {
 
-std::string AsciiUpper(std::string text);
-std::string AsciiLower(std::string text);
-bool StartsWith(const std::string& text, const std::string& prefix);
-// Removes leading and trailing characters with codes 0 to 32.
-std::string TrimControls(const std::string& text);
+using movrek::AsciiLower;
+using movrek::AsciiUpper;
+using movrek::StartsWith;
+
+inline std::string TrimControls(const std::string& text) {
+  return std::string(movrek::TrimControls(text));
+}
 
 }  // namespace movrek::http_text

@@ -25,15 +25,6 @@ bool IsForbiddenHostChar(char c) {
   return code <= 32 || code == 127 || std::string_view("@/\\?#[]%").find(c) != std::string::npos;
 }
 
-bool IsValidPort(const std::string& port) {
-  if (port.empty() || port.size() > 5 ||
-      !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return false;
-  }
-  const long value = std::strtol(port.c_str(), nullptr, 10);
-  return value >= 1 && value <= 65535;
-}
-
 }  // namespace
 
 bool HostNameToAscii(const std::string& host, std::string& ascii) {
@@ -74,7 +65,7 @@ int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {
     return WSAHOST_NOT_FOUND;
   }
   parts.Host = host;
-  if (!IsValidPort(parts.Port)) return WSAEINVAL;
+  if (!IsPortText(parts.Port)) return WSAEINVAL;
   // The target goes into the request line, which ends at the first line
   // break (RFC 9112 section 3): one inside would start a header line of its
   // own.
