@@ -1,4 +1,4 @@
-#include "html/html_scanner.h"
+#include "html/html_document.h"
 
 #include <array>
 #include <cassert>
