@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "html/document_text.h"
 #include "html/html_elements.h"
+#include "html/objects_list.h"
 
 namespace movrek {
 
