@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/engine_errors.h"
-#include "engine/window_thread.h"
+#include "engine/event_loop.h"
 #include "tests/engine/counting_thread.h"
 #include "tests/engine/recording_window.h"
 
