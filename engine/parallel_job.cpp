@@ -7,7 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "engine/engine_errors.h"
+#include "engine/job_aborted.h"
 #include "engine/host_limiter.h"
 #include "engine/link_listing.h"
 #include "engine/ordered_output.h"

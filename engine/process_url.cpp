@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "engine/base_detection.h"
-#include "engine/engine_errors.h"
+#include "engine/job_aborted.h"
 #include "engine/link_listing.h"
 #include "engine/window_operations.h"
 #include "html/ascii_text.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_errors.h"
+#include "engine/job_aborted.h"
 #include "engine/job_settings.h"
 #include "engine/progress_texts.h"
 #include "engine/text_list.h"

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "engine/engine_errors.h"
+#include "engine/job_aborted.h"
 
 namespace movrek {
 
