@@ -204,7 +204,7 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
   page_->SocketError = outcome.SocketError;
   page_->SocketErrorText = outcome.SocketErrorText;
   std::lock_guard<std::mutex> guard(http_lock_);
-  if (timed_out_ && outcome.Status != 0) {
+  if (timed_out_ && outcome.Status != TFetchStatus::Ok) {
     // The stop came from the deadline, not from the peer.
     page_->SocketError = WSAETIMEDOUT;
     page_->SocketErrorText = TBlockSocket::GetErrorDesc(WSAETIMEDOUT);

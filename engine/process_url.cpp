@@ -71,11 +71,11 @@ void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
 
 TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http) {
   TFetchOutcome outcome;
-  outcome.Status = info.Status;
+  outcome.Status = FetchStatusOf(info.Status);
   outcome.FinalUrl = info.Url;
   outcome.HttpStatus = http.ResultCode;
   outcome.Bytes = static_cast<std::int64_t>(http.Document.size());
-  if (info.Status == 1) {
+  if (outcome.Status == TFetchStatus::NetworkError) {
     outcome.SocketError = http.Sock->LastErrorCode;
     outcome.SocketErrorText = http.Sock->GetErrorDescEx();
   }
@@ -136,10 +136,11 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   TUrlInfo info;
   HttpGetFollow(address, http.get(), false, info);
   if (job.Aborted()) throw EJobAborted{};
-  job.FetchDone(OutcomeOf(info, *http));
+  const TFetchOutcome outcome = OutcomeOf(info, *http);
+  job.FetchDone(outcome);
   job.ShowLastProgress();
-  ShowStatus(OutcomeStatusText(info.Status) + address);
-  if (info.Status != 0) return;
+  ShowStatus(OutcomeStatusText(outcome.Status) + address);
+  if (outcome.Status != TFetchStatus::Ok) return;
 
   const std::string& page_file = temp_files.Reserve();
   SavePage(page_file, http->Document);
