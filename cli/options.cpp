@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_limits.h"
 #include "engine/parallel_job.h"
 #include "html/ascii_text.h"
 #include "net/base/ip_text.h"

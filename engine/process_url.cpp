@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/base_detection.h"
+#include "engine/engine_limits.h"
 #include "engine/job_aborted.h"
 #include "engine/link_listing.h"
 #include "engine/window_operations.h"
@@ -147,7 +148,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   // The page file holds the page from here on; a body of hundreds of
   // megabytes must not stay in memory beside the copy read back below.
   std::string().swap(http->Document);
-  job.Pause(kPageSavedPause);
+  job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
   if (job.Aborted()) throw EJobAborted{};
   // One read of the page serves both the base and the links.
   TDocumentText text = TDocumentText::FromFile(page_file);

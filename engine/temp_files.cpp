@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_limits.h"
 #include "html/text_file.h"
 
 namespace movrek {
@@ -34,7 +35,7 @@ void RemoveTempFiles(const std::string& page_file) {
 std::string TempDirectory() {
   const char* env = std::getenv("TMPDIR");
   std::string dir = env != nullptr ? env : "";
-  if (dir.empty() || dir[0] != '/' || dir.size() > kTempDirectoryMax) dir = "/tmp";
+  if (dir.empty() || dir[0] != '/' || dir.size() > kMaxTempDirectoryBytes) dir = "/tmp";
   if (dir.back() != '/') dir += '/';
   return dir;
 }
@@ -43,7 +44,7 @@ std::string MakeTempFileName(const std::string& extension) {
   const std::string dir = TempDirectory();
   const std::size_t suffix = std::strlen(kNameFileExtension);
   int last_error = 0;
-  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kMaxTempNameAttempts; ++attempt) {
     std::string name_file = dir + kTempPrefix + "XXXXXX" + kNameFileExtension;
     // mkstemps creates the file exclusively, with mode 0600.
     const int fd = ::mkstemps(name_file.data(), static_cast<int>(suffix));

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_limits.h"
 #include "html/text_file.h"
 
 namespace movrek {
@@ -78,7 +79,7 @@ int CreateBeside(const std::string& target, std::string& temp) {
       slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   const std::string name = target.substr(folder.size());
   int fd = -1;
-  for (int attempt = 0; attempt < kSaveNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kMaxSaveNameAttempts; ++attempt) {
     temp = folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
            ".tmp";
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

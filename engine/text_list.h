@@ -18,9 +18,6 @@ class EFileSaveError : public std::runtime_error {
                            reason) {}
 };
 
-// Names SaveToFile tries for its new file before it gives up.
-inline constexpr int kSaveNameAttempts = 100;
-
 // An ordered list of 8-bit lines: the URL list, the result list and every
 // other list of lines the engine keeps. Loading splits at CR, LF or CR LF (LF
 // followed by CR is two line ends) and stops at a NUL byte; saving writes each

@@ -83,7 +83,7 @@ std::string ReadFileBytes(const std::string& file_name) {
     // Regular files come in one read of the size fstat gave; anything else
     // (a pipe, a file that grew meanwhile) grows the buffer as it arrives.
     if (used == bytes.size()) {
-      bytes.resize(bytes.empty() ? kUnknownSizeReadBlock : bytes.size() * 2);
+      bytes.resize(bytes.empty() ? kUnknownSizeReadBlockBytes : bytes.size() * 2);
     }
     const std::size_t got = file.Read(bytes.data() + used, bytes.size() - used);
     if (got == 0) {
