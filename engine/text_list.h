@@ -13,8 +13,8 @@ namespace movrek {
 // with the file name, the step that failed and the system's reason.
 class EFileSaveError : public std::runtime_error {
  public:
-  EFileSaveError(const std::string& file_name, const std::string& step, const std::string& reason)
-      : std::runtime_error("Cannot save file \"" + file_name + "\": " + step + " failed. " +
+  EFileSaveError(const std::string& fileName, const std::string& step, const std::string& reason)
+      : std::runtime_error("Cannot save file \"" + fileName + "\": " + step + " failed. " +
                            reason) {}
 };
 

@@ -11,8 +11,8 @@ THTMLObject::THTMLObject() {
   Elements.SetOwner(this);
 }
 
-void THTMLObject::LoadFromFile(const std::string& file_name) {
-  LoadText(TDocumentText::FromFile(file_name));
+void THTMLObject::LoadFromFile(const std::string& fileName) {
+  LoadText(TDocumentText::FromFile(fileName));
 }
 
 void THTMLObject::LoadFromDocumentText(TDocumentText text) {
@@ -39,14 +39,14 @@ THTMLElement* THTMLObject::First() {
   return element;
 }
 
-bool THTMLObject::NextAttributeValue(std::string_view attribute, const std::string& default_value,
+bool THTMLObject::NextAttributeValue(std::string_view attribute, const std::string& defaultValue,
                                      std::string* value) {
   const int index = Elements.FindTag(static_cast<long long>(CurrentIndex) + 1, TagFilter);
   if (index < 0) {
     return false;
   }
   CurrentIndex = index;
-  *value = Elements.AttributeValueAt(index, attribute, default_value);
+  *value = Elements.AttributeValueAt(index, attribute, defaultValue);
   return true;
 }
 

@@ -38,7 +38,7 @@ class THTMLObject {
   // Reads the file and scans its lines. Throws EFileOpenError (file name and
   // the system's reason) before anything in the document has changed when the
   // file cannot be read.
-  void LoadFromFile(const std::string& file_name);
+  void LoadFromFile(const std::string& fileName);
   // The same for a text already read (TDocumentText::FromFile), which the
   // document takes over.
   void LoadFromDocumentText(TDocumentText text);
@@ -51,11 +51,11 @@ class THTMLObject {
   // The next tag after CurrentIndex whose name equals TagFilter (ASCII case
   // ignored), or any tag when TagFilter is empty; nullptr when there is none.
   TTagObject* Next();
-  // Next()->AttributeValue(attribute, default_value) into value, with
+  // Next()->AttributeValue(attribute, defaultValue) into value, with
   // CurrentIndex moved as Next() moves it; false (value untouched) when Next()
   // would return none. Builds no element object, so listing the links of a
   // page of millions of elements costs no heap object per tag.
-  bool NextAttributeValue(std::string_view attribute, const std::string& default_value,
+  bool NextAttributeValue(std::string_view attribute, const std::string& defaultValue,
                           std::string* value);
 
   // Runs at the end of every load.

@@ -55,17 +55,17 @@ THTMLElement* TObjectsList::ObjectAt(int index) {
 }
 
 std::string TObjectsList::AttributeValueAt(int index, std::string_view name,
-                                           const std::string& default_value) const {
+                                           const std::string& defaultValue) const {
   CheckIndex(index);
   const Entry& entry = entries_[static_cast<std::size_t>(index)];
   if (entry.source == kObject) {
     const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
-    return tag != nullptr ? tag->AttributeValue(name, default_value) : default_value;
+    return tag != nullptr ? tag->AttributeValue(name, defaultValue) : defaultValue;
   }
   if (entry.kind != EK_Tag) {
-    return default_value;
+    return defaultValue;
   }
-  return TagAttributeValue(EntryText(entry), name, default_value);
+  return TagAttributeValue(EntryText(entry), name, defaultValue);
 }
 
 int TObjectsList::FindTag(long long from, std::string_view name) const {

@@ -58,10 +58,10 @@ class TObjectsList {
   // (ASCII case ignored), or of any tag when name is empty; -1 when there is
   // none. Builds no object.
   [[nodiscard]] int FindTag(long long from, std::string_view name) const;
-  // AttributeValue of the tag at index, without building it; default_value
+  // AttributeValue of the tag at index, without building it; defaultValue
   // when the entry is no tag.
   [[nodiscard]] std::string AttributeValueAt(int index, std::string_view name,
-                                             const std::string& default_value) const;
+                                             const std::string& defaultValue) const;
   // Set by the document: elements built later get it as OwnerDocument.
   void SetOwner(THTMLObject* owner) { owner_ = owner; }
   // Makes the owner the OwnerDocument of every element object built so far.
