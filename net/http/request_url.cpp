@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "html/ascii_text.h"
 #include "net/base/ip_text.h"
 #include "net/base/socket_errors.h"
 #include "net/base/text_util.h"
@@ -22,7 +23,8 @@ bool IsAscii(const std::string& text) {
 // host holding one would be read differently by another parser.
 bool IsForbiddenHostChar(char c) {
   const auto code = static_cast<unsigned char>(c);
-  return code <= 32 || code == 127 || std::string_view("@/\\?#[]%").find(c) != std::string::npos;
+  return IsBlankOrControl(c) || code == 127 ||
+         std::string_view("@/\\?#[]%").find(c) != std::string::npos;
 }
 
 }  // namespace
