@@ -12,26 +12,6 @@ std::string AsciiLower(std::string text) {
   return text;
 }
 
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i])) return false;
-  }
-  return true;
-}
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-std::string_view TrimControls(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 std::optional<std::uint64_t> ParseDigits(std::string_view text, std::uint64_t ceiling,
                                          TDigitsOverflow overflow) {
   if (text.empty()) return std::nullopt;

@@ -4,6 +4,7 @@
 // machine. None keeps state or fails: every input has a defined result.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,16 +21,31 @@ constexpr char AsciiLowerChar(char c) {
 std::string AsciiUpper(std::string text);
 std::string AsciiLower(std::string text);
 // ASCII letters compared without regard to case; other bytes must be equal.
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+// Inline, as the next two: the scanner calls them for every tag.
+constexpr bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i])) return false;
+  }
+  return true;
+}
 // Case-sensitive.
-bool StartsWith(std::string_view text, std::string_view prefix);
+constexpr bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
 
 // The codes 0 to 32: blank, tab, line ends and the other controls.
 constexpr bool IsBlankOrControl(char c) {
   return static_cast<unsigned char>(c) <= 32;
 }
 // The text without the characters with codes 0 to 32 at either end.
-std::string_view TrimControls(std::string_view text);
+constexpr std::string_view TrimControls(std::string_view text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
+  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
 
 // The value of a hexadecimal digit in either case, -1 for any other byte.
 constexpr int HexDigitValue(char c) {
