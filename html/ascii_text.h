@@ -21,7 +21,7 @@ constexpr char AsciiLowerChar(char c) {
 std::string AsciiUpper(std::string text);
 std::string AsciiLower(std::string text);
 // ASCII letters compared without regard to case; other bytes must be equal.
-// Inline, as the next two: the scanner calls them for every tag.
+// Inline, as the trim below: the scanner calls both for every tag.
 constexpr bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
