@@ -4,12 +4,12 @@
 
 #include "app/balloon.h"
 #include "app/text_edit_lines.h"
-#include "net/http/http_text.h"
+#include "html/ascii_text.h"
 
 namespace movrek::app {
 
 std::string BalloonBodyText(const TTextList& lines) {
-  return http_text::TrimControls(lines.Text());
+  return std::string(TrimControls(lines.Text()));
 }
 
 TBalloonControl::TBalloonControl(QWidget* owner) : QObject(owner), owner_(owner) {

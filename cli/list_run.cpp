@@ -2,19 +2,10 @@
 
 #include <utility>
 
+#include "engine/engine_limits.h"
 #include "engine/extraction_window.h"
 
 namespace movrek::cli {
-namespace {
-
-// How often the loop looks at the interrupt flag while it waits.
-constexpr std::chrono::milliseconds kInterruptPoll{50};
-// After Ctrl+C or the last page, how long the workers may take to unwind (and remove their
-// temporary files) before the program leaves without them: a worker stuck in
-// a name lookup must not hold the terminal.
-constexpr std::chrono::milliseconds kAbortGrace{2000};
-
-}  // namespace
 
 TListRun::TListRun(TCliOptions& options, std::vector<std::string> lines)
     : save_file_(options.SaveFile) {
@@ -22,7 +13,7 @@ TListRun::TListRun(TCliOptions& options, std::vector<std::string> lines)
   std::vector<int> line_numbers;
   std::vector<std::string> urls;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].size() < kShortestUrlLine) continue;
+    if (lines[i].size() < kMinUrlLineBytes) continue;
     line_numbers.push_back(static_cast<int>(i + 1));
     urls.push_back(std::move(lines[i]));
   }
@@ -45,7 +36,7 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
       return Stop(kExitSignalBase + interrupted);
     }
     if (writer_->OutputBroken()) return Stop(kExitOutputClosed);
-    std::optional<TPageResult> page = job_->Next(kInterruptPoll);
+    std::optional<TPageResult> page = job_->Next(std::chrono::milliseconds(kInterruptPollMs));
     if (!page) continue;
     ++written;
     if (!writer_->Write(std::move(*page), static_cast<int>(written))) break;
@@ -53,7 +44,7 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
   }
   // Nothing the workers still do is wanted now: after an error that ended
   // the job they may be fetching lines beyond it.
-  const bool left = job_->Shutdown(kAbortGrace) > 0;
+  const bool left = job_->Shutdown(std::chrono::milliseconds(kAbortGraceMs)) > 0;
   writer_->Flush();
   // The last lines may only fail on the final flush; results that never
   // reached standard output must not end in a success.
@@ -68,7 +59,7 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
 TListRun::TOutcome TListRun::Stop(int code) {
   job_->Abort();
   writer_->Flush();
-  return TOutcome{code, job_->Shutdown(kAbortGrace) > 0};
+  return TOutcome{code, job_->Shutdown(std::chrono::milliseconds(kAbortGraceMs)) > 0};
 }
 
 }  // namespace movrek::cli

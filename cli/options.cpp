@@ -3,25 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_limits.h"
 #include "engine/parallel_job.h"
+#include "html/ascii_text.h"
+#include "net/base/ip_text.h"
 
 namespace movrek::cli {
 namespace {
-
-bool IsPortNumber(const std::string& text) {
-  if (text.empty() || text.size() > 5) return false;
-  long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  return value >= 1 && value <= 65535;
-}
 
 // "USER:PASS"; a missing colon means an empty password.
 void SplitCredentials(const std::string& text, std::string& user, std::string& pass) {
@@ -32,14 +27,10 @@ void SplitCredentials(const std::string& text, std::string& user, std::string& p
 
 // A whole number from `low` to `high`.
 bool ParseCount(const std::string& text, int low, int high, int& out) {
-  if (text.empty() || text.size() > 4) return false;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  if (value < low || value > high) return false;
-  out = value;
+  if (text.size() > 4 || high < 0) return false;
+  const auto value = ParseDigits(text, static_cast<std::uint64_t>(high));
+  if (!value || *value < static_cast<std::uint64_t>(std::max(low, 0))) return false;
+  out = static_cast<int>(*value);
   return true;
 }
 
@@ -104,7 +95,7 @@ bool SplitHostPort(const std::string& text, std::string& host, std::string& port
     // An IPv6 address needs its brackets, or the port cannot be told apart.
     if (h.find(':') != std::string::npos) return false;
   }
-  if (h.empty() || !IsPortNumber(p)) return false;
+  if (h.empty() || !IsPortText(p)) return false;
   host = h;
   port = p;
   return true;

@@ -4,16 +4,13 @@
 #include <string_view>
 
 #include "engine/text_between.h"
+#include "html/ascii_text.h"
 #include "html/text_file.h"
 #include "net/base/uri_resolve.h"
 
 namespace movrek {
 
 namespace {
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
 
 // Position of the first "BASE HREF" in any ASCII letter case, or npos. The
 // words hold no line break, so the first match in the text lies on the first
@@ -25,7 +22,7 @@ std::size_t FindBaseHref(std::string_view text) {
   for (const char* p = FindFirstOf2(data, end, 'b', 'B'); end - p >= std::ptrdiff_t(kWords.size());
        p = FindFirstOf2(p + 1, end, 'b', 'B')) {
     if (std::equal(kWords.begin(), kWords.end(), p,
-                   [](char word, char c) { return word == UpperAscii(c); })) {
+                   [](char word, char c) { return word == AsciiUpperChar(c); })) {
       return static_cast<std::size_t>(p - data);
     }
   }

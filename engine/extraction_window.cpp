@@ -3,6 +3,8 @@
 #include <exception>
 #include <utility>
 
+#include "engine/engine_limits.h"
+
 namespace movrek {
 
 TExtractionWindow::TExtractionWindow(TWindowThread& window_thread, TWindowOperations& window,
@@ -10,15 +12,15 @@ TExtractionWindow::TExtractionWindow(TWindowThread& window_thread, TWindowOperat
     : window_thread_(window_thread), window_(window), settings_(std::move(settings)) {}
 
 TExtractionWindow::~TExtractionWindow() {
-  Shutdown(kDestructorWorkerWait);
+  Shutdown(std::chrono::milliseconds(kDestructorWorkerWaitMs));
 }
 
 bool TExtractionWindow::Button1Click(std::vector<std::string>& url_lines) {
   if (url_lines.empty()) return false;
-  std::erase_if(url_lines, [](const std::string& line) { return line.size() < kShortestUrlLine; });
+  std::erase_if(url_lines, [](const std::string& line) { return line.size() < kMinUrlLineBytes; });
   Run(url_lines);
   start_enabled_ = false;
-  Pause(kUrlDonePause);
+  Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   return true;
 }
 
@@ -34,7 +36,7 @@ void TExtractionWindow::Run(const std::vector<std::string>& url_lines) {
 void TExtractionWindow::MyThreadTerminate(TMyThread& job) {
   std::string save_error;
   const std::string target = window_.ReadSaveTarget();
-  if (target.size() > kShortestSaveTarget) {
+  if (target.size() > kMaxIgnoredSaveTargetBytes) {
     try {
       window_.SaveResultList(target);
     } catch (const std::exception& error) {
@@ -55,7 +57,7 @@ void TExtractionWindow::MyThreadTerminate(TMyThread& job) {
 void TExtractionWindow::Button5Click() {
   if (start_enabled_) return;
   if (CurrentJob) CurrentJob->Abort();
-  Pause(kUrlDonePause);
+  Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   window_.EnableStart();
   start_enabled_ = true;
   window_.ClearSaveTarget();

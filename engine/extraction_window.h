@@ -18,13 +18,6 @@ namespace movrek {
 
 // Message of Start when the URL list has no line at all.
 inline constexpr char kEmptyUrlListMessage[] = "At least one url is needed to extract link.";
-// Start drops URL lines shorter than this (blanks count).
-inline constexpr std::size_t kShortestUrlLine = 3;
-// A save target is used only when its path is longer than this.
-inline constexpr std::size_t kShortestSaveTarget = 3;
-// How long the destructor waits for the workers of an aborted job before it
-// leaves those still running (stuck in a name lookup) on their own.
-inline constexpr std::chrono::milliseconds kDestructorWorkerWait{5000};
 
 // Every method runs on the window's thread. Owns the worker threads it
 // started and ends them when destroyed.
@@ -32,13 +25,13 @@ class TExtractionWindow {
  public:
   TExtractionWindow(TWindowThread& window_thread, TWindowOperations& window,
                     TJobSettings settings = {});
-  // Shutdown(kDestructorWorkerWait): never blocks beyond that bound.
+  // Shutdown(kDestructorWorkerWaitMs): never blocks beyond that bound.
   ~TExtractionWindow();
   TExtractionWindow(const TExtractionWindow&) = delete;
   TExtractionWindow& operator=(const TExtractionWindow&) = delete;
 
   // Start: refuses a list without any line (returns false; the caller shows
-  // kEmptyUrlListMessage), drops lines shorter than kShortestUrlLine, runs a
+  // kEmptyUrlListMessage), drops lines shorter than kMinUrlLineBytes, runs a
   // job over the rest (even none), disables Start and pauses 100 ms.
   bool Button1Click(std::vector<std::string>& url_lines);
   // Starts a job over a copy of the lines.

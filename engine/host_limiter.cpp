@@ -1,5 +1,9 @@
 #include "engine/host_limiter.h"
 
+#include <utility>
+
+#include "html/ascii_text.h"
+
 namespace movrek {
 
 bool THostLimiter::Acquire(const std::string& host) {
@@ -35,9 +39,7 @@ std::string HostOfAddress(const std::string& address) {
   // RFC 3986 section 3.2.1: user information is not part of the host.
   const std::size_t at = host.rfind('@');
   if (at != std::string::npos) host.erase(0, at + 1);
-  for (char& c : host) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  host = AsciiLower(std::move(host));
   // "h" and "h:80" are the same server; a colon inside brackets belongs to
   // an IPv6 address.
   const std::size_t colon = host.rfind(':');

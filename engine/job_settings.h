@@ -27,10 +27,6 @@ struct TProxySettings {
   bool SocksResolver = true;  // names go to the proxy to resolve
 };
 
-// Pauses the job makes unless its settings turn them off.
-inline constexpr std::chrono::milliseconds kPageSavedPause{500};
-inline constexpr std::chrono::milliseconds kUrlDonePause{100};
-
 struct TJobSettings {
   // The 500 ms pause after saving each page, the 100 ms pause after each URL
   // and the 100 ms pauses of Start and Abort. Only a console front end turns

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "html/document_text.h"
-#include "html/html_scanner.h"
+#include "html/html_document.h"
 #include "net/base/uri_resolve.h"
 
 namespace movrek {

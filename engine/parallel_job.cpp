@@ -7,8 +7,9 @@
 #include <thread>
 #include <utility>
 
-#include "engine/engine_errors.h"
+#include "engine/engine_limits.h"
 #include "engine/host_limiter.h"
+#include "engine/job_aborted.h"
 #include "engine/link_listing.h"
 #include "engine/ordered_output.h"
 #include "engine/process_url.h"
@@ -21,11 +22,6 @@
 namespace movrek {
 namespace {
 
-// How far the workers may run ahead of the page written next, per worker.
-constexpr std::size_t kPagesAheadPerWorker = 4;
-// How often the deadline of each line is looked at.
-constexpr std::chrono::milliseconds kDeadlineTick{10};
-
 class TParallelWorker;
 
 }  // namespace
@@ -34,7 +30,7 @@ struct TParallelJob::TShared {
   TShared(TParallelSettings parallel, std::vector<std::string> url_lines)
       : settings(std::move(parallel)),
         lines(std::move(url_lines)),
-        output(kPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
+        output(kMaxPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
         hosts(settings.PerHost) {}
 
   bool Aborted() const { return aborted.load(std::memory_order_acquire); }
@@ -204,7 +200,7 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
   page_->SocketError = outcome.SocketError;
   page_->SocketErrorText = outcome.SocketErrorText;
   std::lock_guard<std::mutex> guard(http_lock_);
-  if (timed_out_ && outcome.Status != 0) {
+  if (timed_out_ && outcome.Status != TFetchStatus::Ok) {
     // The stop came from the deadline, not from the peer.
     page_->SocketError = WSAETIMEDOUT;
     page_->SocketErrorText = TBlockSocket::GetErrorDesc(WSAETIMEDOUT);
@@ -253,7 +249,7 @@ void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
     if (ends_job) stop_taking.store(true);
     output.Put(index, std::move(page));
     if (ends_job) break;
-    worker.Pause(kUrlDonePause);
+    worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   }
   SetStatusWindow(nullptr);
   {
@@ -268,7 +264,7 @@ void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
 void TParallelJob::TShared::WatchDeadlines() {
   std::unique_lock<std::mutex> guard(abort_lock);
   while (!Aborted() && running.load() > 0) {
-    abort_seen.wait_for(guard, kDeadlineTick);
+    abort_seen.wait_for(guard, std::chrono::milliseconds(kDeadlineTickMs));
     guard.unlock();
     const auto now = std::chrono::steady_clock::now();
     for (const auto& worker : workers) worker->EnforceDeadline(now);

@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_limits.h"
 #include "engine/job_settings.h"
 #include "engine/link_filter.h"
 #include "engine/page_result.h"
 
 namespace movrek {
-
-// Limits of --jobs and --per-host.
-inline constexpr int kMaxParallelJobs = 64;
 
 struct TParallelSettings {
   TJobSettings Job;

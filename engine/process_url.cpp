@@ -5,9 +5,11 @@
 #include <utility>
 
 #include "engine/base_detection.h"
-#include "engine/engine_errors.h"
+#include "engine/engine_limits.h"
+#include "engine/job_aborted.h"
 #include "engine/link_listing.h"
 #include "engine/window_operations.h"
+#include "html/ascii_text.h"
 #include "html/document_text.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
@@ -17,17 +19,6 @@ namespace {
 
 // The window ShowStatus writes to; each worker sets its own job's.
 thread_local TWindowOperations* tStatusWindow = nullptr;
-
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 // The URL's temporary files, removed whatever way the URL ends.
 class TTempFiles {
@@ -81,11 +72,11 @@ void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
 
 TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http) {
   TFetchOutcome outcome;
-  outcome.Status = info.Status;
+  outcome.Status = FetchStatusOf(info.Status);
   outcome.FinalUrl = info.Url;
   outcome.HttpStatus = http.ResultCode;
   outcome.Bytes = static_cast<std::int64_t>(http.Document.size());
-  if (info.Status == 1) {
+  if (outcome.Status == TFetchStatus::NetworkError) {
     outcome.SocketError = http.Sock->LastErrorCode;
     outcome.SocketErrorText = http.Sock->GetErrorDescEx();
   }
@@ -95,15 +86,11 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http) {
 }  // namespace
 
 std::string NormaliseAddress(const std::string& line) {
-  std::size_t begin = 0;
-  std::size_t end = line.size();
-  while (begin < end && IsBlankOrControl(line[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(line[end - 1])) --end;
-  std::string address = line.substr(begin, end - begin);
+  std::string address(TrimControls(line));
   // Only a scheme at the start counts: "http://" in a query
   // ("host/go?next=http://other/") must not make the line's own host the
   // credentials or path of another.
-  const std::string lower = LowerAscii(address);
+  const std::string lower = AsciiLower(address);
   if (lower.rfind("http://", 0) != 0 && lower.rfind("https://", 0) != 0) {
     address.insert(0, "http://");
   }
@@ -150,17 +137,18 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   TUrlInfo info;
   HttpGetFollow(address, http.get(), false, info);
   if (job.Aborted()) throw EJobAborted{};
-  job.FetchDone(OutcomeOf(info, *http));
+  const TFetchOutcome outcome = OutcomeOf(info, *http);
+  job.FetchDone(outcome);
   job.ShowLastProgress();
-  ShowStatus(OutcomeStatusText(info.Status) + address);
-  if (info.Status != 0) return;
+  ShowStatus(OutcomeStatusText(outcome.Status) + address);
+  if (outcome.Status != TFetchStatus::Ok) return;
 
   const std::string& page_file = temp_files.Reserve();
   SavePage(page_file, http->Document);
   // The page file holds the page from here on; a body of hundreds of
   // megabytes must not stay in memory beside the copy read back below.
   std::string().swap(http->Document);
-  job.Pause(kPageSavedPause);
+  job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
   if (job.Aborted()) throw EJobAborted{};
   // One read of the page serves both the base and the links.
   TDocumentText text = TDocumentText::FromFile(page_file);

@@ -17,17 +17,18 @@ std::string TransferProgressText(std::int32_t received, std::int32_t download_si
   return std::to_string(static_cast<long long>(std::nearbyint(percent))) + "%";
 }
 
-std::string OutcomeStatusText(std::uint8_t outcome) {
-  switch (outcome) {
-    case 0:
+std::string OutcomeStatusText(TFetchStatus status) {
+  switch (status) {
+    case TFetchStatus::Ok:
       return kStatusOk;
-    case 1:
+    case TFetchStatus::NetworkError:
       return kStatusNetworkError;
-    case 2:
+    case TFetchStatus::NoRedirectLocation:
       return kStatusNoLocation;
-    default:
-      return kStatusGeneralError;
+    case TFetchStatus::GeneralError:
+      break;
   }
+  return kStatusGeneralError;
 }
 
 }  // namespace movrek

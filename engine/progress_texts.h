@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/fetch_outcome.h"
+
 namespace movrek {
 
-// Status texts of the fetch outcomes 0 to 3; the address follows directly.
+// Status texts of the fetch outcomes; the address follows directly.
 inline constexpr char kStatusOk[] = "OK : ";
 inline constexpr char kStatusNetworkError[] = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
 inline constexpr char kStatusNoLocation[] = "COULD NOT FIND REDIRECT LOCATION FROM HEADER. ";
@@ -19,7 +21,7 @@ std::string ProgressLineText(const std::string& line, int number, int total);
 // nearest integer (a half to the even neighbour) followed by "%", or
 // "Bytes received : <received>" when download_size is 0.
 std::string TransferProgressText(std::int32_t received, std::int32_t download_size);
-// The status text of a fetch outcome; outcomes above 3 count as 3.
-std::string OutcomeStatusText(std::uint8_t outcome);
+// The status text of a fetch outcome.
+std::string OutcomeStatusText(TFetchStatus status);
 
 }  // namespace movrek

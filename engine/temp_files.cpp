@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_limits.h"
+#include "html/text_file.h"
+
 namespace movrek {
 namespace {
 
@@ -32,7 +35,7 @@ void RemoveTempFiles(const std::string& page_file) {
 std::string TempDirectory() {
   const char* env = std::getenv("TMPDIR");
   std::string dir = env != nullptr ? env : "";
-  if (dir.empty() || dir[0] != '/' || dir.size() > kTempDirectoryMax) dir = "/tmp";
+  if (dir.empty() || dir[0] != '/' || dir.size() > kMaxTempDirectoryBytes) dir = "/tmp";
   if (dir.back() != '/') dir += '/';
   return dir;
 }
@@ -41,7 +44,7 @@ std::string MakeTempFileName(const std::string& extension) {
   const std::string dir = TempDirectory();
   const std::size_t suffix = std::strlen(kNameFileExtension);
   int last_error = 0;
-  for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kMaxTempNameAttempts; ++attempt) {
     std::string name_file = dir + kTempPrefix + "XXXXXX" + kNameFileExtension;
     // mkstemps creates the file exclusively, with mode 0600.
     const int fd = ::mkstemps(name_file.data(), static_cast<int>(suffix));
@@ -74,17 +77,7 @@ void SavePage(const std::string& path, const std::string& body) {
   if (fd < 0) {
     throw EPageFileError("Cannot open the page file " + path + ": " + SystemReason(errno));
   }
-  std::size_t written = 0;
-  int failure = 0;
-  while (written < body.size()) {
-    const ssize_t n = ::write(fd, body.data() + written, body.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failure = errno;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
+  int failure = WriteAll(fd, body);
   if (::close(fd) != 0 && failure == 0 && errno != EINTR) failure = errno;
   if (failure != 0) {
     throw EPageFileError("Cannot write the page file " + path + ": " + SystemReason(failure));

@@ -11,11 +11,6 @@ namespace movrek {
 inline constexpr char kTempPrefix[] = "uis";
 inline constexpr char kNameFileExtension[] = ".tmp";
 inline constexpr char kPageFileExtension[] = ".xtr";
-// Longest temporary directory taken from TMPDIR; a longer one falls back to
-// /tmp so that the names stay within the path room the pipeline reserves.
-inline constexpr std::size_t kTempDirectoryMax = 260;
-// Attempts at a fresh name before MakeTempFileName gives up.
-inline constexpr int kTempNameAttempts = 100;
 
 // A temporary or page file could not be made, written or read. Ends the job
 // early; the window is told the text.

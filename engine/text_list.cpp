@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_limits.h"
 #include "html/text_file.h"
 
 namespace movrek {
@@ -78,7 +79,7 @@ int CreateBeside(const std::string& target, std::string& temp) {
       slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   const std::string name = target.substr(folder.size());
   int fd = -1;
-  for (int attempt = 0; attempt < kSaveNameAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kMaxSaveNameAttempts; ++attempt) {
     temp = folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
            ".tmp";
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -112,18 +113,8 @@ void WriteTextFile(const std::string& file_name, const std::string& text) {
   struct stat old {};
   if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
 
-  std::size_t done = 0;
-  int failure = 0;
+  int failure = WriteAll(fd, text);
   const char* step = "writing";
-  while (done < text.size()) {
-    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      failure = errno;
-      break;
-    }
-    done += static_cast<std::size_t>(put);
-  }
   // A full disk may only show when the data reaches it.
   if (failure == 0 && ::fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && failure == 0 && errno != EINTR) failure = errno;

@@ -1,15 +1,22 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/engine_errors.h"
+#include "html/html_errors.h"
 
 namespace movrek {
 
-// Names SaveToFile tries for its new file before it gives up.
-inline constexpr int kSaveNameAttempts = 100;
+// A list that could not be saved: "Cannot save file "%s": %s failed. %s",
+// with the file name, the step that failed and the system's reason.
+class EFileSaveError : public std::runtime_error {
+ public:
+  EFileSaveError(const std::string& fileName, const std::string& step, const std::string& reason)
+      : std::runtime_error("Cannot save file \"" + fileName + "\": " + step + " failed. " +
+                           reason) {}
+};
 
 // An ordered list of 8-bit lines: the URL list, the result list and every
 // other list of lines the engine keeps. Loading splits at CR, LF or CR LF (LF

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/fetch_outcome.h"
 #include "engine/job_settings.h"
 #include "engine/listing_sink.h"
 #include "engine/window_operations.h"
@@ -14,18 +15,6 @@
 namespace movrek {
 
 class THttpTransaction;
-
-// How the fetch of one URL ended, as a front end that keeps records of pages
-// wants to know it.
-struct TFetchOutcome {
-  std::uint8_t Status = 0;  // TUrlInfo::Status: 0 fetched, 1 network error, ...
-  std::string FinalUrl;     // the address requested last
-  std::int32_t HttpStatus = 0;
-  std::int64_t Bytes = 0;  // body of the last response
-  // The socket's error after a network error: number and text.
-  std::int32_t SocketError = 0;
-  std::string SocketErrorText;
-};
 
 class TUrlJob {
  public:

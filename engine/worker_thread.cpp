@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "engine/engine_limits.h"
 #include "engine/process_url.h"
 #include "engine/temp_files.h"
 #include "net/http/http_transaction.h"
@@ -94,8 +95,8 @@ void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reaso
   StatusText = TransferProgressText(ReceivedBytes, download_size);
   progress_held_ = StatusText != shown_progress_;
   if (!progress_held_) return;
-  if (!shown_progress_.empty() &&
-      std::chrono::steady_clock::now() - progress_shown_at_ < kProgressInterval) {
+  if (!shown_progress_.empty() && std::chrono::steady_clock::now() - progress_shown_at_ <
+                                      std::chrono::milliseconds(kProgressIntervalMs)) {
     return;
   }
   ShowProgress();
@@ -137,7 +138,7 @@ void TMyThread::Execute() {
           ProgressLineText(UrlList.Strings(index), index + 1, UrlList.Count()));
       channel_->RefreshFilterSettings();
       ProcessUrl(*this, UrlList.Strings(index));
-      Pause(kUrlDonePause);
+      Pause(std::chrono::milliseconds(kUrlDonePauseMs));
     }
   } catch (const EJobAborted&) {
     aborted = true;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_errors.h"
+#include "engine/job_aborted.h"
 #include "engine/job_settings.h"
 #include "engine/progress_texts.h"
 #include "engine/text_list.h"
@@ -25,11 +25,6 @@
 namespace movrek {
 
 class THttpTransaction;
-
-// Transfer progress reaches the window at most this often: a status bar
-// cannot show twenty thousand texts a second, and each costs the worker a
-// round trip to the window's thread. The last one of a fetch always comes.
-inline constexpr std::chrono::milliseconds kProgressInterval{10};
 
 // One job. Shared between its worker thread, the window-side controller and
 // the calls the worker has queued for the window's thread, so that whichever

@@ -4,7 +4,8 @@
 
 #include <utility>
 
-#include "engine/engine_errors.h"
+#include "engine/engine_limits.h"
+#include "engine/job_aborted.h"
 
 namespace movrek {
 
@@ -80,7 +81,9 @@ void TWorkerWindow::AppendResultLine(std::string line) {
 
 void TWorkerWindow::FlushIfDue() {
   if (pending_lines_.empty()) return;
-  if (Clock::now() - batch_started_ >= kResultBatchInterval) FlushResultLines();
+  if (Clock::now() - batch_started_ >= std::chrono::milliseconds(kResultBatchIntervalMs)) {
+    FlushResultLines();
+  }
 }
 
 void TWorkerWindow::FlushResultLines() {
@@ -126,8 +129,9 @@ TFilterSettings TWorkerWindow::ReadFilterSettings() {
     return settings;
   }
   TFilterSettings settings = filter_;
-  const bool refresh = !refresh_pending_ && pending_lines_.empty() &&
-                       Clock::now() - last_filter_read_ >= kResultBatchInterval;
+  const bool refresh =
+      !refresh_pending_ && pending_lines_.empty() &&
+      Clock::now() - last_filter_read_ >= std::chrono::milliseconds(kResultBatchIntervalMs);
   if (refresh) refresh_pending_ = true;
   guard.unlock();
   if (refresh) PostFilterRead();

@@ -20,11 +20,6 @@
 
 namespace movrek {
 
-// Longest a result line waits on the worker before it is handed over, while
-// a page is listed: lines keep appearing on a huge page, and the window's
-// thread is woken about twenty times a second instead of once per line.
-inline constexpr std::chrono::milliseconds kResultBatchInterval{50};
-
 class TWorkerWindow final : public TWindowOperations,
                             public TListingSink,
                             public std::enable_shared_from_this<TWorkerWindow> {
@@ -49,12 +44,12 @@ class TWorkerWindow final : public TWindowOperations,
   void ReportJobError(const std::string& text, int line) override;
 
   // Holds the line back for the next batch; a batch goes once it is
-  // kResultBatchInterval old. Raises EJobAborted once the job is aborted, so
+  // kResultBatchIntervalMs old. Raises EJobAborted once the job is aborted, so
   // a long listing stops at once.
   void AppendResultLine(std::string line) override;
   // Answers from the settings last carried over from the window and has
   // them refreshed along with the next batch (or on their own when the last
-  // refresh is older than kResultBatchInterval), so a page of 100,000 links
+  // refresh is older than kResultBatchIntervalMs), so a page of 100,000 links
   // costs no round trip per link and a change made during a page applies
   // soon after.
   TFilterSettings ReadFilterSettings() override;

@@ -98,7 +98,7 @@ TDocumentText TDocumentText::FromFile(const std::string& file_name) {
   TDocumentText document;
   std::size_t expected = file.SizeHint();
   if (expected == 0) {
-    expected = kUnknownSizeReadBlock;
+    expected = kUnknownSizeReadBlockBytes;
   }
   // Room for the usual growth of the line ends (LF to CR LF), so that the
   // conversion seldom has to move the text.
@@ -109,7 +109,7 @@ TDocumentText TDocumentText::FromFile(const std::string& file_name) {
     }
     char* const piece = document.data_ + document.size_;
     const std::size_t got =
-        file.Read(piece, std::min(document.capacity_ - document.size_, kFileReadPiece));
+        file.Read(piece, std::min(document.capacity_ - document.size_, kFileReadPieceBytes));
     if (got == 0) {
       break;
     }

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "html/html_errors.h"
-#include "html/text_file.h"
+#include "html/ascii_text.h"
 
 namespace movrek {
 
@@ -12,23 +11,6 @@ namespace {
 // The white space of the tag text parse: BS, TAB, LF, CR and blank.
 bool IsTagWhiteSpace(char c) {
   return c == 8 || c == 9 || c == 10 || c == 13 || c == 32;
-}
-
-// Trimming removes the characters with codes 0 to 32 at both ends.
-std::string_view Trim(std::string_view s) {
-  std::size_t begin = 0;
-  std::size_t end = s.size();
-  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) {
-    ++begin;
-  }
-  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) {
-    --end;
-  }
-  return s.substr(begin, end - begin);
-}
-
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
 // The tag text parse. Calls on_token(trimmed token, is_name) for each token in
@@ -62,7 +44,7 @@ void WalkTagTokens(std::string_view s, OnToken&& on_token) {
       in_quote = !in_quote;
     }
     if ((IsTagWhiteSpace(c) || i == last) && !in_quote) {
-      if (!on_token(Trim(s.substr(token_start, i + 1 - token_start)), name_stage)) {
+      if (!on_token(TrimControls(s.substr(token_start, i + 1 - token_start)), name_stage)) {
         return;
       }
       name_stage = false;
@@ -72,18 +54,6 @@ void WalkTagTokens(std::string_view s, OnToken&& on_token) {
 }
 
 }  // namespace
-
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string_view TagNameOf(std::string_view tag_text) {
   std::string_view name;
@@ -175,172 +145,5 @@ std::string TagAttributeValue(std::string_view tag_text, std::string_view name,
 }
 
 TNormalText::TNormalText(std::string text) : THTMLElement(std::move(text)), Content(SourceText) {}
-
-// ---------------------------------------------------------------------------
-
-std::unique_ptr<THTMLElement> TObjectsList::MakeElement(TElementKind kind, std::string text) {
-  switch (kind) {
-    case EK_Tag:
-      return std::make_unique<TTagObject>(std::move(text));
-    case EK_Script:
-      return std::make_unique<TScriptObject>(std::move(text));
-    case EK_Text:
-      break;
-  }
-  return std::make_unique<TNormalText>(std::move(text));
-}
-
-void TObjectsList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) {
-    throw EListError(index);
-  }
-}
-
-std::string_view TObjectsList::EntryText(const Entry& entry) const {
-  if (entry.source == kOwnedText) {
-    return owned_[entry.offset];
-  }
-  if (entry.source == kLongRange) {
-    const LongRange& range = long_ranges_[entry.offset];
-    return text_.View().substr(range.offset, range.length);
-  }
-  return text_.View().substr(entry.offset, entry.length);
-}
-
-THTMLElement* TObjectsList::ObjectAt(int index) {
-  CheckIndex(index);
-  Entry& entry = entries_[static_cast<std::size_t>(index)];
-  if (entry.source != kObject) {
-    auto element =
-        MakeElement(static_cast<TElementKind>(entry.kind), std::string(EntryText(entry)));
-    element->OwnerDocument = owner_;
-    if (entry.source == kOwnedText) {
-      owned_[entry.offset] = std::string();
-    }
-    entry.source = kObject;
-    entry.offset = objects_.size();
-    objects_.push_back(std::move(element));
-  }
-  return objects_[entry.offset].get();
-}
-
-std::string TObjectsList::AttributeValueAt(int index, std::string_view name,
-                                           const std::string& default_value) const {
-  CheckIndex(index);
-  const Entry& entry = entries_[static_cast<std::size_t>(index)];
-  if (entry.source == kObject) {
-    const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
-    return tag != nullptr ? tag->AttributeValue(name, default_value) : default_value;
-  }
-  if (entry.kind != EK_Tag) {
-    return default_value;
-  }
-  return TagAttributeValue(EntryText(entry), name, default_value);
-}
-
-int TObjectsList::FindTag(long long from, std::string_view name) const {
-  const long long count = Count();
-  for (long long index = from < 0 ? 0 : from; index < count; ++index) {
-    const Entry& entry = entries_[static_cast<std::size_t>(index)];
-    std::string_view tag_name;
-    if (entry.source == kObject) {
-      const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
-      if (tag == nullptr) {
-        continue;
-      }
-      tag_name = tag->TagName;
-    } else {
-      if (entry.kind != EK_Tag) {
-        continue;
-      }
-      const std::string_view text = EntryText(entry);
-      // The name starts with the text's first character unless that one is
-      // trimmed away (codes 0 to 32); most tags fail on it.
-      if (!name.empty() && !text.empty()) {
-        const char first = text.front() == '<' && text.size() > 1 ? text[1] : text.front();
-        if (static_cast<unsigned char>(first) > 32 &&
-            UpperAscii(first) != UpperAscii(name.front())) {
-          continue;
-        }
-      }
-      tag_name = TagNameOf(text);
-    }
-    if (name.empty() || SameTextIgnoringCase(tag_name, name)) {
-      return static_cast<int>(index);
-    }
-  }
-  return -1;
-}
-
-void TObjectsList::DeleteAt(int index) {
-  if (index < 0) {
-    return;
-  }
-  CheckIndex(index);
-  const Entry entry = entries_[static_cast<std::size_t>(index)];
-  entries_.erase(entries_.begin() + index);
-  if (entry.source == kObject) {
-    objects_[entry.offset].reset();
-  }
-  if (entry.source == kOwnedText) {
-    owned_[entry.offset] = std::string();
-  }
-}
-
-void TObjectsList::Clear() {
-  entries_.clear();
-  long_ranges_.clear();
-  owned_.clear();
-  objects_.clear();
-}
-
-void TObjectsList::Add(std::unique_ptr<THTMLElement> element) {
-  if (entries_.size() >= kMaxElements) {
-    return;  // the element is destroyed
-  }
-  entries_.push_back({objects_.size(), 0, 0, kObject});
-  objects_.push_back(std::move(element));
-}
-
-void TObjectsList::SetOwnerOfBuiltElements() {
-  for (auto& element : objects_) {
-    if (element) {
-      element->OwnerDocument = owner_;
-    }
-  }
-}
-
-void TObjectsList::ResetText(TDocumentText text) {
-  Clear();
-  objects_.shrink_to_fit();
-  owned_.shrink_to_fit();
-  long_ranges_.shrink_to_fit();
-  text_ = std::move(text);
-  // Every element but the few of a script comment line is ended by a "<" or
-  // a ">" that a "<" opened, and no scan makes more than two per "<"; nor
-  // can a text hold more elements than half its size. Reserving that much
-  // spares the copies of a growing list; pages never touched cost nothing.
-  const std::string_view view = text_.View();
-  const std::size_t bound = std::min(2 * CountByte(view, '<'), view.size() / 2) + 16;
-  std::vector<Entry>().swap(entries_);
-  entries_.reserve(bound);
-  AdviseHugePages(entries_.data(), entries_.capacity() * sizeof(Entry));
-}
-
-void TObjectsList::AddLongRange(TElementKind kind, std::size_t offset, std::size_t length) {
-  if (entries_.size() >= kMaxElements) {
-    return;
-  }
-  entries_.push_back({long_ranges_.size(), 0, kind, kLongRange});
-  long_ranges_.push_back({offset, length});
-}
-
-void TObjectsList::AddOwnedText(TElementKind kind, std::string text) {
-  if (entries_.size() >= kMaxElements) {
-    return;
-  }
-  entries_.push_back({owned_.size(), 0, kind, kOwnedText});
-  owned_.push_back(std::move(text));
-}
 
 }  // namespace movrek

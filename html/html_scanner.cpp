@@ -6,6 +6,10 @@
 #include <string_view>
 #include <utility>
 
+#include "html/ascii_text.h"
+#include "html/html_document.h"
+#include "html/html_elements.h"
+#include "html/objects_list.h"
 #include "html/text_file.h"
 
 #if defined(__SSE2__)
@@ -478,7 +482,7 @@ bool TScanner::WordIsCommentOpener(std::size_t i) const {
       continue;
     }
     const char c = text_[k];
-    if (static_cast<unsigned char>(c) <= 32) {
+    if (IsBlankOrControl(c)) {
       trailing = trailing || length > 0;
       continue;
     }
@@ -558,57 +562,9 @@ void TScanner::EmitObject(TElementKind kind, std::string text, bool hook_first) 
 
 }  // namespace
 
-THTMLObject::THTMLObject() {
-  Elements.SetOwner(this);
-}
-
-void THTMLObject::LoadFromFile(const std::string& file_name) {
-  LoadText(TDocumentText::FromFile(file_name));
-}
-
-void THTMLObject::LoadFromDocumentText(TDocumentText text) {
-  LoadText(std::move(text));
-}
-
-void THTMLObject::LoadFromStrings(const std::vector<std::string>& lines) {
-  LoadText(TDocumentText::FromString(JoinLines(lines)));
-}
-
-void THTMLObject::LoadText(TDocumentText text) {
-  Elements.ResetText(std::move(text));
-  TScanner scanner(*this, Elements.Text());
-  if (!scanner.Run()) {
-    Elements.Clear();
-  }
-  // Elements built for the hooks learn their document once the scan ends.
-  Elements.SetOwnerOfBuiltElements();
-  AfterParse();
-}
-
-THTMLElement* THTMLObject::First() {
-  THTMLElement* element = Elements.ObjectAt(0);
-  CurrentIndex = 0;
-  return element;
-}
-
-bool THTMLObject::NextAttributeValue(std::string_view attribute, const std::string& default_value,
-                                     std::string* value) {
-  const int index = Elements.FindTag(static_cast<long long>(CurrentIndex) + 1, TagFilter);
-  if (index < 0) {
-    return false;
-  }
-  CurrentIndex = index;
-  *value = Elements.AttributeValueAt(index, attribute, default_value);
-  return true;
-}
-
-TTagObject* THTMLObject::Next() {
-  const int index = Elements.FindTag(static_cast<long long>(CurrentIndex) + 1, TagFilter);
-  if (index < 0) {
-    return nullptr;
-  }
-  CurrentIndex = index;
-  return static_cast<TTagObject*>(Elements.ObjectAt(index));
+bool ScanDocument(THTMLObject& document, std::string_view text) {
+  TScanner scanner(document, text);
+  return scanner.Run();
 }
 
 }  // namespace movrek

@@ -62,6 +62,19 @@ std::size_t TReadableFile::Read(char* data, std::size_t size) {
   }
 }
 
+int WriteAll(int fd, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
 std::string ReadFileBytes(const std::string& file_name) {
   TReadableFile file(file_name);
   std::string bytes(file.SizeHint(), '\0');
@@ -70,7 +83,7 @@ std::string ReadFileBytes(const std::string& file_name) {
     // Regular files come in one read of the size fstat gave; anything else
     // (a pipe, a file that grew meanwhile) grows the buffer as it arrives.
     if (used == bytes.size()) {
-      bytes.resize(bytes.empty() ? kUnknownSizeReadBlock : bytes.size() * 2);
+      bytes.resize(bytes.empty() ? kUnknownSizeReadBlockBytes : bytes.size() * 2);
     }
     const std::size_t got = file.Read(bytes.data() + used, bytes.size() - used);
     if (got == 0) {

@@ -35,6 +35,10 @@ class TReadableFile {
   int fd_ = -1;
 };
 
+// Writes every byte to the open file, again after an interrupted or partial
+// write; 0 when all arrived, else the errno of the write that failed.
+int WriteAll(int fd, std::string_view bytes);
+
 // Every byte of the file. Throws EFileOpenError with the file name and the
 // system's reason when the file cannot be opened or read.
 std::string ReadFileBytes(const std::string& file_name);

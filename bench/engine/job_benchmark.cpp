@@ -12,11 +12,11 @@
 
 #include "cli/console_window.h"
 #include "engine/base_detection.h"
+#include "engine/event_loop.h"
 #include "engine/extraction_job.h"
 #include "engine/link_listing.h"
 #include "engine/network_startup.h"
 #include "engine/process_url.h"
-#include "engine/window_thread.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
 #include "tests/engine/counting_thread.h"

@@ -9,7 +9,7 @@
 
 #include "engine/base_detection.h"
 #include "engine/link_listing.h"
-#include "html/html_scanner.h"
+#include "html/html_document.h"
 
 namespace movrek {
 namespace {

@@ -9,7 +9,7 @@
 #include "engine/base_detection.h"
 #include "engine/link_listing.h"
 #include "engine/text_list.h"
-#include "html/html_scanner.h"
+#include "html/html_document.h"
 #include "html/text_file.h"
 #include "tests/html/reference_scan.h"
 

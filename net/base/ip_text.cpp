@@ -1,30 +1,24 @@
 #include "net/base/ip_text.h"
 
 #include <cstdint>
+#include <limits>
 #include <optional>
+#include <string_view>
 
+#include "html/ascii_text.h"
 #include "net/base/text_util.h"
 
 namespace movrek {
 namespace {
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c - 'A' + 10;
-}
 
 // One or more hexadecimal digits (leading zeros allowed) worth 0 to FFFF.
 std::optional<std::uint16_t> ParseHex16(const std::string& text) {
   if (text.empty()) return std::nullopt;
   std::uint32_t value = 0;
   for (char c : text) {
-    if (!IsHexDigit(c)) return std::nullopt;
-    value = value * 16 + static_cast<std::uint32_t>(HexValue(c));
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<std::uint32_t>(digit);
     if (value > 0xFFFF) return std::nullopt;
   }
   return static_cast<std::uint16_t>(value);
@@ -32,32 +26,26 @@ std::optional<std::uint16_t> ParseHex16(const std::string& text) {
 
 // A whole text holding a signed 32-bit decimal integer, else 0.
 std::int32_t DecimalOrZero(const std::string& text) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  if (i == text.size()) return 0;
-  std::int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return 0;
-    value = value * 10 + (text[i] - '0');
-    if (value > 2147483648LL) return 0;
-  }
-  if (negative) value = -value;
-  if (value > 2147483647LL) return 0;
-  return static_cast<std::int32_t>(value);
+  std::string_view digits = text;
+  const bool negative = !digits.empty() && digits.front() == '-';
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) digits.remove_prefix(1);
+  const std::uint64_t magnitude = std::uint64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  const auto value = ParseDigits(digits, negative ? magnitude : magnitude - 1);
+  if (!value) return 0;
+  const auto signedValue = static_cast<std::int64_t>(*value);
+  return static_cast<std::int32_t>(negative ? -signedValue : signedValue);
 }
 
 }  // namespace
 
 bool IsByteText(const std::string& value) {
-  if (value.empty()) return false;
-  unsigned number = 0;
-  for (char c : value) {
-    if (c < '0' || c > '9') return false;
-    number = number * 10 + static_cast<unsigned>(c - '0');
-    if (number > 255) return false;
-  }
-  return true;
+  return ParseDigits(value, 255).has_value();
+}
+
+bool IsPortText(const std::string& value) {
+  if (value.size() > 5) return false;
+  const auto port = ParseDigits(value, 65535);
+  return port && *port >= 1;
 }
 
 bool IsIPv4Text(const std::string& value) {

@@ -11,6 +11,9 @@ using TIPv6Bytes = std::array<unsigned char, 16>;
 
 // Non-empty, decimal digits only, value at most 255 (leading zeros allowed).
 bool IsByteText(const std::string& value);
+// A port as an address writes it: one to five decimal digits (leading zeros
+// allowed) worth 1 to 65535.
+bool IsPortText(const std::string& value);
 // Four byte texts separated by "."; blanks around the parts are ignored.
 bool IsIPv4Text(const std::string& value);
 // Colon-separated hexadecimal groups (at most 8, at most one "::"), with an

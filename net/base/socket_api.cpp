@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 
+#include "html/ascii_text.h"
 #include "net/base/winsock_errors.h"
 
 namespace movrek {
@@ -39,25 +40,14 @@ struct TAddrInfoDeleter {
 };
 using TAddrInfoList = std::unique_ptr<addrinfo, TAddrInfoDeleter>;
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-  const std::size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    char c = a[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != b[i]) return false;
-  }
-  return true;
-}
-
 // RFC 6761 section 6.4: names under "invalid." never exist, and resolver
 // libraries should say so at once instead of asking a name server that may
 // not answer for a long time.
 bool IsReservedInvalidName(const std::string& name) {
   std::string n = name;
   if (!n.empty() && n.back() == '.') n.pop_back();
-  if (EqualsNoCase(n, "invalid")) return true;
-  return n.size() > 8 && EqualsNoCase(n.substr(n.size() - 8), ".invalid");
+  if (SameTextIgnoringCase(n, "invalid")) return true;
+  return n.size() > 8 && SameTextIgnoringCase(n.substr(n.size() - 8), ".invalid");
 }
 
 // getaddrinfo with the reserved-name check in front; a null host or service

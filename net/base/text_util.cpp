@@ -4,6 +4,8 @@
 #include <chrono>
 #include <utility>
 
+#include "html/ascii_text.h"
+
 namespace movrek {
 
 std::uint32_t TickNow() {
@@ -113,10 +115,7 @@ std::string SplitUrlAsWritten(const std::string& url, std::string& protocol, std
     rest = url.substr(scheme + 3);
   }
 
-  std::string upper = protocol;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  const std::string upper = AsciiUpper(protocol);
   if (upper == "HTTPS") {
     port = "443";
   } else if (upper == "FTP") {
@@ -176,18 +175,12 @@ std::string SplitUrlAsWritten(const std::string& url, std::string& protocol, std
 }
 
 std::string PercentDecode(const std::string& value) {
-  const auto hex = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   std::string result;
   result.reserve(value.size());
   for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '%' && i + 2 < value.size() && hex(value[i + 1]) >= 0 &&
-        hex(value[i + 2]) >= 0) {
-      result += static_cast<char>(hex(value[i + 1]) * 16 + hex(value[i + 2]));
+    if (value[i] == '%' && i + 2 < value.size() && HexDigitValue(value[i + 1]) >= 0 &&
+        HexDigitValue(value[i + 2]) >= 0) {
+      result += static_cast<char>(HexDigitValue(value[i + 1]) * 16 + HexDigitValue(value[i + 2]));
       i += 2;
     } else {
       result += value[i];

@@ -2,15 +2,13 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "html/ascii_text.h"
 #include "net/base/text_util.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/http_limits.h"
-#include "net/http/http_text.h"
 #include "net/http/http_transaction.h"
 
 namespace movrek {
-
-using namespace http_text;
 
 namespace {
 
@@ -22,14 +20,8 @@ int64_t ChunkSize(const std::string& text) {
   }
   int64_t value = 0;
   for (char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9') {
-      digit = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
-    } else if (c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
-    } else {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) {
       return -1;
     }
     value = std::min(value * 16 + digit, kBeyond32Bits);
@@ -49,8 +41,8 @@ bool THttpTransaction::ReadChunks() {
     if (Sock->LastErrorCode != 0) {
       break;
     }
-    const int64_t size =
-        ChunkSize(TrimControls(TextBefore(TrimControls(TextBefore(line, " ")), ";")));
+    const int64_t size = ChunkSize(std::string(
+        TrimControls(TextBefore(std::string(TrimControls(TextBefore(line, " "))), ";"))));
     if (size == 0) {
       break;
     }

@@ -1,14 +1,12 @@
 #include "net/http/fetch.h"
 
-#include "net/http/http_limits.h"
-#include "net/http/http_text.h"
-#include "net/http/http_transaction.h"
+#include "html/ascii_text.h"
 #include "net/base/uri_resolve.h"
+#include "net/http/http_limits.h"
+#include "net/http/http_transaction.h"
 #include "net/http/wildcard.h"
 
 namespace movrek {
-
-using namespace http_text;
 
 TTraceOutputProc TraceOutput;
 
@@ -24,7 +22,9 @@ bool IsFollowedRedirect(int32_t code) {
 // whitespace around the value is not part of it).
 std::string FieldValue(const std::string& line) {
   const size_t colon = line.find(':');
-  return colon == std::string::npos ? std::string() : TrimControls(line.substr(colon + 1));
+  return colon == std::string::npos
+             ? std::string()
+             : std::string(TrimControls(std::string_view(line).substr(colon + 1)));
 }
 
 void WriteTrace(const THttpTransaction& http) {

@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "html/ascii_text.h"
 #include "net/base/text_util.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/head_line_reader.h"
 #include "net/http/http_limits.h"
-#include "net/http/http_text.h"
 #include "net/http/http_transaction.h"
 
 namespace movrek {
-
-using namespace http_text;
 
 namespace {
 
@@ -20,31 +18,23 @@ namespace {
 // none. Values beyond 32 bits come back as kBeyond32Bits (or its negative)
 // so that the caller can tell a length too large from no length.
 int64_t DecimalOr(const std::string& text, int64_t fallback) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i++] == '-';
-  }
-  if (i == text.size()) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const bool signed_text = !text.empty() && (text[0] == '+' || negative);
+  const std::optional<uint64_t> value = ParseDigits(
+      std::string_view(text).substr(signed_text ? 1 : 0), kBeyond32Bits, TDigitsOverflow::Clamp);
+  if (!value) {
     return fallback;
   }
-  int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') {
-      return fallback;
-    }
-    value = std::min(value * 10 + (text[i] - '0'), kBeyond32Bits);
-  }
-  return negative ? -value : value;
+  return negative ? -static_cast<int64_t>(*value) : static_cast<int64_t>(*value);
 }
 
 }  // namespace
 
 void THttpTransaction::ParseStatusLine(const std::string& line) {
-  const std::string rest = TrimControls(TextAfter(line, " "));
-  const int64_t code = DecimalOr(TrimControls(TextBefore(rest, " ")), 0);
+  const std::string rest = std::string(TrimControls(TextAfter(line, " ")));
+  const int64_t code = DecimalOr(std::string(TrimControls(TextBefore(rest, " "))), 0);
   ResultCode = std::abs(code) < kBeyond32Bits ? static_cast<int32_t>(code) : 0;
-  const std::string phrase = TrimControls(TextAfter(rest, " "));
+  const std::string phrase = std::string(TrimControls(TextAfter(rest, " ")));
   ResultString = phrase == rest ? std::string() : phrase;
 }
 
@@ -106,7 +96,7 @@ bool THttpTransaction::ReadStatusLines(THeadLineReader& head) {
 void THttpTransaction::ApplyHeaderLine(const std::string& line, int64_t& size, bool& toClose) {
   const std::string upper = AsciiUpper(line);
   if (StartsWith(upper, "CONTENT-LENGTH:")) {
-    size = DecimalOr(TrimControls(TextAfter(line, " ")), -1);
+    size = DecimalOr(std::string(TrimControls(TextAfter(line, " "))), -1);
     // A negative length is no length: the body runs until the close.
     if (size < 0) {
       size = -1;
@@ -115,10 +105,10 @@ void THttpTransaction::ApplyHeaderLine(const std::string& line, int64_t& size, b
       BodyFraming = THttpBodyFraming::Counted;
     }
   } else if (StartsWith(upper, "CONTENT-TYPE:")) {
-    MimeType = TrimControls(TextAfter(line, " "));
+    MimeType = std::string(TrimControls(TextAfter(line, " ")));
   } else if (StartsWith(upper, "TRANSFER-ENCODING:")) {
     // RFC 9112 section 6.3: chunked framing overrides any Content-Length.
-    if (TrimControls(TextAfter(upper, " ")).find("CHUNKED") != std::string::npos) {
+    if (std::string(TrimControls(TextAfter(upper, " "))).find("CHUNKED") != std::string::npos) {
       BodyFraming = THttpBodyFraming::Chunked;
     }
   } else if (StartsWith(upper, "CONNECTION: CLOSE")) {

@@ -3,18 +3,16 @@
 #include <algorithm>
 #include <limits>
 
+#include "html/ascii_text.h"
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
 #include "net/http/head_line_reader.h"
 #include "net/http/http_limits.h"
-#include "net/http/http_text.h"
 #include "net/http/request_url.h"
 #include "net/socket/line_limit_guard.h"
 #include "net/socket/socket_limits.h"
 
 namespace movrek {
-
-using namespace http_text;
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "html/ascii_text.h"
 #include "net/base/ip_text.h"
 #include "net/base/text_util.h"
 #include "net/base/winsock_errors.h"
@@ -22,16 +23,8 @@ bool IsAscii(const std::string& text) {
 // host holding one would be read differently by another parser.
 bool IsForbiddenHostChar(char c) {
   const auto code = static_cast<unsigned char>(c);
-  return code <= 32 || code == 127 || std::string_view("@/\\?#[]%").find(c) != std::string::npos;
-}
-
-bool IsValidPort(const std::string& port) {
-  if (port.empty() || port.size() > 5 ||
-      !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return false;
-  }
-  const long value = std::strtol(port.c_str(), nullptr, 10);
-  return value >= 1 && value <= 65535;
+  return IsBlankOrControl(c) || code == 127 ||
+         std::string_view("@/\\?#[]%").find(c) != std::string::npos;
 }
 
 }  // namespace
@@ -74,7 +67,7 @@ int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {
     return WSAHOST_NOT_FOUND;
   }
   parts.Host = host;
-  if (!IsValidPort(parts.Port)) return WSAEINVAL;
+  if (!IsPortText(parts.Port)) return WSAEINVAL;
   // The target goes into the request line, which ends at the first line
   // break (RFC 9112 section 3): one inside would start a header line of its
   // own.

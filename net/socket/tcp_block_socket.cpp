@@ -4,9 +4,10 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <charconv>
+#include <limits>
 #include <string>
 
+#include "html/ascii_text.h"
 #include "net/base/winsock_errors.h"
 
 namespace movrek {
@@ -15,11 +16,8 @@ namespace {
 
 // The decimal value of a port text, 0 when it is not a plain number.
 std::int32_t PortTextValue(const std::string& text) {
-  std::int32_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || stop != end || value < 0) return 0;
-  return value;
+  const auto value = ParseDigits(text, std::numeric_limits<std::int32_t>::max());
+  return value ? static_cast<std::int32_t>(*value) : 0;
 }
 
 // The socket error for a failure of the TLS plug-in: a wait for the peer that

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "html/ascii_text.h"
 #include "net/base/ip_text.h"
 #include "net/base/socket_api.h"
 #include "net/base/text_util.h"
@@ -46,13 +47,6 @@ std::string ServerNameFor(std::string host) {
 bool RequirePeerName(SSL* ssl, const std::string& server_name, const std::string& address) {
   if (!server_name.empty()) return SSL_set1_host(ssl, server_name.c_str()) == 1;
   return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), address.c_str()) == 1;
-}
-
-std::string TrimControls(const std::string& value) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  const auto first = std::find_if_not(value.begin(), value.end(), blank);
-  const auto last = std::find_if_not(value.rbegin(), value.rend(), blank).base();
-  return first < last ? std::string(first, last) : std::string();
 }
 
 std::string NameText(const X509_NAME* name) {
@@ -477,7 +471,7 @@ std::string TSSLOpenSSL::PeerIssuerText() {
 }
 
 std::string TSSLOpenSSL::PeerNameText() {
-  return TrimControls(TextBefore(TextAfter(PeerSubjectText(), "/CN="), "/"));
+  return std::string(TrimControls(TextBefore(TextAfter(PeerSubjectText(), "/CN="), "/")));
 }
 
 std::string TSSLOpenSSL::PeerFingerprintText() {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_errors.h"
 #include "engine/text_between.h"
+#include "html/html_errors.h"
 
 namespace movrek {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <utility>
 
-#include "engine/window_thread.h"
+#include "engine/event_loop.h"
 
 namespace movrek::testing {
 

@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "engine/event_loop.h"
 #include "engine/network_startup.h"
-#include "engine/window_thread.h"
 #include "tests/engine/counting_thread.h"
 #include "tests/engine/recording_window.h"
 #include "tests/helpers/peers.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_errors.h"
+#include "html/html_errors.h"
 #include "tests/engine/recording_window.h"
 
 namespace movrek {

@@ -136,6 +136,20 @@ INSTANTIATE_TEST_SUITE_P(
         UrlLineCase{"NameThatMapsToNothing", "\315\217/", 1, "", ""}),
     [](const ::testing::TestParamInfo<UrlLineCase>& p) { return std::string(p.param.name); });
 
+TEST(OutcomeStatusText, NamesEachFetchStatusAndTakesUnknownNumbersAsGeneralErrors) {
+  const std::pair<std::uint8_t, const char*> cases[] = {
+      {0, "OK : "},
+      {1, "NETWORK ERROR or DOMAIN DOES NOT EXIST. "},
+      {2, "COULD NOT FIND REDIRECT LOCATION FROM HEADER. "},
+      {3, "GENERAL ERROR. "},
+      {4, "GENERAL ERROR. "},
+      {255, "GENERAL ERROR. "},
+  };
+  for (const auto& [number, text] : cases) {
+    EXPECT_EQ(movrek::OutcomeStatusText(movrek::FetchStatusOf(number)), text) << int(number);
+  }
+}
+
 TEST(TransferProgressText, PercentRoundsHalfToEvenAndBytesWithoutSize) {
   const struct {
     int received;

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/engine_errors.h"
-#include "engine/window_thread.h"
+#include "engine/event_loop.h"
+#include "engine/job_aborted.h"
 #include "tests/engine/counting_thread.h"
 #include "tests/engine/recording_window.h"
 

@@ -1,5 +1,3 @@
-#include "html/html_scanner.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "html/html_document.h"
 #include "html/html_errors.h"
 
 namespace movrek {

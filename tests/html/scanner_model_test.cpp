@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "html/html_scanner.h"
+#include "html/html_document.h"
 #include "html/text_file.h"
 #include "tests/html/reference_scan.h"
 

@@ -35,6 +35,14 @@ TEST(IsByteText, AcceptsDecimalsUpTo255) {
   for (const auto& [text, expected] : cases) EXPECT_EQ(IsByteText(text), expected) << text;
 }
 
+TEST(IsPortText, AcceptsOneToFiveDigitsFrom1To65535) {
+  const std::pair<std::string, bool> cases[] = {
+      {"1", true},      {"65535", true}, {"00080", true}, {"000080", false}, {"0", false},
+      {"65536", false}, {"", false},     {"8o", false},   {"+80", false},    {" 80", false},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(IsPortText(text), expected) << text;
+}
+
 TEST(IsIPv4Text, NeedsExactlyFourByteParts) {
   const std::pair<std::string, bool> cases[] = {
       {"255.255.255.255", true},

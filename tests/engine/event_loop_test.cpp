@@ -1,5 +1,5 @@
 // The queue that carries the worker's window calls to the window's thread.
-#include "engine/window_thread.h"
+#include "engine/event_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/window_thread.h"
+#include "engine/event_loop.h"
 
 #include <utility>
 

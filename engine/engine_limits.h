@@ -1,0 +1,56 @@
+// Named limits and tuning values of the engine and its front ends, in one
+// place where tests and front ends can reach them.
+#pragma once
+
+#include <cstdint>
+
+namespace movrek {
+
+// --- the job ---
+
+// Pauses the job makes unless its settings turn them off: after saving each
+// page, and after each URL (also in Start and Abort).
+inline constexpr std::int32_t kPageSavedPauseMs = 500;
+inline constexpr std::int32_t kUrlDonePauseMs = 100;
+// Start drops URL lines shorter than this (blanks count).
+inline constexpr std::uint32_t kMinUrlLineBytes = 3;
+// A save target whose path is no longer than this is ignored.
+inline constexpr std::uint32_t kMaxIgnoredSaveTargetBytes = 3;
+// How long the destructor waits for the workers of an aborted job before it
+// leaves those still running (stuck in a name lookup) on their own.
+inline constexpr std::int32_t kDestructorWorkerWaitMs = 5000;
+// Transfer progress reaches the window at most this often: a status bar
+// cannot show twenty thousand texts a second, and each costs the worker a
+// round trip to the window's thread. The last one of a fetch always comes.
+inline constexpr std::int32_t kProgressIntervalMs = 10;
+// Longest a result line waits on the worker before it is handed over, while
+// a page is listed: lines keep appearing on a huge page, and the window's
+// thread is woken about twenty times a second instead of once per line.
+inline constexpr std::int32_t kResultBatchIntervalMs = 50;
+
+// --- files ---
+
+// Longest temporary directory taken from TMPDIR; a longer one falls back to
+// /tmp so that the names stay within the path room the pipeline reserves.
+inline constexpr std::uint32_t kMaxTempDirectoryBytes = 260;
+// Attempts at a fresh temporary name before MakeTempFileName gives up.
+inline constexpr std::int32_t kMaxTempNameAttempts = 100;
+// Names SaveToFile tries for its new file before it gives up.
+inline constexpr std::int32_t kMaxSaveNameAttempts = 100;
+
+// --- the parallel job of the console front end ---
+
+// Limit of --jobs and --per-host.
+inline constexpr std::int32_t kMaxParallelJobs = 64;
+// How far the workers may run ahead of the page written next, per worker.
+inline constexpr std::uint32_t kMaxPagesAheadPerWorker = 4;
+// How often the deadline of each line is looked at.
+inline constexpr std::int32_t kDeadlineTickMs = 10;
+// How often the console front end looks at the interrupt flag while it waits.
+inline constexpr std::int32_t kInterruptPollMs = 50;
+// After Ctrl+C or the last page, how long the workers may take to unwind (and
+// remove their temporary files) before the program leaves without them: a
+// worker stuck in a name lookup must not hold the terminal.
+inline constexpr std::int32_t kAbortGraceMs = 2000;
+
+}  // namespace movrek

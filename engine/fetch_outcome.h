@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace movrek {
+
+// How a fetch with redirects ended; the numbers are those of TUrlInfo::Status.
+enum class TFetchStatus : std::uint8_t {
+  Ok = 0,                  // a response arrived, error pages included
+  NetworkError = 1,        // no response: connection, name lookup, transfer
+  NoRedirectLocation = 2,  // a redirect named no address to go to
+  GeneralError = 3,        // too many redirects, a scheme not fetched, ...
+};
+
+// The status a TUrlInfo::Status number stands for; a number above 3 counts
+// as a general error.
+constexpr TFetchStatus FetchStatusOf(std::uint8_t status) {
+  return status <= static_cast<std::uint8_t>(TFetchStatus::GeneralError)
+             ? static_cast<TFetchStatus>(status)
+             : TFetchStatus::GeneralError;
+}
+
+// How the fetch of one URL ended, as a front end that keeps records of pages
+// wants to know it.
+struct TFetchOutcome {
+  TFetchStatus Status = TFetchStatus::Ok;
+  std::string FinalUrl;  // the address requested last
+  std::int32_t HttpStatus = 0;
+  std::int64_t Bytes = 0;  // body of the last response
+  // The socket's error after a network error: number and text.
+  std::int32_t SocketError = 0;
+  std::string SocketErrorText;
+};
+
+}  // namespace movrek
