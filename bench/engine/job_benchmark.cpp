@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/helpers/null_window.h"
 #include "cli/console_window.h"
 #include "engine/base_detection.h"
 #include "engine/event_loop.h"
@@ -20,35 +21,17 @@
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
 #include "tests/engine/counting_thread.h"
+#include "tests/helpers/no_pauses.h"
 #include "tests/helpers/peers.h"
 
 namespace {
 
 using namespace movrek;
 using Clock = std::chrono::steady_clock;
+using bench::TNullWindow;
 
 constexpr int kSmallPageLinks = 10;
 constexpr int kBigPageLinks = 100000;
-
-// Counts lines; Start comes back when the completion has run.
-class TCountingWindow final : public TWindowOperations {
- public:
-  void AppendResultLines(const std::vector<std::string>& lines) override {
-    Lines += static_cast<long>(lines.size());
-  }
-  TFilterSettings ReadFilterSettings() override { return {}; }
-  void SetStatusText(const std::string&) override {}
-  void SetProgressLine(const std::string&) override {}
-  std::string ReadSaveTarget() override { return {}; }
-  void ClearSaveTarget() override {}
-  void SaveResultList(const std::string&) override {}
-  void EnableStart() override { Started = true; }
-  void ReportJobError(const std::string& text, int) override { Error = text; }
-
-  long Lines = 0;
-  bool Started = false;
-  std::string Error;
-};
 
 std::string PageWithLinks(int count) {
   std::string page = "<html><body>\n";
@@ -69,12 +52,6 @@ test::NginxServer& Server() {
     return server;
   }();
   return *nginx;
-}
-
-TJobSettings NoPauses() {
-  TJobSettings settings;
-  settings.Pauses = false;
-  return settings;
 }
 
 // The console window, noting when the first and the last result lines came.
@@ -109,7 +86,7 @@ double RunJob(TWindowOperations& window, const std::function<bool()>& done,
               const std::vector<std::string>& urls, long* hand_offs = nullptr) {
   TEventLoop loop;
   movrek::testing::TCountingThread thread(loop);
-  TExtractionWindow controller(thread, window, NoPauses());
+  TExtractionWindow controller(thread, window, test::NoPauses());
   const auto start = Clock::now();
   controller.Run(urls);
   loop.RunUntil(done, std::chrono::minutes(10));
@@ -124,7 +101,7 @@ double RunJob(TWindowOperations& window, const std::function<bool()>& done,
 // straight into a window on the same thread.
 double FetchAndListOnly(const std::vector<std::string>& urls, const std::string& page_file,
                         const std::string& base) {
-  TCountingWindow window;
+  TNullWindow window;
   TWindowSink sink(window);
   const auto start = Clock::now();
   for (const auto& url : urls) {
@@ -149,7 +126,7 @@ void BM_JobOverLocalUrls(benchmark::State& state) {
   double job_seconds = 0;
   double baseline_seconds = 0;
   for (auto _ : state) {
-    TCountingWindow window;
+    TNullWindow window;
     job_seconds += RunJob(
         window, [&] { return window.Started; }, urls);
     if (!window.Error.empty() || window.Lines != count * (4 + kSmallPageLinks)) {

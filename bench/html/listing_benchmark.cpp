@@ -7,23 +7,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/helpers/null_window.h"
 #include "engine/base_detection.h"
 #include "engine/link_listing.h"
 #include "html/html_document.h"
 
 namespace movrek {
 namespace {
-
-// Counts the lines instead of showing them; the filter is off, as by default.
-class DiscardingSink : public TListingSink {
- public:
-  void AppendResultLine(std::string line) override {
-    ++lines;
-    benchmark::DoNotOptimize(line.data());
-  }
-  TFilterSettings ReadFilterSettings() override { return {}; }
-  long long lines = 0;
-};
 
 std::string PagePath() {
   const char* path = std::getenv("MOVREK_BENCH_PAGE");
@@ -54,9 +44,9 @@ void RunOnPage(benchmark::State& state, Work&& work) {
 
 void BM_LoadScanAndList(benchmark::State& state) {
   RunOnPage(state, [](const std::string& path) {
-    DiscardingSink window;
+    bench::TNullWindow window;
     ListLinks(window, path, "http://bench.example/docs/", "http://bench.example/docs/all.html");
-    return window.lines - 4;
+    return window.Lines - 4;
   });
 }
 

@@ -13,6 +13,7 @@
 #include <ostream>
 
 #include "app/main_window.h"
+#include "tests/helpers/no_pauses.h"
 
 // Failure messages show texts, not their bytes.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -24,9 +25,7 @@ namespace movrek::test {
 class FormTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TJobSettings settings;
-    settings.Pauses = false;
-    form_ = std::make_unique<app::TForm1>(settings);
+    form_ = std::make_unique<app::TForm1>(NoPauses());
     form_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
     // Keystrokes go to the focused control of the active window.

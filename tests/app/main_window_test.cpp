@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <cstdlib>
 
 #include "tests/app/form_fixture.h"
 #include "tests/helpers/peers.h"
+#include "tests/helpers/scoped_env.h"
 #include "tests/helpers/scripted_server.h"
 
 namespace movrek::test {
@@ -167,14 +167,6 @@ TEST_F(FormTest, AboutTurnsBoldUnderTheMouseAndNoteShowsItsMessage) {
 
 class FormJobTest : public FormTest {
  protected:
-  void SetUp() override {
-    ::setenv("TMPDIR", temp_.path().c_str(), 1);
-    FormTest::SetUp();
-  }
-  void TearDown() override {
-    FormTest::TearDown();
-    ::unsetenv("TMPDIR");
-  }
   // The job's temporary files left in its temporary folder.
   int LeftoverFiles() const {
     int count = 0;
@@ -190,6 +182,7 @@ class FormJobTest : public FormTest {
   }
 
   TempDir temp_;
+  ScopedEnv tmpdir_{"TMPDIR", temp_.path()};
 };
 
 TEST_F(FormJobTest, StartRunsTheListAndSavesTheTargetWithCrLf) {

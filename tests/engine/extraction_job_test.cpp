@@ -6,7 +6,6 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,7 +23,9 @@
 #include "engine/network_startup.h"
 #include "tests/engine/counting_thread.h"
 #include "tests/engine/recording_window.h"
+#include "tests/helpers/no_pauses.h"
 #include "tests/helpers/peers.h"
+#include "tests/helpers/scoped_env.h"
 #include "tests/helpers/scripted_server.h"
 
 namespace {
@@ -33,6 +34,7 @@ using namespace std::chrono_literals;
 using movrek::TEventLoop;
 using movrek::TExtractionWindow;
 using movrek::TJobSettings;
+using movrek::test::NoPauses;
 using movrek::testing::TCountingThread;
 using Window = movrek::testing::TRecordingWindow;
 
@@ -97,29 +99,14 @@ class TSilentListener {
   int port_ = 0;
 };
 
-TJobSettings NoPauses() {
-  TJobSettings settings;
-  settings.Pauses = false;
-  return settings;
-}
-
 class ExtractionJob : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { static movrek::TNetworkStartup network; }
 
-  void SetUp() override {
-    old_tmpdir_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-    ::setenv("TMPDIR", job_tmp_.path().c_str(), 1);
-    window_.StartEnabled = true;
-  }
+  void SetUp() override { window_.StartEnabled = true; }
   void TearDown() override {
     controller_.reset();  // joins every worker
     EXPECT_EQ(UisFilesIn(job_tmp_.path()), std::vector<std::string>{});
-    if (old_tmpdir_.empty()) {
-      ::unsetenv("TMPDIR");
-    } else {
-      ::setenv("TMPDIR", old_tmpdir_.c_str(), 1);
-    }
   }
 
   void StartNginx() {
@@ -153,13 +140,13 @@ class ExtractionJob : public ::testing::Test {
   }
 
   movrek::test::TempDir job_tmp_;
+  movrek::test::ScopedEnv tmpdir_{"TMPDIR", job_tmp_.path()};
   movrek::test::TempDir out_dir_;
   movrek::test::NginxServer nginx_;
   TEventLoop loop_;
   TCountingThread counting_loop_{loop_};
   Window window_;
   std::unique_ptr<TExtractionWindow> controller_;
-  std::string old_tmpdir_;
 };
 
 TEST_F(ExtractionJob, ListsPagesRedirectsAndErrorPagesAndGoesOnAfterFailedFetches) {
@@ -356,13 +343,13 @@ TEST_F(ExtractionJob, ATemporaryFileErrorEndsTheJobWithCompletionAndAReport) {
   ASSERT_NO_FATAL_FAILURE(StartNginx());
   if (IsSkipped()) return;
   const std::string gone = job_tmp_.File("gone");
-  ::setenv("TMPDIR", gone.c_str(), 1);
+  tmpdir_.Set(gone);
   const std::string target = out_dir_.File("partial.txt");
   window_.SaveTarget = target;
   const std::string index = nginx_.Url("/index.html");
   ASSERT_TRUE(Start({nginx_.Url("/missing.html"), index}));
   ASSERT_TRUE(RunToIdle());
-  ::setenv("TMPDIR", job_tmp_.path().c_str(), 1);
+  tmpdir_.Set(job_tmp_.path());
 
   const auto reports = window_.CallsOf("ReportJobError");
   ASSERT_EQ(reports.size(), 1u);

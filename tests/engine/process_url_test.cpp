@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <set>
@@ -14,34 +13,14 @@
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
 #include "tests/helpers/peers.h"
+#include "tests/helpers/scoped_env.h"
 #include "tests/helpers/scripted_server.h"
 
 namespace {
 
 using movrek::MakeTempFileName;
 using movrek::NormaliseAddress;
-
-// Sets TMPDIR for the life of the object.
-class ScopedTmpDir {
- public:
-  explicit ScopedTmpDir(const std::string& value) {
-    const char* old = std::getenv("TMPDIR");
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    ::setenv("TMPDIR", value.c_str(), 1);
-  }
-  ~ScopedTmpDir() {
-    if (had_) {
-      ::setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
+using movrek::test::ScopedEnv;
 
 std::set<std::string> FilesIn(const std::string& dir) {
   std::set<std::string> names;
@@ -174,7 +153,7 @@ TEST(TransferProgressText, PercentRoundsHalfToEvenAndBytesWithoutSize) {
 
 TEST(MakeTempFileName, ReservesANameFileAndThePagePathPrivately) {
   movrek::test::TempDir dir;
-  ScopedTmpDir tmpdir(dir.path());
+  ScopedEnv tmpdir("TMPDIR", dir.path());
   std::set<std::string> pages;
   for (int i = 0; i < 20; ++i) {
     const std::string page = MakeTempFileName(".xtr");
@@ -195,7 +174,7 @@ TEST(MakeTempFileName, ReservesANameFileAndThePagePathPrivately) {
 
 TEST(MakeTempFileName, FailsClearlyWhenTheDirectoryIsMissing) {
   movrek::test::TempDir dir;
-  ScopedTmpDir tmpdir(dir.path() + "/gone");
+  ScopedEnv tmpdir("TMPDIR", dir.path() + "/gone");
   try {
     MakeTempFileName(".xtr");
     FAIL() << "a name was handed out in a missing directory";

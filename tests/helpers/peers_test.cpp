@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/helpers/scoped_env.h"
 #include "tests/helpers/scripted_server.h"
 
 namespace movrek::test {
@@ -66,15 +67,9 @@ TEST(ChildProcess, ReportsMissingProgramsAndExitStatus) {
 }
 
 TEST(RequirePeer, MissingProgramFailsOnCi) {
-  const char* saved = ::getenv("CI");
-  std::string old = saved ? saved : "";
-  ::setenv("CI", "true", 1);
+  ScopedEnv ci("CI", "true");
   EXPECT_FATAL_FAILURE(MOVREK_REQUIRE_PEER("movrek-no-such-peer"),
                        "not installed (required on CI)");
-  if (saved)
-    ::setenv("CI", old.c_str(), 1);
-  else
-    ::unsetenv("CI");
 }
 
 TEST(TempDir, IsRemovedWithItsContents) {
