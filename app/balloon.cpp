@@ -42,7 +42,9 @@ const char* IconResource(TBalloonType type) {
 
 QPixmap BalloonIcon(TBalloonType type) {
   const QImage image(QLatin1String(IconResource(type)));
-  if (image.isNull()) return {};
+  if (image.isNull()) {
+    return {};
+  }
   QPixmap pixmap = QPixmap::fromImage(image);
   const QColor key = image.pixelColor(0, image.height() - 1);
   pixmap.setMask(pixmap.createMaskFromColor(key, Qt::MaskInColor));
@@ -136,7 +138,9 @@ void TBalloon::ShowAt(int x, int y, TBalloonPosition position, int duration, TBa
 void TBalloon::paintEvent(QPaintEvent* event) {
   QWidget::paintEvent(event);
   QPainter painter(this);
-  for (const QRect& edge : ShapeFrame(shape_)) painter.fillRect(edge, Qt::black);
+  for (const QRect& edge : ShapeFrame(shape_)) {
+    painter.fillRect(edge, Qt::black);
+  }
 }
 
 void TBalloon::mouseReleaseEvent(QMouseEvent* event) {

@@ -13,7 +13,9 @@ std::string BalloonBodyText(const TTextList& lines) {
 }
 
 TBalloonControl::TBalloonControl(QWidget* owner) : QObject(owner), owner_(owner) {
-  if (owner_ != nullptr) owner_->installEventFilter(this);
+  if (owner_ != nullptr) {
+    owner_->installEventFilter(this);
+  }
 }
 
 TBalloon* TBalloonControl::Show() {

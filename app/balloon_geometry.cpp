@@ -35,7 +35,9 @@ QRegion RoundedRectangle(const QRect& rect, int ellipse) {
     const double dx = radius * std::sqrt(std::max(0.0, 1.0 - (dy * dy) / (radius * radius)));
     const int inset = std::max(0, static_cast<int>(std::ceil(radius - dx - 0.5)));
     const int width = rect.width() - 2 * inset;
-    if (width <= 0) continue;
+    if (width <= 0) {
+      continue;
+    }
     region += QRect(rect.left() + inset, rect.top() + row, width, 1);
     region += QRect(rect.left() + inset, rect.bottom() - row, width, 1);
   }
@@ -47,8 +49,12 @@ QRegion RoundedRectangle(const QRect& rect, int ellipse) {
 int HalfToEven(int span) {
   int half = span / 2;
   if (span % 2 != 0) {
-    if (span < 0) --half;       // floor, as for positive spans
-    if (half % 2 != 0) ++half;  // an odd floor goes up to its even neighbour
+    if (span < 0) {
+      --half;  // floor, as for positive spans
+    }
+    if (half % 2 != 0) {
+      ++half;  // an odd floor goes up to its even neighbour
+    }
   }
   return half;
 }
@@ -59,11 +65,19 @@ QPoint BalloonPoint(const QRect& control, TBalloonHoriz horizontal, TBalloonVert
   const int right = control.x() + control.width();
   const int bottom = control.y() + control.height();
   int x = left;
-  if (horizontal == blnRight) x = right;
-  if (horizontal == blnMiddle) x = left + HalfToEven(right - left);
+  if (horizontal == blnRight) {
+    x = right;
+  }
+  if (horizontal == blnMiddle) {
+    x = left + HalfToEven(right - left);
+  }
   int y = top;
-  if (vertical == blnBottom) y = bottom;
-  if (vertical == blnCenter) y = top + HalfToEven(bottom - top);
+  if (vertical == blnBottom) {
+    y = bottom;
+  }
+  if (vertical == blnCenter) {
+    y = top + HalfToEven(bottom - top);
+  }
   return {x, y};
 }
 

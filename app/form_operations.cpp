@@ -61,8 +61,8 @@ void TFormOperations::SetSaveTarget(const QString& path) {
   form_.Label6->adjustSize();
 }
 
-void TFormOperations::SaveResultList(const std::string& file_name) {
-  SaveTextAsLines(form_.Memo2->toPlainText(), FromBytes(file_name));
+void TFormOperations::SaveResultList(const std::string& fileName) {
+  SaveTextAsLines(form_.Memo2->toPlainText(), FromBytes(fileName));
 }
 
 void TFormOperations::EnableStart() {

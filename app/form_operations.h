@@ -20,8 +20,8 @@ class TFormOperations final : public TWindowOperations {
   // step by step, yielding to input and painting when the slice is used.
   static constexpr std::size_t kLinesPerStep = 2000;
 
-  TFormOperations(TForm1& form, TQtWindowThread& window_thread)
-      : form_(form), window_thread_(window_thread) {}
+  TFormOperations(TForm1& form, TQtWindowThread& windowThread)
+      : form_(form), window_thread_(windowThread) {}
 
   void AppendResultLines(const std::vector<std::string>& lines) override;
   TFilterSettings ReadFilterSettings() override;
@@ -29,7 +29,7 @@ class TFormOperations final : public TWindowOperations {
   void SetProgressLine(const std::string& text) override;
   std::string ReadSaveTarget() override;
   void ClearSaveTarget() override;
-  void SaveResultList(const std::string& file_name) override;
+  void SaveResultList(const std::string& fileName) override;
   void EnableStart() override;
   void ReportJobError(const std::string& text, int line) override;
 

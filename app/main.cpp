@@ -39,7 +39,7 @@ QPixmap WithBalloon(const QWidget& form, const QPixmap& window, movrek::app::TBa
 // Renders the window as it opens into a PNG file, without needing anyone to
 // look at a screen (run with QT_QPA_PLATFORM=offscreen for no display).
 // With `about`, the About balloon is open in the picture.
-int SaveScreenshot(movrek::app::TForm1& form, const QString& file_name, bool about) {
+int SaveScreenshot(movrek::app::TForm1& form, const QString& fileName, bool about) {
   form.show();
   QApplication::processEvents();
   QPixmap picture = form.grab();
@@ -48,8 +48,8 @@ int SaveScreenshot(movrek::app::TForm1& form, const QString& file_name, bool abo
     QApplication::processEvents();
     picture = WithBalloon(form, picture, *balloon);
   }
-  if (!picture.save(file_name)) {
-    std::fprintf(stderr, "movrek: cannot write %s\n", qPrintable(file_name));
+  if (!picture.save(fileName)) {
+    std::fprintf(stderr, "movrek: cannot write %s\n", qPrintable(fileName));
     return 1;
   }
   return 0;
@@ -130,12 +130,16 @@ int main(int argc, char** argv) {
     movrek::app::TForm1 form;
     form.setWindowTitle(QString::fromLatin1(kApplicationTitle));
     const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty()) form.LoadUrlFile(files.front());
+    if (!files.isEmpty()) {
+      form.LoadUrlFile(files.front());
+    }
     if (parser.isSet(screenshot)) {
       return SaveScreenshot(form, parser.value(screenshot), parser.isSet(about));
     }
     form.show();
-    if (parser.isSet(about)) form.Label4Click();
+    if (parser.isSet(about)) {
+      form.Label4Click();
+    }
     code = QApplication::exec();
     if (form.AbandonedWorkers() > 0) {
       // A worker stuck in a name lookup still refers to the window's objects:

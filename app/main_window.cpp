@@ -108,7 +108,9 @@ void TForm1::FormCreate() {
   Memo2->setMaximumBlockCount(0);
   // Labels size themselves to their captions, as the form's font draws them.
   for (QLabel* label : findChildren<QLabel*>()) {
-    if (label != Image1 && !label->text().isEmpty()) label->adjustSize();
+    if (label != Image1 && !label->text().isEmpty()) {
+      label->adjustSize();
+    }
   }
 }
 
@@ -175,14 +177,16 @@ void TForm1::Button1Click() {
     ShowMessage(QString::fromLatin1(kEmptyUrlListMessage));
     return;
   }
-  if (lines.size() != before) ReplaceText(*Memo1, JoinLines(lines));
+  if (lines.size() != before) {
+    ReplaceText(*Memo1, JoinLines(lines));
+  }
   Button1->setEnabled(false);
 }
 
-bool TForm1::LoadUrlFile(const QString& file_name) {
+bool TForm1::LoadUrlFile(const QString& fileName) {
   TTextList list;
   try {
-    list.LoadFromFile(ToBytes(file_name));
+    list.LoadFromFile(ToBytes(fileName));
   } catch (const std::exception& error) {
     ShowMessage(QString::fromUtf8(error.what()), true);
     return false;
@@ -193,13 +197,19 @@ bool TForm1::LoadUrlFile(const QString& file_name) {
 
 void TForm1::Button3Click() {
   OpenDialog1->setWindowTitle(kOpenTitle);
-  if (!RunFileDialog(*OpenDialog1)) return;
+  if (!RunFileDialog(*OpenDialog1)) {
+    return;
+  }
   const QStringList chosen = OpenDialog1->selectedFiles();
-  if (!chosen.isEmpty()) LoadUrlFile(chosen.front());
+  if (!chosen.isEmpty()) {
+    LoadUrlFile(chosen.front());
+  }
 }
 
 bool TForm1::Memo1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
-  if (key != Qt::Key_A || !(modifiers & Qt::ControlModifier)) return false;
+  if (key != Qt::Key_A || !(modifiers & Qt::ControlModifier)) {
+    return false;
+  }
   Memo1->selectAll();
   return true;
 }
@@ -207,7 +217,9 @@ bool TForm1::Memo1KeyDown(int key, Qt::KeyboardModifiers modifiers) {
 void TForm1::Button6tempClick() {
   const std::int64_t first = SpinEdit1->value();
   const std::int64_t last = SpinEdit2->value();
-  if (last < first) return;
+  if (last < first) {
+    return;
+  }
   const QString line_template = Edit3->text();
   for (std::int64_t from = first; from <= last; from += kGeneratorSlice) {
     const std::int64_t to = std::min(last, from + kGeneratorSlice - 1);
@@ -223,7 +235,9 @@ void TForm1::Button2Click() {
 
 void TForm1::SendKeystroke(int key, Qt::KeyboardModifiers modifiers) {
   QWidget* target = QApplication::focusWidget();
-  if (target == nullptr) return;
+  if (target == nullptr) {
+    return;
+  }
   QKeyEvent press(QEvent::KeyPress, key, modifiers);
   QKeyEvent release(QEvent::KeyRelease, key, modifiers);
   QCoreApplication::sendEvent(target, &press);
@@ -247,9 +261,13 @@ void TForm1::Delete1Click() {
 }
 
 QString TForm1::AskSaveFile() {
-  if (!RunFileDialog(*SaveDialog1)) return {};
+  if (!RunFileDialog(*SaveDialog1)) {
+    return {};
+  }
   const QStringList chosen = SaveDialog1->selectedFiles();
-  if (chosen.isEmpty()) return {};
+  if (chosen.isEmpty()) {
+    return {};
+  }
   // Offered again next time, as the name chosen last.
   SaveDialog1->selectFile(chosen.front());
   return chosen.front();
@@ -257,7 +275,9 @@ QString TForm1::AskSaveFile() {
 
 void TForm1::Save1Click() {
   const QString file_name = AskSaveFile();
-  if (file_name.isEmpty()) return;
+  if (file_name.isEmpty()) {
+    return;
+  }
   try {
     SaveTextAsLines(Memo2->toPlainText(), file_name);
   } catch (const std::exception& error) {
@@ -275,12 +295,16 @@ void TForm1::ClearAll1Click() {
 
 void TForm1::RemoveLinesStartsWith1Click() {
   QString text = Memo2->toPlainText();
-  if (RemoveLinesStartingWith(text, QLatin1Char('#'))) ReplaceText(*Memo2, text);
+  if (RemoveLinesStartingWith(text, QLatin1Char('#'))) {
+    ReplaceText(*Memo2, text);
+  }
 }
 
 void TForm1::Button4Click() {
   const QString file_name = AskSaveFile();
-  if (!file_name.isEmpty()) operations_->SetSaveTarget(file_name);
+  if (!file_name.isEmpty()) {
+    operations_->SetSaveTarget(file_name);
+  }
 }
 
 // --- job -------------------------------------------------------------------------------
@@ -327,14 +351,22 @@ void TForm1::ShowMessage(const QString& text, bool error) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Label4) {
-    if (event->type() == QEvent::Enter) Label4MouseEnter();
-    if (event->type() == QEvent::Leave) Label4MouseLeave();
-    if (event->type() == QEvent::MouseButtonRelease) Label4Click();
+    if (event->type() == QEvent::Enter) {
+      Label4MouseEnter();
+    }
+    if (event->type() == QEvent::Leave) {
+      Label4MouseLeave();
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+      Label4Click();
+    }
   } else if (watched == Label10 && event->type() == QEvent::MouseButtonRelease) {
     Label10Click();
   } else if (watched == Memo1 && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (Memo1KeyDown(key->key(), key->modifiers())) return true;
+    if (Memo1KeyDown(key->key(), key->modifiers())) {
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -65,7 +65,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
   // Replaces the URL list by the lines of the file; false (with a message
   // box) when it cannot be read, and the list is kept.
-  bool LoadUrlFile(const QString& file_name);
+  bool LoadUrlFile(const QString& fileName);
 
   // The job that runs now, if any (Start is disabled while it runs).
   bool JobRunning() const;

@@ -26,7 +26,9 @@ bool TQtWindowThread::SliceUsed() const {
 }
 
 void TQtWindowThread::ScheduleRun() {
-  if (scheduled_) return;
+  if (scheduled_) {
+    return;
+  }
   scheduled_ = true;
   // One queued event stands for the whole queue; it is dropped with the
   // receiver's pending events if the receiver goes first.

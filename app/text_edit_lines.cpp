@@ -26,10 +26,14 @@ QString JoinLines(std::vector<std::string>::const_iterator first,
                   std::vector<std::string>::const_iterator last) {
   std::string joined;
   std::size_t size = 0;
-  for (auto line = first; line != last; ++line) size += line->size() + 1;
+  for (auto line = first; line != last; ++line) {
+    size += line->size() + 1;
+  }
   joined.reserve(size);
   for (auto line = first; line != last; ++line) {
-    if (line != first) joined += '\n';
+    if (line != first) {
+      joined += '\n';
+    }
     joined += *line;
   }
   return FromBytes(joined);
@@ -53,7 +57,9 @@ void AppendLines(QPlainTextEdit& edit, const QString& joined) {
   } else {
     cursor.insertText(joined);
   }
-  if (following) bar->setValue(bar->maximum());
+  if (following) {
+    bar->setValue(bar->maximum());
+  }
 }
 
 void ReplaceText(QPlainTextEdit& edit, const QString& text) {
@@ -72,43 +78,59 @@ bool RemoveLinesStartingWith(QString& text, QChar mark) {
   while (start <= text.size()) {
     qsizetype end = text.indexOf(QLatin1Char('\n'), start);
     const bool last = end < 0;
-    if (last) end = text.size();
+    if (last) {
+      end = text.size();
+    }
     if (end > start && text.at(start) == mark) {
       removed = true;
     } else {
       kept.append(QStringView(text).mid(start, end - start));
-      if (!last) kept.append(QLatin1Char('\n'));
+      if (!last) {
+        kept.append(QLatin1Char('\n'));
+      }
     }
-    if (last) break;
+    if (last) {
+      break;
+    }
     start = end + 1;
   }
-  if (!removed) return false;
+  if (!removed) {
+    return false;
+  }
   // A removed last line leaves the line end of the kept line before it.
-  if (!text.endsWith(QLatin1Char('\n')) && kept.endsWith(QLatin1Char('\n'))) kept.chop(1);
+  if (!text.endsWith(QLatin1Char('\n')) && kept.endsWith(QLatin1Char('\n'))) {
+    kept.chop(1);
+  }
   text = std::move(kept);
   return true;
 }
 
-QString GeneratedLines(const QString& line_template, std::int64_t first, std::int64_t last) {
+QString GeneratedLines(const QString& lineTemplate, std::int64_t first, std::int64_t last) {
   QString lines;
-  if (last < first) return lines;
-  const QStringList parts = line_template.split(QStringLiteral("$i"));
+  if (last < first) {
+    return lines;
+  }
+  const QStringList parts = lineTemplate.split(QStringLiteral("$i"));
   for (std::int64_t i = first;; ++i) {
     const QString number = QString::number(i);
     for (qsizetype p = 0; p < parts.size(); ++p) {
-      if (p > 0) lines += number;
+      if (p > 0) {
+        lines += number;
+      }
       lines += parts[p];
     }
-    if (i == last) break;
+    if (i == last) {
+      break;
+    }
     lines += QLatin1Char('\n');
   }
   return lines;
 }
 
-void SaveTextAsLines(const QString& text, const QString& file_name) {
+void SaveTextAsLines(const QString& text, const QString& fileName) {
   TTextList list;
   list.SetText(ToBytes(text));
-  list.SaveToFile(ToBytes(file_name));
+  list.SaveToFile(ToBytes(fileName));
 }
 
 }  // namespace movrek::app

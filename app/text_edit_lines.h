@@ -42,12 +42,12 @@ bool RemoveLinesStartingWith(QString& text, QChar mark);
 // Lines first..last of the generator: the template with every "$i" replaced
 // by the number, joined by LF. Empty when last < first. 64-bit bounds, so
 // the whole 32-bit range of both fields is counted without overflow.
-QString GeneratedLines(const QString& line_template, std::int64_t first, std::int64_t last);
+QString GeneratedLines(const QString& lineTemplate, std::int64_t first, std::int64_t last);
 
 // Writes the text as lines each followed by CR LF, as the engine's text list
 // saves: through a new file in the same folder that replaces `file_name` only
 // once fully written. Throws EFileSaveError (the file, the step that failed
 // and the reason) on failure; an earlier file is then left as it was.
-void SaveTextAsLines(const QString& text, const QString& file_name);
+void SaveTextAsLines(const QString& text, const QString& fileName);
 
 }  // namespace movrek::app

@@ -5,12 +5,12 @@
 namespace movrek::cli {
 
 TConsoleWindow::TConsoleWindow(std::FILE* out, std::FILE* err, TFilterSettings filter,
-                               std::string save_target, std::vector<int> line_numbers)
+                               std::string saveTarget, std::vector<int> lineNumbers)
     : out_(out),
       err_(err),
       filter_(std::move(filter)),
-      save_target_(std::move(save_target)),
-      line_numbers_(std::move(line_numbers)) {}
+      save_target_(std::move(saveTarget)),
+      line_numbers_(std::move(lineNumbers)) {}
 
 void TConsoleWindow::AppendResultLines(const std::vector<std::string>& lines) {
   batch_.clear();
@@ -22,20 +22,26 @@ void TConsoleWindow::AppendResultLines(const std::vector<std::string>& lines) {
   // lines still appear as they come.
   std::fwrite(batch_.data(), 1, batch_.size(), out_);
   if (!save_target_.empty()) {
-    for (const std::string& line : lines) results_.Add(line);
+    for (const std::string& line : lines) {
+      results_.Add(line);
+    }
   }
 }
 
 void TConsoleWindow::SetStatusText(const std::string& text) {
-  if (!text.empty()) Message(text);
+  if (!text.empty()) {
+    Message(text);
+  }
 }
 
 void TConsoleWindow::SetProgressLine(const std::string& text) {
-  if (!text.empty()) Message(text);
+  if (!text.empty()) {
+    Message(text);
+  }
 }
 
-void TConsoleWindow::SaveResultList(const std::string& file_name) {
-  results_.SaveToFile(file_name);
+void TConsoleWindow::SaveResultList(const std::string& fileName) {
+  results_.SaveToFile(fileName);
 }
 
 void TConsoleWindow::ReportJobError(const std::string& text, int line) {

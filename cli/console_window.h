@@ -15,8 +15,8 @@ class TConsoleWindow final : public TWindowOperations {
  public:
   // `line_numbers` maps the job's 1-based URL lines to the lines of the
   // input, for error messages; empty: the same numbers.
-  TConsoleWindow(std::FILE* out, std::FILE* err, TFilterSettings filter, std::string save_target,
-                 std::vector<int> line_numbers = {});
+  TConsoleWindow(std::FILE* out, std::FILE* err, TFilterSettings filter, std::string saveTarget,
+                 std::vector<int> lineNumbers = {});
 
   void AppendResultLines(const std::vector<std::string>& lines) override;
   TFilterSettings ReadFilterSettings() override { return filter_; }
@@ -24,7 +24,7 @@ class TConsoleWindow final : public TWindowOperations {
   void SetProgressLine(const std::string& text) override;
   std::string ReadSaveTarget() override { return save_target_; }
   void ClearSaveTarget() override { save_target_.clear(); }
-  void SaveResultList(const std::string& file_name) override;
+  void SaveResultList(const std::string& fileName) override;
   void EnableStart() override { start_enabled_ = true; }
   void ReportJobError(const std::string& text, int line) override;
 

@@ -13,7 +13,9 @@ TListRun::TListRun(TCliOptions& options, std::vector<std::string> lines)
   std::vector<int> line_numbers;
   std::vector<std::string> urls;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].size() < kMinUrlLineBytes) continue;
+    if (lines[i].size() < kMinUrlLineBytes) {
+      continue;
+    }
     line_numbers.push_back(static_cast<int>(i + 1));
     urls.push_back(std::move(lines[i]));
   }
@@ -35,11 +37,17 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
       writer_->Message("movrek-cli: aborted");
       return Stop(kExitSignalBase + interrupted);
     }
-    if (writer_->OutputBroken()) return Stop(kExitOutputClosed);
+    if (writer_->OutputBroken()) {
+      return Stop(kExitOutputClosed);
+    }
     std::optional<TPageResult> page = job_->Next(std::chrono::milliseconds(kInterruptPollMs));
-    if (!page) continue;
+    if (!page) {
+      continue;
+    }
     ++written;
-    if (!writer_->Write(std::move(*page), static_cast<int>(written))) break;
+    if (!writer_->Write(std::move(*page), static_cast<int>(written))) {
+      break;
+    }
     writer_->Flush();
   }
   // Nothing the workers still do is wanted now: after an error that ended
@@ -52,7 +60,9 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
     writer_->Message("movrek-cli: standard output could not be written");
     return TOutcome{kExitOutputClosed, left};
   }
-  if (!save_file_.empty()) writer_->Save(save_file_);
+  if (!save_file_.empty()) {
+    writer_->Save(save_file_);
+  }
   return TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted, left};
 }
 

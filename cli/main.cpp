@@ -28,8 +28,8 @@ constexpr int kExitUsage = 2;
 // The signal that asked the job to stop; 0 while none did.
 volatile std::sig_atomic_t gInterrupted = 0;
 
-extern "C" void OnInterrupt(int signal_number) {
-  gInterrupted = signal_number;
+extern "C" void OnInterrupt(int signalNumber) {
+  gInterrupted = signalNumber;
 }
 
 // The signals that end the program like Ctrl+C: the job is aborted and its
@@ -66,11 +66,15 @@ void InstallInterruptHandler() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  for (const int signal_number : kStopSignals) sigaction(signal_number, &action, nullptr);
+  for (const int signal_number : kStopSignals) {
+    sigaction(signal_number, &action, nullptr);
+  }
 }
 
 int RunJob(cli::TCliOptions& options, std::vector<std::string> lines) {
-  if (lines.empty()) return UsageError(kEmptyUrlListMessage);
+  if (lines.empty()) {
+    return UsageError(kEmptyUrlListMessage);
+  }
   TNetworkStartup network;
   cli::TListRun run(options, std::move(lines));
 
@@ -79,7 +83,9 @@ int RunJob(cli::TCliOptions& options, std::vector<std::string> lines) {
   // only and never break one of the workers' socket calls.
   sigset_t interrupt;
   sigemptyset(&interrupt);
-  for (const int signal_number : kStopSignals) sigaddset(&interrupt, signal_number);
+  for (const int signal_number : kStopSignals) {
+    sigaddset(&interrupt, signal_number);
+  }
   pthread_sigmask(SIG_BLOCK, &interrupt, nullptr);
   run.Start();
   pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
@@ -87,7 +93,9 @@ int RunJob(cli::TCliOptions& options, std::vector<std::string> lines) {
   const cli::TListRun::TOutcome outcome = run.Finish(gInterrupted);
   // A worker left in a name lookup must not keep the program: its files are
   // gone, and nothing else of it matters once the process ends.
-  if (outcome.WorkersLeft) std::_Exit(outcome.ExitCode);
+  if (outcome.WorkersLeft) {
+    std::_Exit(outcome.ExitCode);
+  }
   return outcome.ExitCode;
 }
 
@@ -97,18 +105,24 @@ int main(int argc, char** argv) {
   cli::TCliOptions options;
   const std::string problem =
       cli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options);
-  if (!problem.empty()) return UsageError(problem);
+  if (!problem.empty()) {
+    return UsageError(problem);
+  }
   if (options.Help) {
     std::fputs(cli::UsageText().c_str(), stdout);
     return cli::kExitCompleted;
   }
   if (!options.SaveFile.empty()) {
     const std::string save_problem = cli::SaveTargetProblem(options.SaveFile);
-    if (!save_problem.empty()) return UsageError(save_problem);
+    if (!save_problem.empty()) {
+      return UsageError(save_problem);
+    }
   }
   TTextList list;
   std::string error;
-  if (!ReadUrlList(options.UrlFile, list, error)) return UsageError(error);
+  if (!ReadUrlList(options.UrlFile, list, error)) {
+    return UsageError(error);
+  }
   try {
     return RunJob(options, list.Lines());
   } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -27,20 +28,28 @@ void SplitCredentials(const std::string& text, std::string& user, std::string& p
 
 // A whole number from `low` to `high`.
 bool ParseCount(const std::string& text, int low, int high, int& out) {
-  if (text.size() > 4 || high < 0) return false;
+  if (text.size() > 4 || high < 0) {
+    return false;
+  }
   const auto value = ParseDigits(text, static_cast<std::uint64_t>(high));
-  if (!value || *value < static_cast<std::uint64_t>(std::max(low, 0))) return false;
+  if (!value || *value < static_cast<std::uint64_t>(std::max(low, 0))) {
+    return false;
+  }
   out = static_cast<int>(*value);
   return true;
 }
 
 // Seconds, a fraction allowed, more than zero and at most a day.
 bool ParseSeconds(const std::string& text, std::chrono::milliseconds& out) {
-  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) {
+    return false;
+  }
   char* end = nullptr;
   const double seconds = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !(seconds > 0) || seconds > 86400) return false;
-  out = std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+  if (end != text.c_str() + text.size() || !(seconds > 0) || seconds > 86400) {
+    return false;
+  }
+  out = std::chrono::milliseconds(std::llround(seconds * 1000));
   return out.count() > 0;
 }
 
@@ -64,15 +73,23 @@ std::string SaveTargetProblem(const std::string& file) {
   const std::string folder = slash == 0 ? "/" : file.substr(0, slash);
   const std::string cannot = "cannot save to '" + file + "': ";
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) return cannot + folder + ": " + std::strerror(errno);
-  if (!S_ISDIR(info.st_mode)) return cannot + folder + ": " + std::strerror(ENOTDIR);
+  if (::stat(folder.c_str(), &info) != 0) {
+    return cannot + folder + ": " + std::strerror(errno);
+  }
+  if (!S_ISDIR(info.st_mode)) {
+    return cannot + folder + ": " + std::strerror(ENOTDIR);
+  }
   // The save writes a new file in the folder and renames it over FILE.
   if (::access(folder.c_str(), W_OK | X_OK) != 0) {
     return cannot + folder + ": " + std::strerror(errno);
   }
   if (::stat(file.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return cannot + std::strerror(EISDIR);
-    if (::access(file.c_str(), W_OK) != 0) return cannot + std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) {
+      return cannot + std::strerror(EISDIR);
+    }
+    if (::access(file.c_str(), W_OK) != 0) {
+      return cannot + std::strerror(errno);
+    }
   }
   return std::string();
 }
@@ -89,13 +106,19 @@ bool SplitHostPort(const std::string& text, std::string& host, std::string& port
     p = text.substr(close + 2);
   } else {
     const std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos) return false;
+    if (colon == std::string::npos) {
+      return false;
+    }
     h = text.substr(0, colon);
     p = text.substr(colon + 1);
     // An IPv6 address needs its brackets, or the port cannot be told apart.
-    if (h.find(':') != std::string::npos) return false;
+    if (h.find(':') != std::string::npos) {
+      return false;
+    }
   }
-  if (h.empty() || !IsPortText(p)) return false;
+  if (h.empty() || !IsPortText(p)) {
+    return false;
+  }
   host = h;
   port = p;
   return true;
@@ -127,24 +150,32 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
         out = inlineValue;
         return true;
       }
-      if (i + 1 >= args.size()) return false;
+      if (i + 1 >= args.size()) {
+        return false;
+      }
       out = args[++i];
       return true;
     };
     auto flag = [&]() { return !hasInline; };
 
     if (onlyFiles || arg == "-" || arg.empty() || arg[0] != '-') {
-      if (haveFile) return "more than one URL file given: '" + args[i] + "'";
+      if (haveFile) {
+        return "more than one URL file given: '" + args[i] + "'";
+      }
       options.UrlFile = args[i];
       haveFile = true;
     } else if (arg == "--") {
       onlyFiles = true;
     } else if (arg == "--help" || arg == "-h") {
-      if (!flag()) return "option " + arg + " takes no value";
+      if (!flag()) {
+        return "option " + arg + " takes no value";
+      }
       options.Help = true;
     } else if (arg == "--having" || arg == "--not-having") {
       std::string word;
-      if (!value(word)) return "option " + arg + " needs a KEYWORD";
+      if (!value(word)) {
+        return "option " + arg + " needs a KEYWORD";
+      }
       if (arg == "--having") {
         options.Filter.AddHaving(word);
       } else {
@@ -152,10 +183,14 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       }
     } else if (arg == "--match" || arg == "--not-match") {
       std::string pattern;
-      if (!value(pattern)) return "option " + arg + " needs a REGEX";
+      if (!value(pattern)) {
+        return "option " + arg + " needs a REGEX";
+      }
       const std::string error =
           arg == "--match" ? options.Filter.AddMatch(pattern) : options.Filter.AddNotMatch(pattern);
-      if (!error.empty()) return "bad regular expression '" + pattern + "': " + error;
+      if (!error.empty()) {
+        return std::string("bad regular expression '").append(pattern).append("': ").append(error);
+      }
     } else if (arg == "--jobs" || arg == "--per-host") {
       std::string text;
       int& count = arg == "--jobs" ? options.Jobs : options.PerHost;
@@ -173,7 +208,9 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
         return "option --format needs text, tsv or jsonl";
       }
     } else if (arg == "--unique" || arg == "--verify") {
-      if (!flag()) return "option " + arg + " takes no value";
+      if (!flag()) {
+        return "option " + arg + " takes no value";
+      }
       (arg == "--unique" ? options.Unique : options.Job.VerifyCertificates) = true;
     } else if (arg == "--save") {
       if (!value(options.SaveFile) || options.SaveFile.empty()) {
@@ -181,9 +218,13 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       }
       // The job ignores save targets of 3 characters or fewer; "./" keeps a
       // short name such as "out" meaning the same file without being ignored.
-      if (options.SaveFile[0] != '/') options.SaveFile.insert(0, "./");
+      if (options.SaveFile[0] != '/') {
+        options.SaveFile.insert(0, "./");
+      }
     } else if (arg == "--no-delay") {
-      if (!flag()) return "option --no-delay takes no value";
+      if (!flag()) {
+        return "option --no-delay takes no value";
+      }
       options.Job.Pauses = false;
     } else if (arg == "--proxy") {
       std::string text;
@@ -192,7 +233,9 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       }
     } else if (arg == "--proxy-user") {
       std::string text;
-      if (!value(text)) return "option --proxy-user needs USER:PASS";
+      if (!value(text)) {
+        return "option --proxy-user needs USER:PASS";
+      }
       SplitCredentials(text, proxy.ProxyUser, proxy.ProxyPass);
       proxyUser = true;
     } else if (arg == "--socks") {
@@ -201,19 +244,25 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
         return "option --socks needs HOST:PORT";
       }
     } else if (arg == "--socks4") {
-      if (!flag()) return "option --socks4 takes no value";
+      if (!flag()) {
+        return "option --socks4 takes no value";
+      }
       proxy.SocksType = ST_Socks4;
       socks4 = true;
     } else if (arg == "--socks-user") {
       std::string text;
-      if (!value(text)) return "option --socks-user needs USER:PASS";
+      if (!value(text)) {
+        return "option --socks-user needs USER:PASS";
+      }
       SplitCredentials(text, proxy.SocksUsername, proxy.SocksPassword);
       socksUser = true;
     } else {
       return "unknown option '" + args[i] + "'";
     }
   }
-  if (proxyUser && proxy.ProxyHost.empty()) return "--proxy-user needs --proxy";
+  if (proxyUser && proxy.ProxyHost.empty()) {
+    return "--proxy-user needs --proxy";
+  }
   if ((socks4 || socksUser) && proxy.SocksIP.empty()) {
     return std::string(socks4 ? "--socks4" : "--socks-user") + " needs --socks";
   }

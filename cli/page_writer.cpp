@@ -8,31 +8,41 @@
 namespace movrek::cli {
 
 TPageWriter::TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, bool unique,
-                         bool keep_copy, std::vector<int> line_numbers)
+                         bool keepCopy, std::vector<int> lineNumbers)
     : out_(out),
       err_(err),
       format_(format),
       unique_(unique),
-      keep_copy_(keep_copy),
-      line_numbers_(std::move(line_numbers)) {}
+      keep_copy_(keepCopy),
+      line_numbers_(std::move(lineNumbers)) {}
 
 std::string FailureReasonText(const TPageResult& page) {
-  if (page.SocketError == 0) return std::string();
+  if (page.SocketError == 0) {
+    return std::string();
+  }
   return "  reason: socket error " + std::to_string(page.SocketError) + ", " + page.SocketErrorText;
 }
 
 bool TPageWriter::Write(TPageResult page, int number) {
-  for (const std::string& text : page.Messages) Message(text);
+  for (const std::string& text : page.Messages) {
+    Message(text);
+  }
   const std::string reason = FailureReasonText(page);
-  if (!reason.empty()) Message(reason);
+  if (!reason.empty()) {
+    Message(reason);
+  }
   if (unique_) {
     std::erase_if(page.Links, [this](const std::string& link) { return !seen_.FirstTime(link); });
   }
   chunk_.clear();
   FormatPage(page, format_, "\n", chunk_);
   std::fwrite(chunk_.data(), 1, chunk_.size(), out_);
-  if (keep_copy_) FormatPage(page, format_, format_ == TResultFormat::Text ? "\r\n" : "\n", copy_);
-  if (page.JobError.empty()) return true;
+  if (keep_copy_) {
+    FormatPage(page, format_, format_ == TResultFormat::Text ? "\r\n" : "\n", copy_);
+  }
+  if (page.JobError.empty()) {
+    return true;
+  }
   ++errors_;
   const int input_line =
       number <= static_cast<int>(line_numbers_.size()) ? line_numbers_[number - 1] : number;
@@ -41,9 +51,9 @@ bool TPageWriter::Write(TPageResult page, int number) {
   return false;
 }
 
-bool TPageWriter::Save(const std::string& file_name) {
+bool TPageWriter::Save(const std::string& fileName) {
   try {
-    WriteTextFile(file_name, copy_);
+    WriteTextFile(fileName, copy_);
     return true;
   } catch (const std::exception& error) {
     ++errors_;

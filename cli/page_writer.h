@@ -18,15 +18,15 @@ class TPageWriter {
   // `line_numbers` maps the job's 1-based URL lines to the lines of the
   // input, for error messages; empty: the same numbers. `keep_copy`: the
   // output is also kept for Save.
-  TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, bool unique, bool keep_copy,
-              std::vector<int> line_numbers);
+  TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, bool unique, bool keepCopy,
+              std::vector<int> lineNumbers);
 
   // The page of the `number`th line of the job (1-based). False when its
   // error ends the job.
   bool Write(TPageResult page, int number);
   // Writes the copy to the file (CR LF line ends for text, LF otherwise);
   // false with the message shown when it cannot.
-  bool Save(const std::string& file_name);
+  bool Save(const std::string& fileName);
 
   void Message(const std::string& text);
   bool ReportedErrors() const { return errors_ > 0; }

@@ -31,8 +31,8 @@ std::size_t FindBaseHref(std::string_view text) {
 
 }  // namespace
 
-std::string DetectBase(const std::string& document_file) {
-  return DetectBaseInText(ReadFileBytes(document_file));
+std::string DetectBase(const std::string& documentFile) {
+  return DetectBaseInText(ReadFileBytes(documentFile));
 }
 
 std::string DetectBaseInText(std::string_view bytes) {
@@ -71,13 +71,13 @@ std::string DirectoryBase(const std::string& address) {
   return u;
 }
 
-std::string ChooseBase(const std::string& document_file, const std::string& final_address) {
-  return ChooseBaseOfText(ReadFileBytes(document_file), final_address);
+std::string ChooseBase(const std::string& documentFile, const std::string& finalAddress) {
+  return ChooseBaseOfText(ReadFileBytes(documentFile), finalAddress);
 }
 
-std::string ChooseBaseOfText(std::string_view text, const std::string& final_address) {
+std::string ChooseBaseOfText(std::string_view text, const std::string& finalAddress) {
   const std::string declared = DetectBaseInText(text);
-  std::string base = declared == "NONE" ? DirectoryBase(final_address) : declared;
+  std::string base = declared == "NONE" ? DirectoryBase(finalAddress) : declared;
   if (base.empty() || base.back() != '/') {
     base += '/';
   }

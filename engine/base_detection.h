@@ -9,7 +9,7 @@ namespace movrek {
 // after the words "BASE HREF" (any letter case) on the first line holding
 // them, exactly as written; "NONE" when no line holds them. Throws
 // EFileOpenError when the file cannot be read.
-std::string DetectBase(const std::string& document_file);
+std::string DetectBase(const std::string& documentFile);
 // The same for a page already in memory, as read from its file or with its
 // line ends made CR LF (the words and the quotes lie on one line either way).
 std::string DetectBaseInText(std::string_view text);
@@ -21,7 +21,7 @@ std::string DirectoryBase(const std::string& address);
 
 // The base relative links of a saved page are resolved against: the declared
 // one, else the directory of the final address; always ending in "/".
-std::string ChooseBase(const std::string& document_file, const std::string& final_address);
-std::string ChooseBaseOfText(std::string_view text, const std::string& final_address);
+std::string ChooseBase(const std::string& documentFile, const std::string& finalAddress);
+std::string ChooseBaseOfText(std::string_view text, const std::string& finalAddress);
 
 }  // namespace movrek

@@ -18,7 +18,9 @@ std::size_t TEventLoop::ProcessPending() {
     std::lock_guard<std::mutex> guard(lock_);
     batch.swap(queue_);
   }
-  for (auto& call : batch) call();
+  for (auto& call : batch) {
+    call();
+  }
   return batch.size();
 }
 
@@ -26,12 +28,16 @@ bool TEventLoop::RunUntil(const std::function<bool()>& done, std::chrono::millis
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   std::deque<std::function<void()>> batch;
   for (;;) {
-    if (done()) return true;
+    if (done()) {
+      return true;
+    }
     {
       std::unique_lock<std::mutex> guard(lock_);
       if (queue_.empty()) {
         guard.unlock();
-        if (OnIdle) OnIdle();
+        if (OnIdle) {
+          OnIdle();
+        }
         guard.lock();
         if (!posted_.wait_until(guard, deadline, [this] { return !queue_.empty(); })) {
           return done();
@@ -49,8 +55,9 @@ bool TEventLoop::RunUntil(const std::function<bool()>& done, std::chrono::millis
         // Calls not run yet go back in front, in order, for a later run.
         if (!batch.empty()) {
           std::lock_guard<std::mutex> guard(lock_);
-          for (auto it = batch.rbegin(); it != batch.rend(); ++it)
+          for (auto it = batch.rbegin(); it != batch.rend(); ++it) {
             queue_.push_front(std::move(*it));
+          }
         }
         return true;
       }

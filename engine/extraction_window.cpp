@@ -7,26 +7,28 @@
 
 namespace movrek {
 
-TExtractionWindow::TExtractionWindow(TWindowThread& window_thread, TWindowOperations& window,
+TExtractionWindow::TExtractionWindow(TWindowThread& windowThread, TWindowOperations& window,
                                      TJobSettings settings)
-    : window_thread_(window_thread), window_(window), settings_(std::move(settings)) {}
+    : window_thread_(windowThread), window_(window), settings_(std::move(settings)) {}
 
 TExtractionWindow::~TExtractionWindow() {
   Shutdown(std::chrono::milliseconds(kDestructorWorkerWaitMs));
 }
 
-bool TExtractionWindow::Button1Click(std::vector<std::string>& url_lines) {
-  if (url_lines.empty()) return false;
-  std::erase_if(url_lines, [](const std::string& line) { return line.size() < kMinUrlLineBytes; });
-  Run(url_lines);
+bool TExtractionWindow::Button1Click(std::vector<std::string>& urlLines) {
+  if (urlLines.empty()) {
+    return false;
+  }
+  std::erase_if(urlLines, [](const std::string& line) { return line.size() < kMinUrlLineBytes; });
+  Run(urlLines);
   start_enabled_ = false;
   Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   return true;
 }
 
-void TExtractionWindow::Run(const std::vector<std::string>& url_lines) {
+void TExtractionWindow::Run(const std::vector<std::string>& urlLines) {
   ReapFinishedWorkers();
-  auto job = std::make_shared<TMyThread>(window_thread_, window_, settings_, url_lines);
+  auto job = std::make_shared<TMyThread>(window_thread_, window_, settings_, urlLines);
   CurrentJob = job;
   job->OnTerminate = [this](TMyThread& finished) { MyThreadTerminate(finished); };
   job->SeedFilterSettings(window_.ReadFilterSettings());
@@ -50,13 +52,21 @@ void TExtractionWindow::MyThreadTerminate(TMyThread& job) {
   window_.SetStatusText("");
   // Told after the window is back to Idle, so a message box shows over a
   // usable window.
-  if (!job.ErrorText().empty()) window_.ReportJobError(job.ErrorText(), job.ErrorLine());
-  if (!save_error.empty()) window_.ReportJobError(save_error, 0);
+  if (!job.ErrorText().empty()) {
+    window_.ReportJobError(job.ErrorText(), job.ErrorLine());
+  }
+  if (!save_error.empty()) {
+    window_.ReportJobError(save_error, 0);
+  }
 }
 
 void TExtractionWindow::Button5Click() {
-  if (start_enabled_) return;
-  if (CurrentJob) CurrentJob->Abort();
+  if (start_enabled_) {
+    return;
+  }
+  if (CurrentJob) {
+    CurrentJob->Abort();
+  }
   Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   window_.EnableStart();
   start_enabled_ = true;
@@ -69,41 +79,57 @@ bool TExtractionWindow::WaitForWorkers(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     ReapFinishedWorkers();
-    if (workers_.empty()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (workers_.empty()) {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 
 void TExtractionWindow::RemoveAbandonedFiles() {
   for (const TWorker& worker : workers_) {
-    if (!worker.job->Finished()) worker.job->RemovePageFile();
+    if (!worker.job->Finished()) {
+      worker.job->RemovePageFile();
+    }
   }
 }
 
 std::size_t TExtractionWindow::Shutdown(std::chrono::milliseconds timeout) {
   // Every job but the current one was aborted or has completed already.
-  if (CurrentJob && !CurrentJob->Finished()) CurrentJob->Abort();
-  if (WaitForWorkers(timeout)) return 0;
+  if (CurrentJob && !CurrentJob->Finished()) {
+    CurrentJob->Abort();
+  }
+  if (WaitForWorkers(timeout)) {
+    return 0;
+  }
   RemoveAbandonedFiles();
   // An aborted job queues nothing for the window any more and the thread
   // holds its own share of the job, so it may outlive this object.
   const std::size_t left = workers_.size();
-  for (TWorker& worker : workers_) worker.thread.detach();
+  for (TWorker& worker : workers_) {
+    worker.thread.detach();
+  }
   workers_.clear();
   return left;
 }
 
 void TExtractionWindow::ReapFinishedWorkers() {
   std::erase_if(workers_, [](TWorker& worker) {
-    if (!worker.job->Finished()) return false;
+    if (!worker.job->Finished()) {
+      return false;
+    }
     worker.thread.join();
     return true;
   });
 }
 
 void TExtractionWindow::Pause(std::chrono::milliseconds duration) const {
-  if (settings_.Pauses) std::this_thread::sleep_for(duration);
+  if (settings_.Pauses) {
+    std::this_thread::sleep_for(duration);
+  }
 }
 
 }  // namespace movrek

@@ -23,7 +23,7 @@ inline constexpr char kEmptyUrlListMessage[] = "At least one url is needed to ex
 // started and ends them when destroyed.
 class TExtractionWindow {
  public:
-  TExtractionWindow(TWindowThread& window_thread, TWindowOperations& window,
+  TExtractionWindow(TWindowThread& windowThread, TWindowOperations& window,
                     TJobSettings settings = {});
   // Shutdown(kDestructorWorkerWaitMs): never blocks beyond that bound.
   ~TExtractionWindow();
@@ -33,9 +33,9 @@ class TExtractionWindow {
   // Start: refuses a list without any line (returns false; the caller shows
   // kEmptyUrlListMessage), drops lines shorter than kMinUrlLineBytes, runs a
   // job over the rest (even none), disables Start and pauses 100 ms.
-  bool Button1Click(std::vector<std::string>& url_lines);
+  bool Button1Click(std::vector<std::string>& urlLines);
   // Starts a job over a copy of the lines.
-  void Run(const std::vector<std::string>& url_lines);
+  void Run(const std::vector<std::string>& urlLines);
   // Completion: automatic save, Start enabled, save target, progress line
   // and status bar cleared; then any error is reported to the window.
   void MyThreadTerminate(TMyThread& job);

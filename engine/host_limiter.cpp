@@ -9,7 +9,9 @@ namespace movrek {
 bool THostLimiter::Acquire(const std::string& host) {
   std::unique_lock<std::mutex> guard(lock_);
   released_.wait(guard, [&] { return closed_ || in_use_[host] < per_host_; });
-  if (closed_) return false;
+  if (closed_) {
+    return false;
+  }
   ++in_use_[host];
   return true;
 }
@@ -17,7 +19,9 @@ bool THostLimiter::Acquire(const std::string& host) {
 void THostLimiter::Release(const std::string& host) {
   {
     std::lock_guard<std::mutex> guard(lock_);
-    if (--in_use_[host] <= 0) in_use_.erase(host);
+    if (--in_use_[host] <= 0) {
+      in_use_.erase(host);
+    }
   }
   released_.notify_all();
 }
@@ -34,11 +38,15 @@ std::string HostOfAddress(const std::string& address) {
   std::size_t begin = address.find("://");
   begin = begin == std::string::npos ? 0 : begin + 3;
   std::size_t end = address.find_first_of("/?#", begin);
-  if (end == std::string::npos) end = address.size();
+  if (end == std::string::npos) {
+    end = address.size();
+  }
   std::string host = address.substr(begin, end - begin);
   // RFC 3986 section 3.2.1: user information is not part of the host.
   const std::size_t at = host.rfind('@');
-  if (at != std::string::npos) host.erase(0, at + 1);
+  if (at != std::string::npos) {
+    host.erase(0, at + 1);
+  }
   host = AsciiLower(std::move(host));
   // "h" and "h:80" are the same server; a colon inside brackets belongs to
   // an IPv6 address.

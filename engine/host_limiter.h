@@ -11,7 +11,7 @@ namespace movrek {
 
 class THostLimiter {
  public:
-  explicit THostLimiter(int per_host) : per_host_(per_host < 1 ? 1 : per_host) {}
+  explicit THostLimiter(int perHost) : per_host_(perHost < 1 ? 1 : perHost) {}
 
   // Waits for a place at the host. False when closed meanwhile.
   bool Acquire(const std::string& host);

@@ -36,7 +36,9 @@ std::string TLinkFilter::AddPattern(const std::string& pattern, bool wanted) {
   options.set_encoding(RE2::Options::EncodingLatin1);
   options.set_log_errors(false);
   auto compiled = std::make_unique<RE2>(pattern, options);
-  if (!compiled->ok()) return compiled->error();
+  if (!compiled->ok()) {
+    return compiled->error();
+  }
   (wanted ? match_ : not_match_).push_back(std::move(compiled));
   return std::string();
 }
@@ -46,13 +48,21 @@ bool TLinkFilter::Empty() const {
 }
 
 bool TLinkFilter::Passes(const std::string& cleaned) const {
-  if (!having_.empty() && !ContainsAny(cleaned, having_)) return false;
-  if (ContainsAny(cleaned, not_having_)) return false;
+  if (!having_.empty() && !ContainsAny(cleaned, having_)) {
+    return false;
+  }
+  if (ContainsAny(cleaned, not_having_)) {
+    return false;
+  }
   for (const auto& pattern : match_) {
-    if (!RE2::PartialMatch(cleaned, *pattern)) return false;
+    if (!RE2::PartialMatch(cleaned, *pattern)) {
+      return false;
+    }
   }
   for (const auto& pattern : not_match_) {
-    if (RE2::PartialMatch(cleaned, *pattern)) return false;
+    if (RE2::PartialMatch(cleaned, *pattern)) {
+      return false;
+    }
   }
   return true;
 }

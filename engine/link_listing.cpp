@@ -50,30 +50,34 @@ bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
   return filter.Mode == 0 ? occurs : !occurs;
 }
 
-std::array<std::string, 4> BlockHeader(const std::string& page_address, const std::string& base) {
-  return {"#===========#", "# Links From: " + page_address, "# Baseurl: " + base, "#===========#"};
+std::array<std::string, 4> BlockHeader(const std::string& pageAddress, const std::string& base) {
+  return {"#===========#", "# Links From: " + pageAddress, "# Baseurl: " + base, "#===========#"};
 }
 
-void TListingSink::BeginBlock(const std::string& page_address, const std::string& base) {
-  for (const std::string& line : BlockHeader(page_address, base)) AppendResultLine(line);
+void TListingSink::BeginBlock(const std::string& pageAddress, const std::string& base) {
+  for (const std::string& line : BlockHeader(pageAddress, base)) {
+    AppendResultLine(line);
+  }
 }
 
 void TListingSink::AppendLink(TListedLink link) {
-  if (PassesFilter(ReadFilterSettings(), link.Cleaned)) AppendResultLine(std::move(link.Line));
+  if (PassesFilter(ReadFilterSettings(), link.Cleaned)) {
+    AppendResultLine(std::move(link.Line));
+  }
 }
 
-void ListLinks(TListingSink& sink, const std::string& document_file, const std::string& base,
-               const std::string& page_address) {
-  ListLinks(sink, TDocumentText::FromFile(document_file), base, page_address);
+void ListLinks(TListingSink& sink, const std::string& documentFile, const std::string& base,
+               const std::string& pageAddress) {
+  ListLinks(sink, TDocumentText::FromFile(documentFile), base, pageAddress);
 }
 
 void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
-               const std::string& page_address) {
+               const std::string& pageAddress) {
   THTMLObject document;
   document.LoadFromDocumentText(std::move(text));
   document.TagFilter.assign(1, 'A');  // not = "A": GCC 12 warns falsely (-Wrestrict)
 
-  sink.BeginBlock(page_address, base);
+  sink.BeginBlock(pageAddress, base);
 
   // The links go out as they are found: a page of millions of anchors needs
   // no list of them all.

@@ -13,14 +13,14 @@ class TDocumentText;
 // header lines, then the href of every anchor tag in document order, quotes
 // removed, relative ones resolved against the base, kept or dropped by the
 // window's keyword filter. Throws EFileOpenError when the file cannot be read.
-void ListLinks(TListingSink& sink, const std::string& document_file, const std::string& base,
-               const std::string& page_address);
+void ListLinks(TListingSink& sink, const std::string& documentFile, const std::string& base,
+               const std::string& pageAddress);
 // The same for a page already read (TDocumentText::FromFile of its file).
 void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
-               const std::string& page_address);
+               const std::string& pageAddress);
 
 // The four comment lines that open the block of one page.
-std::array<std::string, 4> BlockHeader(const std::string& page_address, const std::string& base);
+std::array<std::string, 4> BlockHeader(const std::string& pageAddress, const std::string& base);
 
 // The line written for one href value, and the cleaned value the filter looks
 // at: apostrophes, double quotes, tabs and line breaks removed; a value that starts with a URI

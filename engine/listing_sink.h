@@ -22,7 +22,7 @@ class TListingSink {
 
   // The block of one page starts: by default its four comment lines. A sink
   // that keeps pages as records takes the two values instead.
-  virtual void BeginBlock(const std::string& page_address, const std::string& base);
+  virtual void BeginBlock(const std::string& pageAddress, const std::string& base);
   // One link of the block: by default its line, when the window's filter
   // keeps it. A sink with filters of its own judges the link itself.
   virtual void AppendLink(TListedLink link);

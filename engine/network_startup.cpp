@@ -19,7 +19,9 @@ TNetworkStartup::TNetworkStartup() {
   }
   SocketStartup(kSocketVersion);
   tls_ = LoadTlsLibraries();
-  if (tls_) TlsPluginClass.store(&TSSLOpenSSL::CreateForSocket);
+  if (tls_) {
+    TlsPluginClass.store(&TSSLOpenSSL::CreateForSocket);
+  }
 }
 
 TNetworkStartup::~TNetworkStartup() {

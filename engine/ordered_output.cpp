@@ -13,7 +13,9 @@ bool TOrderedOutput::WaitForRoom(std::size_t index) {
 void TOrderedOutput::Put(std::size_t index, TPageResult page) {
   {
     std::lock_guard<std::mutex> guard(lock_);
-    if (closed_) return;
+    if (closed_) {
+      return;
+    }
     done_.emplace(index, std::move(page));
   }
   page_done_.notify_all();
@@ -23,7 +25,9 @@ std::optional<TPageResult> TOrderedOutput::Next(std::chrono::milliseconds timeou
   std::unique_lock<std::mutex> guard(lock_);
   const bool ready = page_done_.wait_for(
       guard, timeout, [&] { return closed_ || (!done_.empty() && done_.begin()->first == next_); });
-  if (!ready || closed_) return std::nullopt;
+  if (!ready || closed_) {
+    return std::nullopt;
+  }
   TPageResult page = std::move(done_.begin()->second);
   done_.erase(done_.begin());
   ++next_;

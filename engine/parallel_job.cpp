@@ -27,9 +27,9 @@ class TParallelWorker;
 }  // namespace
 
 struct TParallelJob::TShared {
-  TShared(TParallelSettings parallel, std::vector<std::string> url_lines)
+  TShared(TParallelSettings parallel, std::vector<std::string> urlLines)
       : settings(std::move(parallel)),
-        lines(std::move(url_lines)),
+        lines(std::move(urlLines)),
         output(kMaxPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
         hosts(settings.PerHost) {}
 
@@ -89,7 +89,9 @@ class TParallelWorker final : public TUrlJob, public TWindowOperations, public T
   std::string ReservePageFile() override;
   void ReleasePageFile() override;
   void Pause(std::chrono::milliseconds duration) override {
-    if (Settings().Pauses) job_.WaitForAbort(duration);
+    if (Settings().Pauses) {
+      job_.WaitForAbort(duration);
+    }
   }
   void FetchDone(const TFetchOutcome& outcome) override;
 
@@ -99,7 +101,9 @@ class TParallelWorker final : public TUrlJob, public TWindowOperations, public T
   }
   TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
   void SetStatusText(const std::string& text) override {
-    if (!text.empty()) page_->Messages.push_back(text);
+    if (!text.empty()) {
+      page_->Messages.push_back(text);
+    }
   }
   void SetProgressLine(const std::string&) override {}
   std::string ReadSaveTarget() override { return std::string(); }
@@ -115,7 +119,9 @@ class TParallelWorker final : public TUrlJob, public TWindowOperations, public T
     page_->Base = base;
   }
   void AppendLink(TListedLink link) override {
-    if (job_.settings.Filter.Passes(link.Cleaned)) page_->Links.push_back(std::move(link.Line));
+    if (job_.settings.Filter.Passes(link.Cleaned)) {
+      page_->Links.push_back(std::move(link.Line));
+    }
   }
 
  private:
@@ -139,7 +145,9 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
   page.Messages.push_back(
       ProgressLineText(line, static_cast<int>(index) + 1, static_cast<int>(job_.lines.size())));
   const std::string host = HostOfAddress(page.Address);
-  if (!job_.hosts.Acquire(host)) return false;
+  if (!job_.hosts.Acquire(host)) {
+    return false;
+  }
   page_ = &page;
   const auto started = std::chrono::steady_clock::now();
   {
@@ -167,7 +175,9 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
 
 bool TParallelWorker::AttachHttp(THttpTransaction* http) {
   std::lock_guard<std::mutex> guard(http_lock_);
-  if (Aborted()) return false;
+  if (Aborted()) {
+    return false;
+  }
   http_ = http;
   return true;
 }
@@ -179,13 +189,19 @@ void TParallelWorker::DetachHttp() {
 
 void TParallelWorker::AbortTransfer() {
   std::lock_guard<std::mutex> guard(http_lock_);
-  if (http_ != nullptr) http_->AbortTransfer();
+  if (http_ != nullptr) {
+    http_->AbortTransfer();
+  }
 }
 
 void TParallelWorker::EnforceDeadline(std::chrono::steady_clock::time_point now) {
   std::lock_guard<std::mutex> guard(http_lock_);
-  if (http_ == nullptr) return;
-  if (!timed_out_ && now - started_ < job_.settings.MaxTime) return;
+  if (http_ == nullptr) {
+    return;
+  }
+  if (!timed_out_ && now - started_ < job_.settings.MaxTime) {
+    return;
+  }
   timed_out_ = true;
   // Again at every tick: a socket made after the first stop (a connect after
   // the name lookup, the next hop of a redirect) forgets it.
@@ -210,7 +226,9 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
 std::string TParallelWorker::ReservePageFile() {
   // Under the lock, so that Shutdown either sees the file or it is never made.
   std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (Aborted()) throw EJobAborted{};
+  if (Aborted()) {
+    throw EJobAborted{};
+  }
   page_file_ = MakeTempFileName(kPageFileExtension);
   return page_file_;
 }
@@ -222,7 +240,9 @@ void TParallelWorker::ReleasePageFile() {
 
 void TParallelWorker::RemovePageFile() {
   std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (!page_file_.empty()) RemoveTempFiles(page_file_);
+  if (!page_file_.empty()) {
+    RemoveTempFiles(page_file_);
+  }
 }
 
 }  // namespace
@@ -235,20 +255,30 @@ void TParallelJob::TShared::Abort() {
   abort_seen.notify_all();
   output.Close();
   hosts.Close();
-  for (const auto& worker : workers) worker->AbortTransfer();
+  for (const auto& worker : workers) {
+    worker->AbortTransfer();
+  }
 }
 
 void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
   SetStatusWindow(&worker);
   while (!Aborted() && !stop_taking.load()) {
     const std::size_t index = next_line.fetch_add(1);
-    if (index >= lines.size() || !output.WaitForRoom(index)) break;
+    if (index >= lines.size() || !output.WaitForRoom(index)) {
+      break;
+    }
     TPageResult page;
-    if (!worker.Process(index, page)) break;
+    if (!worker.Process(index, page)) {
+      break;
+    }
     const bool ends_job = !page.JobError.empty();
-    if (ends_job) stop_taking.store(true);
+    if (ends_job) {
+      stop_taking.store(true);
+    }
     output.Put(index, std::move(page));
-    if (ends_job) break;
+    if (ends_job) {
+      break;
+    }
     worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   }
   SetStatusWindow(nullptr);
@@ -267,14 +297,20 @@ void TParallelJob::TShared::WatchDeadlines() {
     abort_seen.wait_for(guard, std::chrono::milliseconds(kDeadlineTickMs));
     guard.unlock();
     const auto now = std::chrono::steady_clock::now();
-    for (const auto& worker : workers) worker->EnforceDeadline(now);
+    for (const auto& worker : workers) {
+      worker->EnforceDeadline(now);
+    }
     guard.lock();
   }
 }
 
 TParallelJob::TParallelJob(TParallelSettings settings, std::vector<std::string> lines) {
-  if (settings.Jobs < 1) settings.Jobs = 1;
-  if (settings.Jobs > kMaxParallelJobs) settings.Jobs = kMaxParallelJobs;
+  if (settings.Jobs < 1) {
+    settings.Jobs = 1;
+  }
+  if (settings.Jobs > kMaxParallelJobs) {
+    settings.Jobs = kMaxParallelJobs;
+  }
   shared_ = std::make_shared<TShared>(std::move(settings), std::move(lines));
 }
 
@@ -314,9 +350,13 @@ void TParallelJob::Abort() {
 
 std::size_t TParallelJob::Shutdown(std::chrono::milliseconds timeout) {
   TShared& shared = *shared_;
-  if (shared.threads.empty()) return 0;
+  if (shared.threads.empty()) {
+    return 0;
+  }
   // Workers that still run when the job is shut down are not wanted any more.
-  if (shared.running.load() > 0) shared.Abort();
+  if (shared.running.load() > 0) {
+    shared.Abort();
+  }
   {
     std::unique_lock<std::mutex> guard(shared.abort_lock);
     shared.abort_seen.wait_for(guard, timeout, [&] { return shared.running.load() == 0; });

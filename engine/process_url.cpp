@@ -27,7 +27,9 @@ class TTempFiles {
   TTempFiles(const TTempFiles&) = delete;
   TTempFiles& operator=(const TTempFiles&) = delete;
   ~TTempFiles() {
-    if (page_file_.empty()) return;
+    if (page_file_.empty()) {
+      return;
+    }
     RemoveTempFiles(page_file_);
     job_.ReleasePageFile();
   }
@@ -46,7 +48,9 @@ class TTempFiles {
 class THttpPublication {
  public:
   THttpPublication(TUrlJob& job, THttpTransaction& http) : job_(job) {
-    if (!job_.AttachHttp(&http)) throw EJobAborted{};
+    if (!job_.AttachHttp(&http)) {
+      throw EJobAborted{};
+    }
   }
   ~THttpPublication() { job_.DetachHttp(); }
   THttpPublication(const THttpPublication&) = delete;
@@ -98,7 +102,9 @@ std::string NormaliseAddress(const std::string& line) {
 }
 
 void ShowStatus(const std::string& text) {
-  if (tStatusWindow != nullptr) tStatusWindow->SetStatusText(text);
+  if (tStatusWindow != nullptr) {
+    tStatusWindow->SetStatusText(text);
+  }
 }
 
 void SetStatusWindow(TWindowOperations* window) {
@@ -121,14 +127,18 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
                                 const std::string& value) {
-    if (job.Settings().OnSocketStatus) job.Settings().OnSocketStatus(reason, value);
+    if (job.Settings().OnSocketStatus) {
+      job.Settings().OnSocketStatus(reason, value);
+    }
     job.SocketProgress(sender, reason, value);
   };
   // A socket forgets a stop that came before its handle existed (it belongs
   // to no transfer of that socket); an Abort during the name lookup belongs
   // to this one, so the new handle takes it up and the connect ends at once.
   http->Sock->OnCreateSocket = [&job](TBlockSocket* sock) {
-    if (job.Aborted()) sock->StopFlag.store(true);
+    if (job.Aborted()) {
+      sock->StopFlag.store(true);
+    }
   };
   http->UserAgent = kMovrekUserAgent;
   http->Sock->TlsPlugin->VerifyCert = job.Settings().VerifyCertificates;
@@ -136,12 +146,16 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
 
   TUrlInfo info;
   HttpGetFollow(address, http.get(), false, info);
-  if (job.Aborted()) throw EJobAborted{};
+  if (job.Aborted()) {
+    throw EJobAborted{};
+  }
   const TFetchOutcome outcome = OutcomeOf(info, *http);
   job.FetchDone(outcome);
   job.ShowLastProgress();
   ShowStatus(OutcomeStatusText(outcome.Status) + address);
-  if (outcome.Status != TFetchStatus::Ok) return;
+  if (outcome.Status != TFetchStatus::Ok) {
+    return;
+  }
 
   const std::string& page_file = temp_files.Reserve();
   SavePage(page_file, http->Document);
@@ -149,7 +163,9 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   // megabytes must not stay in memory beside the copy read back below.
   std::string().swap(http->Document);
   job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
-  if (job.Aborted()) throw EJobAborted{};
+  if (job.Aborted()) {
+    throw EJobAborted{};
+  }
   // One read of the page serves both the base and the links.
   TDocumentText text = TDocumentText::FromFile(page_file);
   const std::string base = ChooseBaseOfText(text.View(), info.Url);

@@ -9,11 +9,13 @@ std::string ProgressLineText(const std::string& line, int number, int total) {
          ", Total List Items: " + std::to_string(total) + "].";
 }
 
-std::string TransferProgressText(std::int32_t received, std::int32_t download_size) {
-  if (download_size == 0) return "Bytes received : " + std::to_string(received);
+std::string TransferProgressText(std::int32_t received, std::int32_t downloadSize) {
+  if (downloadSize == 0) {
+    return "Bytes received : " + std::to_string(received);
+  }
   // nearbyint rounds in the default mode, which sends a half to the even
   // neighbour.
-  const double percent = static_cast<double>(received) / static_cast<double>(download_size) * 100.0;
+  const double percent = static_cast<double>(received) / static_cast<double>(downloadSize) * 100.0;
   return std::to_string(static_cast<long long>(std::nearbyint(percent))) + "%";
 }
 

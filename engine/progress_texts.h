@@ -20,7 +20,7 @@ std::string ProgressLineText(const std::string& line, int number, int total);
 // The transfer progress: received / download_size * 100 rounded to the
 // nearest integer (a half to the even neighbour) followed by "%", or
 // "Bytes received : <received>" when download_size is 0.
-std::string TransferProgressText(std::int32_t received, std::int32_t download_size);
+std::string TransferProgressText(std::int32_t received, std::int32_t downloadSize);
 // The status text of a fetch outcome.
 std::string OutcomeStatusText(TFetchStatus status);
 

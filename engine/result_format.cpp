@@ -22,19 +22,33 @@ std::size_t Utf8SequenceLength(const std::string& bytes, std::size_t at) {
     length = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
+    if (lead == 0xE0) {
+      low = 0xA0;
+    }
+    if (lead == 0xED) {
+      high = 0x9F;
+    }
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
+    if (lead == 0xF0) {
+      low = 0x90;
+    }
+    if (lead == 0xF4) {
+      high = 0x8F;
+    }
   } else {
     return 0;
   }
-  if (at + length > bytes.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  if (at + length > bytes.size()) {
+    return 0;
+  }
+  if (byte(at + 1) < low || byte(at + 1) > high) {
+    return 0;
+  }
   for (std::size_t i = 2; i < length; ++i) {
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+      return 0;
+    }
   }
   return length;
 }
@@ -86,7 +100,9 @@ void AppendJsonString(const std::string& bytes, std::string& out) {
 
 // The status text without the blank that separates it from the address.
 std::string BareStatus(std::string status) {
-  while (!status.empty() && status.back() == ' ') status.pop_back();
+  while (!status.empty() && status.back() == ' ') {
+    status.pop_back();
+  }
   return status;
 }
 
@@ -106,7 +122,9 @@ void AppendJsonPage(const TPageResult& page, std::string& out) {
   }
   out += ",\"links\":[";
   for (std::size_t i = 0; i < page.Links.size(); ++i) {
-    if (i > 0) out += ',';
+    if (i > 0) {
+      out += ',';
+    }
     AppendJsonString(page.Links[i], out);
   }
   out += "],\"bytes\":" + std::to_string(page.Bytes);
@@ -146,23 +164,35 @@ std::string JsonString(const std::string& bytes) {
   return out;
 }
 
-void FormatPage(const TPageResult& page, TResultFormat format, const std::string& line_end,
+void FormatPage(const TPageResult& page, TResultFormat format, const std::string& lineEnd,
                 std::string& out) {
   switch (format) {
     case TResultFormat::Text:
-      if (!page.Listed) return;
-      for (const std::string& line : BlockHeader(page.Address, page.Base)) out += line + line_end;
-      for (const std::string& link : page.Links) out += link + line_end;
+      if (!page.Listed) {
+        return;
+      }
+      for (const std::string& line : BlockHeader(page.Address, page.Base)) {
+        out += line + lineEnd;
+      }
+      for (const std::string& link : page.Links) {
+        out += link + lineEnd;
+      }
       return;
     case TResultFormat::Tsv: {
-      if (!page.Listed) return;
+      if (!page.Listed) {
+        return;
+      }
       const std::string prefix = TsvField(page.FinalUrl) + '\t';
-      for (const std::string& link : page.Links) out += prefix + TsvField(link) + line_end;
+      for (const std::string& link : page.Links) {
+        out += prefix;
+        out += TsvField(link);
+        out += lineEnd;
+      }
       return;
     }
     case TResultFormat::Jsonl:
       AppendJsonPage(page, out);
-      out += line_end;
+      out += lineEnd;
       return;
   }
 }

@@ -13,7 +13,7 @@ enum class TResultFormat { Text, Tsv, Jsonl };
 // Appends the page's lines to `out`, each ended by `line_end`. A page that
 // was not listed gives no text and no TSV lines; in JSON every page is one
 // object.
-void FormatPage(const TPageResult& page, TResultFormat format, const std::string& line_end,
+void FormatPage(const TPageResult& page, TResultFormat format, const std::string& lineEnd,
                 std::string& out);
 
 // A TSV field: tab, CR and LF written as \t, \r and \n, a backslash as \\.

@@ -15,8 +15,8 @@
 namespace movrek {
 namespace {
 
-std::string SystemReason(int error_number) {
-  return std::strerror(error_number);
+std::string SystemReason(int errorNumber) {
+  return std::strerror(errorNumber);
 }
 
 void RemoveFile(const std::string& path) {
@@ -26,17 +26,21 @@ void RemoveFile(const std::string& path) {
 
 }  // namespace
 
-void RemoveTempFiles(const std::string& page_file) {
-  RemoveFile(page_file);
-  RemoveFile(page_file.substr(0, page_file.size() - std::strlen(kPageFileExtension)) +
+void RemoveTempFiles(const std::string& pageFile) {
+  RemoveFile(pageFile);
+  RemoveFile(pageFile.substr(0, pageFile.size() - std::strlen(kPageFileExtension)) +
              kNameFileExtension);
 }
 
 std::string TempDirectory() {
   const char* env = std::getenv("TMPDIR");
   std::string dir = env != nullptr ? env : "";
-  if (dir.empty() || dir[0] != '/' || dir.size() > kMaxTempDirectoryBytes) dir = "/tmp";
-  if (dir.back() != '/') dir += '/';
+  if (dir.empty() || dir[0] != '/' || dir.size() > kMaxTempDirectoryBytes) {
+    dir = "/tmp";
+  }
+  if (dir.back() != '/') {
+    dir += '/';
+  }
   return dir;
 }
 
@@ -50,12 +54,16 @@ std::string MakeTempFileName(const std::string& extension) {
     const int fd = ::mkstemps(name_file.data(), static_cast<int>(suffix));
     if (fd < 0) {
       last_error = errno;
-      if (last_error == EEXIST || last_error == EINTR) continue;
+      if (last_error == EEXIST || last_error == EINTR) {
+        continue;
+      }
       break;
     }
     ::close(fd);
     std::string path = name_file.substr(0, name_file.size() - suffix) + extension;
-    if (path == name_file) return path;
+    if (path == name_file) {
+      return path;
+    }
     // The other name must be ours too: a file or a symbolic link someone put
     // there would otherwise receive the page.
     const int page = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
@@ -66,7 +74,9 @@ std::string MakeTempFileName(const std::string& extension) {
     }
     last_error = errno;
     RemoveFile(name_file);
-    if (last_error != EEXIST) break;
+    if (last_error != EEXIST) {
+      break;
+    }
   }
   throw EPageFileError("Cannot create a temporary file in " + dir + ": " +
                        SystemReason(last_error != 0 ? last_error : EEXIST));
@@ -78,7 +88,9 @@ void SavePage(const std::string& path, const std::string& body) {
     throw EPageFileError("Cannot open the page file " + path + ": " + SystemReason(errno));
   }
   int failure = WriteAll(fd, body);
-  if (::close(fd) != 0 && failure == 0 && errno != EINTR) failure = errno;
+  if (::close(fd) != 0 && failure == 0 && errno != EINTR) {
+    failure = errno;
+  }
   if (failure != 0) {
     throw EPageFileError("Cannot write the page file " + path + ": " + SystemReason(failure));
   }

@@ -20,7 +20,7 @@ class EPageFileError : public std::runtime_error {
 };
 
 // Removes the page file and its name file; files already gone are no error.
-void RemoveTempFiles(const std::string& page_file);
+void RemoveTempFiles(const std::string& pageFile);
 
 // The directory for temporary files, ending with "/": TMPDIR when it is set,
 // absolute and short enough, otherwise "/tmp/".

@@ -47,11 +47,11 @@ class TTextList {
 
   // Throws EFileOpenError (file name and the system's reason) when the file
   // cannot be read; the list is unchanged then.
-  void LoadFromFile(const std::string& file_name);
+  void LoadFromFile(const std::string& fileName);
   // Creates or replaces the file through a new file in the same folder that
   // is renamed over it once complete; throws EFileSaveError (what failed and
   // the system's reason) when it cannot, and the earlier file stays then.
-  void SaveToFile(const std::string& file_name) const;
+  void SaveToFile(const std::string& fileName) const;
 
   [[nodiscard]] const std::vector<std::string>& Lines() const { return lines_; }
 
@@ -65,6 +65,6 @@ class TTextList {
 // beside it renamed over it once complete; throws EFileSaveError (the step
 // that failed and the system's reason) when it cannot, leaving an earlier
 // file as it was.
-void WriteTextFile(const std::string& file_name, const std::string& text);
+void WriteTextFile(const std::string& fileName, const std::string& text);
 
 }  // namespace movrek

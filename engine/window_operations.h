@@ -37,7 +37,7 @@ class TWindowOperations {
   virtual void ClearSaveTarget() = 0;
   // Writes the whole result list to the file, each line ended by CR LF,
   // creating or replacing it; throws EFileOpenError when it cannot.
-  virtual void SaveResultList(const std::string& file_name) = 0;
+  virtual void SaveResultList(const std::string& fileName) = 0;
   // Enables the Start command (Button1).
   virtual void EnableStart() = 0;
   // A job was ended early by an error; the text says why, line is the

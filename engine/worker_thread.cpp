@@ -11,11 +11,11 @@
 
 namespace movrek {
 
-TMyThread::TMyThread(TWindowThread& window_thread, TWindowOperations& window, TJobSettings settings,
-                     std::vector<std::string> url_list)
-    : UrlList(std::move(url_list)),
+TMyThread::TMyThread(TWindowThread& windowThread, TWindowOperations& window, TJobSettings settings,
+                     std::vector<std::string> urlList)
+    : UrlList(std::move(urlList)),
       settings_(std::move(settings)),
-      channel_(std::make_shared<TWorkerWindow>(window_thread, window)) {}
+      channel_(std::make_shared<TWorkerWindow>(windowThread, window)) {}
 
 TMyThread::~TMyThread() = default;
 
@@ -37,7 +37,9 @@ void TMyThread::SeedFilterSettings(const TFilterSettings& settings) {
 
 bool TMyThread::AttachHttp(THttpTransaction* http) {
   std::lock_guard<std::mutex> guard(HttpLock);
-  if (Aborted()) return false;
+  if (Aborted()) {
+    return false;
+  }
   Http = http;
   return true;
 }
@@ -48,7 +50,9 @@ void TMyThread::DetachHttp() {
 }
 
 void TMyThread::Pause(std::chrono::milliseconds duration) {
-  if (settings_.Pauses) channel_->WaitForAbort(duration);
+  if (settings_.Pauses) {
+    channel_->WaitForAbort(duration);
+  }
 }
 
 void TMyThread::Abort() {
@@ -57,14 +61,18 @@ void TMyThread::Abort() {
   // transaction published later sees the abort instead.
   std::lock_guard<std::mutex> http_guard(HttpLock);
   channel_->Abort();
-  if (Http != nullptr) Http->AbortTransfer();
+  if (Http != nullptr) {
+    Http->AbortTransfer();
+  }
 }
 
 std::string TMyThread::ReservePageFile() {
   // Under the lock, so that a front end removing the files of an aborted
   // job either sees this one or has it never made.
   std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (Aborted()) throw EJobAborted{};
+  if (Aborted()) {
+    throw EJobAborted{};
+  }
   page_file_ = MakeTempFileName(kPageFileExtension);
   return page_file_;
 }
@@ -81,12 +89,16 @@ std::string TMyThread::PageFile() const {
 
 void TMyThread::RemovePageFile() {
   std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (!page_file_.empty()) RemoveTempFiles(page_file_);
+  if (!page_file_.empty()) {
+    RemoveTempFiles(page_file_);
+  }
 }
 
 void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reason,
                                const std::string& value) {
-  if (reason != HR_ReadCount) return;
+  if (reason != HR_ReadCount) {
+    return;
+  }
   // A 32-bit count, as shown; past 2 GiB it wraps instead of overflowing.
   const auto read = static_cast<std::uint32_t>(std::strtol(value.c_str(), nullptr, 10));
   ReceivedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(ReceivedBytes) + read);
@@ -94,7 +106,9 @@ void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reaso
   const std::int32_t download_size = Http != nullptr ? Http->DownloadSize : 0;
   StatusText = TransferProgressText(ReceivedBytes, download_size);
   progress_held_ = StatusText != shown_progress_;
-  if (!progress_held_) return;
+  if (!progress_held_) {
+    return;
+  }
   if (!shown_progress_.empty() && std::chrono::steady_clock::now() - progress_shown_at_ <
                                       std::chrono::milliseconds(kProgressIntervalMs)) {
     return;
@@ -103,7 +117,9 @@ void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reaso
 }
 
 void TMyThread::ShowLastProgress() {
-  if (progress_held_) ShowProgress();
+  if (progress_held_) {
+    ShowProgress();
+  }
 }
 
 void TMyThread::ShowProgress() {
@@ -133,7 +149,9 @@ void TMyThread::Execute() {
   bool aborted = false;
   try {
     for (; index < count; ++index) {
-      if (Aborted()) throw EJobAborted{};
+      if (Aborted()) {
+        throw EJobAborted{};
+      }
       channel_->SetProgressLine(
           ProgressLineText(UrlList.Strings(index), index + 1, UrlList.Count()));
       channel_->RefreshFilterSettings();
@@ -154,7 +172,9 @@ void TMyThread::Execute() {
   if (!aborted) {
     // Lines held back when an error ended the listing still come first.
     channel_->FlushResultLines();
-    if (OnTerminate) channel_->Post([self = shared_from_this()] { self->OnTerminate(*self); });
+    if (OnTerminate) {
+      channel_->Post([self = shared_from_this()] { self->OnTerminate(*self); });
+    }
   }
   finished_.store(true, std::memory_order_release);
 }

@@ -31,8 +31,8 @@ class THttpTransaction;
 // finishes last frees it.
 class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyThread> {
  public:
-  TMyThread(TWindowThread& window_thread, TWindowOperations& window, TJobSettings settings,
-            std::vector<std::string> url_list);
+  TMyThread(TWindowThread& windowThread, TWindowOperations& window, TJobSettings settings,
+            std::vector<std::string> urlList);
   ~TMyThread() override;
   TMyThread(const TMyThread&) = delete;
   TMyThread& operator=(const TMyThread&) = delete;

@@ -9,8 +9,8 @@
 
 namespace movrek {
 
-TWorkerWindow::TWorkerWindow(TWindowThread& window_thread, TWindowOperations& window)
-    : window_thread_(window_thread), window_(window) {}
+TWorkerWindow::TWorkerWindow(TWindowThread& windowThread, TWindowOperations& window)
+    : window_thread_(windowThread), window_(window) {}
 
 TWorkerWindow::Clock::time_point TWorkerWindow::Clock::now() {
   timespec now{};
@@ -22,11 +22,15 @@ TWorkerWindow::Clock::time_point TWorkerWindow::Clock::now() {
 
 void TWorkerWindow::Post(std::function<void()> call) {
   std::lock_guard<std::mutex> guard(gate_);
-  if (aborted_.load(std::memory_order_relaxed)) return;
+  if (aborted_.load(std::memory_order_relaxed)) {
+    return;
+  }
   // The queued call holds the channel, so it can still ask whether the job
   // was aborted when it finally runs, however long after the worker ended.
   window_thread_.Post([self = shared_from_this(), call = std::move(call)] {
-    if (!self->Aborted()) call();
+    if (!self->Aborted()) {
+      call();
+    }
   });
 }
 
@@ -34,12 +38,16 @@ bool TWorkerWindow::Call(std::function<void()> call) {
   auto done = std::make_shared<bool>(false);  // guarded by gate_
   {
     std::lock_guard<std::mutex> guard(gate_);
-    if (aborted_.load(std::memory_order_relaxed)) return false;
+    if (aborted_.load(std::memory_order_relaxed)) {
+      return false;
+    }
     window_thread_.Post([self = shared_from_this(), done, call = std::move(call)] {
       // Abort runs on this thread too, so a job aborted before this point is
       // seen here, and `call` (which may refer to the waiting worker's
       // locals, gone once it stopped waiting) is not run.
-      if (self->Aborted()) return;
+      if (self->Aborted()) {
+        return;
+      }
       call();
       {
         std::lock_guard<std::mutex> answered(self->gate_);
@@ -73,34 +81,48 @@ bool TWorkerWindow::Aborted() const {
 // --- result lines and filter ----------------------------------------------------
 
 void TWorkerWindow::AppendResultLine(std::string line) {
-  if (Aborted()) throw EJobAborted{};
-  if (pending_lines_.empty()) batch_started_ = Clock::now();
+  if (Aborted()) {
+    throw EJobAborted{};
+  }
+  if (pending_lines_.empty()) {
+    batch_started_ = Clock::now();
+  }
   pending_lines_.push_back(std::move(line));
   FlushIfDue();
 }
 
 void TWorkerWindow::FlushIfDue() {
-  if (pending_lines_.empty()) return;
+  if (pending_lines_.empty()) {
+    return;
+  }
   if (Clock::now() - batch_started_ >= std::chrono::milliseconds(kResultBatchIntervalMs)) {
     FlushResultLines();
   }
 }
 
 void TWorkerWindow::FlushResultLines() {
-  if (pending_lines_.empty()) return;
+  if (pending_lines_.empty()) {
+    return;
+  }
   bool read_filter = false;
   {
     std::lock_guard<std::mutex> guard(filter_lock_);
-    if (filter_known_ && !refresh_pending_) read_filter = refresh_pending_ = true;
+    if (filter_known_ && !refresh_pending_) {
+      read_filter = refresh_pending_ = true;
+    }
   }
   PostBatch(read_filter);
 }
 
-void TWorkerWindow::PostBatch(bool read_filter) {
-  if (read_filter) last_filter_read_ = Clock::now();
-  Post([this, lines = std::exchange(pending_lines_, {}), read_filter] {
+void TWorkerWindow::PostBatch(bool readFilter) {
+  if (readFilter) {
+    last_filter_read_ = Clock::now();
+  }
+  Post([this, lines = std::exchange(pending_lines_, {}), readFilter] {
     window_.AppendResultLines(lines);
-    if (!read_filter) return;
+    if (!readFilter) {
+      return;
+    }
     TFilterSettings fresh = window_.ReadFilterSettings();
     std::lock_guard<std::mutex> guard(filter_lock_);
     filter_ = std::move(fresh);
@@ -124,7 +146,9 @@ TFilterSettings TWorkerWindow::ReadFilterSettings() {
   if (!filter_known_) {
     guard.unlock();
     TFilterSettings settings;
-    if (!Call([&] { settings = window_.ReadFilterSettings(); })) throw EJobAborted{};
+    if (!Call([&] { settings = window_.ReadFilterSettings(); })) {
+      throw EJobAborted{};
+    }
     SeedFilterSettings(settings);
     return settings;
   }
@@ -132,9 +156,13 @@ TFilterSettings TWorkerWindow::ReadFilterSettings() {
   const bool refresh =
       !refresh_pending_ && pending_lines_.empty() &&
       Clock::now() - last_filter_read_ >= std::chrono::milliseconds(kResultBatchIntervalMs);
-  if (refresh) refresh_pending_ = true;
+  if (refresh) {
+    refresh_pending_ = true;
+  }
   guard.unlock();
-  if (refresh) PostFilterRead();
+  if (refresh) {
+    PostFilterRead();
+  }
   FlushIfDue();
   return settings;
 }
@@ -142,7 +170,9 @@ TFilterSettings TWorkerWindow::ReadFilterSettings() {
 void TWorkerWindow::RefreshFilterSettings() {
   {
     std::lock_guard<std::mutex> guard(filter_lock_);
-    if (refresh_pending_) return;
+    if (refresh_pending_) {
+      return;
+    }
     refresh_pending_ = true;
   }
   FlushResultLines();
@@ -175,7 +205,9 @@ void TWorkerWindow::SetProgressLine(const std::string& text) {
 std::string TWorkerWindow::ReadSaveTarget() {
   FlushResultLines();
   std::string target;
-  if (!Call([&] { target = window_.ReadSaveTarget(); })) throw EJobAborted{};
+  if (!Call([&] { target = window_.ReadSaveTarget(); })) {
+    throw EJobAborted{};
+  }
   return target;
 }
 
@@ -184,11 +216,11 @@ void TWorkerWindow::ClearSaveTarget() {
   Post([this] { window_.ClearSaveTarget(); });
 }
 
-void TWorkerWindow::SaveResultList(const std::string& file_name) {
+void TWorkerWindow::SaveResultList(const std::string& fileName) {
   FlushResultLines();
   // Carried out on the window's thread, where an error cannot reach the
   // worker; the worker never saves (the completion does).
-  Post([this, file_name] { window_.SaveResultList(file_name); });
+  Post([this, fileName] { window_.SaveResultList(fileName); });
 }
 
 void TWorkerWindow::EnableStart() {

@@ -24,7 +24,7 @@ class TWorkerWindow final : public TWindowOperations,
                             public TListingSink,
                             public std::enable_shared_from_this<TWorkerWindow> {
  public:
-  TWorkerWindow(TWindowThread& window_thread, TWindowOperations& window);
+  TWorkerWindow(TWindowThread& windowThread, TWindowOperations& window);
   TWorkerWindow(const TWorkerWindow&) = delete;
   TWorkerWindow& operator=(const TWorkerWindow&) = delete;
 
@@ -39,7 +39,7 @@ class TWorkerWindow final : public TWindowOperations,
   void SetProgressLine(const std::string& text) override;
   std::string ReadSaveTarget() override;
   void ClearSaveTarget() override;
-  void SaveResultList(const std::string& file_name) override;
+  void SaveResultList(const std::string& fileName) override;
   void EnableStart() override;
   void ReportJobError(const std::string& text, int line) override;
 
@@ -88,7 +88,7 @@ class TWorkerWindow final : public TWindowOperations,
   };
   void FlushIfDue();
   // Posts the lines held back, with a filter read when one is wanted.
-  void PostBatch(bool read_filter);
+  void PostBatch(bool readFilter);
   void PostFilterRead();
 
   TWindowThread& window_thread_;

@@ -23,9 +23,13 @@ std::string AsciiLower(std::string text);
 // ASCII letters compared without regard to case; other bytes must be equal.
 // Inline, as the trim below: the scanner calls both for every tag.
 constexpr bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size()) {
+    return false;
+  }
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i])) return false;
+    if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i])) {
+      return false;
+    }
   }
   return true;
 }
@@ -42,16 +46,26 @@ constexpr bool IsBlankOrControl(char c) {
 constexpr std::string_view TrimControls(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();
-  while (begin < end && IsBlankOrControl(text[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(text[end - 1])) --end;
+  while (begin < end && IsBlankOrControl(text[begin])) {
+    ++begin;
+  }
+  while (end > begin && IsBlankOrControl(text[end - 1])) {
+    --end;
+  }
   return text.substr(begin, end - begin);
 }
 
 // The value of a hexadecimal digit in either case, -1 for any other byte.
 constexpr int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
   return -1;
 }
 

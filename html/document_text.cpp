@@ -93,8 +93,8 @@ TDocumentText TDocumentText::FromString(std::string_view text) {
   return document;
 }
 
-TDocumentText TDocumentText::FromFile(const std::string& file_name) {
-  TReadableFile file(file_name);
+TDocumentText TDocumentText::FromFile(const std::string& fileName) {
+  TReadableFile file(fileName);
   TDocumentText document;
   std::size_t expected = file.SizeHint();
   if (expected == 0) {

@@ -22,7 +22,7 @@ class TDocumentText {
   // The file's text, cut at its first NUL, every line end made CR LF and CR
   // LF added after a last line without one. Throws EFileOpenError (file name
   // and the system's reason) when the file cannot be opened or read.
-  static TDocumentText FromFile(const std::string& file_name);
+  static TDocumentText FromFile(const std::string& fileName);
   // A text already in that form.
   static TDocumentText FromString(std::string_view text);
 

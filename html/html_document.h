@@ -13,13 +13,13 @@ namespace movrek {
 
 class THTMLObject;
 
-// Called for every element the scan makes; clearing Continue stops the scan
+// Called for every element the scan makes; clearing continueScan stops the scan
 // and leaves the document empty.
 using THTMLElementHook = std::function<void(THTMLObject& document, std::uint8_t kind,
-                                            THTMLElement& element, bool& Continue)>;
+                                            THTMLElement& element, bool& continueScan)>;
 // Called for a stray angle bracket; level is always 1.
 using THTMLWarningHook = std::function<void(THTMLObject& document, std::int32_t level,
-                                            const std::string& message, bool& Continue)>;
+                                            const std::string& message, bool& continueScan)>;
 
 // A saved HTML page as a flat list of tag, text and SCRIPT content elements.
 // It builds no tree and decodes nothing, and no input makes it fail: stray

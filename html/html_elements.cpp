@@ -18,7 +18,7 @@ bool IsTagWhiteSpace(char c) {
 // Only double quotes hold white space inside a token, and a last token still
 // inside an open double quote is dropped. on_token returns false to stop.
 template <typename OnToken>
-void WalkTagTokens(std::string_view s, OnToken&& on_token) {
+void WalkTagTokens(std::string_view s, OnToken&& onToken) {
   if (s.empty()) {
     return;
   }
@@ -44,7 +44,7 @@ void WalkTagTokens(std::string_view s, OnToken&& on_token) {
       in_quote = !in_quote;
     }
     if ((IsTagWhiteSpace(c) || i == last) && !in_quote) {
-      if (!on_token(TrimControls(s.substr(token_start, i + 1 - token_start)), name_stage)) {
+      if (!onToken(TrimControls(s.substr(token_start, i + 1 - token_start)), name_stage)) {
         return;
       }
       name_stage = false;
@@ -55,10 +55,10 @@ void WalkTagTokens(std::string_view s, OnToken&& on_token) {
 
 }  // namespace
 
-std::string_view TagNameOf(std::string_view tag_text) {
+std::string_view TagNameOf(std::string_view tagText) {
   std::string_view name;
-  WalkTagTokens(tag_text, [&name](std::string_view token, bool is_name) {
-    if (is_name) {
+  WalkTagTokens(tagText, [&name](std::string_view token, bool isName) {
+    if (isName) {
       name = token;
     }
     return false;
@@ -71,8 +71,8 @@ TTagObject::TTagObject(std::string text) : THTMLElement(std::move(text)) {
 }
 
 void TTagObject::SetText(const std::string& text) {
-  WalkTagTokens(text, [this](std::string_view token, bool is_name) {
-    if (is_name) {
+  WalkTagTokens(text, [this](std::string_view token, bool isName) {
+    if (isName) {
       TagName.assign(token);
     } else {
       Attributes.emplace_back(token);
@@ -123,25 +123,25 @@ bool MatchAttributeLine(std::string_view line, std::string_view name, std::strin
 }  // namespace
 
 std::string TTagObject::AttributeValue(std::string_view name,
-                                       const std::string& default_value) const {
+                                       const std::string& defaultValue) const {
   std::string_view value;
   for (const auto& line : Attributes) {
     if (MatchAttributeLine(line, name, &value)) {
       return std::string(value);
     }
   }
-  return default_value;
+  return defaultValue;
 }
 
-std::string TagAttributeValue(std::string_view tag_text, std::string_view name,
-                              const std::string& default_value) {
+std::string TagAttributeValue(std::string_view tagText, std::string_view name,
+                              const std::string& defaultValue) {
   std::string_view value;
   bool found = false;
-  WalkTagTokens(tag_text, [&](std::string_view token, bool is_name) {
-    found = !is_name && MatchAttributeLine(token, name, &value);
+  WalkTagTokens(tagText, [&](std::string_view token, bool isName) {
+    found = !isName && MatchAttributeLine(token, name, &value);
     return !found;
   });
-  return found ? std::string(value) : default_value;
+  return found ? std::string(value) : defaultValue;
 }
 
 TNormalText::TNormalText(std::string text) : THTMLElement(std::move(text)), Content(SourceText) {}

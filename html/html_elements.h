@@ -55,7 +55,7 @@ class TTagObject : public THTMLElement {
   // leading and one trailing double quote removed when it is 3 or more
   // characters long. default_value when no line matches.
   [[nodiscard]] std::string AttributeValue(std::string_view name,
-                                           const std::string& default_value) const;
+                                           const std::string& defaultValue) const;
   [[nodiscard]] bool IsTag(std::string_view name) const;
 
   std::string TagName;
@@ -83,11 +83,11 @@ class TScriptObject : public TNormalText {
 
 // The tag name the tag text parse finds in a text, or empty. Cheaper than a
 // TTagObject when only the name is wanted.
-std::string_view TagNameOf(std::string_view tag_text);
+std::string_view TagNameOf(std::string_view tagText);
 
 // What TTagObject(tag_text).AttributeValue(name, default_value) gives,
 // without building the tag.
-std::string TagAttributeValue(std::string_view tag_text, std::string_view name,
-                              const std::string& default_value);
+std::string TagAttributeValue(std::string_view tagText, std::string_view name,
+                              const std::string& defaultValue);
 
 }  // namespace movrek

@@ -19,8 +19,8 @@ EListError::EListError(long long index)
     : std::runtime_error(Joined({"List index out of bounds (", std::to_string(index), ")"})),
       index_(index) {}
 
-EFileOpenError::EFileOpenError(const std::string& file_name, const std::string& reason)
-    : std::runtime_error(Joined({"Cannot open file \"", file_name, "\". ", reason})),
-      file_name_(file_name) {}
+EFileOpenError::EFileOpenError(const std::string& fileName, const std::string& reason)
+    : std::runtime_error(Joined({"Cannot open file \"", fileName, "\". ", reason})),
+      file_name_(fileName) {}
 
 }  // namespace movrek

@@ -20,7 +20,7 @@ class EListError : public std::runtime_error {
 // file name and the system's reason.
 class EFileOpenError : public std::runtime_error {
  public:
-  EFileOpenError(const std::string& file_name, const std::string& reason);
+  EFileOpenError(const std::string& fileName, const std::string& reason);
   [[nodiscard]] const std::string& FileName() const { return file_name_; }
 
  private:

@@ -166,21 +166,21 @@ class TScanner {
   // Element making. An element is a piece of the text or, rarely, a text of
   // its own; hook_first says whether OnElement sees it before it is added.
   // Without hooks an element is only a position in the text.
-  void EmitRange(TElementKind kind, std::size_t offset, std::size_t length, bool hook_first) {
+  void EmitRange(TElementKind kind, std::size_t offset, std::size_t length, bool hookFirst) {
     if (!hooked_) {
       elements_.AddSourceRange(kind, offset, length);
       return;
     }
-    EmitObject(kind, std::string(text_.substr(offset, length)), hook_first);
+    EmitObject(kind, std::string(text_.substr(offset, length)), hookFirst);
   }
-  void EmitOwned(TElementKind kind, std::string text, bool hook_first) {
+  void EmitOwned(TElementKind kind, std::string text, bool hookFirst) {
     if (!hooked_) {
       elements_.AddOwnedText(kind, std::move(text));
       return;
     }
-    EmitObject(kind, std::move(text), hook_first);
+    EmitObject(kind, std::move(text), hookFirst);
   }
-  void EmitObject(TElementKind kind, std::string text, bool hook_first);
+  void EmitObject(TElementKind kind, std::string text, bool hookFirst);
 
   THTMLObject& document_;
   std::string_view text_;
@@ -542,14 +542,14 @@ void TScanner::Warn(std::size_t i, const char* what) {
   document_.OnWarning(document_, 1, message, state_.Continue);
 }
 
-void TScanner::EmitObject(TElementKind kind, std::string text, bool hook_first) {
+void TScanner::EmitObject(TElementKind kind, std::string text, bool hookFirst) {
   auto element = TObjectsList::MakeElement(kind, std::move(text));
   THTMLElement& ref = *element;
   if (!document_.OnElement) {  // a hook took the hook away
     elements_.Add(std::move(element));
     return;
   }
-  if (hook_first) {
+  if (hookFirst) {
     document_.OnElement(document_, kind, ref, state_.Continue);
     if (state_.Continue) {
       elements_.Add(std::move(element));

@@ -29,12 +29,12 @@ inline unsigned MatchMask16(const char* p, __m128i va, __m128i vb) {
 
 }  // namespace
 
-TReadableFile::TReadableFile(const std::string& file_name) : file_name_(file_name) {
+TReadableFile::TReadableFile(const std::string& fileName) : file_name_(fileName) {
   do {
-    fd_ = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd_ < 0 && errno == EINTR);
   if (fd_ < 0) {
-    throw EFileOpenError(file_name, std::strerror(errno));
+    throw EFileOpenError(fileName, std::strerror(errno));
   }
 }
 
@@ -67,7 +67,9 @@ int WriteAll(int fd, std::string_view bytes) {
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (put < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        continue;
+      }
       return errno;
     }
     done += static_cast<std::size_t>(put);
@@ -75,8 +77,8 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-std::string ReadFileBytes(const std::string& file_name) {
-  TReadableFile file(file_name);
+std::string ReadFileBytes(const std::string& fileName) {
+  TReadableFile file(fileName);
   std::string bytes(file.SizeHint(), '\0');
   std::size_t used = 0;
   for (;;) {
@@ -238,11 +240,11 @@ std::size_t CrLfTextSize(std::string_view text) {
   return n + extra;
 }
 
-void ExpandLineEnds(char* s, std::size_t n, std::size_t converted_size) {
+void ExpandLineEnds(char* s, std::size_t n, std::size_t convertedSize) {
   // From the end backwards, so that the text grows in place and a large page
   // never exists twice in memory.
-  std::size_t w = converted_size;  // everything at or after w is final
-  std::size_t r = n;               // everything before r is still unread
+  std::size_t w = convertedSize;  // everything at or after w is final
+  std::size_t r = n;              // everything before r is still unread
   if (n > 0 && s[n - 1] != '\r' && s[n - 1] != '\n' && w >= r + 2) {
     s[--w] = '\n';
     s[--w] = '\r';

@@ -20,7 +20,7 @@ const char* FindLastOf2(const char* begin, const char* end, char a, char b);
 // EFileOpenError with the file name and the system's reason.
 class TReadableFile {
  public:
-  explicit TReadableFile(const std::string& file_name);
+  explicit TReadableFile(const std::string& fileName);
   TReadableFile(const TReadableFile&) = delete;
   TReadableFile& operator=(const TReadableFile&) = delete;
   ~TReadableFile();
@@ -41,7 +41,7 @@ int WriteAll(int fd, std::string_view bytes);
 
 // Every byte of the file. Throws EFileOpenError with the file name and the
 // system's reason when the file cannot be opened or read.
-std::string ReadFileBytes(const std::string& file_name);
+std::string ReadFileBytes(const std::string& fileName);
 
 // How many times the byte occurs in the text.
 std::size_t CountByte(std::string_view text, char byte);
@@ -77,7 +77,7 @@ std::string JoinLines(const std::vector<std::string>& lines);
 std::size_t CrLfTextSize(std::string_view text);
 // Converts the size bytes at data in place to that form, converted_size =
 // CrLfTextSize of them; the memory must hold converted_size bytes.
-void ExpandLineEnds(char* data, std::size_t size, std::size_t converted_size);
+void ExpandLineEnds(char* data, std::size_t size, std::size_t convertedSize);
 
 // Turns file bytes in place into the text that joining its lines, each
 // followed by CR LF, gives: cut at the first NUL, every line end made CR LF,

@@ -35,7 +35,9 @@ TBindingState& Binding() {
 
 struct TAddrInfoDeleter {
   void operator()(addrinfo* list) const {
-    if (list != nullptr) freeaddrinfo(list);
+    if (list != nullptr) {
+      freeaddrinfo(list);
+    }
   }
 };
 using TAddrInfoList = std::unique_ptr<addrinfo, TAddrInfoDeleter>;
@@ -45,8 +47,12 @@ using TAddrInfoList = std::unique_ptr<addrinfo, TAddrInfoDeleter>;
 // not answer for a long time.
 bool IsReservedInvalidName(const std::string& name) {
   std::string n = name;
-  if (!n.empty() && n.back() == '.') n.pop_back();
-  if (SameTextIgnoringCase(n, "invalid")) return true;
+  if (!n.empty() && n.back() == '.') {
+    n.pop_back();
+  }
+  if (SameTextIgnoringCase(n, "invalid")) {
+    return true;
+  }
   return n.size() > 8 && SameTextIgnoringCase(n.substr(n.size() - 8), ".invalid");
 }
 
@@ -61,11 +67,15 @@ int QueryAddrInfo(const std::string* host, const std::string* service, const add
   if (host != nullptr && (host->find('\0') != std::string::npos || IsReservedInvalidName(*host))) {
     return EAI_NONAME;
   }
-  if (service != nullptr && service->find('\0') != std::string::npos) return EAI_SERVICE;
+  if (service != nullptr && service->find('\0') != std::string::npos) {
+    return EAI_SERVICE;
+  }
   addrinfo* raw = nullptr;
   const int code = getaddrinfo(host != nullptr ? host->c_str() : nullptr,
                                service != nullptr ? service->c_str() : nullptr, &hints, &raw);
-  if (code == EAI_SYSTEM) errnoOut = errno;
+  if (code == EAI_SYSTEM) {
+    errnoOut = errno;
+  }
   list.reset(raw);
   return code;
 }
@@ -96,7 +106,9 @@ int LookupOneAddress(const std::string& host, const std::string& port, addrinfo 
   } else {
     code = QueryAddrInfo(&host, &port, hints, list, errnoOut);
   }
-  if (code == 0 && list) CopyAddress(*list, addr);
+  if (code == 0 && list) {
+    CopyAddress(*list, addr);
+  }
   return code;
 }
 
@@ -138,7 +150,9 @@ bool BindSocketLibrary(const std::string& libraryName) {
 bool ReleaseSocketLibrary() {
   std::lock_guard<std::mutex> guard(SocketApiLock());
   TBindingState& state = Binding();
-  if (state.RefCount > 0) --state.RefCount;
+  if (state.RefCount > 0) {
+    --state.RefCount;
+  }
   return true;
 }
 
@@ -210,14 +224,18 @@ int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string&
   addr = found;
   if (code != 0 && twoPass) {
     code = LookupOneAddress(host, port, second, found, systemErrno);
-    if (code == 0) addr = found;
+    if (code == 0) {
+      addr = found;
+    }
   }
   return WinsockFromResolver(code, systemErrno);
 }
 
 std::string SockAddrToText(const TSockAddrAny& addr) {
   const int length = SockAddrLength(addr);
-  if (length == 0) return std::string();
+  if (length == 0) {
+    return std::string();
+  }
   return NumericHostText(addr.Raw(), static_cast<socklen_t>(length));
 }
 
@@ -244,13 +262,21 @@ void ResolveHostToList(const std::string& name, int family, int protocol, int so
   int systemErrno = 0;
   if (QueryAddrInfo(&name, nullptr, hints, found, systemErrno) == 0) {
     for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
-      if (entry->ai_family == AF_INET && family == AF_INET6) continue;
-      if (entry->ai_family == AF_INET6 && family == AF_INET) continue;
+      if (entry->ai_family == AF_INET && family == AF_INET6) {
+        continue;
+      }
+      if (entry->ai_family == AF_INET6 && family == AF_INET) {
+        continue;
+      }
       std::string text = NumericHostText(entry->ai_addr, entry->ai_addrlen);
-      if (!text.empty()) list.push_back(std::move(text));
+      if (!text.empty()) {
+        list.push_back(std::move(text));
+      }
     }
   }
-  if (list.empty()) list.push_back("0.0.0.0");
+  if (list.empty()) {
+    list.emplace_back("0.0.0.0");
+  }
 }
 
 std::uint16_t ResolveServicePort(const std::string& port, int family, int protocol,
@@ -259,8 +285,12 @@ std::uint16_t ResolveServicePort(const std::string& port, int family, int protoc
   const addrinfo hints = AnyFamilyHints(AI_PASSIVE, protocol, socketType);
   TAddrInfoList found;
   int systemErrno = 0;
-  if (QueryAddrInfo(nullptr, &port, hints, found, systemErrno) != 0 || !found) return 0;
-  if (found->ai_family != AF_INET && found->ai_family != AF_INET6) return 0;
+  if (QueryAddrInfo(nullptr, &port, hints, found, systemErrno) != 0 || !found) {
+    return 0;
+  }
+  if (found->ai_family != AF_INET && found->ai_family != AF_INET6) {
+    return 0;
+  }
   TSockAddrAny addr;
   CopyAddress(*found, addr);
   return static_cast<std::uint16_t>(SockAddrPort(addr));
@@ -407,7 +437,7 @@ int SocketSetTimeoutOption(TSocket s, int name, int milliseconds) {
   timeval value{};
   if (milliseconds > 0) {
     value.tv_sec = milliseconds / 1000;
-    value.tv_usec = (milliseconds % 1000) * 1000;
+    value.tv_usec = static_cast<suseconds_t>(milliseconds % 1000) * 1000;
   }
   return ::setsockopt(s, SOL_SOCKET, name, &value, sizeof value);
 }
@@ -416,7 +446,9 @@ int SocketBytesAvailable(TSocket s, int& count) {
   count = 0;
   int value = 0;
   const int result = ::ioctl(s, FIONREAD, &value);
-  if (result == 0) count = value;
+  if (result == 0) {
+    count = value;
+  }
   return result;
 }
 
@@ -432,13 +464,19 @@ void SocketSetClear(TSocketSet& set) {
 }
 
 void SocketSetAdd(TSocket s, TSocketSet& set) {
-  if (set.Count < 0) set.Count = 0;
-  if (set.Count < kMaxSocketSetHandles) set.Handles[static_cast<std::size_t>(set.Count++)] = s;
+  if (set.Count < 0) {
+    set.Count = 0;
+  }
+  if (set.Count < kMaxSocketSetHandles) {
+    set.Handles[static_cast<std::size_t>(set.Count++)] = s;
+  }
 }
 
 bool SocketSetContains(const TSocketSet& set, TSocket s) {
   for (int i = 0; i < set.Count && i < kMaxSocketSetHandles; ++i) {
-    if (set.Handles[static_cast<std::size_t>(i)] == s) return true;
+    if (set.Handles[static_cast<std::size_t>(i)] == s) {
+      return true;
+    }
   }
   return false;
 }
@@ -456,7 +494,9 @@ int SocketSelect(TSocketSet* readSet, TSocketSet* writeSet, TSocketSet* exceptSe
   int owner[3 * kMaxSocketSetHandles];
   int count = 0;
   for (int k = 0; k < 3; ++k) {
-    if (sets[k] == nullptr) continue;
+    if (sets[k] == nullptr) {
+      continue;
+    }
     const int n = std::min(std::max(sets[k]->Count, 0), kMaxSocketSetHandles);
     for (int i = 0; i < n; ++i) {
       fds[count].fd = sets[k]->Handles[static_cast<std::size_t>(i)];
@@ -478,9 +518,13 @@ int SocketSelect(TSocketSet* readSet, TSocketSet* writeSet, TSocketSet* exceptSe
       wait = static_cast<int>(std::max<long long>(left, 0));
     }
     result = ::poll(fds, static_cast<nfds_t>(count), wait);
-    if (result >= 0 || errno != EINTR) break;
+    if (result >= 0 || errno != EINTR) {
+      break;
+    }
   }
-  if (result < 0) return SOCKET_ERROR;
+  if (result < 0) {
+    return SOCKET_ERROR;
+  }
 
   // A handle that is not a socket or not open fails the whole call, as
   // select does.
@@ -492,8 +536,10 @@ int SocketSelect(TSocketSet* readSet, TSocketSet* writeSet, TSocketSet* exceptSe
   }
 
   int total = 0;
-  for (int k = 0; k < 3; ++k) {
-    if (sets[k] != nullptr) SocketSetClear(*sets[k]);
+  for (auto& set : sets) {
+    if (set != nullptr) {
+      SocketSetClear(*set);
+    }
   }
   for (int i = 0; i < count; ++i) {
     const int k = owner[i];

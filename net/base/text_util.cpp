@@ -15,14 +15,20 @@ std::uint32_t TickNow() {
 }
 
 std::uint32_t TickSpan(std::uint32_t oldTick, std::uint32_t newTick) {
-  if (newTick == oldTick) return 0;
-  if (newTick > oldTick) return newTick - oldTick;
+  if (newTick == oldTick) {
+    return 0;
+  }
+  if (newTick > oldTick) {
+    return newTick - oldTick;
+  }
   // Shifting both by half the range tells a counter that passed its top
   // (old high, new low) from readings that merely came in the wrong order.
   const std::uint32_t half = 0x80000000u;
   const std::uint32_t shiftedOld = oldTick + half;
   const std::uint32_t shiftedNew = newTick + half;
-  if (shiftedNew >= shiftedOld) return shiftedNew - shiftedOld;
+  if (shiftedNew >= shiftedOld) {
+    return shiftedNew - shiftedOld;
+  }
   return shiftedOld - shiftedNew;
 }
 
@@ -35,7 +41,9 @@ std::string PackWord16(std::uint16_t value) {
 
 std::uint16_t UnpackWord16(const std::string& value, std::size_t index) {
   auto byteAt = [&value](std::size_t position) -> unsigned {
-    if (position < 1 || position > value.size()) return 0;
+    if (position < 1 || position > value.size()) {
+      return 0;
+    }
     return static_cast<unsigned char>(value[position - 1]);
   };
   return static_cast<std::uint16_t>(byteAt(index) * 256 + byteAt(index + 1));
@@ -43,7 +51,9 @@ std::uint16_t UnpackWord16(const std::string& value, std::size_t index) {
 
 std::string PackLong32(std::uint32_t value) {
   std::string result(4, '\0');
-  for (int i = 0; i < 4; ++i) result[i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) {
+    result[i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+  }
   return result;
 }
 
@@ -67,13 +77,17 @@ std::string TrimBlanks(const std::string& value) {
 }
 
 std::string TextBefore(const std::string& value, const std::string& delimiter) {
-  if (delimiter.empty()) return value;
+  if (delimiter.empty()) {
+    return value;
+  }
   const auto at = value.find(delimiter);
   return at == std::string::npos ? value : value.substr(0, at);
 }
 
 std::string TextAfter(const std::string& value, const std::string& delimiter) {
-  if (delimiter.empty()) return value;
+  if (delimiter.empty()) {
+    return value;
+  }
   const auto at = value.find(delimiter);
   return at == std::string::npos ? value : value.substr(at + delimiter.size());
 }
@@ -94,9 +108,11 @@ std::string TakeField(std::string& value, const std::string& delimiter) {
 std::string SplitUrl(const std::string& url, std::string& protocol, std::string& user,
                      std::string& password, std::string& host, std::string& port, std::string& path,
                      std::string& parameters) {
-  const std::string target =
+  std::string target =
       SplitUrlAsWritten(url, protocol, user, password, host, port, path, parameters);
-  if (host.empty()) host = "localhost";
+  if (host.empty()) {
+    host = "localhost";
+  }
   return target;
 }
 
@@ -164,7 +180,7 @@ std::string SplitUrlAsWritten(const std::string& url, std::string& protocol, std
     host = hostPart;
   }
 
-  const std::string target = "/" + pathPart;
+  std::string target = "/" + pathPart;
   if (pathPart.find('?') != std::string::npos) {
     path = "/" + TextBefore(pathPart, "?");
     parameters = TextAfter(pathPart, "?");
@@ -191,7 +207,9 @@ std::string PercentDecode(const std::string& value) {
 
 std::string ReplaceAllText(const std::string& value, const std::string& search,
                            const std::string& replacement) {
-  if (value.empty() || search.empty()) return value;
+  if (value.empty() || search.empty()) {
+    return value;
+  }
   std::string result;
   result.reserve(value.size());
   std::size_t from = 0;
@@ -207,7 +225,9 @@ std::string ReplaceAllText(const std::string& value, const std::string& search,
 int FindLineBreak(const std::string& value, std::string& terminator) {
   terminator.clear();
   const auto at = value.find_first_of("\r\n");
-  if (at == std::string::npos) return -1;
+  if (at == std::string::npos) {
+    return -1;
+  }
   const char found = value[at];
   const char pair = (found == '\r') ? '\n' : '\r';
   if (at + 1 < value.size() && value[at + 1] == pair) {
@@ -228,14 +248,18 @@ char* AdvancePointer(void* p, std::size_t count) {
 
 std::string ReadTextFromStream(const std::string& stream, std::size_t& position,
                                std::size_t count) {
-  if (position >= stream.size()) return std::string();
+  if (position >= stream.size()) {
+    return std::string();
+  }
   std::string result = stream.substr(position, count);
   position += result.size();
   return result;
 }
 
 void WriteTextToStream(std::string& stream, std::size_t& position, const std::string& text) {
-  if (position > stream.size()) position = stream.size();
+  if (position > stream.size()) {
+    position = stream.size();
+  }
   const std::size_t overlap = std::min(text.size(), stream.size() - position);
   stream.replace(position, overlap, text);
   position += text.size();
@@ -249,7 +273,9 @@ std::string EncodeTriplets(const std::string& value, const std::string& table) {
   std::string result;
   result.reserve((value.size() + 2) / 3 * 4);
   auto put = [&](unsigned index) {
-    if (index < table.size()) result += table[index];
+    if (index < table.size()) {
+      result += table[index];
+    }
   };
   for (std::size_t i = 0; i < value.size(); i += 3) {
     const unsigned b1 = static_cast<unsigned char>(value[i]);

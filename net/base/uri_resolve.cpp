@@ -67,16 +67,16 @@ UriParts Split(std::string_view text) {
 }
 
 // Section 5.2.3.
-std::string Merge(const UriParts& base, std::string_view reference_path) {
+std::string Merge(const UriParts& base, std::string_view referencePath) {
   if (base.has_authority && base.path.empty()) {
-    return "/" + std::string(reference_path);
+    return "/" + std::string(referencePath);
   }
   const std::size_t slash = base.path.rfind('/');
   if (slash == std::string_view::npos) {
-    return std::string(reference_path);
+    return std::string(referencePath);
   }
   std::string merged(base.path.substr(0, slash + 1));
-  merged += reference_path;
+  merged += referencePath;
   return merged;
 }
 
@@ -121,9 +121,9 @@ std::string RemoveDotSegments(std::string_view input) {
   return output;
 }
 
-std::string ResolveReference(std::string_view base_text, std::string_view reference) {
+std::string ResolveReference(std::string_view baseText, std::string_view reference) {
   const UriParts r = Split(reference);
-  const UriParts base = Split(base_text);
+  const UriParts base = Split(baseText);
 
   std::string_view scheme;
   std::string_view authority;
@@ -168,7 +168,7 @@ std::string ResolveReference(std::string_view base_text, std::string_view refere
 
   // Section 5.3.
   std::string target;
-  target.reserve(base_text.size() + reference.size());
+  target.reserve(baseText.size() + reference.size());
   if (r.has_scheme || base.has_scheme) {
     target += scheme;
     target += ':';

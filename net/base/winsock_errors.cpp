@@ -132,7 +132,9 @@ static_assert(std::size(kTextTable) == 51);
 
 int WinsockFromErrno(int errnoValue) {
   for (const auto& pair : kErrnoTable) {
-    if (pair.Errno == errnoValue) return pair.Winsock;
+    if (pair.Errno == errnoValue) {
+      return pair.Winsock;
+    }
   }
   return errnoValue;
 }
@@ -172,9 +174,13 @@ int WinsockFromResolver(int resolverCode, int systemErrno) {
 }
 
 std::string WinsockErrorText(int code) {
-  if (code == 0) return std::string();
+  if (code == 0) {
+    return std::string();
+  }
   for (const auto& pair : kTextTable) {
-    if (pair.Code == code) return pair.Text;
+    if (pair.Code == code) {
+      return pair.Text;
+    }
   }
   return "Other Winsock error (" + std::to_string(code) + ")";
 }

@@ -34,7 +34,9 @@ bool HostNameToAscii(const std::string& host, std::string& ascii) {
     ascii = host;
     return true;
   }
-  if (host.find('\0') != std::string::npos) return false;
+  if (host.find('\0') != std::string::npos) {
+    return false;
+  }
   char* converted = nullptr;
   // Non-transitional UTS #46 processing maps letter case and width as
   // browsers do before the IDNA 2008 conversion.
@@ -55,10 +57,14 @@ int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {
                                    parts.Port, parts.Path, parts.Parameters);
   parts.User = PercentDecode(parts.User);
   parts.Password = PercentDecode(parts.Password);
-  if (host.empty()) return WSAHOST_NOT_FOUND;
+  if (host.empty()) {
+    return WSAHOST_NOT_FOUND;
+  }
   if (host.find(':') != std::string::npos) {
     // Only a bracketed IPv6 address leaves a colon in the host.
-    if (!IsIPv6Text(host)) return WSAHOST_NOT_FOUND;
+    if (!IsIPv6Text(host)) {
+      return WSAHOST_NOT_FOUND;
+    }
   } else if (std::any_of(host.begin(), host.end(), IsForbiddenHostChar) ||
              !HostNameToAscii(host, host) || host.empty() ||
              std::any_of(host.begin(), host.end(), IsForbiddenHostChar)) {
@@ -67,7 +73,9 @@ int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {
     return WSAHOST_NOT_FOUND;
   }
   parts.Host = host;
-  if (!IsPortText(parts.Port)) return WSAEINVAL;
+  if (!IsPortText(parts.Port)) {
+    return WSAEINVAL;
+  }
   // The target goes into the request line, which ends at the first line
   // break (RFC 9112 section 3): one inside would start a header line of its
   // own.

@@ -45,7 +45,9 @@ TBlockSocket::TBlockSocket() {
 TBlockSocket::~TBlockSocket() {
   // A destructor must not throw, whatever the owner asked for.
   RaiseExcept = false;
-  if (!closedForDestruction_) CloseConnection();
+  if (!closedForDestruction_) {
+    CloseConnection();
+  }
 }
 
 void TBlockSocket::ChangeFamily(TSocketFamily value) {
@@ -59,7 +61,9 @@ void TBlockSocket::SetMaxBandwidth(std::int32_t value) {
 }
 
 void TBlockSocket::ReportStatus(THookSocketReason reason, const std::string& value) {
-  if (OnStatus) OnStatus(this, reason, value);
+  if (OnStatus) {
+    OnStatus(this, reason, value);
+  }
 }
 
 // --- Errors ----------------------------------------------------------------
@@ -85,7 +89,9 @@ void TBlockSocket::RaiseIfFailed() {
     return;
   }
   ReportStatus(HR_Error, std::to_string(LastErrorCode) + "," + LastErrorText);
-  if (RaiseExcept) throw ESocketError(LastErrorCode, LastErrorText);
+  if (RaiseExcept) {
+    throw ESocketError(LastErrorCode, LastErrorText);
+  }
 }
 
 std::string TBlockSocket::GetErrorDesc(std::int32_t code) {
@@ -122,23 +128,33 @@ void TBlockSocket::CreateHandle(const TSockAddrAny& address) {
   BytesReceived = 0;
   BytesSent = 0;
   ClearError();
-  if (Handle != INVALID_SOCKET) return;
+  if (Handle != INVALID_SOCKET) {
+    return;
+  }
   ReadAhead.clear();
   IsBound = false;
   UsesIPv6 = address.Family() == AF_INET6;
   Handle = SocketCreate(address.Family(), SocketKind(), SocketProtocolNumber());
-  if (Handle == INVALID_SOCKET) LastErrorCode = SocketLastError();
+  if (Handle == INVALID_SOCKET) {
+    LastErrorCode = SocketLastError();
+  }
   SocketSetClear(ReadSet);
-  if (Handle != INVALID_SOCKET) SocketSetAdd(Handle, ReadSet);
+  if (Handle != INVALID_SOCKET) {
+    SocketSetAdd(Handle, ReadSet);
+  }
   RaiseIfFailed();
-  if (Handle == INVALID_SOCKET) return;
+  if (Handle == INVALID_SOCKET) {
+    return;
+  }
   ReportStatus(HR_SocketCreate, UsesIPv6 ? "IPv6" : "IPv4");
   // The queue holds the newest option first; apply the oldest first.
   for (auto option = QueuedOptions.rbegin(); option != QueuedOptions.rend(); ++option) {
     ApplyOption(*option);
   }
   QueuedOptions.clear();
-  if (OnCreateSocket) OnCreateSocket(this);
+  if (OnCreateSocket) {
+    OnCreateSocket(this);
+  }
 }
 
 void TBlockSocket::AdoptHandle(TSocket handle) {
@@ -157,7 +173,9 @@ void TBlockSocket::CloseConnection() {
 }
 
 void TBlockSocket::DropHandle() {
-  if (Handle != INVALID_SOCKET) SocketClose(Handle);
+  if (Handle != INVALID_SOCKET) {
+    SocketClose(Handle);
+  }
   Handle = INVALID_SOCKET;
   SocketSetClear(ReadSet);
   QueuedOptions.clear();
@@ -183,8 +201,12 @@ void TBlockSocket::ConnectTo(const std::string& host, const std::string& port) {
 }
 
 std::int32_t TBlockSocket::ConnectHandle(const TSockAddrAny& address) {
-  if (ConsumeStop()) return LastErrorCode;
-  if (NonBlocking) return CheckResult(SocketConnect(Handle, address));
+  if (ConsumeStop()) {
+    return LastErrorCode;
+  }
+  if (NonBlocking) {
+    return CheckResult(SocketConnect(Handle, address));
+  }
   // The system's own connect time-out still applies, but the attempt runs
   // on a non-blocking handle so that the wait for it is sliced like every
   // other wait and a stop ends it at once: an address that never answers
@@ -209,7 +231,9 @@ std::int32_t TBlockSocket::ConnectHandle(const TSockAddrAny& address) {
 
 void TBlockSocket::BindTo(const std::string& ip, const std::string& port) {
   ClearError();
-  if (Handle == INVALID_SOCKET && Family == SF_Any && ip == "0.0.0.0" && port == "0") return;
+  if (Handle == INVALID_SOCKET && Family == SF_Any && ip == "0.0.0.0" && port == "0") {
+    return;
+  }
   TSockAddrAny address;
   FillAddress(address, ip, port);
   if (LastErrorCode == 0) {
@@ -297,17 +321,23 @@ void TBlockSocket::ApplyOption(const TSocketOption& option) {
 // --- Stop, limiter, waits --------------------------------------------------------
 
 bool TBlockSocket::ConsumeStop() {
-  if (OnHeartbeat && HeartbeatRate != 0) OnHeartbeat(this);
+  if (OnHeartbeat && HeartbeatRate != 0) {
+    OnHeartbeat(this);
+  }
   // One atomic read-and-clear: a request set meanwhile by another thread is
   // either consumed here or left for the next test, never lost.
-  if (!StopFlag.exchange(false)) return false;
+  if (!StopFlag.exchange(false)) {
+    return false;
+  }
   LastErrorCode = WSAECONNABORTED;
   RaiseIfFailed();
   return true;
 }
 
 void TBlockSocket::Throttle(std::int32_t length, std::int32_t maxRate, std::uint32_t& nextTick) {
-  if (StopFlag.load() || maxRate <= 0) return;
+  if (StopFlag.load() || maxRate <= 0) {
+    return;
+  }
   const std::uint32_t now = TickNow();
   // Compared as a distance so that the counter wrapping between the two
   // readings does not turn a short wait into one of weeks.
@@ -316,7 +346,9 @@ void TBlockSocket::Throttle(std::int32_t length, std::int32_t maxRate, std::uint
     ReportStatus(HR_Wait, std::to_string(wait));
     SleepMs(wait % kThrottleSliceMs);
     for (std::uint32_t slice = 0; slice < wait / kThrottleSliceMs; ++slice) {
-      if (StopFlag.load()) break;
+      if (StopFlag.load()) {
+        break;
+      }
       SleepMs(kThrottleSliceMs);
     }
   }
@@ -355,7 +387,9 @@ bool TBlockSocket::PollSliced(std::int32_t ms, bool forWrite) {
       last = left <= kStopCheckSliceMs;
     }
     const bool ready = forWrite ? PollReady(slice, true) : PollReadable(slice);
-    if (ready || LastErrorCode != 0 || last) return ready;
+    if (ready || LastErrorCode != 0 || last) {
+      return ready;
+    }
     if (StopFlag.exchange(false)) {
       // The wait is abandoned on request: report it as such, not as a time-out.
       LastErrorCode = WSAECONNABORTED;
@@ -374,37 +408,51 @@ bool TBlockSocket::WaitReadable(std::int32_t timeout) {
   bool readable = PollSliced(first, false);
   if (!readable && LastErrorCode == 0) {
     for (std::int32_t period = 0; period <= periods; ++period) {
-      if (OnHeartbeat && HeartbeatRate != 0) OnHeartbeat(this);
+      if (OnHeartbeat && HeartbeatRate != 0) {
+        OnHeartbeat(this);
+      }
       if (StopFlag.exchange(false)) {
         LastErrorCode = WSAECONNABORTED;
         readable = false;
         break;
       }
       readable = PollSliced(HeartbeatRate, false);
-      if (readable || LastErrorCode != 0) break;
+      if (readable || LastErrorCode != 0) {
+        break;
+      }
     }
   }
   RaiseIfFailed();
-  if (readable) ReportStatus(HR_CanRead, "");
+  if (readable) {
+    ReportStatus(HR_CanRead, "");
+  }
   return readable;
 }
 
 bool TBlockSocket::ReadableOrBuffered(std::int32_t timeout) {
-  if (!ReadAhead.empty()) return true;
+  if (!ReadAhead.empty()) {
+    return true;
+  }
   return WaitReadable(timeout);
 }
 
 bool TBlockSocket::WaitWritable(std::int32_t timeout) {
   const bool writable = PollSliced(timeout, true);
   RaiseIfFailed();
-  if (writable) ReportStatus(HR_CanWrite, "");
+  if (writable) {
+    ReportStatus(HR_CanWrite, "");
+  }
   return writable;
 }
 
 std::int32_t TBlockSocket::AwaitHandle(bool forWrite, std::int32_t timeout) {
   ClearError();
-  if (PollSliced(timeout, forWrite)) return 0;
-  if (LastErrorCode == 0) LastErrorCode = WSAETIMEDOUT;
+  if (PollSliced(timeout, forWrite)) {
+    return 0;
+  }
+  if (LastErrorCode == 0) {
+    LastErrorCode = WSAETIMEDOUT;
+  }
   return LastErrorCode;
 }
 
@@ -415,17 +463,25 @@ std::int32_t TBlockSocket::ReceiveTimeoutInForce(std::int32_t fallback) const {
 // --- Sending ---------------------------------------------------------------------
 
 std::int32_t TBlockSocket::SendBytes(const void* buffer, std::int32_t length) {
-  if (ConsumeStop()) return 0;
+  if (ConsumeStop()) {
+    return 0;
+  }
   ClearError();
-  if (OnMonitor) OnMonitor(this, true, buffer, length);
+  if (OnMonitor) {
+    OnMonitor(this, true, buffer, length);
+  }
   const char* data = static_cast<const char*>(buffer);
   std::int32_t total = 0;
   while (total < length) {
     const std::int32_t piece = std::min(SendMaxChunk, length - total);
-    if (piece <= 0) break;
+    if (piece <= 0) {
+      break;
+    }
     Throttle(piece, MaxSendBandwidth, NextSendTick);
     const std::int32_t sent = SendPiece(data + total, piece);
-    if (LastErrorCode != 0 || sent <= 0) break;
+    if (LastErrorCode != 0 || sent <= 0) {
+      break;
+    }
     total += sent;
     BytesSent += sent;
     ReportStatus(HR_WriteCount, std::to_string(sent));
@@ -475,14 +531,18 @@ std::int64_t TBlockSocket::SendStreamFramed(std::string_view stream, bool withSi
     const std::size_t piece = std::min(chunk, stream.size());
     first.append(stream.substr(0, piece));
     SendText(first);
-    if (LastErrorCode != 0) return sent;
+    if (LastErrorCode != 0) {
+      return sent;
+    }
     position = piece;
     sent = static_cast<std::int64_t>(piece);
   }
   while (position < stream.size()) {
     const std::size_t piece = std::min(chunk, stream.size() - position);
     SendBytes(stream.data() + position, static_cast<std::int32_t>(piece));
-    if (LastErrorCode != 0) break;
+    if (LastErrorCode != 0) {
+      break;
+    }
     position += piece;
     sent += static_cast<std::int64_t>(piece);
   }
@@ -502,8 +562,12 @@ std::int64_t TBlockSocket::SendStreamSizedBigEndian(std::string_view stream) {
 }
 
 std::int32_t TBlockSocket::SendBytesTo(const void* buffer, std::int32_t length) {
-  if (ConsumeStop()) return 0;
-  if (OnMonitor) OnMonitor(this, true, buffer, length);
+  if (ConsumeStop()) {
+    return 0;
+  }
+  if (OnMonitor) {
+    OnMonitor(this, true, buffer, length);
+  }
   Throttle(length, MaxSendBandwidth, NextSendTick);
   const int sent = SocketSendTo(Handle, buffer, length, 0, RemoteAddress);
   CheckResult(sent);
@@ -520,13 +584,16 @@ std::int32_t TBlockSocket::SendBytesTo(const void* buffer, std::int32_t length) 
 std::int32_t TBlockSocket::AfterReceive(void* buffer, std::int32_t count) {
   BytesReceived += count;
   ReportStatus(HR_ReadCount, std::to_string(count));
-  if (OnMonitor) OnMonitor(this, false, buffer, count);
+  if (OnMonitor) {
+    OnMonitor(this, false, buffer, count);
+  }
   if (OnReadFilter && count > 0) {
     std::string piece(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
     OnReadFilter(this, piece);
     // The buffer cannot grow: a longer result is cut back to what arrived.
-    if (piece.size() > static_cast<std::size_t>(count))
+    if (piece.size() > static_cast<std::size_t>(count)) {
       piece.resize(static_cast<std::size_t>(count));
+    }
     std::memcpy(buffer, piece.data(), piece.size());
     count = static_cast<std::int32_t>(piece.size());
   }
@@ -534,7 +601,9 @@ std::int32_t TBlockSocket::AfterReceive(void* buffer, std::int32_t count) {
 }
 
 std::int32_t TBlockSocket::ReceiveSome(void* buffer, std::int32_t length) {
-  if (ConsumeStop()) return 0;
+  if (ConsumeStop()) {
+    return 0;
+  }
   Throttle(length, MaxRecvBandwidth, NextRecvTick);
   const int received = SocketRecv(Handle, buffer, length, 0);
   if (received == 0) {
@@ -544,22 +613,32 @@ std::int32_t TBlockSocket::ReceiveSome(void* buffer, std::int32_t length) {
     CheckResult(received);
   }
   RaiseIfFailed();
-  if (received > 0) return AfterReceive(buffer, received);
+  if (received > 0) {
+    return AfterReceive(buffer, received);
+  }
   return received;
 }
 
 std::int32_t TBlockSocket::PendingBytes() {
   int count = 0;
-  if (SocketBytesAvailable(Handle, count) != 0) return 0;
+  if (SocketBytesAvailable(Handle, count) != 0) {
+    return 0;
+  }
   return std::clamp(count, 0, kMaxPendingBytes);
 }
 
 void TBlockSocket::RepairLineEnd(std::string& chunk) {
-  if (!ConvertLineEnd || chunk.empty()) return;
+  if (!ConvertLineEnd || chunk.empty()) {
+    return;
+  }
   // The previous line ended with the last byte at hand; when its partner
   // arrives first in this chunk it belongs to that line end.
-  if (SawLoneCR && chunk.front() == '\n') chunk.erase(0, 1);
-  if (SawLoneLF && !chunk.empty() && chunk.front() == '\r') chunk.erase(0, 1);
+  if (SawLoneCR && chunk.front() == '\n') {
+    chunk.erase(0, 1);
+  }
+  if (SawLoneLF && !chunk.empty() && chunk.front() == '\r') {
+    chunk.erase(0, 1);
+  }
   SawLoneCR = false;
   SawLoneLF = false;
 }
@@ -569,13 +648,19 @@ std::int32_t TBlockSocket::AwaitPending(std::int32_t timeout) {
   receiveTimeoutSet_ = true;
   std::this_thread::yield();
   std::int32_t pending = PendingBytes();
-  if (pending > 0) return pending;
-  if (WaitReadable(timeout)) {
-    pending = PendingBytes();
-    if (pending == 0) LastErrorCode = WSAECONNRESET;  // readable, nothing to read: end of stream
+  if (pending > 0) {
     return pending;
   }
-  if (LastErrorCode == 0) LastErrorCode = WSAETIMEDOUT;
+  if (WaitReadable(timeout)) {
+    pending = PendingBytes();
+    if (pending == 0) {
+      LastErrorCode = WSAECONNRESET;  // readable, nothing to read: end of stream
+    }
+    return pending;
+  }
+  if (LastErrorCode == 0) {
+    LastErrorCode = WSAETIMEDOUT;
+  }
   return 0;
 }
 
@@ -610,7 +695,9 @@ void TBlockSocket::Discard() {
     std::int64_t dropped = 0;
     while ((!ReadAhead.empty() || PendingBytes() >= 1) && dropped < kMaxDiscardBytes) {
       dropped += static_cast<std::int64_t>(ReceiveChunk(0).size());
-      if (LastErrorCode != 0) break;
+      if (LastErrorCode != 0) {
+        break;
+      }
     }
   } catch (...) {
     // An owner's event handler or RaiseExcept must not stop the close.

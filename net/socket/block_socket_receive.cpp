@@ -17,7 +17,9 @@ namespace {
 
 // Time left of a whole-operation budget; -1 (no limit) stays -1.
 bool SpendTime(std::int32_t& left, std::uint32_t since) {
-  if (left == -1) return true;
+  if (left == -1) {
+    return true;
+  }
   left -= static_cast<std::int32_t>(TickSpan(since, TickNow()));
   return left > 0;
 }
@@ -27,7 +29,9 @@ bool SpendTime(std::int32_t& left, std::uint32_t since) {
 std::string TBlockSocket::ReceiveUntil(std::int32_t timeout, const std::string& terminator) {
   ClearError();
   std::string result;
-  if (terminator.empty()) return result;
+  if (terminator.empty()) {
+    return result;
+  }
   const bool lineEndMode = ConvertLineEnd && terminator == "\r\n";
   std::string pending;
   std::size_t found = std::string::npos;
@@ -39,7 +43,9 @@ std::string TBlockSocket::ReceiveUntil(std::int32_t timeout, const std::string& 
     // that may straddle the old end) need searching.
     std::size_t searchFrom = pending.size();
     pending += ReceiveChunk(left);
-    if (LastErrorCode != 0) break;
+    if (LastErrorCode != 0) {
+      break;
+    }
     if (lineEndMode) {
       found = pending.find_first_of("\r\n", searchFrom);
       if (found != std::string::npos) {
@@ -66,7 +72,9 @@ std::string TBlockSocket::ReceiveUntil(std::int32_t timeout, const std::string& 
       LastErrorCode = WSAENOBUFS;
       break;
     }
-    if (found != std::string::npos) break;
+    if (found != std::string::npos) {
+      break;
+    }
     if (!InterPacketTimeout && !SpendTime(left, passStart)) {
       LastErrorCode = WSAETIMEDOUT;
       break;
@@ -83,13 +91,17 @@ std::string TBlockSocket::ReceiveUntil(std::int32_t timeout, const std::string& 
 
 std::string TBlockSocket::ReceiveLine(std::int32_t timeout) {
   std::string line = ReceiveUntil(timeout, "\r\n");
-  if (LastErrorCode != 0) line.clear();
+  if (LastErrorCode != 0) {
+    line.clear();
+  }
   return line;
 }
 
 std::int32_t TBlockSocket::ReceiveExact(void* buffer, std::int32_t length, std::int32_t timeout) {
   ClearError();
-  if (length < 1) return 0;
+  if (length < 1) {
+    return 0;
+  }
   char* out = static_cast<char*>(buffer);
   std::int32_t copied = 0;
   std::int32_t left = timeout;
@@ -99,7 +111,9 @@ std::int32_t TBlockSocket::ReceiveExact(void* buffer, std::int32_t length, std::
         std::min<std::size_t>(chunk.size(), static_cast<std::size_t>(length - copied));
     std::memcpy(out + copied, chunk.data(), take);
     copied += static_cast<std::int32_t>(take);
-    if (take < chunk.size()) ReadAhead = chunk.substr(take);
+    if (take < chunk.size()) {
+      ReadAhead = chunk.substr(take);
+    }
   };
   for (;;) {
     const std::uint32_t passStart = TickNow();
@@ -119,7 +133,9 @@ std::int32_t TBlockSocket::ReceiveExact(void* buffer, std::int32_t length, std::
     } else {
       takeFrom(ReceiveChunk(left));
     }
-    if (LastErrorCode != 0 || copied >= length) break;
+    if (LastErrorCode != 0 || copied >= length) {
+      break;
+    }
     if (!InterPacketTimeout && !SpendTime(left, passStart)) {
       LastErrorCode = WSAETIMEDOUT;
       break;
@@ -132,7 +148,9 @@ std::int32_t TBlockSocket::ReceiveExact(void* buffer, std::int32_t length, std::
 std::string TBlockSocket::ReceiveExactText(std::int32_t length, std::int32_t timeout) {
   ClearError();
   std::string text;
-  if (length < 1) return text;
+  if (length < 1) {
+    return text;
+  }
   text.resize(static_cast<std::size_t>(length));
   const std::int32_t copied = ReceiveExact(text.data(), length, timeout);
   text.resize(static_cast<std::size_t>(copied));
@@ -147,7 +165,9 @@ std::string TBlockSocket::ReceiveExactText(std::int32_t length, std::int32_t tim
 std::uint8_t TBlockSocket::ReceiveOctet(std::int32_t timeout) {
   ClearError();
   std::uint8_t octet = 0;
-  if (ReadAhead.empty()) ReadAhead = ReceiveChunk(timeout);
+  if (ReadAhead.empty()) {
+    ReadAhead = ReceiveChunk(timeout);
+  }
   if (LastErrorCode == 0 && !ReadAhead.empty()) {
     octet = static_cast<std::uint8_t>(ReadAhead.front());
     ReadAhead.erase(0, 1);
@@ -159,7 +179,9 @@ std::uint8_t TBlockSocket::ReceiveOctet(std::int32_t timeout) {
 std::int32_t TBlockSocket::ReceiveInt32(std::int32_t timeout) {
   unsigned char bytes[4] = {};
   ReceiveExact(bytes, 4, timeout);
-  if (LastErrorCode != 0) return 0;
+  if (LastErrorCode != 0) {
+    return 0;
+  }
   const std::uint32_t value = bytes[0] | (std::uint32_t{bytes[1]} << 8) |
                               (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
   return static_cast<std::int32_t>(value);
@@ -167,13 +189,17 @@ std::int32_t TBlockSocket::ReceiveInt32(std::int32_t timeout) {
 
 std::string TBlockSocket::ReceiveLengthPrefixed(std::int32_t timeout) {
   const std::int32_t length = ReceiveInt32(timeout);
-  if (LastErrorCode != 0) return {};
+  if (LastErrorCode != 0) {
+    return {};
+  }
   return ReceiveExactText(length, timeout);
 }
 
 void TBlockSocket::ReceiveIntoStream(std::string& stream, std::int32_t timeout, std::int64_t size) {
   ClearError();
-  if (size <= 0) return;
+  if (size <= 0) {
+    return;
+  }
   const std::int64_t block = std::max(SendMaxChunk, 1);
   std::int64_t left = size;
   bool reserved = false;
@@ -204,20 +230,26 @@ void TBlockSocket::ReceiveIntoStream(std::string& stream, std::int32_t timeout, 
 void TBlockSocket::ReceiveStreamToEnd(std::string& stream, std::int32_t timeout) {
   for (;;) {
     const std::string chunk = ReceiveChunk(timeout);
-    if (LastErrorCode != 0) break;
+    if (LastErrorCode != 0) {
+      break;
+    }
     stream += chunk;
   }
 }
 
 void TBlockSocket::ReceiveStreamSized(std::string& stream, std::int32_t timeout) {
   const auto size = static_cast<std::uint32_t>(ReceiveInt32(timeout));
-  if (LastErrorCode != 0) return;
+  if (LastErrorCode != 0) {
+    return;
+  }
   ReceiveIntoStream(stream, timeout, size);
 }
 
 void TBlockSocket::ReceiveStreamSizedBigEndian(std::string& stream, std::int32_t timeout) {
   const auto size = SwapLong32(static_cast<std::uint32_t>(ReceiveInt32(timeout)));
-  if (LastErrorCode != 0) return;
+  if (LastErrorCode != 0) {
+    return;
+  }
   ReceiveIntoStream(stream, timeout, size);
 }
 
@@ -238,7 +270,9 @@ std::uint8_t TBlockSocket::PeekOctet(std::int32_t timeout) {
     } else {
       CheckResult(received);
     }
-    if (received != 1) octet = 0;
+    if (received != 1) {
+      octet = 0;
+    }
   } else if (LastErrorCode == 0) {
     LastErrorCode = WSAETIMEDOUT;
   }
@@ -247,12 +281,16 @@ std::uint8_t TBlockSocket::PeekOctet(std::int32_t timeout) {
 }
 
 std::int32_t TBlockSocket::ReceiveBytesFrom(void* buffer, std::int32_t length) {
-  if (ConsumeStop()) return 0;
+  if (ConsumeStop()) {
+    return 0;
+  }
   Throttle(length, MaxRecvBandwidth, NextRecvTick);
   const int received = SocketRecvFrom(Handle, buffer, length, 0, RemoteAddress);
   CheckResult(received);
   RaiseIfFailed();
-  if (received > 0) return AfterReceive(buffer, received);
+  if (received > 0) {
+    return AfterReceive(buffer, received);
+  }
   return received;
 }
 

@@ -13,7 +13,7 @@ class ESocketError : public std::runtime_error {
   ESocketError(std::int32_t code, const std::string& text);
   // A failure without a socket error number (for example a socket layer
   // that could not start); the message is used as it stands.
-  ESocketError(std::int32_t code, const std::string& text, const std::string& message);
+  ESocketError(std::int32_t code, std::string text, const std::string& message);
 
   std::int32_t ErrorCode = 0;
   std::string ErrorMessage;

@@ -44,14 +44,14 @@ enum THookSocketReason : int {
 // Events are called synchronously on the thread running the operation, with
 // the socket itself as Sender; an empty std::function is skipped.
 using THookSocketStatus =
-    std::function<void(TBlockSocket* Sender, THookSocketReason Reason, const std::string& Value)>;
+    std::function<void(TBlockSocket* sender, THookSocketReason reason, const std::string& value)>;
 // May rewrite a received piece; a longer result is cut back to the size received.
-using THookDataFilter = std::function<void(TBlockSocket* Sender, std::string& Value)>;
-using THookCreateSocket = std::function<void(TBlockSocket* Sender)>;
-using THookAfterConnect = std::function<void(TBlockSocket* Sender)>;
-using THookHeartbeat = std::function<void(TBlockSocket* Sender)>;
+using THookDataFilter = std::function<void(TBlockSocket* sender, std::string& value)>;
+using THookCreateSocket = std::function<void(TBlockSocket* sender)>;
+using THookAfterConnect = std::function<void(TBlockSocket* sender)>;
+using THookHeartbeat = std::function<void(TBlockSocket* sender)>;
 // A view of every buffer sent (Writing true) or received (false).
 using THookMonitor =
-    std::function<void(TBlockSocket* Sender, bool Writing, const void* Buffer, std::int32_t Len)>;
+    std::function<void(TBlockSocket* sender, bool writing, const void* buffer, std::int32_t len)>;
 
 }  // namespace movrek

@@ -39,7 +39,9 @@ unsigned char ByteAt(const std::string& bytes, std::size_t index) {
 std::string DottedQuad(const std::string& bytes, std::size_t offset) {
   std::string text;
   for (std::size_t i = 0; i < 4; ++i) {
-    if (i > 0) text += '.';
+    if (i > 0) {
+      text += '.';
+    }
     text += std::to_string(ByteAt(bytes, offset + i));
   }
   return text;
@@ -50,7 +52,9 @@ std::string DottedQuad(const std::string& bytes, std::size_t offset) {
 // cut length byte would make the proxy read the rest of the request as
 // garbage.
 bool AppendCounted(std::string& out, const std::string& text) {
-  if (text.size() > TSocksBlockSocket::kSocksMaxFieldLength) return false;
+  if (text.size() > TSocksBlockSocket::kSocksMaxFieldLength) {
+    return false;
+  }
   out += static_cast<char>(text.size());
   out += text;
   return true;
@@ -75,9 +79,13 @@ bool TSocksBlockSocket::SocksOpenPhase() {
     greeting += static_cast<char>(kMethodNoAuth);
   }
   SendText(greeting);
-  if (LastErrorCode != 0) return false;
+  if (LastErrorCode != 0) {
+    return false;
+  }
   std::string reply = ReceiveExactText(2, SocksTimeout);
-  if (reply.size() < 2 || reply[0] != kSocks5Version) return false;
+  if (reply.size() < 2 || reply[0] != kSocks5Version) {
+    return false;
+  }
 
   switch (ByteAt(reply, 1)) {
     case kMethodNoAuth:
@@ -89,9 +97,13 @@ bool TSocksBlockSocket::SocksOpenPhase() {
         return false;
       }
       SendText(request);
-      if (LastErrorCode != 0) return false;
+      if (LastErrorCode != 0) {
+        return false;
+      }
       reply = ReceiveExactText(2, SocksTimeout);
-      if (reply.size() < 2 || reply[1] != 0) return false;
+      if (reply.size() < 2 || reply[1] != 0) {
+        return false;
+      }
       ViaSocks = true;
       return true;
     }
@@ -103,7 +115,9 @@ bool TSocksBlockSocket::SocksOpenPhase() {
 bool TSocksBlockSocket::SocksSendRequest(std::uint8_t command, const std::string& host,
                                          const std::string& port) {
   std::string address = SocksAddressBytes(host, port);
-  if (address.empty()) return false;
+  if (address.empty()) {
+    return false;
+  }
   std::string request;
   if (SocksType == ST_Socks5) {
     request = {kSocks5Version, static_cast<char>(command), '\x00'};
@@ -138,7 +152,9 @@ std::string TSocksBlockSocket::SocksAddressBytes(const std::string& host, const 
       out.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     } else {
       out += static_cast<char>(kAtypName);
-      if (!AppendCounted(out, target)) return {};
+      if (!AppendCounted(out, target)) {
+        return {};
+      }
     }
     return out + portBytes;
   }
@@ -165,17 +181,23 @@ bool TSocksBlockSocket::SocksReadReply() {
   std::string reply;
   if (SocksType == ST_Socks4) {
     reply = ReceiveExactText(8, SocksTimeout);
-    if (LastErrorCode != 0 || reply.size() < 8 || reply[0] != 0) return false;
+    if (LastErrorCode != 0 || reply.size() < 8 || reply[0] != 0) {
+      return false;
+    }
   } else {
     reply = ReceiveExactText(4, SocksTimeout);
-    if (LastErrorCode != 0 || reply.size() < 4 || reply[0] != kSocks5Version) return false;
+    if (LastErrorCode != 0 || reply.size() < 4 || reply[0] != kSocks5Version) {
+      return false;
+    }
     switch (ByteAt(reply, 3)) {
       case kAtypIPv4:
         reply += ReceiveExactText(4, SocksTimeout);
         break;
       case kAtypName: {
         const std::uint8_t length = ReceiveOctet(SocksTimeout);
-        if (LastErrorCode != 0) return false;
+        if (LastErrorCode != 0) {
+          return false;
+        }
         reply += static_cast<char>(length);
         reply += ReceiveExactText(length, SocksTimeout);
         break;
@@ -186,12 +208,18 @@ bool TSocksBlockSocket::SocksReadReply() {
       default:
         return false;
     }
-    if (LastErrorCode != 0) return false;
+    if (LastErrorCode != 0) {
+      return false;
+    }
     reply += ReceiveExactText(2, SocksTimeout);
-    if (LastErrorCode != 0) return false;
+    if (LastErrorCode != 0) {
+      return false;
+    }
   }
   const unsigned char code = ByteAt(reply, 1);
-  if (code != kReplySucceeded && code != kReplyGranted) return false;
+  if (code != kReplySucceeded && code != kReplyGranted) {
+    return false;
+  }
   SocksParseReply(reply);
   return true;
 }
@@ -205,29 +233,41 @@ std::int32_t TSocksBlockSocket::SocksParseReply(const std::string& reply) {
   ReplyPort = "0";
   ReplyAddress.clear();
   if (SocksType == ST_Socks4) {
-    if (reply.size() < 8) return 1;
+    if (reply.size() < 8) {
+      return 1;
+    }
     ReplyPort = std::to_string(UnpackWord16(reply, 3));
     ReplyAddress = DottedQuad(reply, 4);
     return 9;
   }
-  if (reply.size() < 4) return 1;
+  if (reply.size() < 4) {
+    return 1;
+  }
   switch (ByteAt(reply, 3)) {
     case kAtypIPv4:
-      if (reply.size() < 10) return 1;
+      if (reply.size() < 10) {
+        return 1;
+      }
       ReplyAddress = DottedQuad(reply, 4);
       ReplyPort = std::to_string(UnpackWord16(reply, 9));
       return 11;
     case kAtypName: {
       const std::size_t length = reply.size() > 4 ? ByteAt(reply, 4) : 0;
-      if (reply.size() < length + 7) return 1;
+      if (reply.size() < length + 7) {
+        return 1;
+      }
       ReplyAddress = reply.substr(5, length);
       ReplyPort = std::to_string(UnpackWord16(reply, length + 6));
       return static_cast<std::int32_t>(length + 8);
     }
     case kAtypIPv6: {
-      if (reply.size() < 22) return 1;
+      if (reply.size() < 22) {
+        return 1;
+      }
       TIPv6Bytes bytes{};
-      for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = ByteAt(reply, 4 + i);
+      for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = ByteAt(reply, 4 + i);
+      }
       ReplyAddress = IPv6ToText(bytes);
       ReplyPort = std::to_string(UnpackWord16(reply, 21));
       return 23;
@@ -261,7 +301,9 @@ void TTCPBlockSocket::ListenForPeer() {
   } else {
     // The socket's own end, not the proxied one a previous exchange left.
     std::string address = TBlockSocket::LocalAddressText();
-    if (address.empty() || address == "0.0.0.0") address = LocalMachineName();
+    if (address.empty() || address == "0.0.0.0") {
+      address = LocalMachineName();
+    }
     const std::string port = std::to_string(TBlockSocket::LocalPortNumber());
     TBlockSocket::ConnectTo(SocksIP, SocksPort);
     if (LastErrorCode == 0) {

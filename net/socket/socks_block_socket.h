@@ -25,7 +25,7 @@ class TSocksBlockSocket : public TBlockSocket {
   std::string SocksIP;  // proxy host; empty = no SOCKS
   std::string SocksPort = "1080";
   std::int32_t SocksTimeout = kDefaultSocksTimeoutMs;  // ms, each wait of the exchange
-  std::string SocksUsername;                         // SOCKS5 user name, SOCKS4 user id
+  std::string SocksUsername;                           // SOCKS5 user name, SOCKS4 user id
   std::string SocksPassword;
   bool ViaSocks = false;  // the greeting succeeded on this socket
   // True: names go to the proxy to resolve; false: resolved here first.

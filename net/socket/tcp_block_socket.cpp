@@ -32,8 +32,12 @@ std::int32_t TlsFailureCode(const TCustomSSL& plugin) {
 TTCPBlockSocket::TTCPBlockSocket() : TTCPBlockSocket(TlsPluginClass.load()) {}
 
 TTCPBlockSocket::TTCPBlockSocket(TTlsPluginFactory pluginClass) {
-  if (pluginClass != nullptr) TlsPlugin = pluginClass(*this);
-  if (!TlsPlugin) TlsPlugin = TSSLNone::CreateForSocket(*this);
+  if (pluginClass != nullptr) {
+    TlsPlugin = pluginClass(*this);
+  }
+  if (!TlsPlugin) {
+    TlsPlugin = TSSLNone::CreateForSocket(*this);
+  }
 }
 
 TTCPBlockSocket::~TTCPBlockSocket() {
@@ -44,7 +48,9 @@ TTCPBlockSocket::~TTCPBlockSocket() {
 }
 
 void TTCPBlockSocket::CloseConnection() {
-  if (TlsPlugin->TlsActive) TlsPlugin->EndTls();
+  if (TlsPlugin->TlsActive) {
+    TlsPlugin->EndTls();
+  }
   if (Handle != INVALID_SOCKET && LastErrorCode == 0) {
     SocketShutdown(Handle, SHUT_WR);
     Discard();
@@ -60,17 +66,23 @@ void TTCPBlockSocket::ConnectTo(const std::string& host, const std::string& port
   } else {
     TBlockSocket::ConnectTo(host, port);
   }
-  if (LastErrorCode == 0 && OnAfterConnect) OnAfterConnect(this);
+  if (LastErrorCode == 0 && OnAfterConnect) {
+    OnAfterConnect(this);
+  }
 }
 
 void TTCPBlockSocket::StartTls() {
   ClearError();
-  if (!TlsPlugin->StartClientTls()) LastErrorCode = TlsFailureCode(*TlsPlugin);
+  if (!TlsPlugin->StartClientTls()) {
+    LastErrorCode = TlsFailureCode(*TlsPlugin);
+  }
   RaiseIfFailed();
 }
 
 std::int32_t TTCPBlockSocket::SendPiece(const char* data, std::int32_t length) {
-  if (!TlsPlugin->TlsActive) return TBlockSocket::SendPiece(data, length);
+  if (!TlsPlugin->TlsActive) {
+    return TBlockSocket::SendPiece(data, length);
+  }
   const std::int32_t sent = TlsPlugin->TlsSend(data, length);
   if (TlsPlugin->LastErrorCode != 0) {
     LastErrorCode = TlsFailureCode(*TlsPlugin);
@@ -83,8 +95,12 @@ std::int32_t TTCPBlockSocket::SendPiece(const char* data, std::int32_t length) {
 }
 
 std::int32_t TTCPBlockSocket::ReceiveSome(void* buffer, std::int32_t length) {
-  if (!TlsPlugin->TlsActive) return TBlockSocket::ReceiveSome(buffer, length);
-  if (ConsumeStop()) return 0;
+  if (!TlsPlugin->TlsActive) {
+    return TBlockSocket::ReceiveSome(buffer, length);
+  }
+  if (ConsumeStop()) {
+    return 0;
+  }
   ClearError();
   Throttle(length, MaxRecvBandwidth, NextRecvTick);
   const std::int32_t received = TlsPlugin->TlsRecv(buffer, length);
@@ -102,30 +118,44 @@ std::int32_t TTCPBlockSocket::ReceiveSome(void* buffer, std::int32_t length) {
 std::int32_t TTCPBlockSocket::PendingBytes() {
   if (TlsPlugin->TlsActive && Handle != INVALID_SOCKET) {
     const std::int32_t buffered = TlsPlugin->TlsPending();
-    if (buffered > 0) return std::min(buffered, kMaxPendingBytes);
+    if (buffered > 0) {
+      return std::min(buffered, kMaxPendingBytes);
+    }
   }
   return TBlockSocket::PendingBytes();
 }
 
 std::string TTCPBlockSocket::LocalAddressText() {
-  if (ViaSocks) return ProxiedLocalAddress;
+  if (ViaSocks) {
+    return ProxiedLocalAddress;
+  }
   return TBlockSocket::LocalAddressText();
 }
 
 std::string TTCPBlockSocket::RemoteAddressText() {
-  if (ViaSocks) return ProxiedRemoteAddress;
-  if (TunnelEstablished) return TunnelRemoteIP;
+  if (ViaSocks) {
+    return ProxiedRemoteAddress;
+  }
+  if (TunnelEstablished) {
+    return TunnelRemoteIP;
+  }
   return TBlockSocket::RemoteAddressText();
 }
 
 std::int32_t TTCPBlockSocket::LocalPortNumber() {
-  if (ViaSocks) return PortTextValue(ProxiedLocalPort);
+  if (ViaSocks) {
+    return PortTextValue(ProxiedLocalPort);
+  }
   return TBlockSocket::LocalPortNumber();
 }
 
 std::int32_t TTCPBlockSocket::RemotePortNumber() {
-  if (ViaSocks) return PortNumberOf(ProxiedRemotePort);
-  if (TunnelEstablished) return PortTextValue(TunnelRemotePort);
+  if (ViaSocks) {
+    return PortNumberOf(ProxiedRemotePort);
+  }
+  if (TunnelEstablished) {
+    return PortTextValue(TunnelRemotePort);
+  }
   return TBlockSocket::RemotePortNumber();
 }
 

@@ -35,17 +35,27 @@ constexpr long kSelfSignedValidAfterSeconds = 5184000;  // 60 days ahead
 // The server name to send (RFC 6066 section 3): a DNS host name without
 // its trailing dot; an address literal is never sent.
 std::string ServerNameFor(std::string host) {
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return std::string();
-  if (!host.empty() && host.back() == '.') host.pop_back();
-  if (host.empty() || IsIPv4Text(host) || IsIPv6Text(host)) return std::string();
-  if (host.find('\0') != std::string::npos) return std::string();
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    return std::string();
+  }
+  if (!host.empty() && host.back() == '.') {
+    host.pop_back();
+  }
+  if (host.empty() || IsIPv4Text(host) || IsIPv6Text(host)) {
+    return std::string();
+  }
+  if (host.find('\0') != std::string::npos) {
+    return std::string();
+  }
   return host;
 }
 
 // Makes the handshake fail unless the certificate names the host, or lists
 // the address as an IP entry when the connection was made to an address.
-bool RequirePeerName(SSL* ssl, const std::string& server_name, const std::string& address) {
-  if (!server_name.empty()) return SSL_set1_host(ssl, server_name.c_str()) == 1;
+bool RequirePeerName(SSL* ssl, const std::string& serverName, const std::string& address) {
+  if (!serverName.empty()) {
+    return SSL_set1_host(ssl, serverName.c_str()) == 1;
+  }
   return X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), address.c_str()) == 1;
 }
 
@@ -64,7 +74,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   std::ifstream file(path, std::ios::binary);
   if (file) {
     bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (!file.bad()) return true;
+    if (!file.bad()) {
+      return true;
+    }
   }
   ERR_raise_data(ERR_LIB_SYS, errno != 0 ? errno : EIO, "reading %s", path.c_str());
   return false;
@@ -98,7 +110,9 @@ bool TSSLOpenSSL::CheckErrorQueue() {
   ERR_clear_error();
   // The packed code of OpenSSL 3 uses all 32 bits; it is kept bit for bit.
   LastErrorCode = static_cast<std::int32_t>(static_cast<std::uint32_t>(code));
-  if (code == 0) return true;
+  if (code == 0) {
+    return true;
+  }
   LastErrorText = OpenSslErrorText(code);
   return false;
 }
@@ -113,6 +127,8 @@ bool TSSLOpenSSL::CreateContext(bool server) {
   switch (SSLType) {
     case LT_all:
       break;
+    // Where OpenSSL is built without SSL 3, its branch is this one's twin.
+    // NOLINTNEXTLINE(bugprone-branch-clone)
     case LT_SSLv2:
       method = nullptr;  // no longer offered by OpenSSL at all
       break;
@@ -144,7 +160,9 @@ bool TSSLOpenSSL::CreateContext(bool server) {
     return false;
   }
   // An unusable cipher list leaves OpenSSL's default in place.
-  if (!Ciphers.empty()) SSL_CTX_set_cipher_list(ctx, Ciphers.c_str());
+  if (!Ciphers.empty()) {
+    SSL_CTX_set_cipher_list(ctx, Ciphers.c_str());
+  }
   SSL_CTX_set_verify(ctx, VerifyCert ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
   // A client that verifies without a CA file of its own trusts what the
   // system trusts (SSL_CERT_FILE and SSL_CERT_DIR may point elsewhere).
@@ -161,7 +179,9 @@ bool TSSLOpenSSL::CreateContext(bool server) {
       return false;
     }
   }
-  if (!ApplyKeys()) return false;
+  if (!ApplyKeys()) {
+    return false;
+  }
 
   // Reading ahead with room for several records takes what has arrived in
   // one system call instead of two per record (header, then body).
@@ -176,7 +196,9 @@ bool TSSLOpenSSL::CreateContext(bool server) {
 }
 
 bool TSSLOpenSSL::ApplyKeys() {
-  if (CtxHandle == nullptr) return false;
+  if (CtxHandle == nullptr) {
+    return false;
+  }
   SSL_CTX* ctx = CtxHandle.get();
   const auto fail = [this] {
     CheckErrorQueue();
@@ -223,25 +245,37 @@ bool TSSLOpenSSL::ApplyKeys() {
   }
   if (!PFXfile.empty()) {
     std::string bytes;
-    if (!ReadWholeFile(PFXfile, bytes) || !LoadPkcs12(bytes)) return fail();
+    if (!ReadWholeFile(PFXfile, bytes) || !LoadPkcs12(bytes)) {
+      return fail();
+    }
   }
-  if (!PFX.empty() && !LoadPkcs12(PFX)) return fail();
+  if (!PFX.empty() && !LoadPkcs12(PFX)) {
+    return fail();
+  }
   CheckErrorQueue();
   return true;
 }
 
 bool TSSLOpenSSL::LoadPkcs12(const std::string& bytes) {
-  if (CtxHandle == nullptr) return false;
+  if (CtxHandle == nullptr) {
+    return false;
+  }
   BioPtr bio = NewMemoryBio(bytes);
-  if (bio == nullptr) return false;
+  if (bio == nullptr) {
+    return false;
+  }
   Pkcs12Ptr pkcs12(d2i_PKCS12_bio(bio.get(), nullptr));
-  if (pkcs12 == nullptr) return false;
+  if (pkcs12 == nullptr) {
+    return false;
+  }
   EVP_PKEY* raw_key = nullptr;
   X509* raw_cert = nullptr;
   const int parsed = PKCS12_parse(pkcs12.get(), KeyPassword.c_str(), &raw_key, &raw_cert, nullptr);
   EvpPkeyPtr key(raw_key);
   X509Ptr cert(raw_cert);
-  if (parsed <= 0 || key == nullptr || cert == nullptr) return false;
+  if (parsed <= 0 || key == nullptr || cert == nullptr) {
+    return false;
+  }
   return SSL_CTX_use_certificate(CtxHandle.get(), cert.get()) > 0 &&
          SSL_CTX_use_PrivateKey(CtxHandle.get(), key.get()) > 0;
 }
@@ -260,14 +294,20 @@ void TSSLOpenSSL::FreeContext() {
 
 bool TSSLOpenSSL::PrepareTls(bool server) {
   FreeContext();
-  if (CreateContext(server)) return true;
+  if (CreateContext(server)) {
+    return true;
+  }
   FreeContext();
   return false;
 }
 
 bool TSSLOpenSSL::Handshake(bool server) {
-  if (Owner().Handle == INVALID_SOCKET) return false;
-  if (!PrepareTls(server)) return false;
+  if (Owner().Handle == INVALID_SOCKET) {
+    return false;
+  }
+  if (!PrepareTls(server)) {
+    return false;
+  }
   SSL* ssl = SslHandle.get();
 
   BioPtr transport =
@@ -296,7 +336,9 @@ bool TSSLOpenSSL::Handshake(bool server) {
 
   ERR_clear_error();
   if ((server ? SSL_accept(ssl) : SSL_connect(ssl)) < 1) {
-    if (!WaitFailed()) CheckErrorQueue();
+    if (!WaitFailed()) {
+      CheckErrorQueue();
+    }
     // "certificate verify failed" alone does not say what was wrong with it.
     const long verified = SSL_get_verify_result(ssl);
     if (!server && VerifyCert && verified != X509_V_OK && !LastErrorText.empty()) {
@@ -304,7 +346,9 @@ bool TSSLOpenSSL::Handshake(bool server) {
     }
     return false;
   }
-  if (!server && VerifyCert && PeerVerifyResult() != 0) return false;
+  if (!server && VerifyCert && PeerVerifyResult() != 0) {
+    return false;
+  }
   TlsActive = true;
   return true;
 }
@@ -318,7 +362,9 @@ bool TSSLOpenSSL::StartServerTls() {
 }
 
 bool TSSLOpenSSL::EndTls() {
-  if (SslHandle != nullptr && !broken_) SSL_shutdown(SslHandle.get());
+  if (SslHandle != nullptr && !broken_) {
+    SSL_shutdown(SslHandle.get());
+  }
   FreeContext();
   return true;
 }
@@ -344,7 +390,9 @@ std::int32_t TSSLOpenSSL::Transfer(bool sending, void* buffer, std::int32_t leng
     LastErrorCode = SSL_ERROR_SSL;
     return -1;
   }
-  if (length <= 0) return 0;
+  if (length <= 0) {
+    return 0;
+  }
   if (!sending && deferred_) {
     deferred_ = false;
     return Conclude(deferred_result_, deferred_error_);
@@ -357,7 +405,9 @@ std::int32_t TSSLOpenSSL::Transfer(bool sending, void* buffer, std::int32_t leng
     ERR_clear_error();
     result = sending ? SSL_write(ssl, buffer, length) : SSL_read(ssl, buffer, length);
     error = TransferError(result);
-    if ((error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) && WaitFailed()) return -1;
+    if ((error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) && WaitFailed()) {
+      return -1;
+    }
   } while (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE);
   return Conclude(result, error);
 }
@@ -376,7 +426,9 @@ int TSSLOpenSSL::TransferError(int result) {
 }
 
 std::int32_t TSSLOpenSSL::Conclude(int result, int error) {
-  if (error == SSL_ERROR_ZERO_RETURN) return 0;
+  if (error == SSL_ERROR_ZERO_RETURN) {
+    return 0;
+  }
   if (error != SSL_ERROR_NONE) {
     LastErrorCode = error;
     broken_ = error == SSL_ERROR_SYSCALL || error == SSL_ERROR_SSL;
@@ -393,7 +445,9 @@ std::int32_t TSSLOpenSSL::AwaitPeer(bool forWrite) {
 
 bool TSSLOpenSSL::WaitFailed() {
   const std::int32_t failure = TransportFailure(SSL_get_rbio(SslHandle.get()));
-  if (failure == 0) return false;
+  if (failure == 0) {
+    return false;
+  }
   ERR_clear_error();
   LastErrorCode = failure;
   LastErrorText = TBlockSocket::GetErrorDesc(failure);
@@ -412,7 +466,9 @@ std::int32_t TSSLOpenSSL::TlsRecv(void* buffer, std::int32_t length) {
   receiving_ = true;
   std::int32_t total = Transfer(false, buffer, length);
   receiving_ = false;
-  if (total <= 0 || total >= length) return total;
+  if (total <= 0 || total >= length) {
+    return total;
+  }
   // A record carries at most 16 KiB (RFC 8446 section 5.1); records that have
   // already arrived are decrypted in the same call, without waiting for more,
   // so that a large transfer does not cost a round through the socket per
@@ -441,18 +497,26 @@ std::int32_t TSSLOpenSSL::TlsRecv(void* buffer, std::int32_t length) {
 }
 
 std::int32_t TSSLOpenSSL::TlsPending() {
-  if (SslHandle == nullptr) return 0;
+  if (SslHandle == nullptr) {
+    return 0;
+  }
   // A deferred end or failure is news the socket must come and read.
-  if (deferred_) return 1;
+  if (deferred_) {
+    return 1;
+  }
   const int decrypted = SSL_pending(SslHandle.get());
-  if (decrypted > 0) return decrypted;
+  if (decrypted > 0) {
+    return decrypted;
+  }
   // Reading ahead leaves raw records in OpenSSL's buffer that the system no
   // longer counts; they are announced as up to one record's worth.
   return SSL_has_pending(SslHandle.get()) == 1 ? kMaxRecordPlaintextBytes : 0;
 }
 
 X509Ptr TSSLOpenSSL::PeerCertificate() {
-  if (SslHandle == nullptr) return nullptr;
+  if (SslHandle == nullptr) {
+    return nullptr;
+  }
   return X509Ptr(SSL_get1_peer_certificate(SslHandle.get()));
 }
 
@@ -476,7 +540,9 @@ std::string TSSLOpenSSL::PeerNameText() {
 
 std::string TSSLOpenSSL::PeerFingerprintText() {
   const X509Ptr cert = PeerCertificate();
-  if (cert == nullptr) return std::string();
+  if (cert == nullptr) {
+    return std::string();
+  }
   unsigned char digest[EVP_MAX_MD_SIZE] = {};
   unsigned int length = 0;
   const EVP_MD* md5 = EVP_get_digestbyname("MD5");
@@ -489,32 +555,44 @@ std::string TSSLOpenSSL::PeerFingerprintText() {
 
 std::string TSSLOpenSSL::PeerCertificateText() {
   const X509Ptr cert = PeerCertificate();
-  if (cert == nullptr) return std::string();
+  if (cert == nullptr) {
+    return std::string();
+  }
   const BioPtr bio = NewMemoryBio();
-  if (bio == nullptr || X509_print(bio.get(), cert.get()) != 1) return std::string();
+  if (bio == nullptr || X509_print(bio.get(), cert.get()) != 1) {
+    return std::string();
+  }
   return ReplaceAllText(ReadMemoryBio(bio.get()), "\n", "\r\n");
 }
 
 std::string TSSLOpenSSL::CipherNameText() {
-  if (SslHandle == nullptr) return std::string();
+  if (SslHandle == nullptr) {
+    return std::string();
+  }
   const SSL_CIPHER* cipher = SSL_get_current_cipher(SslHandle.get());
   return cipher != nullptr ? SSL_CIPHER_get_name(cipher) : std::string();
 }
 
 std::int32_t TSSLOpenSSL::CipherBitCount() {
-  if (SslHandle == nullptr) return 0;
+  if (SslHandle == nullptr) {
+    return 0;
+  }
   return SSL_CIPHER_get_bits(SSL_get_current_cipher(SslHandle.get()), nullptr);
 }
 
 std::int32_t TSSLOpenSSL::CipherAlgorithmBitCount() {
-  if (SslHandle == nullptr) return 0;
+  if (SslHandle == nullptr) {
+    return 0;
+  }
   int algorithm_bits = 0;
   SSL_CIPHER_get_bits(SSL_get_current_cipher(SslHandle.get()), &algorithm_bits);
   return algorithm_bits;
 }
 
 std::int32_t TSSLOpenSSL::PeerVerifyResult() {
-  if (SslHandle == nullptr) return X509_V_ERR_UNSPECIFIED;
+  if (SslHandle == nullptr) {
+    return X509_V_ERR_UNSPECIFIED;
+  }
   return static_cast<std::int32_t>(SSL_get_verify_result(SslHandle.get()));
 }
 
@@ -525,7 +603,9 @@ bool TSSLOpenSSL::MakeSelfSignedCertificate(const std::string& host) {
   };
   EvpPkeyPtr key(EVP_RSA_gen(kSelfSignedKeyBits));
   X509Ptr cert(X509_new());
-  if (key == nullptr || cert == nullptr) return fail();
+  if (key == nullptr || cert == nullptr) {
+    return fail();
+  }
   X509* x = cert.get();
   X509_NAME* name = X509_get_subject_name(x);
   const auto text = [](const std::string& value) {
@@ -552,7 +632,9 @@ bool TSSLOpenSSL::MakeSelfSignedCertificate(const std::string& host) {
 }
 
 int TSSLOpenSSL::KeyPasswordCallback(char* buffer, int size, int /*rwflag*/, void* userdata) {
-  if (buffer == nullptr || size <= 0) return 0;
+  if (buffer == nullptr || size <= 0) {
+    return 0;
+  }
   const std::string password =
       userdata != nullptr ? static_cast<TSSLOpenSSL*>(userdata)->KeyPassword : std::string();
   const std::size_t length = std::min(password.size(), static_cast<std::size_t>(size - 1));
@@ -562,7 +644,9 @@ int TSSLOpenSSL::KeyPasswordCallback(char* buffer, int size, int /*rwflag*/, voi
 }
 
 bool StartTlsPlugin() {
-  if (!LoadTlsLibraries()) return false;
+  if (!LoadTlsLibraries()) {
+    return false;
+  }
   TlsPluginClass.store(&TSSLOpenSSL::CreateForSocket);
   return true;
 }

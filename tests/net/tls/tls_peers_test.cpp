@@ -7,9 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "net/base/socket_api.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
-#include "net/base/socket_api.h"
 #include "net/socket/tcp_block_socket.h"
 #include "net/tls/tls_openssl.h"
 #include "tests/helpers/peers.h"
