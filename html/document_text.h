@@ -38,9 +38,4 @@ class TDocumentText {
   std::size_t capacity_ = 0;
 };
 
-// Asks the kernel to back [data, data + size) with huge pages where whole
-// ones fit: a scan that touches a hundred megabytes once spends more time in
-// page faults than in scanning otherwise.
-void AdviseHugePages(void* data, std::size_t size);
-
 }  // namespace movrek

@@ -4,6 +4,7 @@
 
 #include "html/ascii_text.h"
 #include "html/html_errors.h"
+#include "html/huge_pages.h"
 #include "html/text_file.h"
 
 namespace movrek {

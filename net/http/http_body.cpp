@@ -1,11 +1,10 @@
 // The response body as its head frames it: counted, or until the server
 // closes (chunks in chunked_body.cpp), and how the document grows for it.
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <new>
 
+#include "html/huge_pages.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
@@ -20,15 +19,7 @@ void ReserveBody(std::string& document, size_t capacity) {
   if (document.capacity() < kHugePageBodyFromBytes) {
     return;
   }
-  // Advice on the whole huge pages inside the buffer only; the kernel may
-  // ignore it.
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  const auto begin = reinterpret_cast<uintptr_t>(document.data());
-  const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t last = (begin + document.capacity()) & ~(kHugePage - 1);
-  if (last > first) {
-    ::madvise(document.data() + (first - begin), last - first, MADV_HUGEPAGE);
-  }
+  AdviseHugePages(document.data(), document.capacity());
 }
 
 // Makes room for the next `part` bytes of a counted stretch (a counted body)
