@@ -14,7 +14,7 @@ namespace {
 
 // A chunk size (RFC 9112 section 7.1): hexadecimal digits, at most
 // kBeyond32Bits; -1 when the text is no hexadecimal number.
-int64_t ChunkSize(const std::string& text) {
+int64_t ChunkSize(std::string_view text) {
   if (text.empty()) {
     return -1;
   }
@@ -41,8 +41,10 @@ bool THttpTransaction::ReadChunks() {
     if (Sock->LastErrorCode != 0) {
       break;
     }
-    const int64_t size = ChunkSize(std::string(
-        TrimControls(TextBefore(std::string(TrimControls(TextBefore(line, " "))), ";"))));
+    // Extensions after ";" and anything after a blank are not the size.
+    const std::string beforeBlank = TextBefore(line, " ");
+    const std::string_view sizeText = TrimControls(beforeBlank);
+    const int64_t size = ChunkSize(TrimControls(sizeText.substr(0, sizeText.find(';'))));
     if (size == 0) {
       break;
     }

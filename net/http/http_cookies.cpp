@@ -27,9 +27,9 @@ void THttpTransaction::CaptureCookies() {
     if (!StartsWith(AsciiLower(line), "set-cookie:")) {
       continue;
     }
-    const std::string pair = std::string(TrimControls(TextBefore(TextAfter(line, ":"), ";")));
-    const std::string name = std::string(TrimControls(TextBefore(pair, "=")));
-    const std::string value = std::string(TrimControls(TextAfter(pair, "=")));
+    const std::string pair(TrimControls(TextBefore(TextAfter(line, ":"), ";")));
+    const std::string name(TrimControls(TextBefore(pair, "=")));
+    const std::string value(TrimControls(TextAfter(pair, "=")));
     const std::string lower_name = AsciiLower(name);
     const auto same_name = [&lower_name](const std::string& entry) {
       return AsciiLower(TextBefore(entry, "=")) == lower_name;

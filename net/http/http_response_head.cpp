@@ -17,11 +17,11 @@ namespace {
 // A decimal number with an optional sign, or `fallback` when the text is
 // none. Values beyond 32 bits come back as kBeyond32Bits (or its negative)
 // so that the caller can tell a length too large from no length.
-int64_t DecimalOr(const std::string& text, int64_t fallback) {
+int64_t DecimalOr(std::string_view text, int64_t fallback) {
   const bool negative = !text.empty() && text[0] == '-';
-  const bool signed_text = !text.empty() && (text[0] == '+' || negative);
-  const std::optional<uint64_t> value = ParseDigits(
-      std::string_view(text).substr(signed_text ? 1 : 0), kBeyond32Bits, TDigitsOverflow::Clamp);
+  const bool signedText = !text.empty() && (text[0] == '+' || negative);
+  const std::optional<uint64_t> value =
+      ParseDigits(text.substr(signedText ? 1 : 0), kBeyond32Bits, TDigitsOverflow::Clamp);
   if (!value) {
     return fallback;
   }
@@ -31,10 +31,10 @@ int64_t DecimalOr(const std::string& text, int64_t fallback) {
 }  // namespace
 
 void THttpTransaction::ParseStatusLine(const std::string& line) {
-  const std::string rest = std::string(TrimControls(TextAfter(line, " ")));
-  const int64_t code = DecimalOr(std::string(TrimControls(TextBefore(rest, " "))), 0);
+  const std::string rest(TrimControls(TextAfter(line, " ")));
+  const int64_t code = DecimalOr(TrimControls(TextBefore(rest, " ")), 0);
   ResultCode = std::abs(code) < kBeyond32Bits ? static_cast<int32_t>(code) : 0;
-  const std::string phrase = std::string(TrimControls(TextAfter(rest, " ")));
+  const std::string phrase(TrimControls(TextAfter(rest, " ")));
   ResultString = phrase == rest ? std::string() : phrase;
 }
 
@@ -96,7 +96,7 @@ bool THttpTransaction::ReadStatusLines(THeadLineReader& head) {
 void THttpTransaction::ApplyHeaderLine(const std::string& line, int64_t& size, bool& toClose) {
   const std::string upper = AsciiUpper(line);
   if (StartsWith(upper, "CONTENT-LENGTH:")) {
-    size = DecimalOr(std::string(TrimControls(TextAfter(line, " "))), -1);
+    size = DecimalOr(TrimControls(TextAfter(line, " ")), -1);
     // A negative length is no length: the body runs until the close.
     if (size < 0) {
       size = -1;
@@ -108,7 +108,7 @@ void THttpTransaction::ApplyHeaderLine(const std::string& line, int64_t& size, b
     MimeType = std::string(TrimControls(TextAfter(line, " ")));
   } else if (StartsWith(upper, "TRANSFER-ENCODING:")) {
     // RFC 9112 section 6.3: chunked framing overrides any Content-Length.
-    if (std::string(TrimControls(TextAfter(upper, " "))).find("CHUNKED") != std::string::npos) {
+    if (TrimControls(TextAfter(upper, " ")).find("CHUNKED") != std::string_view::npos) {
       BodyFraming = THttpBodyFraming::Chunked;
     }
   } else if (StartsWith(upper, "CONNECTION: CLOSE")) {
