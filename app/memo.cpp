@@ -1,0 +1,217 @@
+#include "app/memo.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/app_limits.h"
+
+namespace movrek::app {
+
+namespace {
+
+// The gap a plain-text edit leaves between its frame and the text.
+constexpr int kTextMargin = 4;
+
+}  // namespace
+
+TMemo::TMemo(QWidget* parent) : QsciScintilla(parent), undo_limit_bytes_(kMaxUndoHistoryBytes) {
+  Configure();
+}
+
+void TMemo::Configure() {
+  setUtf8(true);
+  setEolMode(EolUnix);
+  setWrapMode(WrapNone);
+  setFolding(NoFoldStyle);
+  setCaretLineVisible(false);
+  for (int margin = 0; margin < margins(); ++margin) {
+    setMarginWidth(margin, 0);
+  }
+  SendScintilla(SCI_SETMARGINLEFT, 0, kTextMargin);
+  SendScintilla(SCI_SETMARGINRIGHT, 0, kTextMargin);
+  // The horizontal range follows the widest line shown, as in a plain-text
+  // edit, instead of Scintilla's fixed 2000 pixels.
+  SendScintilla(SCI_SETSCROLLWIDTH, 1);
+  SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
+  SendScintilla(SCI_SETHSCROLLBAR, 1);
+  SendScintilla(SCI_SETVSCROLLBAR, 1);
+  // QScintilla answers every insertion and removal it is told of by
+  // converting the edit's byte position into a character count from the
+  // start of the text (for accessibility), which costs time in proportion
+  // to the whole list on every edit. The notices before an edit carry what
+  // this class needs and skip that conversion.
+  SendScintilla(SCI_SETMODEVENTMASK, SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE);
+  connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+          [this](int, int type, const char*, int length) { TextChanging(type, length); });
+  ApplyFont();
+}
+
+void TMemo::ApplyFont() {
+  const QFont shown = font();
+  const QByteArray family = shown.family().toUtf8();
+  SendScintilla(SCI_STYLESETFONT, STYLE_DEFAULT, family.constData());
+  SendScintilla(SCI_STYLESETSIZEFRACTIONAL, STYLE_DEFAULT,
+                static_cast<long>(shown.pointSizeF() * static_cast<int>(SC_FONT_SIZE_MULTIPLIER)));
+  SendScintilla(SCI_STYLESETWEIGHT, STYLE_DEFAULT, shown.bold() ? SC_WEIGHT_BOLD : SC_WEIGHT_NORMAL);
+  SendScintilla(SCI_STYLESETITALIC, STYLE_DEFAULT, shown.italic() ? 1L : 0L);
+  SendScintilla(SCI_STYLECLEARALL);
+}
+
+void TMemo::changeEvent(QEvent* event) {
+  QsciScintilla::changeEvent(event);
+  if (event->type() == QEvent::FontChange) {
+    ApplyFont();
+  }
+}
+
+QString TMemo::toPlainText() const {
+  const std::string bytes = Bytes();
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void TMemo::setPlainText(const QString& text) {
+  // As a plain-text edit does: the new text starts a new history.
+  ReplaceAll(text.toUtf8().toStdString());
+  DropUndoHistory();
+  setModified(false);
+}
+
+std::size_t TMemo::ByteCount() const {
+  return static_cast<std::size_t>(SendScintilla(SCI_GETLENGTH));
+}
+
+std::string TMemo::Bytes() const {
+  const std::size_t length = ByteCount();
+  const auto* text = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+  return text == nullptr ? std::string() : std::string(text, length);
+}
+
+int TMemo::LineCount() const {
+  return static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
+}
+
+void TMemo::ReplaceAll(std::string_view utf8) {
+  const std::size_t old_length = ByteCount();
+  LimitedEdit(old_length + utf8.size(), [&] {
+    SendScintilla(SCI_SETTARGETRANGE, 0, static_cast<long>(old_length));
+    SendScintilla(SCI_REPLACETARGET, utf8.size(), utf8.data());
+  });
+  SendScintilla(SCI_GOTOPOS, 0);
+}
+
+void TMemo::AppendLines(std::string_view joined) {
+  const long lines = static_cast<long>(SendScintilla(SCI_GETLINECOUNT));
+  const long first_shown = static_cast<long>(SendScintilla(SCI_GETFIRSTVISIBLELINE));
+  const long on_screen = static_cast<long>(SendScintilla(SCI_LINESONSCREEN));
+  const bool following = first_shown + on_screen >= lines;
+  // The last line is empty when the text is empty or ends with a line end;
+  // the new lines start there instead of after an extra empty line.
+  const std::size_t length = ByteCount();
+  const char last = length == 0 ? '\n' : static_cast<char>(SendScintilla(SCI_GETCHARAT, length - 1));
+  const bool separate = last != '\n' && last != '\r';
+  LimitedEdit(joined.size() + (separate ? 1 : 0), [&] {
+    if (separate) {
+      SendScintilla(SCI_APPENDTEXT, 1, "\n");
+    }
+    SendScintilla(SCI_APPENDTEXT, joined.size(), joined.data());
+  });
+  if (following) {
+    const long now = static_cast<long>(SendScintilla(SCI_GETLINECOUNT));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(0L, now - on_screen)));
+  }
+}
+
+void TMemo::LimitedEdit(std::size_t bytes, const std::function<void()>& edit) {
+  const bool was_modified = Modified();
+  if (bytes > undo_limit_bytes_) {
+    // Too large to keep: done without history, and the steps before it
+    // could no longer be undone in order, so they go too.
+    SendScintilla(SCI_SETUNDOCOLLECTION, 0);
+    edit();
+    SendScintilla(SCI_SETUNDOCOLLECTION, 1);
+    modified_without_history_ = true;
+    DropUndoHistory();
+  } else {
+    if (undo_bytes_ + bytes > undo_limit_bytes_) {
+      DropUndoHistory();
+    }
+    SendScintilla(SCI_BEGINUNDOACTION);
+    edit();
+    SendScintilla(SCI_ENDUNDOACTION);
+  }
+  if (Modified() != was_modified) {
+    emit modificationChanged(Modified());
+  }
+}
+
+void TMemo::DropUndoHistory() {
+  if (isModified()) {
+    modified_without_history_ = true;
+  }
+  SendScintilla(SCI_EMPTYUNDOBUFFER);
+  undo_bytes_ = 0;
+}
+
+void TMemo::setModified(bool modified) {
+  if (!modified) {
+    modified_without_history_ = false;
+  }
+  QsciScintilla::setModified(modified);
+}
+
+void TMemo::TextChanging(int modificationType, int length) {
+  ++generation_;
+  if ((modificationType & (SC_PERFORMED_UNDO | SC_PERFORMED_REDO)) != 0 ||
+      SendScintilla(SCI_GETUNDOCOLLECTION) == 0) {
+    return;
+  }
+  undo_bytes_ += static_cast<std::size_t>(std::max(0, length));
+  if (undo_bytes_ > undo_limit_bytes_ && !drop_queued_) {
+    // Typed or pasted: dropped once the edit under way is complete.
+    drop_queued_ = true;
+    QTimer::singleShot(0, this, [this] {
+      drop_queued_ = false;
+      if (undo_bytes_ > undo_limit_bytes_) {
+        DropUndoHistory();
+      }
+    });
+  }
+}
+
+bool TMemo::focusNextPrevChild(bool next) {
+  // Tab moves the focus on, as everywhere else on the window; the lists
+  // hold no tab characters of their own.
+  return QWidget::focusNextPrevChild(next);
+}
+
+void TMemo::dragEnterEvent(QDragEnterEvent* event) {
+  if (DropHandler && event->mimeData() != nullptr &&
+      (event->mimeData()->hasUrls() || event->mimeData()->hasText())) {
+    event->acceptProposedAction();
+    return;
+  }
+  QsciScintilla::dragEnterEvent(event);
+}
+
+void TMemo::dragMoveEvent(QDragMoveEvent* event) {
+  if (DropHandler) {
+    event->acceptProposedAction();
+    return;
+  }
+  QsciScintilla::dragMoveEvent(event);
+}
+
+void TMemo::dropEvent(QDropEvent* event) {
+  if (DropHandler && event->mimeData() != nullptr && DropHandler(*event->mimeData())) {
+    event->acceptProposedAction();
+    return;
+  }
+  QsciScintilla::dropEvent(event);
+}
+
+}  // namespace movrek::app
