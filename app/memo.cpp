@@ -99,7 +99,8 @@ void TMemo::ReplaceAll(std::string_view utf8) {
   const std::size_t old_length = ByteCount();
   LimitedEdit(old_length + utf8.size(), [&] {
     SendScintilla(SCI_SETTARGETRANGE, 0, static_cast<long>(old_length));
-    SendScintilla(SCI_REPLACETARGET, utf8.size(), utf8.data());
+    // Scintilla takes no null text, not even an empty one.
+    SendScintilla(SCI_REPLACETARGET, utf8.size(), utf8.empty() ? "" : utf8.data());
   });
   SendScintilla(SCI_GOTOPOS, 0);
 }
@@ -118,7 +119,9 @@ void TMemo::AppendLines(std::string_view joined) {
     if (separate) {
       SendScintilla(SCI_APPENDTEXT, 1, "\n");
     }
-    SendScintilla(SCI_APPENDTEXT, joined.size(), joined.data());
+    if (!joined.empty()) {
+      SendScintilla(SCI_APPENDTEXT, joined.size(), joined.data());
+    }
   });
   if (following) {
     const long now = static_cast<long>(SendScintilla(SCI_GETLINECOUNT));
