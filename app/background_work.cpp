@@ -6,19 +6,22 @@
 
 namespace movrek::app {
 
+TBusyCursor::TBusyCursor() {
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+TBusyCursor::~TBusyCursor() {
+  QApplication::restoreOverrideCursor();
+}
+
 TBackgroundWork::~TBackgroundWork() {
   for (TTask& task : tasks_) {
     task.Thread.join();
   }
-  for (std::size_t i = 0; i < pending_; ++i) {
-    QApplication::restoreOverrideCursor();
-  }
 }
 
 void TBackgroundWork::Run(std::function<TWorkResult()> work,
-                          std::function<void(TWorkResult)> done) {
-  QApplication::setOverrideCursor(Qt::BusyCursor);
-  ++pending_;
+                          std::function<void(const TWorkResult&)> done) {
   TTask& task = tasks_.emplace_back();
   task.Done = std::move(done);
   task.Thread = std::thread([this, &task, work = std::move(work)] {
@@ -49,12 +52,10 @@ void TBackgroundWork::Deliver() {
       }
     }
     task.Thread.join();
-    TWorkResult result = std::move(task.Result);
-    std::function<void(TWorkResult)> done = std::move(task.Done);
+    const TWorkResult result = std::move(task.Result);
+    const std::function<void(const TWorkResult&)> done = std::move(task.Done);
     tasks_.pop_front();
-    --pending_;
-    QApplication::restoreOverrideCursor();
-    done(std::move(result));
+    done(result);
   }
 }
 

@@ -13,11 +13,20 @@
 
 namespace movrek::app {
 
+// The busy cursor over the application while it lives.
+struct TBusyCursor {
+  TBusyCursor();
+  ~TBusyCursor();
+  TBusyCursor(const TBusyCursor&) = delete;
+  TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
 // What a piece of work produced: text, or why there is none.
 struct TWorkResult {
   std::string Text;
   std::string Error;  // empty on success
   bool Unchanged = false;  // the work found nothing to do
+  bool Built = false;      // the text went into a document, not into Text
 };
 
 // Runs work off the window's thread with the busy cursor shown meanwhile.
@@ -32,16 +41,17 @@ class TBackgroundWork {
 
   // Window's thread. `work` runs on another thread (an exception it throws
   // becomes the result's Error); `done` then runs on the window's thread.
-  void Run(std::function<TWorkResult()> work, std::function<void(TWorkResult)> done);
+  void Run(std::function<TWorkResult()> work, std::function<void(const TWorkResult&)> done);
   // Pieces of work started whose results were not handed back yet.
-  std::size_t Pending() const { return pending_; }
+  std::size_t Pending() const { return tasks_.size(); }
 
  private:
   struct TTask {
     std::thread Thread;
     TWorkResult Result;
     bool Finished = false;  // guarded by lock_
-    std::function<void(TWorkResult)> Done;
+    std::function<void(const TWorkResult&)> Done;
+    TBusyCursor Busy;
   };
   // Hands back the finished results at the front, in starting order.
   void Deliver();
@@ -49,7 +59,6 @@ class TBackgroundWork {
   QObject* receiver_;  // borrowed; owns this object
   std::mutex lock_;
   std::list<TTask> tasks_;  // the list itself: window's thread only
-  std::size_t pending_ = 0;
 };
 
 }  // namespace movrek::app

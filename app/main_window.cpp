@@ -15,6 +15,7 @@
 #include <QThread>
 #include <QUrl>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 
 #include "app/background_work.h"
@@ -34,6 +35,10 @@ constexpr int kEdit2Left = 7;
 constexpr int kEdit2Right = TForm1::kClientWidth - (7 + 574);
 constexpr int kEdit2Bottom = TForm1::kClientHeight - (344 + 21);
 constexpr int kStatusBarHeight = 19;
+
+// Generated lines go into the result list in pieces of about this size, a
+// few milliseconds each.
+constexpr std::size_t kGeneratorPieceBytes = std::size_t{1} << 20;
 
 const QString kFileFilter = QStringLiteral("Text File (*.txt)");
 const QString kOpenTitle = QStringLiteral("Text file having one url per line.");
@@ -199,24 +204,30 @@ bool TForm1::LoadUrlFile(const QString& fileName) {
       return false;
     }
   }
+  // Read, split and made into the list's document off the window's thread;
+  // shown at once when ready. A new list, as loaded: no undo history.
+  std::error_code unknown;
+  const auto size = std::filesystem::file_size(name, unknown);
+  auto document = std::make_shared<TMemoDocument>(*Memo1, unknown ? 0 : size);
   background_->Run(
-      [name] {
+      [name, document] {
         TTextList list;
         list.LoadFromFile(name);
-        return TWorkResult{JoinLf(list.Lines()), {}};
+        AddJoinedLines(*document, list.Lines());
+        return TWorkResult{};
       },
-      [this](TWorkResult loaded) {
+      [this, document](const TWorkResult& loaded) {
         if (!loaded.Error.empty()) {
           ShowMessage(QString::fromUtf8(loaded.Error), true);
           return;
         }
-        Memo1->ReplaceAll(loaded.Text);
+        Memo1->TakeDocument(*document, false);
       });
   return true;
 }
 
 bool TForm1::Busy() const {
-  return background_->Pending() > 0;
+  return background_->Pending() > 0 || !generator_busy_.expired();
 }
 
 bool TForm1::Memo1Drop(const QMimeData& dropped) {
@@ -275,13 +286,31 @@ void TForm1::Button6tempClick() {
       [first, last, line_template = ToBytes(Edit3->text())] {
         return TWorkResult{GeneratedLines(line_template, first, last), {}};
       },
-      [this](TWorkResult generated) {
+      [this](const TWorkResult& generated) {
         if (!generated.Error.empty()) {
           ShowMessage(QString::fromUtf8(generated.Error), true);
           return;
         }
-        Memo2->AppendLines(generated.Text);
+        AppendGeneratedLines(std::make_shared<const std::string>(generated.Text));
       });
+}
+
+void TForm1::AppendGeneratedLines(const std::shared_ptr<const std::string>& text) {
+  // In pieces ending at a line end, each an edit step, queued behind the
+  // job's result lines so neither is cut into the other.
+  auto busy = std::make_shared<TBusyCursor>();
+  generator_busy_ = busy;
+  for (std::size_t from = 0; from == 0 || from < text->size();) {
+    std::size_t to = text->size();
+    if (to - from > kGeneratorPieceBytes) {
+      const std::size_t end = text->find('\n', from + kGeneratorPieceBytes);
+      to = end == std::string::npos ? text->size() : end + 1;
+    }
+    window_thread_->Post([this, text, from, to, busy] {
+      Memo2->AppendLines(std::string_view(*text).substr(from, to - from), from > 0);
+    });
+    from = to;
+  }
 }
 
 void TForm1::Button2Click() {
@@ -353,18 +382,32 @@ void TForm1::ClearAll1Click() {
 void TForm1::RemoveLinesStartsWith1Click() {
   // Filtered on a copy off the window's thread; if the list changed
   // meanwhile (a job appending), the copy is stale and the filter runs again.
+  // A result too large for the undo history is made into the list's new
+  // document there too.
   const std::uint64_t generation = Memo2->Generation();
+  const std::size_t limit = Memo2->UndoLimitBytes();
+  auto document = std::make_shared<TMemoDocument>(*Memo2, Memo2->ByteCount());
   background_->Run(
-      [text = Memo2->Bytes()]() mutable {
+      [text = Memo2->Bytes(), limit, document]() mutable {
         TWorkResult kept;
+        const std::size_t before = text.size();
         kept.Unchanged = !RemoveLinesStartingWith(text, '#');
-        kept.Text = std::move(text);
+        kept.Built = !kept.Unchanged && before + text.size() > limit;
+        if (kept.Built) {
+          document->Add(text);
+        } else {
+          kept.Text = std::move(text);
+        }
         return kept;
       },
-      [this, generation](TWorkResult kept) {
+      [this, generation, document](const TWorkResult& kept) {
         if (Memo2->Generation() != generation) {
           RemoveLinesStartsWith1Click();
-        } else if (kept.Error.empty() && !kept.Unchanged) {
+        } else if (!kept.Error.empty() || kept.Unchanged) {
+          return;
+        } else if (kept.Built) {
+          Memo2->TakeDocument(*document, true);
+        } else {
           Memo2->ReplaceAll(kept.Text);
         }
       });

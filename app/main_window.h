@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "engine/job_settings.h"
 #include "ui_main_window.h"
@@ -23,6 +24,7 @@ class TExtractionWindow;
 namespace movrek::app {
 
 class TBackgroundWork;
+struct TBusyCursor;
 class TBalloonControl;
 class TFormOperations;
 class TQtWindowThread;
@@ -117,6 +119,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   bool Memo1Drop(const QMimeData& dropped);
   // Appends the text's lines (LF) to the URL list as one edit.
   void AppendToUrlList(const std::string& joined);
+  void AppendGeneratedLines(const std::shared_ptr<const std::string>& text);
 
   friend class TFormOperations;
 
@@ -126,6 +129,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   std::size_t abandoned_workers_ = 0;
   // Last: its threads end before anything they hand results to goes.
   std::unique_ptr<TBackgroundWork> background_;
+  std::weak_ptr<TBusyCursor> generator_busy_;  // while generated lines are queued
 };
 
 }  // namespace movrek::app

@@ -1,5 +1,7 @@
 #include "app/memo.h"
 
+#include <malloc.h>
+
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -7,6 +9,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <algorithm>
+#include <new>
 
 #include "app/app_limits.h"
 
@@ -17,15 +20,55 @@ namespace {
 // The gap a plain-text edit leaves between its frame and the text.
 constexpr int kTextMargin = 4;
 
+// The lists are plain text: no memory for styles (a byte per character).
+constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE;
+
 }  // namespace
+
+// Scintilla's interface for filling a document on another thread (the
+// library installs no header for it; its layout is part of Scintilla's
+// stable interface).
+class TMemoDocument::TLoader {
+ public:
+  virtual int Release() = 0;
+  virtual int AddData(const char* data, std::ptrdiff_t length) = 0;
+  virtual void* ConvertToDocument() = 0;
+
+ protected:
+  ~TLoader() = default;
+};
+
+TMemoDocument::TMemoDocument(const TMemo& memo, std::size_t bytes)
+    : loader_(reinterpret_cast<TLoader*>(memo.SendScintilla(
+          QsciScintillaBase::SCI_CREATELOADER, static_cast<unsigned long>(bytes),
+          kDocumentOptions))) {
+  if (loader_ == nullptr) {
+    throw std::bad_alloc();
+  }
+}
+
+TMemoDocument::~TMemoDocument() {
+  if (loader_ != nullptr) {
+    loader_->Release();
+  }
+}
+
+void TMemoDocument::Add(std::string_view utf8) {
+  if (!utf8.empty() && loader_->AddData(utf8.data(), static_cast<std::ptrdiff_t>(utf8.size())) !=
+                           QsciScintillaBase::SC_STATUS_OK) {
+    throw std::bad_alloc();
+  }
+}
 
 TMemo::TMemo(QWidget* parent) : QsciScintilla(parent), undo_limit_bytes_(kMaxUndoHistoryBytes) {
   Configure();
 }
 
 void TMemo::Configure() {
-  setUtf8(true);
-  setEolMode(EolUnix);
+  // A document of the same kind as those built on other threads.
+  void* own = reinterpret_cast<void*>(SendScintilla(SCI_CREATEDOCUMENT, 0, kDocumentOptions));
+  ShowDocument(own);
+  SendScintilla(SCI_RELEASEDOCUMENT, 0, reinterpret_cast<long>(own));
   setWrapMode(WrapNone);
   setFolding(NoFoldStyle);
   setCaretLineVisible(false);
@@ -49,6 +92,38 @@ void TMemo::Configure() {
   connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
           [this](int, int type, const char*, int length) { TextChanging(type, length); });
   ApplyFont();
+}
+
+void TMemo::ShowDocument(void* document) {
+  SendScintilla(SCI_SETDOCPOINTER, 0, reinterpret_cast<long>(document));
+  // Code page, line ends and undo belong to the document; one filled on
+  // another thread collected no undo history.
+  SendScintilla(SCI_SETCODEPAGE, SC_CP_UTF8);
+  SendScintilla(SCI_SETEOLMODE, SC_EOL_LF);
+  SendScintilla(SCI_SETUNDOCOLLECTION, 1);
+  undo_bytes_ = 0;
+  ++generation_;
+}
+
+void TMemo::TakeDocument(TMemoDocument& document, bool edit) {
+  const bool was_modified = Modified();
+  const std::size_t old_length = ByteCount();
+  ShowDocument(document.loader_->ConvertToDocument());
+  document.loader_->Release();
+  document.loader_ = nullptr;
+#ifdef __GLIBC__
+  if (old_length > undo_limit_bytes_) {
+    // The old document's pieces lie in the allocator's free lists, where
+    // the process would keep them; hand them back to the system.
+    ::malloc_trim(0);
+  }
+#endif
+  if (!edit) {
+    setModified(false);
+  } else if (!was_modified) {
+    modified_without_history_ = true;
+    emit modificationChanged(true);
+  }
 }
 
 void TMemo::ApplyFont() {
@@ -97,6 +172,14 @@ int TMemo::LineCount() const {
 
 void TMemo::ReplaceAll(std::string_view utf8) {
   const std::size_t old_length = ByteCount();
+  if (old_length + utf8.size() > undo_limit_bytes_) {
+    // Beyond the history anyway: a new document gives all the old one's
+    // memory back at once.
+    TMemoDocument document(*this, utf8.size());
+    document.Add(utf8);
+    TakeDocument(document, true);
+    return;
+  }
   LimitedEdit(old_length + utf8.size(), [&] {
     SendScintilla(SCI_SETTARGETRANGE, 0, static_cast<long>(old_length));
     // Scintilla takes no null text, not even an empty one.
@@ -105,7 +188,7 @@ void TMemo::ReplaceAll(std::string_view utf8) {
   SendScintilla(SCI_GOTOPOS, 0);
 }
 
-void TMemo::AppendLines(std::string_view joined) {
+void TMemo::AppendLines(std::string_view joined, bool continues) {
   const long lines = static_cast<long>(SendScintilla(SCI_GETLINECOUNT));
   const long first_shown = static_cast<long>(SendScintilla(SCI_GETFIRSTVISIBLELINE));
   const long on_screen = static_cast<long>(SendScintilla(SCI_LINESONSCREEN));
@@ -114,7 +197,7 @@ void TMemo::AppendLines(std::string_view joined) {
   // the new lines start there instead of after an extra empty line.
   const std::size_t length = ByteCount();
   const char last = length == 0 ? '\n' : static_cast<char>(SendScintilla(SCI_GETCHARAT, length - 1));
-  const bool separate = last != '\n' && last != '\r';
+  const bool separate = !continues && last != '\n' && last != '\r';
   LimitedEdit(joined.size() + (separate ? 1 : 0), [&] {
     if (separate) {
       SendScintilla(SCI_APPENDTEXT, 1, "\n");

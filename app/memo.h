@@ -16,6 +16,29 @@ class QMimeData;
 
 namespace movrek::app {
 
+class TMemo;
+
+// A whole text made into a list's document of its own, on any thread, to
+// take the place of the list's text at once (see TMemo::TakeDocument):
+// building a document of a million lines takes longer than the window may
+// wait.
+class TMemoDocument {
+ public:
+  // Window's thread; `bytes` is the expected size (a hint).
+  TMemoDocument(const TMemo& memo, std::size_t bytes);
+  ~TMemoDocument();  // any thread; drops what was not taken
+  TMemoDocument(const TMemoDocument&) = delete;
+  TMemoDocument& operator=(const TMemoDocument&) = delete;
+
+  // Any thread, one at a time. Throws std::bad_alloc when it cannot grow.
+  void Add(std::string_view utf8);
+
+ private:
+  friend class TMemo;
+  class TLoader;
+  TLoader* loader_;
+};
+
 class TMemo final : public QsciScintilla {
   Q_OBJECT
 
@@ -30,12 +53,18 @@ class TMemo final : public QsciScintilla {
   std::size_t ByteCount() const;
   int LineCount() const;
 
-  // Replaces the whole text (UTF-8) as one undoable edit step.
+  // Replaces the whole text (UTF-8) as one undoable edit step; beyond the
+  // undo limit, by a new document without history.
   void ReplaceAll(std::string_view utf8);
+  // Puts the document in place of the whole text, without undo history; as
+  // an edit (the list is then modified) or as a new text (unmodified).
+  void TakeDocument(TMemoDocument& document, bool edit);
   // Appends `joined` (UTF-8 lines separated by LF, no final LF) after the
   // last line as one undoable edit step, in time proportional to `joined`.
+  // `continues`: `joined` goes on from the end of an earlier append, which
+  // ended with its line end, so no line end is put between.
   // The view follows the end only when it was showing the end.
-  void AppendLines(std::string_view joined);
+  void AppendLines(std::string_view joined, bool continues = false);
 
   // Whether the text differs from the last save point. Unlike isModified(),
   // stays true when the undo history behind it was dropped for its size.
@@ -63,6 +92,9 @@ class TMemo final : public QsciScintilla {
 
  private:
   void Configure();
+  // Shows `document` (a Scintilla document pointer, referenced for this
+  // call) in place of the current one.
+  void ShowDocument(void* document);
   void ApplyFont();
   // Runs `edit`, which inserts and removes `bytes` in all, within the undo
   // limit (see UndoLimitBytes).

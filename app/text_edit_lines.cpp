@@ -39,6 +39,22 @@ std::string JoinLf(std::vector<std::string>::const_iterator first,
   return joined;
 }
 
+void AddJoinedLines(TMemoDocument& document, const std::vector<std::string>& lines) {
+  constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+  std::string piece;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) {
+      piece += '\n';
+    }
+    piece += lines[i];
+    if (piece.size() >= kPieceBytes) {
+      document.Add(piece);
+      piece.clear();
+    }
+  }
+  document.Add(piece);
+}
+
 std::vector<std::string> EditLines(const TMemo& edit) {
   TTextList list;
   list.SetText(edit.Bytes());

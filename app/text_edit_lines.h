@@ -12,6 +12,7 @@
 namespace movrek::app {
 
 class TMemo;
+class TMemoDocument;
 
 // The 8-bit lines of the engine shown as text, and back. Both sides are
 // UTF-8; bytes that are not valid UTF-8 show as U+FFFD.
@@ -22,6 +23,10 @@ std::string ToBytes(const QString& text);
 std::string JoinLf(const std::vector<std::string>& lines);
 std::string JoinLf(std::vector<std::string>::const_iterator first,
                    std::vector<std::string>::const_iterator last);
+
+// The lines joined by LF into the document, a piece at a time, so no second
+// copy of a large list is made.
+void AddJoinedLines(TMemoDocument& document, const std::vector<std::string>& lines);
 
 // The lines of a list's text, split at CR, LF or CR LF.
 std::vector<std::string> EditLines(const TMemo& edit);
