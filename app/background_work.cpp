@@ -38,7 +38,8 @@ void TBackgroundWork::Run(std::function<TWorkResult()> work,
     }
     // Queued to the receiver: dropped unseen if it is gone by then (it
     // joins this thread first).
-    QMetaObject::invokeMethod(receiver_, [this] { Deliver(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        receiver_, [this] { Deliver(); }, Qt::QueuedConnection);
   });
 }
 

@@ -24,7 +24,7 @@ struct TBusyCursor {
 // What a piece of work produced: text, or why there is none.
 struct TWorkResult {
   std::string Text;
-  std::string Error;  // empty on success
+  std::string Error;       // empty on success
   bool Unchanged = false;  // the work found nothing to do
   bool Built = false;      // the text went into a document, not into Text
 };

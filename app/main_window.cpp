@@ -7,11 +7,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QThread>
 #include <QUrl>
 #include <exception>

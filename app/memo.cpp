@@ -38,10 +38,11 @@ class TMemoDocument::TLoader {
   ~TLoader() = default;
 };
 
+// Scintilla answers with pointers as integers.
 TMemoDocument::TMemoDocument(const TMemo& memo, std::size_t bytes)
-    : loader_(reinterpret_cast<TLoader*>(memo.SendScintilla(
-          QsciScintillaBase::SCI_CREATELOADER, static_cast<unsigned long>(bytes),
-          kDocumentOptions))) {
+    : loader_(reinterpret_cast<TLoader*>(  // NOLINT(performance-no-int-to-ptr)
+          memo.SendScintilla(QsciScintillaBase::SCI_CREATELOADER, static_cast<unsigned long>(bytes),
+                             kDocumentOptions))) {
   if (loader_ == nullptr) {
     throw std::bad_alloc();
   }
@@ -66,6 +67,7 @@ TMemo::TMemo(QWidget* parent) : QsciScintilla(parent), undo_limit_bytes_(kMaxUnd
 
 void TMemo::Configure() {
   // A document of the same kind as those built on other threads.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): Scintilla answers with an integer
   void* own = reinterpret_cast<void*>(SendScintilla(SCI_CREATEDOCUMENT, 0, kDocumentOptions));
   ShowDocument(own);
   SendScintilla(SCI_RELEASEDOCUMENT, 0, reinterpret_cast<long>(own));
@@ -132,7 +134,8 @@ void TMemo::ApplyFont() {
   SendScintilla(SCI_STYLESETFONT, STYLE_DEFAULT, family.constData());
   SendScintilla(SCI_STYLESETSIZEFRACTIONAL, STYLE_DEFAULT,
                 static_cast<long>(shown.pointSizeF() * static_cast<int>(SC_FONT_SIZE_MULTIPLIER)));
-  SendScintilla(SCI_STYLESETWEIGHT, STYLE_DEFAULT, shown.bold() ? SC_WEIGHT_BOLD : SC_WEIGHT_NORMAL);
+  SendScintilla(SCI_STYLESETWEIGHT, STYLE_DEFAULT,
+                shown.bold() ? SC_WEIGHT_BOLD : SC_WEIGHT_NORMAL);
   SendScintilla(SCI_STYLESETITALIC, STYLE_DEFAULT, shown.italic() ? 1L : 0L);
   SendScintilla(SCI_STYLECLEARALL);
 }
@@ -162,7 +165,7 @@ std::size_t TMemo::ByteCount() const {
 
 std::string TMemo::Bytes() const {
   const std::size_t length = ByteCount();
-  const auto* text = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+  const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
   return text == nullptr ? std::string() : std::string(text, length);
 }
 
@@ -196,7 +199,8 @@ void TMemo::AppendLines(std::string_view joined, bool continues) {
   // The last line is empty when the text is empty or ends with a line end;
   // the new lines start there instead of after an extra empty line.
   const std::size_t length = ByteCount();
-  const char last = length == 0 ? '\n' : static_cast<char>(SendScintilla(SCI_GETCHARAT, length - 1));
+  const char last =
+      length == 0 ? '\n' : static_cast<char>(SendScintilla(SCI_GETCHARAT, length - 1));
   const bool separate = !continues && last != '\n' && last != '\r';
   LimitedEdit(joined.size() + (separate ? 1 : 0), [&] {
     if (separate) {
@@ -208,7 +212,8 @@ void TMemo::AppendLines(std::string_view joined, bool continues) {
   });
   if (following) {
     const long now = static_cast<long>(SendScintilla(SCI_GETLINECOUNT));
-    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(0L, now - on_screen)));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE,
+                  static_cast<unsigned long>(std::max(0L, now - on_screen)));
   }
 }
 
@@ -272,7 +277,8 @@ void TMemo::TextChanging(int modificationType, int length) {
 bool TMemo::focusNextPrevChild(bool next) {
   // Tab moves the focus on, as everywhere else on the window; the lists
   // hold no tab characters of their own.
-  return QWidget::focusNextPrevChild(next);
+  // Past Scintilla's own answer, which keeps Tab for the text.
+  return QWidget::focusNextPrevChild(next);  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void TMemo::dragEnterEvent(QDragEnterEvent* event) {

@@ -238,8 +238,7 @@ void BM_LoadUrlFile1M(benchmark::State& state) {
   const std::string file = dir.Write("urls.txt", lines);
   auto form = ShownForm();
   for (auto _ : state) {
-    TimeListCommand(state, *form,
-                    [&] { form->LoadUrlFile(QString::fromStdString(file)); });
+    TimeListCommand(state, *form, [&] { form->LoadUrlFile(QString::fromStdString(file)); });
   }
   state.counters["lines"] = form->Memo1->LineCount();
 }
