@@ -57,6 +57,9 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   font.setStyleHint(QFont::SansSerif);
   font.setPointSizeF(8);
   setFont(font);
+  // The lists set a font of their own when made; they take the window's.
+  Memo1->setFont(font);
+  Memo2->setFont(font);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);

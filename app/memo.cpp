@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QTimer>
 #include <algorithm>
 #include <new>
@@ -17,8 +18,10 @@ namespace movrek::app {
 
 namespace {
 
-// The gap a plain-text edit leaves between its frame and the text.
+// The gap a plain-text edit leaves between its frame and the text, and
+// the leading it puts between lines.
 constexpr int kTextMargin = 4;
+constexpr int kLineLeading = 1;
 
 // The lists are plain text: no memory for styles (a byte per character).
 constexpr long kDocumentOptions = QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE;
@@ -79,6 +82,8 @@ void TMemo::Configure() {
   }
   SendScintilla(SCI_SETMARGINLEFT, 0, kTextMargin);
   SendScintilla(SCI_SETMARGINRIGHT, 0, kTextMargin);
+  SendScintilla(SCI_SETEXTRAASCENT, kLineLeading);
+  setViewportMargins(0, kTextMargin, 0, 0);
   // The horizontal range follows the widest line shown, as in a plain-text
   // edit, instead of Scintilla's fixed 2000 pixels.
   SendScintilla(SCI_SETSCROLLWIDTH, 1);
@@ -138,6 +143,17 @@ void TMemo::ApplyFont() {
                 shown.bold() ? SC_WEIGHT_BOLD : SC_WEIGHT_NORMAL);
   SendScintilla(SCI_STYLESETITALIC, STYLE_DEFAULT, shown.italic() ? 1L : 0L);
   SendScintilla(SCI_STYLECLEARALL);
+}
+
+bool TMemo::event(QEvent* event) {
+  if (event->type() == QEvent::Paint) {
+    // The strip above the text, outside Scintilla's view, in the text's paper.
+    QPainter painter(this);
+    painter.fillRect(QRect(viewport()->x(), frameWidth(), viewport()->width(),
+                           viewport()->y() - frameWidth()),
+                     paper());
+  }
+  return QsciScintilla::event(event);
 }
 
 void TMemo::changeEvent(QEvent* event) {

@@ -84,6 +84,7 @@ class TMemo final : public QsciScintilla {
   std::function<bool(const QMimeData& data)> DropHandler;
 
  protected:
+  bool event(QEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool focusNextPrevChild(bool next) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
