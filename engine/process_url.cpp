@@ -78,11 +78,15 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http) {
   TFetchOutcome outcome;
   outcome.Status = FetchStatusOf(info.Status);
   outcome.FinalUrl = info.Url;
-  outcome.HttpStatus = http.ResultCode;
   outcome.Bytes = static_cast<std::int64_t>(http.Document.size());
+  outcome.RedirectReason = info.Reason;
   if (outcome.Status == TFetchStatus::NetworkError) {
+    // The transaction's 500 after a failure is no answer of the server.
     outcome.SocketError = http.Sock->LastErrorCode;
     outcome.SocketErrorText = http.Sock->GetErrorDescEx();
+  } else {
+    outcome.HttpStatus = http.ResultCode;
+    outcome.HttpStatusText = http.ResultString;
   }
   return outcome;
 }

@@ -261,7 +261,7 @@ TEST(MovrekCliRecords, TsvEscapesAndJsonlIsValidWhateverThePageHolds) {
   EXPECT_EQ(output, " " + start + " " + final_url + " OK : 200 " + base + " ['" + base +
                         "ab\\\\\\\\c', '" + base + "caf\\\\ufffd\\\\x01\\\\x1b', '" + base +
                         "\\\\xe9q'] True\n" + refused + " " + refused +
-                        " NETWORK ERROR or DOMAIN DOES NOT EXIST. 500 None [] False\n");
+                        " NETWORK ERROR or DOMAIN DOES NOT EXIST. None None [] False\n");
 }
 
 TEST(MovrekCliRecords, MaxTimeEndsADrippingServerWithATimeOutReason) {

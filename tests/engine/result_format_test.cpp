@@ -29,12 +29,12 @@ TPageResult ListedPage() {
 }
 
 TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
-  // What a refused connection leaves.
+  // What a refused connection leaves: no HTTP answer, a reason.
   TPageResult failed;
   failed.Line = "h:1";
   failed.Address = failed.FinalUrl = "http://h:1";
   failed.StatusText = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
-  failed.HttpStatus = 500;
+  failed.Reason = "socket error 10061, Connection refused";
   const struct {
     TResultFormat format;
     const TPageResult page;
@@ -47,13 +47,16 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
       {TResultFormat::Text, failed, "\n", ""},
       {TResultFormat::Tsv, ListedPage(), "\n", "http://h/q\thttp://h/a\nhttp://h/q\thttp://h/b\n"},
       {TResultFormat::Tsv, failed, "\n", ""},
+      {TResultFormat::TsvWithStatus, ListedPage(), "\n",
+       "http://h/q\thttp://h/a\t200\nhttp://h/q\thttp://h/b\t200\n"},
       {TResultFormat::Jsonl, ListedPage(), "\n",
        R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","http_status":200,)"
-       R"("base":"http://h/","links":["http://h/a","http://h/b"],"bytes":42,"elapsed_ms":7})"
+       R"("reason":null,"base":"http://h/","links":["http://h/a","http://h/b"],"bytes":42,"elapsed_ms":7})"
        "\n"},
       {TResultFormat::Jsonl, failed, "\n",
        R"({"url":"h:1","final_url":"http://h:1","status":"NETWORK ERROR or DOMAIN DOES NOT )"
-       R"(EXIST.","http_status":500,"base":null,"links":[],"bytes":0,"elapsed_ms":0})"
+       R"(EXIST.","http_status":null,"reason":"socket error 10061, Connection refused",)"
+       R"("base":null,"links":[],"bytes":0,"elapsed_ms":0})"
        "\n"},
   };
   for (const auto& c : cases) {
