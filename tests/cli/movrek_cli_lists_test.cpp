@@ -179,6 +179,10 @@ TEST_F(MovrekCliLists, CtrlCStopsEightSlowTransfersAndKeepsWrittenBlocks) {
   EXPECT_LT(std::chrono::steady_clock::now() - interrupted, 1500ms);
   EXPECT_EQ(run.status, 130) << run.err;
   EXPECT_EQ(run.out, Block(0));
+  // The transfers that were stopped are named.
+  for (const auto& server : slow) {
+    EXPECT_TRUE(Contains(run.err, "\n  in flight: " + server->Url("/slow") + " (")) << run.err;
+  }
   EXPECT_EQ(::access(save.c_str(), F_OK), -1);
   EXPECT_EQ(FilesIn(cli_.tmpdir()), std::vector<std::string>{});
 }
