@@ -10,11 +10,11 @@ namespace movrek::cli {
 
 // A list line longer than this is no address: it is refused without being
 // kept, whatever its length.
-inline constexpr std::size_t kMaxUrlLineBytes = 64 * 1024;
+inline constexpr std::size_t kMaxUrlLineBytes = std::size_t{64} * 1024;
 // What the messages show of a refused line.
 inline constexpr std::size_t kMaxShownLineBytes = 80;
 // Each read of the list takes this much.
-inline constexpr std::size_t kUrlListReadBlockBytes = 64 * 1024;
+inline constexpr std::size_t kUrlListReadBlockBytes = std::size_t{64} * 1024;
 
 // --- the live progress line ---
 

@@ -35,8 +35,8 @@ TPageResult RefusedPage(const TRefusedLine& line) {
   page.Address = line.Shown;
   page.StatusText = kStatusRefused;
   page.Reason = line.Reason;
-  page.Messages.push_back(kStatusRefused + ("URL list line " + std::to_string(line.LineNumber) +
-                                            ": " + line.Shown));
+  page.Messages.push_back(kStatusRefused +
+                          ("URL list line " + std::to_string(line.LineNumber) + ": " + line.Shown));
   return page;
 }
 
@@ -56,9 +56,9 @@ TListRun::TListRun(TCliOptions& options, TUrlList list)
   const TResultFormat format = options.Format == TResultFormat::Tsv && options.WithStatus
                                    ? TResultFormat::TsvWithStatus
                                    : options.Format;
-  writer_ = std::make_unique<TPageWriter>(stdout, stderr, format, options.Unique,
-                                          !save_file_.empty(), std::move(list.LineNumbers),
-                                          options.Quiet);
+  writer_ =
+      std::make_unique<TPageWriter>(stdout, stderr, format, options.Unique, !save_file_.empty(),
+                                    std::move(list.LineNumbers), options.Quiet);
   if (ShowsLiveLine(options)) {
     live_ = std::make_unique<TLiveLine>(stdout, stderr, ::isatty(STDOUT_FILENO) == 1,
                                         [this] { return LiveText(); });

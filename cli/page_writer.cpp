@@ -87,9 +87,9 @@ bool TPageWriter::Write(TPageResult page, int number) {
   ++errors_;
   const int input_line =
       number <= static_cast<int>(line_numbers_.size()) ? line_numbers_[number - 1] : number;
-  ErrLine("movrek-cli: stopped at URL list line " + std::to_string(input_line) + ": " +
-              page.JobError,
-          held);
+  ErrLine(
+      "movrek-cli: stopped at URL list line " + std::to_string(input_line) + ": " + page.JobError,
+      held);
   return false;
 }
 

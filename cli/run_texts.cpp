@@ -108,8 +108,8 @@ std::string LiveLineText(const TRunCounts& counts, std::int64_t total, double se
 }
 
 std::string InFlightText(const TTransferInFlight& transfer) {
-  std::string text = std::string(TrimControls(transfer.Line)) + " (" +
-                     ByteSizeText(transfer.Received);
+  std::string text =
+      std::string(TrimControls(transfer.Line)) + " (" + ByteSizeText(transfer.Received);
   if (transfer.Size > 0) {
     text += " of " + ByteSizeText(transfer.Size);
   }

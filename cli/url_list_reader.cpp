@@ -134,7 +134,8 @@ TUrlList ReadUrlListFile(const std::string& file) {
         return static_cast<std::size_t>(got);
       }
       if (errno != EINTR) {
-        throw std::runtime_error("cannot read standard input: " + std::string(std::strerror(errno)));
+        throw std::runtime_error("cannot read standard input: " +
+                                 std::string(std::strerror(errno)));
       }
     }
   });

@@ -407,8 +407,9 @@ std::vector<TTransferInFlight> TParallelJob::InFlight() const {
       lines.push_back(view);
     }
   }
-  std::sort(lines.begin(), lines.end(),
-            [](const TTransferInFlight& a, const TTransferInFlight& b) { return a.Index < b.Index; });
+  std::sort(lines.begin(), lines.end(), [](const TTransferInFlight& a, const TTransferInFlight& b) {
+    return a.Index < b.Index;
+  });
   return lines;
 }
 

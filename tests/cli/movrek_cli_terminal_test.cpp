@@ -67,7 +67,8 @@ TEST(MovrekCliTerminal, LiveLineWhileTransfersRunAndSameOutputWithout) {
   fast.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n<a href=\"/f\">f</a>").Close().RepeatForever();
   fast.Start();
   CliRunner cli;
-  const std::string list = cli.Write("urls.txt", slow.Url("/slow") + "\n" + fast.Url("/fast") + "\n");
+  const std::string list =
+      cli.Write("urls.txt", slow.Url("/slow") + "\n" + fast.Url("/fast") + "\n");
   const std::string out = cli.File("out.txt");
   const std::string done = cli.File("done");
   movrek::test::TempDir dir;

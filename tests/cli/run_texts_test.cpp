@@ -52,8 +52,12 @@ TEST(RunTexts, FitToColumnsCutsAndNeutralisesControls) {
       {"a\x1b[2Jb\r\n", 10, "a?[2Jb??"},
       {"\xC3\xA9t\xC3\xA9", 4, "\xC3\xA9t"},  // é as two cells, never more
       {"\xE4\xB8\xAD\xE6\x96\x87", 4, "\xE4\xB8\xAD\xE6\x96\x87"},
-      {"a\xC2\x9B" "b", 10, "a??b"},  // C1 control (CSI)
-      {"a\xE4\xB8" "b", 10, "a??b"},  // a cut sequence
+      {"a\xC2\x9B"
+       "b",
+       10, "a??b"},  // C1 control (CSI)
+      {"a\xE4\xB8"
+       "b",
+       10, "a??b"},  // a cut sequence
       {"abc", 0, ""},
   };
   for (const auto& c : cases) {

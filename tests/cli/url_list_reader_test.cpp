@@ -73,8 +73,7 @@ TEST(UrlListReader, ALineLongerThanTheLimitIsRefusedAndOnlyItsStartKept) {
   EXPECT_EQ(list.LineNumbers, (std::vector<int>{1, 2, 4}));
   ASSERT_EQ(list.Refused.size(), 1u);
   EXPECT_EQ(list.Refused[0].LineNumber, 3);
-  EXPECT_EQ(list.Refused[0].Shown,
-            std::string(movrek::cli::kMaxShownLineBytes, 'y') + "...");
+  EXPECT_EQ(list.Refused[0].Shown, std::string(movrek::cli::kMaxShownLineBytes, 'y') + "...");
   EXPECT_EQ(list.Refused[0].Reason, "line longer than 65536 bytes");
 }
 
