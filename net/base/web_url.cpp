@@ -549,9 +549,9 @@ TState TWebUrlParser::FileSlash() {
   }
   CopyBaseAuthority();
   const std::string_view basePath = base_->Path();
-  const std::string_view first = basePath.substr(1, basePath.find('/', 1) - 1);
-  if (!basePath.empty() && !StartsWithWindowsDriveLetter(in_.substr(p_)) &&
-      IsNormalizedDriveLetter(first)) {
+  const std::string_view first =
+      basePath.empty() ? basePath : basePath.substr(1, basePath.find('/', 1) - 1);
+  if (!StartsWithWindowsDriveLetter(in_.substr(p_)) && IsNormalizedDriveLetter(first)) {
     out_ += '/';
     out_ += first;
     pathSegments_ = 1;
