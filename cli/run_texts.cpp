@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "html/ascii_text.h"
+#include "net/base/utf8_sequence.h"
 
 namespace movrek::cli {
 namespace {
@@ -117,35 +118,27 @@ std::string InFlightText(const TTransferInFlight& transfer) {
 }
 
 std::string FitToColumns(const std::string& text, int columns) {
+  const std::string_view view(text);
   std::string fitted;
   int used = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = [&text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    const unsigned char c = byte(i);
-    std::size_t length = 1;
-    if (c >= 0xC2 && c <= 0xF4) {
-      const std::size_t want = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-      while (length < want && i + length < text.size() && (byte(i + length) & 0xC0) == 0x80) {
-        ++length;
-      }
-      // Cut sequences and the C1 controls (U+0080 to U+009F) are shown as
-      // '?' like the other control characters.
-      if (length < want || (c == 0xC2 && byte(i + 1) < 0xA0)) {
-        length = 1;
-      }
-    }
-    const bool plain = c >= 0x20 && c < 0x7F;
-    const int cells = length > 1 ? 2 : 1;
+  for (std::size_t i = 0; i < view.size();) {
+    const auto c = static_cast<unsigned char>(view[i]);
+    const std::size_t length = Utf8SequenceLength(view.substr(i));
+    // Stray bytes and the C1 controls (U+0080 to U+009F) are shown as '?'
+    // like the other control characters, one byte at a time.
+    const bool c1 = c == 0xC2 && length == 2 && static_cast<unsigned char>(view[i + 1]) < 0xA0;
+    const bool wide = length > 1 && !c1;
+    const int cells = wide ? 2 : 1;
     if (used + cells > columns) {
       break;
     }
-    if (plain || length > 1) {
-      fitted.append(text, i, length);
+    if (wide) {
+      fitted.append(view.substr(i, length));
     } else {
-      fitted += '?';
+      fitted += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
     }
+    i += wide ? length : 1;
     used += cells;
-    i += length;
   }
   return fitted;
 }
