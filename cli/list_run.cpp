@@ -79,10 +79,13 @@ void TListRun::Start() {
 }
 
 std::string TListRun::LiveText() const {
+  // The refused lines are done from the start, as failures.
+  const auto refused = static_cast<std::int64_t>(refused_.size());
   TRunCounts counts = done_.Counts();
-  counts.Failed += static_cast<std::int64_t>(refused_.size());
-  return LiveLineText(counts, static_cast<std::int64_t>(job_->Count()), SecondsSince(started_),
-                      job_->InFlight());
+  counts.Pages += refused;
+  counts.Failed += refused;
+  return LiveLineText(counts, static_cast<std::int64_t>(job_->Count()) + refused,
+                      SecondsSince(started_), job_->InFlight());
 }
 
 void TListRun::WriteRefusedBefore(int inputLine) {
