@@ -117,7 +117,8 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     // lower case and "//" after it.
     if (!next || !(StartsWith(*next, "http://") || StartsWith(*next, "https://"))) {
       result.Status = 3;
-      result.Reason = "redirect to an address that is not http or https";
+      result.Reason = next ? "redirect to an address that is not http or https"
+                           : "redirect to an address that cannot be read";
       return;
     }
     address = *next;
