@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "net/base/winsock_errors.h"
 #include "net/http/http_body_sink.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
