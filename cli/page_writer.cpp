@@ -52,7 +52,10 @@ void TPageWriter::StatusLines(const TPageResult& page, TLiveLine::THold* hold) {
       ErrLine(page.Messages[i], hold);
     }
   }
-  for (const std::string& line : {HttpStatusLine(page), FailureReasonText(page)}) {
+  const std::string note =
+      page.Truncated ? "  note: body cut at " + std::to_string(page.Bytes) + " bytes (--max-size)"
+                     : std::string();
+  for (const std::string& line : {HttpStatusLine(page), FailureReasonText(page), note}) {
     if (!line.empty()) {
       ErrLine(line, hold);
     }

@@ -36,6 +36,14 @@ struct TFetchOutcome {
   std::string SocketErrorText;
   // Why a general error ended the redirects ("redirect loop", ...).
   std::string RedirectReason;
+  // The body: the media type of its Content-Type (empty: none); the type
+  // that made it no page, when it was not read as one; cut at the bound of
+  // the settings; why it failed although a response came (its content
+  // coding could not be undone).
+  std::string ContentType;
+  std::string SkippedType;
+  bool Truncated = false;
+  std::string FailureText;
 };
 
 }  // namespace movrek

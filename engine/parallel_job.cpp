@@ -252,14 +252,19 @@ void TParallelWorker::EnforceDeadline(std::chrono::steady_clock::time_point now)
 }
 
 void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
-  page_->StatusText = OutcomeStatusText(outcome.Status);
+  const bool skipped = !outcome.SkippedType.empty();
+  page_->StatusText = skipped ? kStatusNotHtml : OutcomeStatusText(outcome.Status);
+  page_->ContentType = skipped ? outcome.SkippedType : outcome.ContentType;
+  page_->Skipped = skipped;
+  page_->Truncated = outcome.Truncated;
+  page_->FailureText = outcome.FailureText;
   page_->FinalUrl = outcome.FinalUrl;
   page_->HttpStatus = outcome.HttpStatus;
   page_->HttpStatusText = outcome.HttpStatusText;
   page_->Bytes = outcome.Bytes;
   page_->SocketError = outcome.SocketError;
   page_->SocketErrorText = outcome.SocketErrorText;
-  page_->Reason = outcome.RedirectReason;
+  page_->Reason = outcome.FailureText.empty() ? outcome.RedirectReason : outcome.FailureText;
   {
     std::lock_guard<std::mutex> guard(http_lock_);
     if (timed_out_ && outcome.Status != TFetchStatus::Ok) {

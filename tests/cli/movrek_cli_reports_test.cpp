@@ -30,6 +30,9 @@ TEST(MovrekCliReports, EachKindOfFailureGivesItsRecordAndItsLines) {
   ScriptedServer missing;
   missing.ReadRequest().Send("HTTP/1.0 404 Not Found\r\n\r\n<a href=\"/h\">h</a>").Close();
   missing.Start();
+  ScriptedServer pdf;
+  pdf.ReadRequest().Send("HTTP/1.0 200 OK\r\nContent-Type: application/pdf\r\n\r\n%PDF-").Close();
+  pdf.Start();
   ScriptedServer drip;
   drip.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n").SendSplit(std::string(600, ' '), 1, 100);
   drip.Start();
@@ -72,6 +75,11 @@ TEST(MovrekCliReports, EachKindOfFailureGivesItsRecordAndItsLines) {
        "OK : ",
        "  http: 404 Not Found",
        R"("http_status":404,"reason":null)"},
+      {pdf.Url("/doc"),
+       {},
+       "SKIPPED, NOT HTML (application/pdf). ",
+       "",
+       R"("http_status":200,"reason":null)"},
   };
   for (const auto& c : cases) {
     CliRunner cli;
@@ -83,7 +91,10 @@ TEST(MovrekCliReports, EachKindOfFailureGivesItsRecordAndItsLines) {
     EXPECT_TRUE(Contains(run.err, c.status_line + c.url + "\n" + c.detail_line)) << run.err;
     EXPECT_EQ(Contains(run.err, "\n  reason: "), c.detail_line.find("reason") != std::string::npos)
         << run.err;
-    EXPECT_TRUE(Contains(run.err, "\n1 page, ")) << run.err;
+    const bool skipped = c.status_line.rfind("SKIPPED", 0) == 0;
+    EXPECT_TRUE(
+        Contains(run.err, skipped ? " 0 failed, 1 skipped in " : " 1 failed, 0 skipped in "))
+        << run.err;
   }
   EXPECT_EQ(loop.Connections(), 21u);
 }
