@@ -10,7 +10,8 @@
 #include "engine/link_listing.h"
 #include "engine/window_operations.h"
 #include "html/ascii_text.h"
-#include "html/document_text.h"
+#include "html/page_text.h"
+#include "net/http/content_type.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
 
@@ -167,9 +168,9 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
     throw EJobAborted{};
   }
   // One read of the page serves both the base and the links.
-  TDocumentText text = TDocumentText::FromFile(page_file);
-  const std::string base = ChooseBaseOfText(text.View(), info.Url);
-  ListLinks(job.ResultSink(), std::move(text), base, address);
+  TPageText page = ReadPageText(page_file, ResponseContentType(http->Headers));
+  const std::string base = ChooseBaseOfText(page.Text.View(), info.Url);
+  ListLinks(job.ResultSink(), std::move(page), base, address, info.Url);
   job.FlushResults();
 }
 

@@ -69,6 +69,16 @@ std::string TObjectsList::AttributeValueAt(int index, std::string_view name,
   return TagAttributeValue(EntryText(entry), name, defaultValue);
 }
 
+std::string_view TObjectsList::TagTextAt(int index) const {
+  CheckIndex(index);
+  const Entry& entry = entries_[static_cast<std::size_t>(index)];
+  if (entry.source == kObject) {
+    const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
+    return tag != nullptr ? std::string_view(tag->SourceText) : std::string_view();
+  }
+  return entry.kind == EK_Tag ? EntryText(entry) : std::string_view();
+}
+
 int TObjectsList::FindTag(long long from, std::string_view name) const {
   const long long count = Count();
   for (long long index = from < 0 ? 0 : from; index < count; ++index) {

@@ -62,6 +62,9 @@ class TObjectsList {
   // when the entry is no tag.
   [[nodiscard]] std::string AttributeValueAt(int index, std::string_view name,
                                              const std::string& defaultValue) const;
+  // The text the tag at index was made from, without building it; empty
+  // when the entry is no tag.
+  [[nodiscard]] std::string_view TagTextAt(int index) const;
   // Set by the document: elements built later get it as OwnerDocument.
   void SetOwner(THTMLObject* owner) { owner_ = owner; }
   // Makes the owner the OwnerDocument of every element object built so far.

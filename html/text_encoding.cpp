@@ -1,0 +1,267 @@
+#include "html/text_encoding.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "html/character_references.h"
+#include "html/encoding_labels.h"
+
+namespace movrek {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+const auto kNoConversion = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+
+// The bytes glibc's windows-1252 leaves out and the standard maps to the C1
+// controls of the same number.
+bool IsWindows1252Gap(std::uint32_t code) {
+  return code == 0x81 || code == 0x8D || code == 0x8F || code == 0x90 || code == 0x9D;
+}
+
+// The length of a well-formed UTF-8 sequence at bytes[at], 0 when it is
+// malformed; *part is then how many of its bytes to replace by one U+FFFD.
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at, std::size_t* part) {
+  const auto lead = static_cast<unsigned char>(bytes[at]);
+  std::size_t needed = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    needed = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    needed = 2;
+    low = lead == 0xE0 ? 0xA0 : 0x80;
+    high = lead == 0xED ? 0x9F : 0xBF;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    needed = 3;
+    low = lead == 0xF0 ? 0x90 : 0x80;
+    high = lead == 0xF4 ? 0x8F : 0xBF;
+  } else {
+    *part = 1;
+    return 0;
+  }
+  for (std::size_t k = 1; k <= needed; ++k) {
+    const auto c = at + k < bytes.size() ? static_cast<unsigned char>(bytes[at + k]) : 0;
+    if (c < low || c > high) {
+      *part = k;
+      return 0;
+    }
+    low = 0x80;
+    high = 0xBF;
+  }
+  return needed + 1;
+}
+
+// The code point of the well-formed UTF-8 sequence at text[at] and its length.
+std::uint32_t DecodeUtf8(std::string_view text, std::size_t at, std::size_t* length) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  std::size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  n = std::min(n, text.size() - at);
+  std::uint32_t code = n == 1 ? lead : lead & (0x7F >> n);
+  for (std::size_t k = 1; k < n; ++k) {
+    code = (code << 6) | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+  }
+  *length = n;
+  return code;
+}
+
+void AppendReference(std::uint32_t code, std::string& out) {
+  out += "&#";
+  out += std::to_string(code);
+  out += ';';
+}
+
+}  // namespace
+
+void AppendValidUtf8(std::string_view bytes, std::string& out) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const auto c = static_cast<unsigned char>(bytes[at]);
+    if (c != 0 && c < 0x80) {
+      out += static_cast<char>(c);
+      ++at;
+      continue;
+    }
+    if (c == 0) {
+      out += kReplacement;
+      ++at;
+      continue;
+    }
+    std::size_t part = 0;
+    if (const std::size_t length = Utf8SequenceLength(bytes, at, &part); length != 0) {
+      out.append(bytes.substr(at, length));
+      at += length;
+    } else {
+      out += kReplacement;
+      at += part;
+    }
+  }
+}
+
+TTextEncoding::TTextEncoding(std::string_view name) : name_(name) {}
+
+TTextEncoding::TTextEncoding(TTextEncoding&& other) noexcept
+    : name_(std::move(other.name_)),
+      decoder_(std::exchange(other.decoder_, nullptr)),
+      encoder_(std::exchange(other.encoder_, nullptr)) {}
+
+TTextEncoding& TTextEncoding::operator=(TTextEncoding&& other) noexcept {
+  if (this != &other) {
+    Close();
+    name_ = std::move(other.name_);
+    decoder_ = std::exchange(other.decoder_, nullptr);
+    encoder_ = std::exchange(other.encoder_, nullptr);
+  }
+  return *this;
+}
+
+TTextEncoding::~TTextEncoding() {
+  Close();
+}
+
+void TTextEncoding::Close() {
+  for (void** handle : {&decoder_, &encoder_}) {
+    if (*handle != nullptr && *handle != kNoConversion) {
+      ::iconv_close(static_cast<iconv_t>(*handle));
+    }
+    *handle = nullptr;
+  }
+}
+
+bool TTextEncoding::IsAsciiCompatible() const {
+  return name_ != "UTF-16LE" && name_ != "UTF-16BE" && name_ != "ISO-2022-JP" &&
+         name_ != "replacement";
+}
+
+bool TTextEncoding::QueryIsUtf8() const {
+  return IsUtf8() || name_ == "UTF-16LE" || name_ == "UTF-16BE" || name_ == "replacement";
+}
+
+void TTextEncoding::AppendDecoded(std::string_view bytes, std::string& out) {
+  if (IsUtf8()) {
+    AppendValidUtf8(bytes, out);
+  } else if (name_ == "replacement") {
+    // The encodings it stands for could smuggle markup past a filter: the
+    // whole text is one U+FFFD.
+    if (!bytes.empty()) {
+      out += kReplacement;
+    }
+  } else if (name_ == "x-user-defined") {
+    for (const char c : bytes) {
+      const auto byte = static_cast<unsigned char>(c);
+      AppendUtf8(byte == 0 ? 0xFFFD : byte < 0x80 ? byte : 0xF780 + byte - 0x80, out);
+    }
+  } else {
+    AppendIconvDecoded(bytes, out);
+  }
+}
+
+void TTextEncoding::AppendIconvDecoded(std::string_view bytes, std::string& out) {
+  if (decoder_ == nullptr) {
+    decoder_ = ::iconv_open("UTF-8", std::string(IconvNameOf(name_)).c_str());
+  }
+  if (decoder_ == kNoConversion) {
+    AppendValidUtf8(bytes, out);  // never for an encoding of the table
+    return;
+  }
+  auto* const cd = static_cast<iconv_t>(decoder_);
+  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t in_left = bytes.size();
+  std::string decoded(bytes.size() * 3 + 16, '\0');
+  std::size_t used = 0;
+  while (in_left > 0) {
+    char* to = decoded.data() + used;
+    std::size_t to_left = decoded.size() - used;
+    const std::size_t result = ::iconv(cd, &in, &in_left, &to, &to_left);
+    used = decoded.size() - to_left;
+    if (result != static_cast<std::size_t>(-1)) {
+      break;
+    }
+    if (errno == E2BIG) {
+      decoded.resize(decoded.size() * 2);
+      continue;
+    }
+    // A byte the encoding does not allow, or a sequence cut off at the end.
+    const auto byte = static_cast<unsigned char>(*in);
+    decoded.resize(used);
+    if (name_ == "windows-1252" && IsWindows1252Gap(byte)) {
+      AppendUtf8(byte, decoded);
+    } else {
+      decoded += kReplacement;
+    }
+    used = decoded.size();
+    decoded.resize(used + in_left * 3 + 16);
+    ++in;
+    --in_left;
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  decoded.resize(used);
+  // iconv passes NUL through; in an attribute it is U+FFFD.
+  for (const char c : decoded) {
+    if (c == '\0') {
+      out += kReplacement;
+    } else {
+      out += c;
+    }
+  }
+}
+
+void TTextEncoding::AppendEncoded(std::string_view utf8, std::string& out) {
+  if (QueryIsUtf8()) {
+    out += utf8;
+    return;
+  }
+  if (encoder_ == nullptr && name_ != "x-user-defined") {
+    encoder_ = ::iconv_open(std::string(IconvNameOf(name_)).c_str(), "UTF-8");
+  }
+  if (encoder_ != nullptr && encoder_ != kNoConversion) {
+    ::iconv(static_cast<iconv_t>(encoder_), nullptr, nullptr, nullptr, nullptr);
+  }
+  // ASCII passes iconv only in a stateful encoding, whose shifts it keeps.
+  const bool stateful = name_ == "ISO-2022-JP";
+  std::size_t at = 0;
+  while (at < utf8.size()) {
+    std::size_t length = 0;
+    const std::uint32_t code = DecodeUtf8(utf8, at, &length);
+    if (code < 0x80 && !stateful) {
+      out += static_cast<char>(code);
+    } else if (name_ == "x-user-defined" || encoder_ == kNoConversion) {
+      if (name_ == "x-user-defined" && code >= 0xF780 && code <= 0xF7FF) {
+        out += static_cast<char>(code - 0xF780 + 0x80);
+      } else {
+        AppendReference(code, out);
+      }
+    } else {
+      char buffer[16];
+      char* in = const_cast<char*>(utf8.data() + at);
+      std::size_t in_left = length;
+      char* to = buffer;
+      std::size_t to_left = sizeof buffer;
+      auto* const cd = static_cast<iconv_t>(encoder_);
+      if (::iconv(cd, &in, &in_left, &to, &to_left) != static_cast<std::size_t>(-1)) {
+        out.append(buffer, static_cast<std::size_t>(to - buffer));
+      } else if (name_ == "windows-1252" && IsWindows1252Gap(code)) {
+        out += static_cast<char>(code);
+      } else {
+        AppendReference(code, out);
+      }
+    }
+    at += length;
+  }
+  // Back to the initial shift state (ISO-2022-JP ends in ASCII).
+  if (encoder_ != nullptr && encoder_ != kNoConversion) {
+    char buffer[16];
+    char* to = buffer;
+    std::size_t to_left = sizeof buffer;
+    ::iconv(static_cast<iconv_t>(encoder_), nullptr, nullptr, &to, &to_left);
+    out.append(buffer, static_cast<std::size_t>(to - buffer));
+  }
+}
+
+}  // namespace movrek
