@@ -1,11 +1,13 @@
 #include "engine/link_listing.h"
 
 #include <utility>
+#include <vector>
 
 #include "engine/link_resolver.h"
 #include "html/ascii_text.h"
 #include "html/character_references.h"
 #include "html/html_document.h"
+#include "html/html_elements.h"
 #include "html/page_text.h"
 #include "html/tag_attribute.h"
 
@@ -97,25 +99,43 @@ bool StartsWithSchemeIgnoringCase(std::string_view address, std::string_view sch
          SameTextIgnoringCase(address.substr(0, scheme.size()), scheme);
 }
 
-// The document's base address as browsers take it: the first <base> with an
-// href, resolved against the page's address; else the page's address.
-std::string DocumentBase(const TObjectsList& elements, TValueDecoder& decoder,
-                         const std::string& finalAddress, const TQueryEncoder& encoder) {
-  for (int i = elements.FindTag(0, "BASE"); i >= 0; i = elements.FindTag(i + 1LL, "BASE")) {
-    std::string_view written;
-    if (!FindTagAttribute(elements.TagTextAt(i), "href", &written)) {
+// The anchors of the page, and its base address as browsers take it: the
+// first <base> with an href, resolved against the page's address; else the
+// page's address. A base further down the page counts for the anchors above
+// it, so both are found in one pass before any link is listed.
+struct TAnchors {
+  std::vector<int> Indexes;
+  std::string Base;
+};
+
+TAnchors FindAnchors(const TObjectsList& elements, TValueDecoder& decoder,
+                     const std::string& finalAddress, const TQueryEncoder& encoder) {
+  TAnchors anchors;
+  bool base_found = false;
+  for (int i = elements.FindTagAmong(0, {"A", "BASE"}); i >= 0;
+       i = elements.FindTagAmong(i + 1LL, {"A", "BASE"})) {
+    const std::string_view text = elements.TagTextAt(i);
+    if (SameTextIgnoringCase(TagNameOf(text), "A")) {
+      anchors.Indexes.push_back(i);
       continue;
     }
+    std::string_view written;
+    if (base_found || !FindTagAttribute(text, "href", &written)) {
+      continue;
+    }
+    base_found = true;
     std::string resolved;
     // A data: or javascript: base would let a page's links run code.
     if (TLinkResolver(finalAddress, encoder).Resolve(decoder.Decode(written), resolved) &&
         !StartsWithSchemeIgnoringCase(resolved, "data") &&
         !StartsWithSchemeIgnoringCase(resolved, "javascript")) {
-      return resolved;
+      anchors.Base = std::move(resolved);
     }
-    break;
   }
-  return finalAddress;
+  if (!base_found || anchors.Base.empty()) {
+    anchors.Base = finalAddress;
+  }
+  return anchors;
 }
 
 }  // namespace
@@ -166,11 +186,11 @@ void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
   const TObjectsList& elements = document.Elements;
 
   sink.BeginBlock(pageAddress, base);
-  const TLinkResolver resolver(DocumentBase(elements, decoder, finalAddress, encoder), encoder);
-  // The links go out as they are found: a page of millions of anchors needs
-  // no list of them all. An anchor without href is no link.
-  for (int i = elements.FindTag(0, "A"); i >= 0; i = elements.FindTag(i + 1LL, "A")) {
+  const TAnchors anchors = FindAnchors(elements, decoder, finalAddress, encoder);
+  const TLinkResolver resolver(anchors.Base, encoder);
+  for (const int i : anchors.Indexes) {
     std::string_view written;
+    // An anchor without href is no link.
     if (!FindTagAttribute(elements.TagTextAt(i), "href", &written)) {
       continue;
     }

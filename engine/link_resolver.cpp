@@ -45,7 +45,16 @@ bool TLinkResolver::Valid() const {
 }
 
 bool TLinkResolver::Resolve(std::string_view href, std::string& out) const {
-  const std::string prepared = Prepared(href);
+  std::string encoded(href);
+  const std::size_t hash = encoded.find('#');
+  const std::size_t query = encoded.find('?');
+  if (encoder_ && query < hash) {
+    const std::size_t end = hash == std::string::npos ? encoded.size() : hash;
+    std::string bytes;
+    encoder_(std::string_view(encoded).substr(query + 1, end - query - 1), bytes);
+    encoded.replace(query + 1, end - query - 1, bytes);
+  }
+  const std::string prepared = Prepared(encoded);
   if (HasUriScheme(prepared)) {
     out = prepared;
     return true;

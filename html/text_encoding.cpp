@@ -24,8 +24,8 @@ bool IsWindows1252Gap(std::uint32_t code) {
   return code == 0x81 || code == 0x8D || code == 0x8F || code == 0x90 || code == 0x9D;
 }
 
-// The length of a well-formed UTF-8 sequence at bytes[at], 0 when it is
-// malformed; *part is then how many of its bytes to replace by one U+FFFD.
+}  // namespace
+
 std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at, std::size_t* part) {
   const auto lead = static_cast<unsigned char>(bytes[at]);
   std::size_t needed = 0;
@@ -56,6 +56,8 @@ std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at, std::size
   }
   return needed + 1;
 }
+
+namespace {
 
 // The code point of the well-formed UTF-8 sequence at text[at] and its length.
 std::uint32_t DecodeUtf8(std::string_view text, std::size_t at, std::size_t* length) {

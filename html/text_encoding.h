@@ -2,6 +2,7 @@
 // glibc's iconv doing the work for the legacy encodings.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,12 @@ class TTextEncoding {
   void* decoder_ = nullptr;  // iconv_t, opened on first use
   void* encoder_ = nullptr;
 };
+
+// The length of the well-formed UTF-8 sequence (RFC 3629: no overlong forms,
+// surrogates or code points past U+10FFFF) at bytes[at], 0 when it is
+// malformed; *part is then how many of its bytes the Encoding standard
+// replaces by one U+FFFD.
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at, std::size_t* part);
 
 // Appends the UTF-8 text with every malformed sequence replaced by U+FFFD
 // (one for each maximal part of a sequence, as the Encoding standard does)
