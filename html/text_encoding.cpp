@@ -16,7 +16,11 @@ namespace movrek {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-const auto kNoConversion = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+// An iconv descriptor, nullptr when glibc has no such conversion.
+void* OpenIconv(std::string_view to, std::string_view from) {
+  iconv_t cd = ::iconv_open(std::string(to).c_str(), std::string(from).c_str());
+  return reinterpret_cast<std::intptr_t>(cd) == -1 ? nullptr : cd;
+}
 
 // The bytes glibc's windows-1252 leaves out and the standard maps to the C1
 // controls of the same number.
@@ -110,7 +114,9 @@ TTextEncoding::TTextEncoding(std::string_view name) : name_(name) {}
 TTextEncoding::TTextEncoding(TTextEncoding&& other) noexcept
     : name_(std::move(other.name_)),
       decoder_(std::exchange(other.decoder_, nullptr)),
-      encoder_(std::exchange(other.encoder_, nullptr)) {}
+      encoder_(std::exchange(other.encoder_, nullptr)),
+      decoder_opened_(std::exchange(other.decoder_opened_, false)),
+      encoder_opened_(std::exchange(other.encoder_opened_, false)) {}
 
 TTextEncoding& TTextEncoding::operator=(TTextEncoding&& other) noexcept {
   if (this != &other) {
@@ -118,6 +124,8 @@ TTextEncoding& TTextEncoding::operator=(TTextEncoding&& other) noexcept {
     name_ = std::move(other.name_);
     decoder_ = std::exchange(other.decoder_, nullptr);
     encoder_ = std::exchange(other.encoder_, nullptr);
+    decoder_opened_ = std::exchange(other.decoder_opened_, false);
+    encoder_opened_ = std::exchange(other.encoder_opened_, false);
   }
   return *this;
 }
@@ -128,7 +136,7 @@ TTextEncoding::~TTextEncoding() {
 
 void TTextEncoding::Close() {
   for (void** handle : {&decoder_, &encoder_}) {
-    if (*handle != nullptr && *handle != kNoConversion) {
+    if (*handle != nullptr) {
       ::iconv_close(static_cast<iconv_t>(*handle));
     }
     *handle = nullptr;
@@ -164,10 +172,10 @@ void TTextEncoding::AppendDecoded(std::string_view bytes, std::string& out) {
 }
 
 void TTextEncoding::AppendIconvDecoded(std::string_view bytes, std::string& out) {
-  if (decoder_ == nullptr) {
-    decoder_ = ::iconv_open("UTF-8", std::string(IconvNameOf(name_)).c_str());
+  if (!std::exchange(decoder_opened_, true)) {
+    decoder_ = OpenIconv("UTF-8", IconvNameOf(name_));
   }
-  if (decoder_ == kNoConversion) {
+  if (decoder_ == nullptr) {
     AppendValidUtf8(bytes, out);  // never for an encoding of the table
     return;
   }
@@ -219,10 +227,10 @@ void TTextEncoding::AppendEncoded(std::string_view utf8, std::string& out) {
     out += utf8;
     return;
   }
-  if (encoder_ == nullptr && name_ != "x-user-defined") {
-    encoder_ = ::iconv_open(std::string(IconvNameOf(name_)).c_str(), "UTF-8");
+  if (name_ != "x-user-defined" && !std::exchange(encoder_opened_, true)) {
+    encoder_ = OpenIconv(IconvNameOf(name_), "UTF-8");
   }
-  if (encoder_ != nullptr && encoder_ != kNoConversion) {
+  if (encoder_ != nullptr) {
     ::iconv(static_cast<iconv_t>(encoder_), nullptr, nullptr, nullptr, nullptr);
   }
   // ASCII passes iconv only in a stateful encoding, whose shifts it keeps.
@@ -233,7 +241,7 @@ void TTextEncoding::AppendEncoded(std::string_view utf8, std::string& out) {
     const std::uint32_t code = DecodeUtf8(utf8, at, &length);
     if (code < 0x80 && !stateful) {
       out += static_cast<char>(code);
-    } else if (name_ == "x-user-defined" || encoder_ == kNoConversion) {
+    } else if (encoder_ == nullptr) {
       if (name_ == "x-user-defined" && code >= 0xF780 && code <= 0xF7FF) {
         out += static_cast<char>(code - 0xF780 + 0x80);
       } else {
@@ -257,7 +265,7 @@ void TTextEncoding::AppendEncoded(std::string_view utf8, std::string& out) {
     at += length;
   }
   // Back to the initial shift state (ISO-2022-JP ends in ASCII).
-  if (encoder_ != nullptr && encoder_ != kNoConversion) {
+  if (encoder_ != nullptr) {
     char buffer[16];
     char* to = buffer;
     std::size_t to_left = sizeof buffer;

@@ -41,8 +41,10 @@ class TTextEncoding {
   void Close();
 
   std::string name_;
-  void* decoder_ = nullptr;  // iconv_t, opened on first use
+  void* decoder_ = nullptr;  // iconv_t, opened on first use; nullptr when glibc lacks it
   void* encoder_ = nullptr;
+  bool decoder_opened_ = false;
+  bool encoder_opened_ = false;
 };
 
 // The length of the well-formed UTF-8 sequence (RFC 3629: no overlong forms,
