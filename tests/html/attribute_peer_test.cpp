@@ -3,6 +3,7 @@
 // and decoded here, must give parse5's href for every one.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -155,7 +156,12 @@ TEST(AttributePeer, HrefValuesDecodeAsParse5DecodesThem) {
     const std::string value = RandomValue(random, quote);
     const std::string written =
         quote == 0 ? value : std::string(1, quote) + value + std::string(1, quote);
-    page += i % 50 == 0 ? "<p><a name=x>" : "<p><a title=t href=" + written + " id=i>";
+    // The attribute among others, as pages write it.
+    const std::string tags[] = {
+        "<a title=t href=" + written + " id=i>",  "<a HREF = " + written + ">",
+        "<a href=" + written + " href=second>",   "<a id=\"i\"href=" + written + ">",
+        "<a hreflang=en/ href=" + written + "/>", "<a name=x>"};
+    page += "<p>" + tags[random() % std::size(tags)];
     page += "x</a></p>\n";
   }
   test::TempDir dir;
