@@ -1,15 +1,16 @@
 #include "engine/link_listing.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
-#include "engine/link_resolver.h"
 #include "html/ascii_text.h"
 #include "html/character_references.h"
 #include "html/html_document.h"
 #include "html/html_elements.h"
 #include "html/page_text.h"
 #include "html/tag_attribute.h"
+#include "net/base/web_url.h"
 
 namespace movrek {
 
@@ -94,23 +95,19 @@ std::string WithoutTabsAndLineBreaks(std::string_view text) {
   return out;
 }
 
-bool StartsWithSchemeIgnoringCase(std::string_view address, std::string_view scheme) {
-  return address.size() > scheme.size() && address[scheme.size()] == ':' &&
-         SameTextIgnoringCase(address.substr(0, scheme.size()), scheme);
-}
-
 // The anchors of the page, and its base address as browsers take it: the
 // first <base> with an href, resolved against the page's address; else the
 // page's address. A base further down the page counts for the anchors above
 // it, so both are found in one pass before any link is listed.
 struct TAnchors {
   std::vector<int> Indexes;
-  std::string Base;
+  std::optional<TWebUrl> Base;  // none when the page's address is no URL
 };
 
 TAnchors FindAnchors(const TObjectsList& elements, TValueDecoder& decoder,
-                     const std::string& finalAddress, const TQueryEncoder& encoder) {
+                     const std::string& finalAddress, const TQueryEncoder* encoder) {
   TAnchors anchors;
+  anchors.Base = ParseWebUrl(finalAddress);
   bool base_found = false;
   for (int i = elements.FindTagAmong(0, {"A", "BASE"}); i >= 0;
        i = elements.FindTagAmong(i + 1LL, {"A", "BASE"})) {
@@ -124,16 +121,13 @@ TAnchors FindAnchors(const TObjectsList& elements, TValueDecoder& decoder,
       continue;
     }
     base_found = true;
-    std::string resolved;
+    TWebUrl declared;
     // A data: or javascript: base would let a page's links run code.
-    if (TLinkResolver(finalAddress, encoder).Resolve(decoder.Decode(written), resolved) &&
-        !StartsWithSchemeIgnoringCase(resolved, "data") &&
-        !StartsWithSchemeIgnoringCase(resolved, "javascript")) {
-      anchors.Base = std::move(resolved);
+    if (ParseWebUrl(decoder.Decode(written), anchors.Base ? &*anchors.Base : nullptr, encoder,
+                    declared) &&
+        declared.Scheme() != "data" && declared.Scheme() != "javascript") {
+      anchors.Base = std::move(declared);
     }
-  }
-  if (!base_found || anchors.Base.empty()) {
-    anchors.Base = finalAddress;
   }
   return anchors;
 }
@@ -181,13 +175,15 @@ void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
       encoding.AppendEncoded(utf8, bytesOut);
     };
   }
+  const TQueryEncoder* const query_encoder = encoder ? &encoder : nullptr;
   THTMLObject document;
   document.LoadFromDocumentText(std::move(page.Text));
   const TObjectsList& elements = document.Elements;
 
   sink.BeginBlock(pageAddress, base);
-  const TAnchors anchors = FindAnchors(elements, decoder, finalAddress, encoder);
-  const TLinkResolver resolver(anchors.Base, encoder);
+  const TAnchors anchors = FindAnchors(elements, decoder, finalAddress, query_encoder);
+  const TWebUrl* const document_base = anchors.Base ? &*anchors.Base : nullptr;
+  TWebUrl url;
   for (const int i : anchors.Indexes) {
     std::string_view written;
     // An anchor without href is no link.
@@ -197,9 +193,8 @@ void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
     const std::string_view href = decoder.Decode(written);
     TListedLink link;
     link.Cleaned = WithoutTabsAndLineBreaks(href);
-    if (!resolver.Resolve(href, link.Line)) {
-      link.Line = UnresolvedLine(href);
-    }
+    link.Line =
+        ParseWebUrl(href, document_base, query_encoder, url) ? url.Href : UnresolvedLine(href);
     sink.AppendLink(std::move(link));
   }
 }

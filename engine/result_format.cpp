@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "engine/link_listing.h"
-#include "html/text_encoding.h"
+#include "html/utf8_sequence.h"
 
 namespace movrek {
 namespace {
@@ -15,8 +15,7 @@ void AppendJsonString(const std::string& bytes, std::string& out) {
   for (std::size_t i = 0; i < bytes.size();) {
     const auto c = static_cast<unsigned char>(bytes[i]);
     if (c >= 0x80) {
-      std::size_t part = 0;
-      const std::size_t length = Utf8SequenceLength(bytes, i, &part);
+      const std::size_t length = Utf8SequenceLength(std::string_view(bytes).substr(i));
       if (length == 0) {
         out += kReplacementCharacter;
         ++i;

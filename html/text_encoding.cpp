@@ -10,6 +10,7 @@
 
 #include "html/character_references.h"
 #include "html/encoding_labels.h"
+#include "html/utf8_sequence.h"
 
 namespace movrek {
 
@@ -27,41 +28,6 @@ void* OpenIconv(std::string_view to, std::string_view from) {
 bool IsWindows1252Gap(std::uint32_t code) {
   return code == 0x81 || code == 0x8D || code == 0x8F || code == 0x90 || code == 0x9D;
 }
-
-}  // namespace
-
-std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at, std::size_t* part) {
-  const auto lead = static_cast<unsigned char>(bytes[at]);
-  std::size_t needed = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    needed = 1;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    needed = 2;
-    low = lead == 0xE0 ? 0xA0 : 0x80;
-    high = lead == 0xED ? 0x9F : 0xBF;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    needed = 3;
-    low = lead == 0xF0 ? 0x90 : 0x80;
-    high = lead == 0xF4 ? 0x8F : 0xBF;
-  } else {
-    *part = 1;
-    return 0;
-  }
-  for (std::size_t k = 1; k <= needed; ++k) {
-    const auto c = at + k < bytes.size() ? static_cast<unsigned char>(bytes[at + k]) : 0;
-    if (c < low || c > high) {
-      *part = k;
-      return 0;
-    }
-    low = 0x80;
-    high = 0xBF;
-  }
-  return needed + 1;
-}
-
-namespace {
 
 // The code point of the well-formed UTF-8 sequence at text[at] and its length.
 std::uint32_t DecodeUtf8(std::string_view text, std::size_t at, std::size_t* length) {
@@ -98,13 +64,13 @@ void AppendValidUtf8(std::string_view bytes, std::string& out) {
       ++at;
       continue;
     }
-    std::size_t part = 0;
-    if (const std::size_t length = Utf8SequenceLength(bytes, at, &part); length != 0) {
-      out.append(bytes.substr(at, length));
+    const std::string_view rest = bytes.substr(at);
+    if (const std::size_t length = Utf8SequenceLength(rest); length != 0) {
+      out.append(rest.substr(0, length));
       at += length;
     } else {
       out += kReplacement;
-      at += part;
+      at += Utf8MalformedLength(rest);
     }
   }
 }

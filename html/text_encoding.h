@@ -47,12 +47,6 @@ class TTextEncoding {
   bool encoder_opened_ = false;
 };
 
-// The length of the well-formed UTF-8 sequence (RFC 3629: no overlong forms,
-// surrogates or code points past U+10FFFF) at bytes[at], 0 when it is
-// malformed; *part is then how many of its bytes the Encoding standard
-// replaces by one U+FFFD.
-std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t at, std::size_t* part);
-
 // Appends the UTF-8 text with every malformed sequence replaced by U+FFFD
 // (one for each maximal part of a sequence, as the Encoding standard does)
 // and every NUL by U+FFFD.

@@ -108,12 +108,28 @@ TEST(LinkListing, OnlyTheDelimitingQuotesAreRemoved) {
       "http://h/");
 }
 
+TEST(LinkListing, EveryLinkIsAValidAddressInAscii) {
+  ExpectListed(
+      {
+          {"<a href=\"HTTP://EXAMPLE.COM:80/A/../b\">", {"http://example.com/b"}},
+          {"<a href=\"\\x\\y z\">", {"http://h/x/y%20z"}},
+          {"<meta charset=utf-8><a href=\"/caf\xC3\xA9?q=\xC3\xA9#\xC3\xA9\">",
+           {"http://h/caf%C3%A9?q=%C3%A9#%C3%A9"}},
+          {"<meta charset=utf-8><a href=\"http://b\xC3\xBC"
+           "cher.example/\">",
+           {"http://xn--bcher-kva.example/"}},
+          {"<a href=\"http://[::1\"><a href=\"http://a b/\xE9\">",
+           {"http://[::1", "http://a b/%C3%A9"}},  // none: as written, in ASCII
+      },
+      "http://h/d/p.html");
+}
+
 TEST(LinkListing, CharacterReferencesAreDecodedAsBrowsersDo) {
   ExpectListed(
       {
           {"<a href=\"?a=1&amp;b=2\">", {"http://h/p?a=1&b=2"}},
           {"<a href=\"mailto:x&#64;y.org\">", {"mailto:x@y.org"}},
-          {"<a href=\"?p&copy=1&not\">", {"http://h/p?p&copy=1%C2%AC"}},
+          {"<a href=\"?p&copy=1&not\">", {"http://h/p?p&copy=1%AC"}},
           {"<a href=\"&#x2F;x&#47;&sol;y\">", {"http://h/x//y"}},
           {"<a href=\"?&amp\">", {"http://h/p?&"}},
       },
