@@ -84,6 +84,10 @@ bool IsDoubleDot(std::string_view segment) {
          SameTextIgnoringCase(segment, "%2e.") || SameTextIgnoringCase(segment, "%2e%2e");
 }
 
+bool MayBeDotSegment(std::string_view segment) {
+  return !segment.empty() && segment.size() <= 6 && (segment[0] == '.' || segment[0] == '%');
+}
+
 std::uint32_t PathEnd(const TWebUrl& url) {
   if (url.QueryStart != TWebUrl::kNone) {
     return url.QueryStart;
@@ -104,6 +108,9 @@ std::uint32_t QueryEnd(const TWebUrl& url) {
 bool NeedsCleaning(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte > '\r' && byte < 0x80) {
+      continue;
+    }
     if (byte == '\t' || byte == '\n' || byte == '\r') {
       return true;
     }
@@ -177,7 +184,7 @@ class TWebUrlParser {
     return p_ + ahead < in_.size() ? static_cast<unsigned char>(in_[p_ + ahead]) : kEof;
   }
   bool IsSlash(int c) const { return c == '/' || (url_.Special && c == '\\'); }
-  bool IsFile() const { return url_.Scheme() == "file"; }
+  bool IsFile() const { return isFile_; }
   bool BaseIsFile() const { return base_ != nullptr && base_->Scheme() == "file"; }
 
   TState Step(TState state);
@@ -216,6 +223,7 @@ class TWebUrlParser {
   TWebUrl& url_;
   std::string& out_;
   int pathSegments_ = 0;
+  bool isFile_ = false;
 };
 
 bool TWebUrlParser::Run() {
@@ -288,6 +296,7 @@ void TWebUrlParser::WriteScheme(std::string_view scheme) {
   url_.SchemeEnd = static_cast<std::uint32_t>(scheme.size());
   out_ += ':';
   url_.Special = IsSpecialScheme(scheme);
+  isFile_ = scheme == "file";
   url_.UsernameEnd = url_.HostStart = url_.HostEnd = url_.AuthorityEnd = url_.PathStart =
       url_.SchemeEnd + 1;
 }
@@ -633,7 +642,7 @@ TState TWebUrlParser::Path() {
     p_ = end;
     const bool slash = IsSlash(Peek());
     const std::string_view segment = std::string_view(out_).substr(segmentStart + 1);
-    if (IsDoubleDot(segment) || IsSingleDot(segment)) {
+    if (MayBeDotSegment(segment) && (IsDoubleDot(segment) || IsSingleDot(segment))) {
       const bool up = IsDoubleDot(segment);
       out_.resize(segmentStart);
       if (up) {
@@ -772,10 +781,13 @@ std::string_view TWebUrl::Fragment() const {
 
 bool ParseWebUrl(std::string_view input, const TWebUrl* base, const TQueryEncoder* encoder,
                  TWebUrl& out) {
-  std::string href = std::move(out.Href);
-  href.clear();
-  out = TWebUrl{};
-  out.Href = std::move(href);
+  // Every field but the buffer of Href starts afresh.
+  out.Href.clear();
+  out.SchemeEnd = out.UsernameEnd = out.HostStart = out.HostEnd = out.AuthorityEnd = out.PathStart =
+      0;
+  out.QueryStart = out.FragmentStart = TWebUrl::kNone;
+  out.Port = -1;
+  out.Special = out.HasHost = out.OpaquePath = false;
   input = TrimControls(input);
   if (input.size() > kMaxWebUrlInputBytes) {
     return false;

@@ -14,13 +14,32 @@ namespace {
 
 using TIpv6 = std::array<std::uint16_t, 8>;
 
+constexpr std::uint8_t kForbiddenHost = 1;
+constexpr std::uint8_t kForbiddenDomain = 2;
+
+// Forbidden host code points, and the forbidden domain code points (those,
+// the C0 controls, "%" and DEL), as bits per byte.
+constexpr std::array<std::uint8_t, 256> MakeForbiddenTable() {
+  std::array<std::uint8_t, 256> table{};
+  for (const char c : std::string_view("\0\t\n\r #/:<>?@[\\]^|", 17)) {
+    table[static_cast<unsigned char>(c)] = kForbiddenHost | kForbiddenDomain;
+  }
+  for (int c = 0; c < 0x20; ++c) {
+    table[c] |= kForbiddenDomain;
+  }
+  table['%'] |= kForbiddenDomain;
+  table[0x7F] |= kForbiddenDomain;
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kForbidden = MakeForbiddenTable();
+
 bool IsForbiddenHostByte(unsigned char c) {
-  return c == 0 || c == '\t' || c == '\n' || c == '\r' ||
-         std::string_view(" #/:<>?@[\\]^|").find(static_cast<char>(c)) != std::string_view::npos;
+  return (kForbidden[c] & kForbiddenHost) != 0;
 }
 
 bool IsForbiddenDomainByte(unsigned char c) {
-  return c <= 0x1F || c == '%' || c == 0x7F || IsForbiddenHostByte(c);
+  return (kForbidden[c] & kForbiddenDomain) != 0;
 }
 
 bool IsDigit(char c) {
@@ -287,39 +306,48 @@ bool HasAceLabel(std::string_view domain) {
   return false;
 }
 
-// Domain to ASCII: ASCII names without A-labels only need lower case; the
-// others go through UTS #46 processing, which also checks Punycode.
-bool ToAsciiDomain(std::string_view text, std::string& ascii) {
+// Domain to ASCII: ASCII names without A-labels only need lower case, which
+// most hosts get here without a copy; the others go through UTS #46
+// processing, which also checks Punycode.
+bool AppendAsciiDomain(std::string_view ascii, std::string& out) {
+  if (ascii.empty()) {
+    return false;
+  }
+  const std::size_t start = out.size();
+  for (const char c : ascii) {
+    if (IsForbiddenDomainByte(static_cast<unsigned char>(c))) {
+      return false;
+    }
+    out += AsciiLowerChar(c);
+  }
+  const std::string_view domain = std::string_view(out).substr(start);
+  if (!EndsInNumber(domain)) {
+    return true;
+  }
+  const std::string number(domain);
+  out.resize(start);
+  return AppendIpv4(number, out);
+}
+
+bool AppendDomain(std::string_view text, std::string& out) {
+  bool plain = true;
+  for (const char c : text) {
+    plain = plain && c != '%' && static_cast<unsigned char>(c) < 0x80;
+  }
+  if (plain && !HasAceLabel(text)) {
+    return AppendAsciiDomain(text, out);
+  }
   const std::string decoded = PercentDecodeBytes(text);
   bool isAscii = true;
   for (const char c : decoded) {
     isAscii = isAscii && static_cast<unsigned char>(c) < 0x80;
   }
   if (isAscii && !HasAceLabel(decoded)) {
-    ascii.resize(decoded.size());
-    for (std::size_t i = 0; i < decoded.size(); ++i) {
-      ascii[i] = AsciiLowerChar(decoded[i]);
-    }
-    return true;
+    return AppendAsciiDomain(decoded, out);
   }
-  return IsWellFormedUtf8(decoded) && DomainToAscii(decoded, ascii);
-}
-
-bool AppendDomain(std::string_view text, std::string& out) {
   std::string ascii;
-  if (!ToAsciiDomain(text, ascii) || ascii.empty()) {
-    return false;
-  }
-  for (const char c : ascii) {
-    if (IsForbiddenDomainByte(static_cast<unsigned char>(c))) {
-      return false;
-    }
-  }
-  if (EndsInNumber(ascii)) {
-    return AppendIpv4(ascii, out);
-  }
-  out += ascii;
-  return true;
+  return IsWellFormedUtf8(decoded) && DomainToAscii(decoded, ascii) &&
+         AppendAsciiDomain(ascii, out);
 }
 
 }  // namespace
