@@ -85,6 +85,13 @@ void AppendJsonPage(const TPageResult& page, std::string& out) {
     AppendJsonString(page.Links[i], out);
   }
   out += "],\"bytes\":" + std::to_string(page.Bytes);
+  out += ",\"content_type\":";
+  if (page.ContentType.empty()) {
+    out += "null";
+  } else {
+    AppendJsonString(page.ContentType, out);
+  }
+  out += page.Truncated ? ",\"truncated\":true" : ",\"truncated\":false";
   out += ",\"elapsed_ms\":" + std::to_string(page.ElapsedMs);
   out += '}';
 }

@@ -28,6 +28,9 @@ extern TTraceOutputProc TraceOutput;
 // in http->Document. Does nothing when `http` is null.
 void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result);
 
+// A status whose Location HttpGetFollow follows.
+bool IsFollowedRedirect(int32_t code);
+
 // 0-based index of the first Location header line in http.Headers, -1 when
 // there is none.
 int FindLocationLine(const THttpTransaction& http);

@@ -71,6 +71,27 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_TRUE(q.Job.Proxy.SocksIP.empty());
 }
 
+TEST(CliOptions, BodySettings) {
+  TCliOptions defaults;
+  ASSERT_EQ(ParseCommandLine({}, defaults), "");
+  EXPECT_TRUE(defaults.Job.PagesOnly);
+  EXPECT_TRUE(defaults.Job.RequestCompression);
+  EXPECT_EQ(defaults.Job.MaxBodyBytes, std::int64_t{64} << 20);
+  TCliOptions o;
+  ASSERT_EQ(ParseCommandLine({"--any-type", "--no-compression", "--max-size=0"}, o), "");
+  EXPECT_FALSE(o.Job.PagesOnly);
+  EXPECT_FALSE(o.Job.RequestCompression);
+  EXPECT_EQ(o.Job.MaxBodyBytes, 0);
+  const struct {
+    const char* text;
+    std::int64_t bytes;
+  } sizes[] = {{"123", 123}, {"2k", 2048}, {"64M", 64 << 20}, {"1024G", std::int64_t{1} << 40}};
+  for (const auto& size : sizes) {
+    ASSERT_EQ(ParseCommandLine({"--max-size", size.text}, o), "") << size.text;
+    EXPECT_EQ(o.Job.MaxBodyBytes, size.bytes) << size.text;
+  }
+}
+
 TEST(CliOptions, UsageErrors) {
   const std::vector<std::vector<std::string>> bad = {
       {"--having"},
@@ -97,6 +118,12 @@ TEST(CliOptions, UsageErrors) {
       {"--socks4"},
       {"--socks-user", "u:p"},
       {"--no-delay=1"},
+      {"--max-size", "1.5M"},
+      {"--max-size", "M"},
+      {"--max-size", "-1"},
+      {"--max-size", "2T"},
+      {"--max-size", "1025G"},
+      {"--any-type=1"},
   };
   for (const auto& args : bad) {
     TCliOptions o;
