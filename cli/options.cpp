@@ -353,7 +353,8 @@ counted as failed); an address that does not start with "http://" or
 "https://" (any case) is fetched with "http://" in front.
 
 Filters (a link is kept when it contains any --having word, none of the
---not-having words, matches every --match and no --not-match; case matters):
+--not-having words, matches every --match and no --not-match; case matters;
+they look at the href as the page writes it, character references decoded):
   --having KEYWORD       keep the links that contain KEYWORD (may be repeated)
   --not-having KEYWORD   drop the links that contain KEYWORD (may be repeated)
   --match REGEX          keep only links in which REGEX finds a match (RE2

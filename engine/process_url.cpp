@@ -11,10 +11,11 @@
 #include "engine/page_body_sink.h"
 #include "engine/window_operations.h"
 #include "html/ascii_text.h"
-#include "html/document_text.h"
+#include "html/page_text.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/content_decoder.h"
 #include "net/http/fetch.h"
+#include "net/http/header_fields.h"
 #include "net/http/http_transaction.h"
 
 namespace movrek {
@@ -111,15 +112,15 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, const TPag
 }
 
 void ListPage(TUrlJob& job, const std::string& pageFile, const std::string& finalUrl,
-              const std::string& address) {
+              const std::string& contentType, const std::string& address) {
   job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
   if (job.Aborted()) {
     throw EJobAborted{};
   }
   // One read of the page serves both the base and the links.
-  TDocumentText text = TDocumentText::FromFile(pageFile);
-  const std::string base = ChooseBaseOfText(text.View(), finalUrl);
-  ListLinks(job.ResultSink(), std::move(text), base, address);
+  TPageText page = ReadPageText(pageFile, contentType);
+  const std::string base = ChooseBaseOfText(page.Text.View(), finalUrl);
+  ListLinks(job.ResultSink(), std::move(page), base, address, finalUrl);
   job.FlushResults();
 }
 
@@ -202,7 +203,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   if (outcome.Status != TFetchStatus::Ok || !outcome.SkippedType.empty()) {
     return;
   }
-  ListPage(job, page_file, info.Url, address);
+  ListPage(job, page_file, info.Url, ContentTypeOf(http->Headers), address);
 }
 
 }  // namespace movrek

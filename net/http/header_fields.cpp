@@ -19,12 +19,13 @@ std::vector<std::string> HeaderFieldValues(const std::vector<std::string>& heade
 }
 
 std::string MediaTypeOf(const std::vector<std::string>& headers) {
-  const std::vector<std::string> values = HeaderFieldValues(headers, "Content-Type");
-  if (values.empty()) {
-    return std::string();
-  }
-  const std::string& value = values.back();
+  const std::string value = ContentTypeOf(headers);
   return AsciiLower(std::string(TrimControls(std::string_view(value).substr(0, value.find(';')))));
+}
+
+std::string ContentTypeOf(const std::vector<std::string>& headers) {
+  const std::vector<std::string> values = HeaderFieldValues(headers, "Content-Type");
+  return values.empty() ? std::string() : values.back();
 }
 
 }  // namespace movrek

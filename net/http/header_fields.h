@@ -15,5 +15,8 @@ std::vector<std::string> HeaderFieldValues(const std::vector<std::string>& heade
 // The media type of the last Content-Type line, lower case, without its
 // parameters (RFC 9110 section 8.3.1); empty when there is none.
 std::string MediaTypeOf(const std::vector<std::string>& headers);
+// The whole value of the last Content-Type line, parameters and all ("text/html;
+// charset=koi8-r"); empty when there is none.
+std::string ContentTypeOf(const std::vector<std::string>& headers);
 
 }  // namespace movrek
