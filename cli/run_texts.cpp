@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "html/ascii_text.h"
-#include "net/base/utf8_sequence.h"
+#include "html/utf8_sequence.h"
 
 namespace movrek::cli {
 namespace {
