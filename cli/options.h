@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,19 @@
 
 namespace movrek::cli {
 
+inline constexpr char kCliVersion[] = "1.0.0";
+
+// Whether standard error gets the live progress line.
+enum class TProgressMode {
+  Auto,  // when it is a terminal and --quiet is not given
+  On,
+  Off,
+};
+
 struct TCliOptions {
+  // Bodies as a console user wants them: pages only, bounded, compressed.
+  TCliOptions();
+
   bool Help = false;
   // --having, --not-having, --match and --not-match, patterns compiled.
   TLinkFilter Filter;
@@ -23,6 +36,12 @@ struct TCliOptions {
   bool Unique = false;
   TResultFormat Format = TResultFormat::Text;
   std::chrono::milliseconds MaxTime{0};  // zero: none
+  bool Version = false;
+  TProgressMode Progress = TProgressMode::Auto;
+  // Standard error gets only the lines of failed pages and the summary.
+  bool Quiet = false;
+  // tsv: the page's HTTP status as a third field.
+  bool WithStatus = false;
 };
 
 // Parses the arguments after the program name. Returns the empty text on
@@ -38,6 +57,9 @@ bool SplitHostPort(const std::string& text, std::string& host, std::string& port
 // nothing does. Checked before any fetching, so that an hour of work is not
 // lost to a typing error.
 std::string SaveTargetProblem(const std::string& file);
+
+// A --max-size value: bytes, with an optional K, M or G (binary multiples).
+bool ParseByteSize(const std::string& text, std::int64_t& out);
 
 // The text --help prints.
 std::string UsageText();

@@ -15,36 +15,18 @@ here=$(cd "$(dirname "$0")" && pwd)
 peers="$here/../peers"
 
 www="$work/www"
-mkdir -p "$www" "$work/nginx/tmp" "$work/out"
+mkdir -p "$www" "$work/out"
 [[ -s "$www/page.html" ]] || ln -f "$work/page.html" "$www/page.html" 2>/dev/null ||
   cp "$work/page.html" "$www/page.html"
 [[ $(stat -c %s "$www/zero.bin" 2>/dev/null || echo 0) -eq 536870912 ]] ||
   head -c 536870912 /dev/zero >"$www/zero.bin"
 
 : >"$www/empty.txt"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-conf="$work/nginx/nginx.conf"
-cat >"$conf" <<CONF
-daemon off; master_process off; worker_processes 1;
-pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off; default_type text/html;
-  client_body_temp_path $work/nginx/tmp; proxy_temp_path $work/nginx/tmp;
-  fastcgi_temp_path $work/nginx/tmp; uwsgi_temp_path $work/nginx/tmp; scgi_temp_path $work/nginx/tmp;
-  server {
-    listen 127.0.0.1:$port; root $www;
-    # The same file without a length (the addition filter drops it and adds
-    # an empty file): to an HTTP/1.0 client the body runs until the close.
-    location = /zero-until-close.bin { alias $www/zero.bin;
-      add_after_body /empty.txt; addition_types *; }
-  }
-}
-CONF
-PATH="$PATH:/usr/sbin" nginx -p "$work/nginx" -c "$conf" >/dev/null 2>&1 &
-nginx_pid=$!
-trap 'kill $nginx_pid 2>/dev/null; wait $nginx_pid 2>/dev/null' EXIT
-for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
+# The same file without a length (the addition filter drops it and adds an
+# empty file): to an HTTP/1.0 client the body runs until the close.
+source "$here/loopback_nginx.sh"
+start_loopback_nginx "$work" "$www" "location = /zero-until-close.bin { alias $www/zero.bin;
+  add_after_body /empty.txt; addition_types *; }"
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 # run LABEL COMMAND...: ROUNDS runs, then the medians.
@@ -63,12 +45,14 @@ echo "http://127.0.0.1:$port/page.html" >"$work/out/page.txt"
 echo "http://127.0.0.1:$port/zero.bin" >"$work/out/zero.txt"
 echo "http://127.0.0.1:$port/zero-until-close.bin" >"$work/out/zero-close.txt"
 echo "page: $(stat -c %s "$www/page.html") bytes; body: 536870912 NUL bytes; medians of $rounds"
-run "movrek-cli 100 MB page" "$cli" --no-delay "$work/out/page.txt"
+# --max-size 0: every byte of the page and of the bodies, past the default
+# bound of 64 MiB.
+run "movrek-cli 100 MB page" "$cli" --no-delay --max-size 0 "$work/out/page.txt"
 NODE_PATH="$work/node/node_modules" run "htmlparser2 same file from disk" \
   node "$peers/htmlparser2_hrefs.js" "$www/page.html"
-run "movrek-cli 512 MiB counted" "$cli" --no-delay "$work/out/zero.txt"
+run "movrek-cli 512 MiB counted" "$cli" --no-delay --max-size 0 "$work/out/zero.txt"
 run "curl -0 -o FILE counted" curl -s -0 -o "$work/out/curl.bin" "http://127.0.0.1:$port/zero.bin"
-run "movrek-cli 512 MiB until close" "$cli" --no-delay "$work/out/zero-close.txt"
+run "movrek-cli 512 MiB until close" "$cli" --no-delay --max-size 0 "$work/out/zero-close.txt"
 run "curl -0 -o FILE until close" curl -s -0 -o "$work/out/curl.bin" \
   "http://127.0.0.1:$port/zero-until-close.bin"
 rm -f "$work/out/curl.bin"

@@ -14,6 +14,9 @@ struct TUrlInfo {
   // 2 redirect without location, 3 general error (also: too many redirects).
   uint8_t Status = 0;
   std::string Url;  // the address requested last
+  // Why a general error (3) ended the fetch, for front ends that give a
+  // reason: "redirect loop", "too many redirects (20)", ...; empty otherwise.
+  std::string Reason;
 };
 
 // Receives the trace of each response when a fetch runs with its trace flag.
@@ -27,6 +30,9 @@ extern TTraceOutputProc TraceOutput;
 // 308) up to the hop limit of http_limits.h. The last response's body stays
 // in http->Document. Does nothing when `http` is null.
 void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result);
+
+// A status whose Location HttpGetFollow follows.
+bool IsFollowedRedirect(int32_t code);
 
 // 0-based index of the first Location header line in http.Headers, -1 when
 // there is none.

@@ -44,6 +44,7 @@ void THttpTransaction::ResetState() {
   RangeEnd = 0;
   std::string().swap(Document);  // gives the memory of the last body back
   Headers.clear();
+  ContentLength = -1;
   MimeType = "text/html";
 }
 
@@ -193,6 +194,9 @@ std::vector<std::string> THttpTransaction::RequestHeadLines(const std::string& m
   }
   if (!UserAgent.empty()) {
     head.push_back("User-Agent: " + UserAgent);
+  }
+  if (!AcceptEncoding.empty()) {
+    head.push_back("Accept-Encoding: " + AcceptEncoding);
   }
   const bool sendBody = !Document.empty();
   if (sendBody && !MimeType.empty()) {

@@ -69,6 +69,37 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_EQ(q.UrlFile, "");
   EXPECT_TRUE(q.Job.Proxy.ProxyHost.empty());
   EXPECT_TRUE(q.Job.Proxy.SocksIP.empty());
+  EXPECT_EQ(q.Progress, movrek::cli::TProgressMode::Auto);
+
+  TCliOptions s;
+  ASSERT_EQ(ParseCommandLine({"--with-status", "--format=tsv", "--quiet", "--progress"}, s), "");
+  EXPECT_TRUE(s.WithStatus);
+  EXPECT_TRUE(s.Quiet);
+  EXPECT_EQ(s.Progress, movrek::cli::TProgressMode::On);
+  ASSERT_EQ(ParseCommandLine({"--no-progress", "--version"}, s), "");
+  EXPECT_EQ(s.Progress, movrek::cli::TProgressMode::Off);
+  EXPECT_TRUE(s.Version);
+}
+
+TEST(CliOptions, BodySettings) {
+  TCliOptions defaults;
+  ASSERT_EQ(ParseCommandLine({}, defaults), "");
+  EXPECT_TRUE(defaults.Job.PagesOnly);
+  EXPECT_TRUE(defaults.Job.RequestCompression);
+  EXPECT_EQ(defaults.Job.MaxBodyBytes, std::int64_t{64} << 20);
+  TCliOptions o;
+  ASSERT_EQ(ParseCommandLine({"--any-type", "--no-compression", "--max-size=0"}, o), "");
+  EXPECT_FALSE(o.Job.PagesOnly);
+  EXPECT_FALSE(o.Job.RequestCompression);
+  EXPECT_EQ(o.Job.MaxBodyBytes, 0);
+  const struct {
+    const char* text;
+    std::int64_t bytes;
+  } sizes[] = {{"123", 123}, {"2k", 2048}, {"64M", 64 << 20}, {"1024G", std::int64_t{1} << 40}};
+  for (const auto& size : sizes) {
+    ASSERT_EQ(ParseCommandLine({"--max-size", size.text}, o), "") << size.text;
+    EXPECT_EQ(o.Job.MaxBodyBytes, size.bytes) << size.text;
+  }
 }
 
 TEST(CliOptions, UsageErrors) {
@@ -97,6 +128,15 @@ TEST(CliOptions, UsageErrors) {
       {"--socks4"},
       {"--socks-user", "u:p"},
       {"--no-delay=1"},
+      {"--with-status"},
+      {"--format", "jsonl", "--with-status"},
+      {"--quiet=yes"},
+      {"--max-size", "1.5M"},
+      {"--max-size", "M"},
+      {"--max-size", "-1"},
+      {"--max-size", "2T"},
+      {"--max-size", "1025G"},
+      {"--any-type=1"},
   };
   for (const auto& args : bad) {
     TCliOptions o;
