@@ -60,9 +60,11 @@ TEST_F(FormTest, EveryListCommandIsOneUndoStep) {
     const char* before;
     std::function<void(app::TForm1&)> command;
     const char* after;
+    bool busy;  // works off the window's thread, under the busy cursor
   } const cases[] = {
-      {"remove #", "a\n#b\nc", [](app::TForm1& f) { f.RemoveLinesStartsWith1->trigger(); }, "a\nc"},
-      {"clear all", "a\nb", [](app::TForm1& f) { f.ClearAll1->trigger(); }, ""},
+      {"remove #", "a\n#b\nc", [](app::TForm1& f) { f.RemoveLinesStartsWith1->trigger(); }, "a\nc",
+       true},
+      {"clear all", "a\nb", [](app::TForm1& f) { f.ClearAll1->trigger(); }, "", false},
       {"generator", "kept",
        [](app::TForm1& f) {
          f.SpinEdit1->setValue(1);
@@ -70,14 +72,16 @@ TEST_F(FormTest, EveryListCommandIsOneUndoStep) {
          f.Edit3->setText("g$i");
          f.Button6temp->click();
        },
-       "kept\ng1\ng2\ng3"},
+       "kept\ng1\ng2\ng3", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Form().Memo2->setPlainText(c.before);
     EXPECT_FALSE(Form().Memo2->Modified());
     c.command(Form());
+    EXPECT_EQ(QApplication::overrideCursor() != nullptr, c.busy);
     ASSERT_TRUE(WaitForListWork());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(Form().Memo2->toPlainText(), c.after);
     EXPECT_TRUE(Form().Memo2->Modified());
     Form().Memo2->setFocus();
