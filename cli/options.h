@@ -12,6 +12,15 @@
 
 namespace movrek::cli {
 
+inline constexpr char kCliVersion[] = "1.0.0";
+
+// Whether standard error gets the live progress line.
+enum class TProgressMode {
+  Auto,  // when it is a terminal and --quiet is not given
+  On,
+  Off,
+};
+
 struct TCliOptions {
   // Bodies as a console user wants them: pages only, bounded, compressed.
   TCliOptions();
@@ -27,6 +36,12 @@ struct TCliOptions {
   bool Unique = false;
   TResultFormat Format = TResultFormat::Text;
   std::chrono::milliseconds MaxTime{0};  // zero: none
+  bool Version = false;
+  TProgressMode Progress = TProgressMode::Auto;
+  // Standard error gets only the lines of failed pages and the summary.
+  bool Quiet = false;
+  // tsv: the page's HTTP status as a third field.
+  bool WithStatus = false;
 };
 
 // Parses the arguments after the program name. Returns the empty text on

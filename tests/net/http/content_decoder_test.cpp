@@ -1,15 +1,13 @@
 // Content codings undone piece by piece: every coding gives the body back
-// however the coded bytes are split, corrupt and cut-short bodies fail with
-// a reason, and a bomb comes out in bounded pieces.
+// however the coded bytes are split, and corrupt and cut-short bodies fail
+// with a reason (a bomb: tests/engine/page_body_test.cpp).
 #include "net/http/content_decoder.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <string>
 #include <vector>
 
-#include "net/http/http_limits.h"
 #include "tests/helpers/coded_bodies.h"
 #include "tests/helpers/scripted_server.h"
 
@@ -109,31 +107,6 @@ TEST(ContentDecoder, CorruptOrCutShortBodiesFailWithAReason) {
     EXPECT_NE(decoded.find(c.reason), std::string::npos)
         << c.coding << ": " << decoded.substr(0, 80);
   }
-}
-
-size_t PeakResidentBytes() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return static_cast<size_t>(usage.ru_maxrss) * 1024;
-}
-
-TEST(ContentDecoder, ABombComesOutInBoundedPiecesUntilTheReaderStops) {
-  const std::string bomb = test::GzipBomb(32);  // 2 GiB from about 2 MiB
-  const size_t before = PeakResidentBytes();
-  TContentDecoder decoder({"gzip"});
-  size_t decoded = 0;
-  size_t largest = 0;
-  constexpr size_t kBound = size_t{1} << 30;
-  const bool more = decoder.Feed(bomb, [&](std::string_view piece) {
-    decoded += piece.size();
-    largest = std::max(largest, piece.size());
-    return decoded < kBound;
-  });
-  EXPECT_FALSE(more);
-  EXPECT_TRUE(decoder.Error().empty()) << decoder.Error();
-  EXPECT_GE(decoded, kBound);
-  EXPECT_LE(largest, kDecodedPieceBytes);
-  EXPECT_LE(PeakResidentBytes(), before + (size_t{16} << 20));
 }
 
 TEST(ContentCodings, TheHeadNamesThemInTheOrderApplied) {
