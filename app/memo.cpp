@@ -149,9 +149,9 @@ bool TMemo::event(QEvent* event) {
   if (event->type() == QEvent::Paint) {
     // The strip above the text, outside Scintilla's view, in the text's paper.
     QPainter painter(this);
-    painter.fillRect(QRect(viewport()->x(), frameWidth(), viewport()->width(),
-                           viewport()->y() - frameWidth()),
-                     paper());
+    painter.fillRect(
+        QRect(viewport()->x(), frameWidth(), viewport()->width(), viewport()->y() - frameWidth()),
+        paper());
   }
   return QsciScintilla::event(event);
 }
