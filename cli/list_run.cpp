@@ -24,6 +24,7 @@ TListRun::TListRun(TCliOptions& options, std::vector<std::string> lines)
   settings.Jobs = options.Jobs;
   settings.PerHost = options.PerHost;
   settings.MaxTime = options.MaxTime;
+  settings.Fetch = options.Fetch;
   settings.Filter = std::move(options.Filter);
   job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(urls));
   writer_ = std::make_unique<TPageWriter>(stdout, stderr, options.Format, options.Unique,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/engine_limits.h"
+#include "engine/fetch_policy.h"
 #include "engine/job_settings.h"
 #include "engine/link_filter.h"
 #include "engine/page_result.h"
@@ -25,6 +26,8 @@ struct TParallelSettings {
   // Overall time allowed for the fetch of one line; zero: no limit beyond
   // the time-out of each read.
   std::chrono::milliseconds MaxTime{0};
+  // Connections, retries, pauses per host and the low-speed rule.
+  TFetchPolicy Fetch;
   TLinkFilter Filter;
 };
 

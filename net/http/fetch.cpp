@@ -54,7 +54,8 @@ int FindLocationLine(const THttpTransaction& http) {
   return -1;
 }
 
-void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result) {
+void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result,
+                   const TRequestRunner& runner) {
   if (http == nullptr) {
     return;
   }
@@ -63,7 +64,8 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     http->ResetState();
     result.Status = 3;
     result.Url = address;
-    if (!http->PerformRequest("GET", address)) {
+    const bool answered = runner ? runner(*http, address) : http->PerformRequest("GET", address);
+    if (!answered) {
       result.Status = 1;
       return;
     }
