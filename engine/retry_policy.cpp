@@ -132,8 +132,9 @@ std::optional<std::chrono::system_clock::time_point> ParseHttpDate(std::string_v
 std::optional<std::chrono::milliseconds> ParseRetryAfter(
     std::string_view value, std::chrono::system_clock::time_point now) {
   const std::string_view trimmed = TrimControls(value);
-  // A day in seconds is far beyond any wait honoured; larger values clamp.
-  if (const auto seconds = ParseDigits(trimmed, 86400 * 365, TDigitsOverflow::Clamp)) {
+  // A year in seconds is far beyond any wait honoured; larger values clamp.
+  if (const auto seconds =
+          ParseDigits(trimmed, std::uint64_t{86400} * 365, TDigitsOverflow::Clamp)) {
     return std::chrono::milliseconds(static_cast<std::int64_t>(*seconds) * 1000);
   }
   const auto date = ParseHttpDate(trimmed);
