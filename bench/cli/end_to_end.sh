@@ -15,36 +15,18 @@ here=$(cd "$(dirname "$0")" && pwd)
 peers="$here/../peers"
 
 www="$work/www"
-mkdir -p "$www" "$work/nginx/tmp" "$work/out"
+mkdir -p "$www" "$work/out"
 [[ -s "$www/page.html" ]] || ln -f "$work/page.html" "$www/page.html" 2>/dev/null ||
   cp "$work/page.html" "$www/page.html"
 [[ $(stat -c %s "$www/zero.bin" 2>/dev/null || echo 0) -eq 536870912 ]] ||
   head -c 536870912 /dev/zero >"$www/zero.bin"
 
 : >"$www/empty.txt"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-conf="$work/nginx/nginx.conf"
-cat >"$conf" <<CONF
-daemon off; master_process off; worker_processes 1;
-pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off; default_type text/html;
-  client_body_temp_path $work/nginx/tmp; proxy_temp_path $work/nginx/tmp;
-  fastcgi_temp_path $work/nginx/tmp; uwsgi_temp_path $work/nginx/tmp; scgi_temp_path $work/nginx/tmp;
-  server {
-    listen 127.0.0.1:$port; root $www;
-    # The same file without a length (the addition filter drops it and adds
-    # an empty file): to an HTTP/1.0 client the body runs until the close.
-    location = /zero-until-close.bin { alias $www/zero.bin;
-      add_after_body /empty.txt; addition_types *; }
-  }
-}
-CONF
-PATH="$PATH:/usr/sbin" nginx -p "$work/nginx" -c "$conf" >/dev/null 2>&1 &
-nginx_pid=$!
-trap 'kill $nginx_pid 2>/dev/null; wait $nginx_pid 2>/dev/null' EXIT
-for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
+# The same file without a length (the addition filter drops it and adds an
+# empty file): to an HTTP/1.0 client the body runs until the close.
+source "$here/loopback_nginx.sh"
+start_loopback_nginx "$work" "$www" "location = /zero-until-close.bin { alias $www/zero.bin;
+  add_after_body /empty.txt; addition_types *; }"
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 # run LABEL COMMAND...: ROUNDS runs, then the medians.

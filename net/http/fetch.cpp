@@ -1,7 +1,7 @@
 #include "net/http/fetch.h"
 
 #include "html/ascii_text.h"
-#include "net/base/uri_resolve.h"
+#include "net/base/web_url.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
 #include "net/http/wildcard.h"
@@ -88,20 +88,20 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
       result.Status = 3;
       return;
     }
-    // A relative reference is resolved against the address it came from
-    // (RFC 3986 section 5.2); an address without a scheme was fetched as http.
+    // The new address is read as browsers read Location, against the address
+    // it came from; an address without a scheme was fetched as http.
     const std::string base =
         address.find("://") == std::string::npos ? "http://" + address : address;
-    const std::string next = ResolveReference(base, target);
+    const std::optional<std::string> next = ResolveWebUrl(target, base);
     // Only http and https are fetched: another scheme's address sent as an
     // HTTP request would reach a host or port the page never named for it
-    // (file:///etc/passwd, ftp://host:21/).
-    const std::string scheme = AsciiLower(next.substr(0, next.find("://")));
-    if (next.find("://") == std::string::npos || (scheme != "http" && scheme != "https")) {
+    // (file:///etc/passwd, ftp://host:21/). The parser writes the scheme in
+    // lower case and "//" after it.
+    if (!next || !(StartsWith(*next, "http://") || StartsWith(*next, "https://"))) {
       result.Status = 3;
       return;
     }
-    address = next;
+    address = *next;
     // A fragment only points into the page; it is never part of a request
     // (RFC 9112 section 3.2).
     address = address.substr(0, address.find('#'));

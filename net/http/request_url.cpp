@@ -1,12 +1,11 @@
 #include "net/http/request_url.h"
 
-#include <idn2.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
 #include "html/ascii_text.h"
+#include "net/base/domain_to_ascii.h"
 #include "net/base/ip_text.h"
 #include "net/base/text_util.h"
 #include "net/base/winsock_errors.h"
@@ -34,21 +33,7 @@ bool HostNameToAscii(const std::string& host, std::string& ascii) {
     ascii = host;
     return true;
   }
-  if (host.find('\0') != std::string::npos) {
-    return false;
-  }
-  char* converted = nullptr;
-  // Non-transitional UTS #46 processing maps letter case and width as
-  // browsers do before the IDNA 2008 conversion.
-  const int code =
-      idn2_to_ascii_8z(host.c_str(), &converted, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL);
-  if (code != IDN2_OK || converted == nullptr) {
-    idn2_free(converted);
-    return false;
-  }
-  ascii = converted;
-  idn2_free(converted);
-  return true;
+  return DomainToAscii(host, ascii);
 }
 
 int SplitRequestUrl(const std::string& url, TRequestUrl& parts) {

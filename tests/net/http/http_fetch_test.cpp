@@ -80,7 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         HopCase{"ValueTrimmed", 302, "Location: \t /trim  ", "/", "/trim"},
         // Correction: 303 and 308 are redirects too.
         HopCase{"SeeOther303", 303, "Location: /303", "/form", "/303"},
-        HopCase{"Permanent308", 308, "Location: /308", "/", "/308"}),
+        HopCase{"Permanent308", 308, "Location: /308", "/", "/308"},
+        // Read as a browser reads it: "\\" as "/", blanks and UTF-8 escaped.
+        HopCase{"ReadAsBrowsersDo", 302, "Location: ..\\a b/./\xC3\xA9?q=\xC3\xA9", "/d/e/f",
+                "/d/a%20b/%C3%A9?q=%C3%A9"}),
     [](const ::testing::TestParamInfo<HopCase>& p) { return std::string(p.param.name); });
 
 // --- outcomes -----------------------------------------------------------------
