@@ -130,6 +130,43 @@ bool ParseFormat(const std::string& text, TResultFormat& out) {
 
 }  // namespace
 
+TCliOptions::TCliOptions() {
+  Job.PagesOnly = true;
+  Job.MaxBodyBytes = kDefaultMaxPageBytes;
+  Job.RequestCompression = true;
+}
+
+bool ParseByteSize(const std::string& text, std::int64_t& out) {
+  if (text.empty()) {
+    return false;
+  }
+  std::string digits = text;
+  int shift = 0;
+  switch (AsciiUpperChar(digits.back())) {
+    case 'K':
+      shift = 10;
+      break;
+    case 'M':
+      shift = 20;
+      break;
+    case 'G':
+      shift = 30;
+      break;
+    default:
+      break;
+  }
+  if (shift != 0) {
+    digits.pop_back();
+  }
+  // Up to 1 TiB: far past the HTTP layer's ceiling, which bounds every body.
+  const auto value = ParseDigits(digits, (std::uint64_t{1} << 40) >> shift);
+  if (!value) {
+    return false;
+  }
+  out = static_cast<std::int64_t>(*value << shift);
+  return true;
+}
+
 std::string SaveTargetProblem(const std::string& file) {
   const std::size_t slash = file.rfind('/');
   const std::string folder = slash == 0 ? "/" : file.substr(0, slash);
@@ -288,6 +325,16 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
         return "option --no-delay takes no value";
       }
       options.Job.Pauses = false;
+    } else if (arg == "--any-type" || arg == "--no-compression") {
+      if (!flag()) {
+        return "option " + arg + " takes no value";
+      }
+      (arg == "--any-type" ? options.Job.PagesOnly : options.Job.RequestCompression) = false;
+    } else if (arg == "--max-size") {
+      std::string text;
+      if (!value(text) || !ParseByteSize(text, options.Job.MaxBodyBytes)) {
+        return "option --max-size needs SIZE (bytes, or with K, M or G; 0 for no bound)";
+      }
     } else if (arg == "--proxy") {
       std::string text;
       if (!value(text) || !SplitHostPort(text, proxy.ProxyHost, proxy.ProxyPort)) {
@@ -336,7 +383,7 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
 }
 
 std::string UsageText() {
-  return R"(Usage: movrek-cli [OPTIONS] [URLFILE]
+  return R"usage(Usage: movrek-cli [OPTIONS] [URLFILE]
 
 Fetches every page listed in URLFILE (or standard input when URLFILE is
 missing or "-"), one address per line, and prints the links of each page as a
@@ -347,7 +394,8 @@ an address that does not start with "http://" or "https://" (any case) is
 fetched with "http://" in front.
 
 Filters (a link is kept when it contains any --having word, none of the
---not-having words, matches every --match and no --not-match; case matters):
+--not-having words, matches every --match and no --not-match; case matters;
+they look at the href as the page writes it, character references decoded):
   --having KEYWORD       keep the links that contain KEYWORD (may be repeated)
   --not-having KEYWORD   drop the links that contain KEYWORD (may be repeated)
   --match REGEX          keep only links in which REGEX finds a match (RE2
@@ -363,7 +411,8 @@ Output:
                          value written as \t, \r, \n and \\;
                          jsonl: one JSON object per address, in list order:
                          url, final_url, status, http_status, base (null when
-                         the page was not read), links, bytes, elapsed_ms.
+                         the page was not read), links, bytes, content_type
+                         (null when none), truncated, elapsed_ms.
                          Bytes that are not valid UTF-8 become U+FFFD, so the
                          output is always valid UTF-8.
   --save FILE            when the job completes, write the output to FILE too
@@ -409,6 +458,20 @@ Fetching:
                          NOT checked.
   --no-delay             skip the pauses after each page (500 ms) and each
                          URL (100 ms)
+  --any-type             read every body as a page; without it a body whose
+                         Content-Type is neither text/html nor
+                         application/xhtml+xml is not downloaded ("SKIPPED, NOT
+                         HTML (TYPE). ADDRESS"), and without a Content-Type the
+                         first bytes decide (NUL bytes or the signature of a
+                         PDF, ZIP, gzip, PNG, JPEG, GIF, ELF, ... file: skipped)
+  --max-size SIZE        keep at most SIZE bytes of each body (decoded), K, M or
+                         G allowed (default 64M); a longer body is cut there,
+                         its links listed and "  note: body cut at N bytes
+                         (--max-size)" follows its status; 0: no bound but the
+                         2 GiB ceiling
+  --no-compression       ask for no compressed bodies (by default the request
+                         offers gzip, deflate, br and zstd; a compressed body is
+                         decoded whether it was asked for or not)
   --proxy HOST:PORT      fetch through an HTTP proxy (CONNECT tunnel for https)
   --proxy-user USER:PASS credentials for the HTTP proxy
   --socks HOST:PORT      connect through a SOCKS 5 proxy
@@ -419,8 +482,10 @@ Fetching:
 Result lines go to standard output (LF). Standard error gets, for each
 address in list order, its progress line and its status ("OK : ",
 "NETWORK ERROR or DOMAIN DOES NOT EXIST. ", ...); after a failed fetch one more
-line gives the reason: "  reason: socket error NUMBER, TEXT". Ctrl+C, SIGTERM
-and SIGHUP abort: the lines printed so far stay and nothing is saved.
+line gives the reason: "  reason: socket error NUMBER, TEXT", or "  reason:
+content decoding failed: TEXT" for a compressed body that is corrupt or cut
+short. Ctrl+C, SIGTERM and SIGHUP abort: the lines printed so far stay and
+nothing is saved.
 
 Exit status: 0 when the job completed (addresses that could not be fetched
 included), 1 when an error ended it early or the save failed (the message is on
@@ -433,7 +498,7 @@ Example:
   printf 'http://127.0.0.1:8080/index.html\n' > urls.txt
   movrek-cli --no-delay --having .pdf --save links.txt urls.txt
   movrek-cli --jobs 16 --unique --format jsonl --match '\.pdf$' urls.txt
-)";
+)usage";
 }
 
 }  // namespace movrek::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@
 namespace movrek::cli {
 
 struct TCliOptions {
+  // Bodies as a console user wants them: pages only, bounded, compressed.
+  TCliOptions();
+
   bool Help = false;
   // --having, --not-having, --match and --not-match, patterns compiled.
   TLinkFilter Filter;
@@ -42,6 +46,9 @@ bool SplitHostPort(const std::string& text, std::string& host, std::string& port
 // nothing does. Checked before any fetching, so that an hour of work is not
 // lost to a typing error.
 std::string SaveTargetProblem(const std::string& file);
+
+// A --max-size value: bytes, with an optional K, M or G (binary multiples).
+bool ParseByteSize(const std::string& text, std::int64_t& out);
 
 // The text --help prints.
 std::string UsageText();

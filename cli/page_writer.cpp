@@ -17,6 +17,9 @@ TPageWriter::TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, b
       line_numbers_(std::move(lineNumbers)) {}
 
 std::string FailureReasonText(const TPageResult& page) {
+  if (!page.FailureText.empty()) {
+    return "  reason: " + page.FailureText;
+  }
   if (page.SocketError == 0) {
     return std::string();
   }
@@ -30,6 +33,9 @@ bool TPageWriter::Write(TPageResult page, int number) {
   const std::string reason = FailureReasonText(page);
   if (!reason.empty()) {
     Message(reason);
+  }
+  if (page.Truncated) {
+    Message("  note: body cut at " + std::to_string(page.Bytes) + " bytes (--max-size)");
   }
   if (unique_) {
     std::erase_if(page.Links, [this](const std::string& link) { return !seen_.FirstTime(link); });

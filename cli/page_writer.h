@@ -49,7 +49,7 @@ class TPageWriter {
 };
 
 // The line standard error gets after the status of a failed fetch: the
-// socket error number and its text.
+// socket error number and its text, or what kept a response from being read.
 std::string FailureReasonText(const TPageResult& page);
 
 }  // namespace movrek::cli

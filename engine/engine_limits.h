@@ -38,8 +38,19 @@ inline constexpr std::int32_t kMaxTempNameAttempts = 100;
 // Names SaveToFile tries for its new file before it gives up.
 inline constexpr std::int32_t kMaxSaveNameAttempts = 100;
 
+// --- page bodies ---
+
+// Decoded bytes of a body without Content-Type looked at to tell a page from
+// a binary file (a NUL byte or a known signature among them).
+inline constexpr std::uint32_t kSniffBytes = 1024;
+// The body of a redirect that is followed is read and dropped, so the
+// connection can carry the next request; past this it is closed instead.
+inline constexpr std::int64_t kMaxDroppedBodyBytes = std::int64_t{1} << 20;
+
 // --- the parallel job of the console front end ---
 
+// Bytes of a body movrek-cli keeps unless --max-size says otherwise.
+inline constexpr std::int64_t kDefaultMaxPageBytes = std::int64_t{64} << 20;
 // Limit of --jobs and --per-host.
 inline constexpr std::int32_t kMaxParallelJobs = 64;
 // How far the workers may run ahead of the page written next, per worker.

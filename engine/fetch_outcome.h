@@ -31,6 +31,14 @@ struct TFetchOutcome {
   // The socket's error after a network error: number and text.
   std::int32_t SocketError = 0;
   std::string SocketErrorText;
+  // The body: the media type of its Content-Type (empty: none); the type
+  // that made it no page, when it was not read as one; cut at the bound of
+  // the settings; why it failed although a response came (its content
+  // coding could not be undone).
+  std::string ContentType;
+  std::string SkippedType;
+  bool Truncated = false;
+  std::string FailureText;
 };
 
 }  // namespace movrek

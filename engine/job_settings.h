@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -40,6 +41,16 @@ struct TJobSettings {
   // HTTPS certificates checked against the system's trust store and the host
   // name. Off in the window: a certificate is then not checked at all.
   bool VerifyCertificates = false;
+  // The body of each page. The window keeps every body whole (up to the
+  // HTTP layer's ceiling) and asks for no compression.
+  // A body whose type is not HTML is not downloaded (no type: its first
+  // bytes decide).
+  bool PagesOnly = false;
+  // Bytes of a body kept (decoded); past them it is cut. 0: no bound but
+  // the HTTP layer's ceiling.
+  std::int64_t MaxBodyBytes = 0;
+  // Offer the content codings the decoder knows in Accept-Encoding.
+  bool RequestCompression = false;
 };
 
 }  // namespace movrek

@@ -1,45 +1,138 @@
 #include "engine/link_listing.h"
 
-#include <algorithm>
+#include <optional>
 #include <utility>
+#include <vector>
 
-#include "html/document_text.h"
+#include "html/ascii_text.h"
+#include "html/character_references.h"
 #include "html/html_document.h"
-#include "net/base/uri_resolve.h"
+#include "html/html_elements.h"
+#include "html/page_text.h"
+#include "html/tag_attribute.h"
+#include "net/base/web_url.h"
 
 namespace movrek {
 
 namespace {
 
-// A scheme followed by "://": an address relative references can be
-// resolved against. A declared base such as "abc/" is not one.
-bool IsAbsoluteAddress(const std::string& base) {
-  if (!HasUriScheme(base)) {
-    return false;
+// Whether a value needs more than copying: a reference to decode, a byte of
+// the page's encoding to decode or a NUL.
+bool NeedsDecoding(std::string_view value) {
+  for (const char c : value) {
+    if (c == '&' || c == '\0' || static_cast<unsigned char>(c) >= 0x80) {
+      return true;
+    }
   }
-  const std::size_t colon = base.find(':');
-  return base.compare(colon, 3, "://") == 0;
+  return false;
+}
+
+// An attribute value as the page's author meant it: UTF-8, references decoded.
+class TValueDecoder {
+ public:
+  TValueDecoder(TTextEncoding& encoding, bool textIsUtf8)
+      : encoding_(encoding), text_is_utf8_(textIsUtf8) {}
+
+  // A view of the decoded value, valid until the next call.
+  std::string_view Decode(std::string_view written) {
+    if (!NeedsDecoding(written)) {
+      return written;
+    }
+    characters_.clear();
+    if (text_is_utf8_) {
+      AppendValidUtf8(written, characters_);
+    } else {
+      encoding_.AppendDecoded(written, characters_);
+    }
+    decoded_.clear();
+    AppendAttributeDecoded(characters_, decoded_);
+    return decoded_;
+  }
+
+ private:
+  TTextEncoding& encoding_;
+  bool text_is_utf8_;
+  std::string characters_;
+  std::string decoded_;
+};
+
+// The line for an href no address can be made of: the text as written, kept
+// on one line of ASCII (what URL parsing would trim or drop left out, other
+// controls and non-ASCII bytes percent-encoded).
+std::string UnresolvedLine(std::string_view href) {
+  while (!href.empty() && static_cast<unsigned char>(href.front()) <= 0x20) {
+    href.remove_prefix(1);
+  }
+  while (!href.empty() && static_cast<unsigned char>(href.back()) <= 0x20) {
+    href.remove_suffix(1);
+  }
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string line;
+  for (const char c : href) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\t' || c == '\n' || c == '\r') {
+      continue;
+    }
+    if (byte < 0x20 || byte >= 0x7F) {
+      line += '%';
+      line += kHex[byte >> 4];
+      line += kHex[byte & 15];
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
+std::string WithoutTabsAndLineBreaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c != '\t' && c != '\n' && c != '\r') {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The anchors of the page, and its base address as browsers take it: the
+// first <base> with an href, resolved against the page's address; else the
+// page's address. A base further down the page counts for the anchors above
+// it, so both are found in one pass before any link is listed.
+struct TAnchors {
+  std::vector<int> Indexes;
+  std::optional<TWebUrl> Base;  // none when the page's address is no URL
+};
+
+TAnchors FindAnchors(const TObjectsList& elements, TValueDecoder& decoder,
+                     const std::string& finalAddress, const TQueryEncoder* encoder) {
+  TAnchors anchors;
+  anchors.Base = ParseWebUrl(finalAddress);
+  bool base_found = false;
+  for (int i = elements.FindTagAmong(0, {"A", "BASE"}); i >= 0;
+       i = elements.FindTagAmong(i + 1LL, {"A", "BASE"})) {
+    const std::string_view text = elements.TagTextAt(i);
+    if (SameTextIgnoringCase(TagNameOf(text), "A")) {
+      anchors.Indexes.push_back(i);
+      continue;
+    }
+    std::string_view written;
+    if (base_found || !FindTagAttribute(text, "href", &written)) {
+      continue;
+    }
+    base_found = true;
+    TWebUrl declared;
+    // A data: or javascript: base would let a page's links run code.
+    if (ParseWebUrl(decoder.Decode(written), anchors.Base ? &*anchors.Base : nullptr, encoder,
+                    declared) &&
+        declared.Scheme() != "data" && declared.Scheme() != "javascript") {
+      anchors.Base = std::move(declared);
+    }
+  }
+  return anchors;
 }
 
 }  // namespace
-
-TListedLink FormLink(const std::string& href, const std::string& base) {
-  TListedLink link;
-  link.Cleaned.reserve(href.size());
-  // Browsers drop every tab, CR and LF of an address before they parse it
-  // (WHATWG URL standard); that also keeps a page from writing lines of its
-  // own, such as a forged block header, into the result list.
-  std::copy_if(href.begin(), href.end(), std::back_inserter(link.Cleaned),
-               [](char c) { return c != '\'' && c != '"' && c != '\t' && c != '\r' && c != '\n'; });
-  if (HasUriScheme(link.Cleaned)) {
-    link.Line = link.Cleaned;
-  } else if (IsAbsoluteAddress(base)) {
-    link.Line = ResolveReference(base, link.Cleaned);
-  } else {
-    link.Line = base + link.Cleaned;
-  }
-  return link;
-}
 
 bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
   if (!filter.Enabled) {
@@ -67,38 +160,42 @@ void TListingSink::AppendLink(TListedLink link) {
 }
 
 void ListLinks(TListingSink& sink, const std::string& documentFile, const std::string& base,
-               const std::string& pageAddress) {
-  ListLinks(sink, TDocumentText::FromFile(documentFile), base, pageAddress);
+               const std::string& pageAddress, const TPageSource& source) {
+  ListLinks(sink, ReadPageText(documentFile, source.ContentType), base, pageAddress,
+            source.FinalAddress);
 }
 
-void ListLinks(TListingSink& sink, TDocumentText text, const std::string& base,
-               const std::string& pageAddress) {
+void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
+               const std::string& pageAddress, const std::string& finalAddress) {
+  TTextEncoding encoding = std::move(page.Encoding);
+  TValueDecoder decoder(encoding, page.TextIsUtf8);
+  TQueryEncoder encoder;
+  if (!encoding.QueryIsUtf8()) {
+    encoder = [&encoding](std::string_view utf8, std::string& bytesOut) {
+      encoding.AppendEncoded(utf8, bytesOut);
+    };
+  }
+  const TQueryEncoder* const query_encoder = encoder ? &encoder : nullptr;
   THTMLObject document;
-  document.LoadFromDocumentText(std::move(text));
-  document.TagFilter.assign(1, 'A');  // not = "A": GCC 12 warns falsely (-Wrestrict)
+  document.LoadFromDocumentText(std::move(page.Text));
+  const TObjectsList& elements = document.Elements;
 
   sink.BeginBlock(pageAddress, base);
-
-  // The links go out as they are found: a page of millions of anchors needs
-  // no list of them all.
-  const auto list = [&sink, &base](const std::string& href) {
-    sink.AppendLink(FormLink(href, base));
-  };
-  // A page without any element has no links (First would fail on it).
-  if (document.Elements.Count() == 0) {
-    return;
-  }
-  // Where First leaves the iteration. First hands back the first element
-  // whatever it is and Next starts after it, so an anchor that opens the page
-  // is taken here; neither builds an element object, which for one tag of a
-  // million attributes would cost many times the page.
-  document.CurrentIndex = 0;
-  if (document.Elements.FindTag(0, document.TagFilter) == 0) {
-    list(document.Elements.AttributeValueAt(0, "href", ""));
-  }
-  std::string href;
-  while (document.NextAttributeValue("href", "", &href)) {
-    list(href);
+  const TAnchors anchors = FindAnchors(elements, decoder, finalAddress, query_encoder);
+  const TWebUrl* const document_base = anchors.Base ? &*anchors.Base : nullptr;
+  TWebUrl url;
+  for (const int i : anchors.Indexes) {
+    std::string_view written;
+    // An anchor without href is no link.
+    if (!FindTagAttribute(elements.TagTextAt(i), "href", &written)) {
+      continue;
+    }
+    const std::string_view href = decoder.Decode(written);
+    TListedLink link;
+    link.Cleaned = WithoutTabsAndLineBreaks(href);
+    link.Line =
+        ParseWebUrl(href, document_base, query_encoder, url) ? url.Href : UnresolvedLine(href);
+    sink.AppendLink(std::move(link));
   }
 }
 

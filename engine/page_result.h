@@ -25,6 +25,11 @@ struct TPageResult {
   // not fail at the socket.
   std::int32_t SocketError = 0;
   std::string SocketErrorText;
+  // The media type of the response's Content-Type (or the one its first
+  // bytes showed when that made it no page); empty: none.
+  std::string ContentType;
+  bool Truncated = false;   // the body was cut at the size bound
+  std::string FailureText;  // why a response that came could not be read
   // What the front end shows on its status line for this page, in order.
   std::vector<std::string> Messages;
   // Not empty: an error that ends the job at this line (no temporary file

@@ -347,7 +347,11 @@ std::unique_ptr<TTCPBlockSocket> TParallelWorker::SwapSocket(
 }
 
 void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
-  page_->StatusText = OutcomeStatusText(outcome.Status);
+  const bool skipped = !outcome.SkippedType.empty();
+  page_->StatusText = skipped ? kStatusNotHtml : OutcomeStatusText(outcome.Status);
+  page_->ContentType = skipped ? outcome.SkippedType : outcome.ContentType;
+  page_->Truncated = outcome.Truncated;
+  page_->FailureText = outcome.FailureText;
   page_->FinalUrl = outcome.FinalUrl;
   page_->HttpStatus = outcome.HttpStatus;
   page_->Bytes = outcome.Bytes;

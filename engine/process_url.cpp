@@ -8,10 +8,14 @@
 #include "engine/engine_limits.h"
 #include "engine/job_aborted.h"
 #include "engine/link_listing.h"
+#include "engine/page_body_sink.h"
 #include "engine/window_operations.h"
 #include "html/ascii_text.h"
-#include "html/document_text.h"
+#include "html/page_text.h"
+#include "net/base/winsock_errors.h"
+#include "net/http/content_decoder.h"
 #include "net/http/fetch.h"
+#include "net/http/header_fields.h"
 #include "net/http/http_transaction.h"
 
 namespace movrek {
@@ -74,17 +78,46 @@ void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
   sock.SocksResolver = proxy.SocksResolver;
 }
 
-TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http) {
+TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, const TPageBodySink& body) {
   TFetchOutcome outcome;
   outcome.Status = FetchStatusOf(info.Status);
   outcome.FinalUrl = info.Url;
   outcome.HttpStatus = http.ResultCode;
-  outcome.Bytes = static_cast<std::int64_t>(http.Document.size());
+  outcome.Bytes = body.Bytes();
+  outcome.ContentType = body.MediaType();
   if (outcome.Status == TFetchStatus::NetworkError) {
     outcome.SocketError = http.Sock->LastErrorCode;
     outcome.SocketErrorText = http.Sock->GetErrorDescEx();
   }
+  if (outcome.Status != TFetchStatus::Ok) {
+    return outcome;
+  }
+  // What the body's reader found once a response had come.
+  if (body.TooLarge()) {
+    outcome.Status = TFetchStatus::NetworkError;
+    outcome.SocketError = WSAENOBUFS;
+    outcome.SocketErrorText = TBlockSocket::GetErrorDesc(WSAENOBUFS);
+  } else if (!body.DecodeError().empty()) {
+    outcome.Status = TFetchStatus::GeneralError;
+    outcome.FailureText = "content decoding failed: " + body.DecodeError();
+  } else {
+    outcome.SkippedType = body.SkippedType();
+    outcome.Truncated = body.Cut();
+  }
   return outcome;
+}
+
+void ListPage(TUrlJob& job, const std::string& pageFile, const std::string& finalUrl,
+              const std::string& contentType, const std::string& address) {
+  job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
+  if (job.Aborted()) {
+    throw EJobAborted{};
+  }
+  // One read of the page serves both the base and the links.
+  TPageText page = ReadPageText(pageFile, contentType);
+  const std::string base = ChooseBaseOfText(page.Text.View(), finalUrl);
+  ListLinks(job.ResultSink(), std::move(page), base, address, finalUrl);
+  job.FlushResults();
 }
 
 }  // namespace
@@ -121,8 +154,13 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
                  [] { TraceOutput = [](const std::string& text) { ShowStatus(text); }; });
 
   // Declared first so that they go last: the transaction is withdrawn from
-  // the job, then destroyed, then the files are removed.
+  // the job, then destroyed, then the page file is closed and the files are
+  // removed.
   TTempFiles temp_files(job);
+  // The body goes to the page file as it arrives; a fetch that fails leaves the
+  // file to temp_files, which removes it.
+  const std::string& page_file = temp_files.Reserve();
+  TPageBodySink body(page_file, job.Settings());
   auto http = std::make_unique<THttpTransaction>();
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
@@ -142,6 +180,10 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   };
   http->UserAgent = kMovrekUserAgent;
   http->Sock->TlsPlugin->VerifyCert = job.Settings().VerifyCertificates;
+  if (job.Settings().RequestCompression) {
+    http->AcceptEncoding = kAcceptedContentCodings;
+  }
+  http->BodySink = &body;
   THttpPublication published(job, *http);
 
   TUrlInfo info;
@@ -149,28 +191,15 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   if (job.Aborted()) {
     throw EJobAborted{};
   }
-  const TFetchOutcome outcome = OutcomeOf(info, *http);
+  const TFetchOutcome outcome = OutcomeOf(info, *http, body);
   job.FetchDone(outcome);
   job.ShowLastProgress();
-  ShowStatus(OutcomeStatusText(outcome.Status) + address);
-  if (outcome.Status != TFetchStatus::Ok) {
+  ShowStatus(OutcomeLineText(outcome) + address);
+  body.Close();
+  if (outcome.Status != TFetchStatus::Ok || !outcome.SkippedType.empty()) {
     return;
   }
-
-  const std::string& page_file = temp_files.Reserve();
-  SavePage(page_file, http->Document);
-  // The page file holds the page from here on; a body of hundreds of
-  // megabytes must not stay in memory beside the copy read back below.
-  std::string().swap(http->Document);
-  job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
-  if (job.Aborted()) {
-    throw EJobAborted{};
-  }
-  // One read of the page serves both the base and the links.
-  TDocumentText text = TDocumentText::FromFile(page_file);
-  const std::string base = ChooseBaseOfText(text.View(), info.Url);
-  ListLinks(job.ResultSink(), std::move(text), base, address);
-  job.FlushResults();
+  ListPage(job, page_file, info.Url, ContentTypeOf(http->Headers), address);
 }
 
 }  // namespace movrek

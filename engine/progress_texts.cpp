@@ -33,4 +33,11 @@ std::string OutcomeStatusText(TFetchStatus status) {
   return kStatusGeneralError;
 }
 
+std::string OutcomeLineText(const TFetchOutcome& outcome) {
+  if (outcome.Status == TFetchStatus::Ok && !outcome.SkippedType.empty()) {
+    return "SKIPPED, NOT HTML (" + outcome.SkippedType + "). ";
+  }
+  return OutcomeStatusText(outcome.Status);
+}
+
 }  // namespace movrek

@@ -3,62 +3,19 @@
 #include <cstdio>
 
 #include "engine/link_listing.h"
+#include "html/utf8_sequence.h"
 
 namespace movrek {
 namespace {
 
 constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
-// Length of the valid UTF-8 sequence at `at`, 0 when there is none: RFC 3629
-// section 4 rules out overlong forms, surrogates and code points past
-// U+10FFFF by the range of the second byte.
-std::size_t Utf8SequenceLength(const std::string& bytes, std::size_t at) {
-  const auto byte = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(at);
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) {
-      low = 0xA0;
-    }
-    if (lead == 0xED) {
-      high = 0x9F;
-    }
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) {
-      low = 0x90;
-    }
-    if (lead == 0xF4) {
-      high = 0x8F;
-    }
-  } else {
-    return 0;
-  }
-  if (at + length > bytes.size()) {
-    return 0;
-  }
-  if (byte(at + 1) < low || byte(at + 1) > high) {
-    return 0;
-  }
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
-      return 0;
-    }
-  }
-  return length;
-}
-
 void AppendJsonString(const std::string& bytes, std::string& out) {
   out += '"';
   for (std::size_t i = 0; i < bytes.size();) {
     const auto c = static_cast<unsigned char>(bytes[i]);
     if (c >= 0x80) {
-      const std::size_t length = Utf8SequenceLength(bytes, i);
+      const std::size_t length = Utf8SequenceLength(std::string_view(bytes).substr(i));
       if (length == 0) {
         out += kReplacementCharacter;
         ++i;
@@ -128,6 +85,13 @@ void AppendJsonPage(const TPageResult& page, std::string& out) {
     AppendJsonString(page.Links[i], out);
   }
   out += "],\"bytes\":" + std::to_string(page.Bytes);
+  out += ",\"content_type\":";
+  if (page.ContentType.empty()) {
+    out += "null";
+  } else {
+    AppendJsonString(page.ContentType, out);
+  }
+  out += page.Truncated ? ",\"truncated\":true" : ",\"truncated\":false";
   out += ",\"elapsed_ms\":" + std::to_string(page.ElapsedMs);
   out += '}';
 }

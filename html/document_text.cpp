@@ -75,6 +75,12 @@ TDocumentText TDocumentText::FromString(std::string_view text) {
 }
 
 TDocumentText TDocumentText::FromFile(const std::string& fileName) {
+  TDocumentText document = BytesFromFile(fileName);
+  document.EndLinesWithCrLf();
+  return document;
+}
+
+TDocumentText TDocumentText::BytesFromFile(const std::string& fileName) {
   TReadableFile file(fileName);
   TDocumentText document;
   std::size_t expected = file.SizeHint();
@@ -88,25 +94,22 @@ TDocumentText TDocumentText::FromFile(const std::string& fileName) {
     if (document.size_ == document.capacity_) {
       document.Reserve(document.capacity_ * 2);
     }
-    char* const piece = document.data_ + document.size_;
     const std::size_t got =
-        file.Read(piece, std::min(document.capacity_ - document.size_, kFileReadPieceBytes));
+        file.Read(document.data_ + document.size_,
+                  std::min(document.capacity_ - document.size_, kFileReadPieceBytes));
     if (got == 0) {
-      break;
-    }
-    if (const void* nul = std::memchr(piece, '\0', got); nul != nullptr) {
-      // Nothing from the NUL on belongs to the text.
-      document.size_ += static_cast<std::size_t>(static_cast<const char*>(nul) - piece);
       break;
     }
     document.size_ += got;
   }
-
-  const std::size_t converted = CrLfTextSize(document.View());
-  document.Reserve(converted);
-  ExpandLineEnds(document.data_, document.size_, converted);
-  document.size_ = converted;
   return document;
+}
+
+void TDocumentText::EndLinesWithCrLf() {
+  const std::size_t converted = CrLfTextSize(View());
+  Reserve(converted);
+  ExpandLineEnds(data_, size_, converted);
+  size_ = converted;
 }
 
 }  // namespace movrek

@@ -19,12 +19,19 @@ class TDocumentText {
   TDocumentText& operator=(TDocumentText&& other) noexcept;
   ~TDocumentText();
 
-  // The file's text, cut at its first NUL, every line end made CR LF and CR
-  // LF added after a last line without one. Throws EFileOpenError (file name
-  // and the system's reason) when the file cannot be opened or read.
+  // The file's text, every line end made CR LF and CR LF added after a last
+  // line without one. A NUL byte is a character like any other: browsers
+  // read on past it. Throws EFileOpenError (file name and the system's
+  // reason) when the file cannot be opened or read.
   static TDocumentText FromFile(const std::string& fileName);
+  // The file's bytes as they are, for a caller that looks at them (or
+  // replaces them) before EndLinesWithCrLf.
+  static TDocumentText BytesFromFile(const std::string& fileName);
   // A text already in that form.
   static TDocumentText FromString(std::string_view text);
+
+  // Makes every line end CR LF, as FromFile does.
+  void EndLinesWithCrLf();
 
   [[nodiscard]] std::string_view View() const { return {data_, size_}; }
   [[nodiscard]] std::size_t Size() const { return size_; }

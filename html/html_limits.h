@@ -9,9 +9,8 @@ namespace movrek {
 // it doubles as the file goes on. Regular files are read at their size.
 inline constexpr std::uint64_t kUnknownSizeReadBlockBytes = std::uint64_t{64} * 1024;
 
-// A file is read in pieces of at most this size, each looked over for a NUL
-// byte: the text ends at the first one, and a page of hundreds of megabytes
-// of NUL bytes must not be read (and held) whole for an empty text.
+// A file is read in pieces of at most this size, so that no single read call
+// runs for the whole of a page of hundreds of megabytes.
 inline constexpr std::uint64_t kFileReadPieceBytes = std::uint64_t{4} * 1024 * 1024;
 
 // Room kept after a page's bytes for its line ends to grow (LF to CR LF), as

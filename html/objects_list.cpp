@@ -69,7 +69,30 @@ std::string TObjectsList::AttributeValueAt(int index, std::string_view name,
   return TagAttributeValue(EntryText(entry), name, defaultValue);
 }
 
+std::string_view TObjectsList::TagTextAt(int index) const {
+  CheckIndex(index);
+  const Entry& entry = entries_[static_cast<std::size_t>(index)];
+  if (entry.source == kObject) {
+    const auto* tag = dynamic_cast<const TTagObject*>(objects_[entry.offset].get());
+    return tag != nullptr ? std::string_view(tag->SourceText) : std::string_view();
+  }
+  return entry.kind == EK_Tag ? EntryText(entry) : std::string_view();
+}
+
 int TObjectsList::FindTag(long long from, std::string_view name) const {
+  if (name.empty()) {
+    return FindTagAmong(from, {});
+  }
+  return FindTagAmong(from, {name});
+}
+
+int TObjectsList::FindTagAmong(long long from,
+                               std::initializer_list<std::string_view> names) const {
+  const auto named = [&names](std::string_view tagName) {
+    return names.size() == 0 || std::any_of(names.begin(), names.end(), [&](std::string_view n) {
+             return SameTextIgnoringCase(tagName, n);
+           });
+  };
   const long long count = Count();
   for (long long index = from < 0 ? 0 : from; index < count; ++index) {
     const Entry& entry = entries_[static_cast<std::size_t>(index)];
@@ -87,15 +110,18 @@ int TObjectsList::FindTag(long long from, std::string_view name) const {
       const std::string_view text = EntryText(entry);
       // The name starts with the text's first character unless that one is
       // trimmed away (codes 0 to 32); most tags fail on it.
-      if (!name.empty() && !text.empty()) {
+      if (names.size() != 0 && !text.empty()) {
         const char first = text.front() == '<' && text.size() > 1 ? text[1] : text.front();
-        if (!IsBlankOrControl(first) && AsciiUpperChar(first) != AsciiUpperChar(name.front())) {
+        if (!IsBlankOrControl(first) &&
+            std::none_of(names.begin(), names.end(), [first](std::string_view n) {
+              return !n.empty() && AsciiUpperChar(first) == AsciiUpperChar(n.front());
+            })) {
           continue;
         }
       }
       tag_name = TagNameOf(text);
     }
-    if (name.empty() || SameTextIgnoringCase(tag_name, name)) {
+    if (named(tag_name)) {
       return static_cast<int>(index);
     }
   }

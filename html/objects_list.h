@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,10 +59,16 @@ class TObjectsList {
   // (ASCII case ignored), or of any tag when name is empty; -1 when there is
   // none. Builds no object.
   [[nodiscard]] int FindTag(long long from, std::string_view name) const;
+  // The same for a tag with any of the names (any tag when there are none).
+  [[nodiscard]] int FindTagAmong(long long from,
+                                 std::initializer_list<std::string_view> names) const;
   // AttributeValue of the tag at index, without building it; defaultValue
   // when the entry is no tag.
   [[nodiscard]] std::string AttributeValueAt(int index, std::string_view name,
                                              const std::string& defaultValue) const;
+  // The text the tag at index was made from, without building it; empty
+  // when the entry is no tag.
+  [[nodiscard]] std::string_view TagTextAt(int index) const;
   // Set by the document: elements built later get it as OwnerDocument.
   void SetOwner(THTMLObject* owner) { owner_ = owner; }
   // Makes the owner the OwnerDocument of every element object built so far.

@@ -266,7 +266,6 @@ void ExpandLineEnds(char* s, std::size_t n, std::size_t convertedSize) {
 }
 
 void NormalizeLineEnds(std::string& bytes) {
-  bytes.resize(TextBeforeNul(bytes).size());
   const std::size_t n = bytes.size();
   const std::size_t converted = CrLfTextSize(bytes);
   if (converted == n) {

@@ -8,8 +8,9 @@
 namespace movrek {
 
 // Reading a saved file as lines of text. A line ends at CR, at LF or at the
-// pair CR LF (LF followed by CR is two line ends), and a NUL byte ends the
-// text. Both the HTML document and the engine's text list load files this way.
+// pair CR LF (LF followed by CR is two line ends). A NUL byte ends the text of
+// a list of lines (TextBeforeNul) but not that of a document. Both the HTML document and the
+// engine's text list load files this way.
 
 // Position of the first byte in [begin, end) that equals a or b; end if none.
 const char* FindFirstOf2(const char* begin, const char* end, char a, char b);
@@ -49,7 +50,7 @@ std::size_t CountByte(std::string_view text, char byte);
 // The text cut at its first NUL byte.
 std::string_view TextBeforeNul(std::string_view bytes);
 
-// Calls visit(line) for every line of the text (which must hold no NUL).
+// Calls visit(line) for every line of the text.
 // visit returns false to stop early.
 template <typename Visitor>
 void ForEachLine(std::string_view text, Visitor&& visit) {
@@ -72,7 +73,7 @@ void ForEachLine(std::string_view text, Visitor&& visit) {
 // The lines, each followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);
 
-// The size of the text (which must hold no NUL) once every line end is CR LF
+// The size of the text once every line end is CR LF
 // and a last line without an end has one.
 std::size_t CrLfTextSize(std::string_view text);
 // Converts the size bytes at data in place to that form, converted_size =
@@ -80,7 +81,7 @@ std::size_t CrLfTextSize(std::string_view text);
 void ExpandLineEnds(char* data, std::size_t size, std::size_t convertedSize);
 
 // Turns file bytes in place into the text that joining its lines, each
-// followed by CR LF, gives: cut at the first NUL, every line end made CR LF,
+// followed by CR LF, gives (the document text of FromFile): every line end made CR LF,
 // and CR LF added after a last line that has none.
 void NormalizeLineEnds(std::string& bytes);
 

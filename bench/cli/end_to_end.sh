@@ -45,12 +45,14 @@ echo "http://127.0.0.1:$port/page.html" >"$work/out/page.txt"
 echo "http://127.0.0.1:$port/zero.bin" >"$work/out/zero.txt"
 echo "http://127.0.0.1:$port/zero-until-close.bin" >"$work/out/zero-close.txt"
 echo "page: $(stat -c %s "$www/page.html") bytes; body: 536870912 NUL bytes; medians of $rounds"
-run "movrek-cli 100 MB page" "$cli" --no-delay "$work/out/page.txt"
+# --max-size 0: every byte of the page and of the bodies, past the default
+# bound of 64 MiB.
+run "movrek-cli 100 MB page" "$cli" --no-delay --max-size 0 "$work/out/page.txt"
 NODE_PATH="$work/node/node_modules" run "htmlparser2 same file from disk" \
   node "$peers/htmlparser2_hrefs.js" "$www/page.html"
-run "movrek-cli 512 MiB counted" "$cli" --no-delay "$work/out/zero.txt"
+run "movrek-cli 512 MiB counted" "$cli" --no-delay --max-size 0 "$work/out/zero.txt"
 run "curl -0 -o FILE counted" curl -s -0 -o "$work/out/curl.bin" "http://127.0.0.1:$port/zero.bin"
-run "movrek-cli 512 MiB until close" "$cli" --no-delay "$work/out/zero-close.txt"
+run "movrek-cli 512 MiB until close" "$cli" --no-delay --max-size 0 "$work/out/zero-close.txt"
 run "curl -0 -o FILE until close" curl -s -0 -o "$work/out/curl.bin" \
   "http://127.0.0.1:$port/zero-until-close.bin"
 rm -f "$work/out/curl.bin"

@@ -110,7 +110,7 @@ double FetchAndListOnly(const std::vector<std::string>& urls, const std::string&
     TUrlInfo info;
     HttpGetFollow(url, &http, false, info);
     benchmark::DoNotOptimize(http.Document.size());
-    ListLinks(sink, page_file, base, url);
+    ListLinks(sink, page_file, base, url, {url, "text/html"});
   }
   return std::chrono::duration<double>(Clock::now() - start).count();
 }

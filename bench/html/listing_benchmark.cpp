@@ -45,7 +45,8 @@ void RunOnPage(benchmark::State& state, Work&& work) {
 void BM_LoadScanAndList(benchmark::State& state) {
   RunOnPage(state, [](const std::string& path) {
     bench::TNullWindow window;
-    ListLinks(window, path, "http://bench.example/docs/", "http://bench.example/docs/all.html");
+    ListLinks(window, path, "http://bench.example/docs/", "http://bench.example/docs/all.html",
+              {"http://bench.example/docs/all.html", "text/html"});
     return window.Lines - 4;
   });
 }

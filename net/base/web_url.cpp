@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "html/ascii_text.h"
+#include "html/utf8_sequence.h"
 #include "net/base/base_limits.h"
 #include "net/base/percent_encode_set.h"
-#include "net/base/utf8_sequence.h"
 #include "net/base/web_url_host.h"
 
 namespace movrek {

@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "html/ascii_text.h"
+#include "html/utf8_sequence.h"
 #include "net/base/domain_to_ascii.h"
 #include "net/base/percent_encode_set.h"
-#include "net/base/utf8_sequence.h"
 
 namespace movrek {
 namespace {

@@ -57,7 +57,9 @@ bool THttpTransaction::ReadChunks() {
     }
     // The chunks together have no announced size: the body grows as for
     // one read until close.
-    if (!ReadCounted(static_cast<int32_t>(size), false)) {
+    const bool read =
+        BodySink != nullptr ? StreamCounted(size) : ReadCounted(static_cast<int32_t>(size), false);
+    if (!read || sink_stopped_) {
       break;
     }
   }

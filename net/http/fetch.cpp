@@ -12,12 +12,6 @@ TTraceOutputProc TraceOutput;
 
 namespace {
 
-// RFC 9110 section 15.4: 301, 302, 303, 307 and 308 all name the new address
-// in Location; 300 and 305 do not send the client on by themselves.
-bool IsFollowedRedirect(int32_t code) {
-  return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
-}
-
 // The field value of a header line (RFC 9110 section 5.5: optional
 // whitespace around the value is not part of it).
 std::string FieldValue(const std::string& line) {
@@ -42,6 +36,12 @@ void WriteTrace(const THttpTransaction& http) {
 }
 
 }  // namespace
+
+bool IsFollowedRedirect(int32_t code) {
+  // RFC 9110 section 15.4: 301, 302, 303, 307 and 308 all name the new
+  // address in Location; 300 and 305 do not send the client on by themselves.
+  return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+}
 
 int FindLocationLine(const THttpTransaction& http) {
   // Field names are case-insensitive (RFC 9110 section 5.1), and the name

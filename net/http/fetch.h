@@ -35,6 +35,9 @@ using TRequestRunner = std::function<bool(THttpTransaction& http, const std::str
 void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result,
                    const TRequestRunner& runner = {});
 
+// A status whose Location HttpGetFollow follows.
+bool IsFollowedRedirect(int32_t code);
+
 // 0-based index of the first Location header line in http.Headers, -1 when
 // there is none.
 int FindLocationLine(const THttpTransaction& http);

@@ -66,7 +66,13 @@ void GrowForUnknown(std::string& document, size_t part) {
 
 bool THttpTransaction::ReadBody(const std::string& method, int64_t size) {
   // RFC 9110 sections 9.3.2, 15.3.5 and 15.4.5: no body after these.
-  if (method == "HEAD" || ResultCode == 204 || ResultCode == 304) {
+  const bool noBody = method == "HEAD" || ResultCode == 204 || ResultCode == 304;
+  ContentLength = BodyFraming == THttpBodyFraming::Counted ? size : -1;
+  sink_stopped_ = false;
+  if (BodySink != nullptr) {
+    return StreamBody(noBody, size);
+  }
+  if (noBody) {
     return true;
   }
   switch (BodyFraming) {
@@ -89,8 +95,11 @@ bool THttpTransaction::ReadBody(const std::string& method, int64_t size) {
 bool THttpTransaction::ReadUntilClose() {
   for (;;) {
     std::string chunk = Sock->ReceiveChunk(Timeout);
-    if (!AppendBody(chunk)) {
+    if (!(BodySink != nullptr ? PassBody(chunk) : AppendBody(chunk))) {
       return false;
+    }
+    if (sink_stopped_) {
+      return true;
     }
     if (Sock->LastErrorCode != 0) {
       break;

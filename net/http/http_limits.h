@@ -29,6 +29,20 @@ inline constexpr std::size_t kCountedTrustAfterBytes = std::size_t{16} << 20;
 // the request with WSAENOBUFS instead of growing.
 inline constexpr std::size_t kMaxBodyBytes = 0x7fffffff;
 
+// A body streamed to a sink is received in pieces of at most this size: the
+// memory a transfer holds, whatever the size of the body.
+inline constexpr std::size_t kStreamPieceBytes = std::size_t{256} << 10;
+
+// A decoded body comes out of its content decoder in pieces of at most this
+// size, so a small coded body that expands without end (a decompression
+// bomb) is cut at whatever bound its reader sets, with bounded memory.
+inline constexpr std::size_t kDecodedPieceBytes = std::size_t{64} << 10;
+
+// The largest zstd window a body may ask the decoder to keep (2^23 = 8 MiB):
+// RFC 9659 section 3 lets HTTP decoders refuse larger windows, which would
+// cost that much memory per transfer.
+inline constexpr int kMaxZstdWindowLog = 23;
+
 // A body of unknown size (until close, chunked) grows by doubling up to this
 // size. Past it a copy would hold the body twice, so room up to
 // kMaxBodyBytes is reserved at once: address space only, which takes no

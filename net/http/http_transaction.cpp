@@ -60,6 +60,7 @@ void THttpTransaction::ResetState() {
   RangeEnd = 0;
   std::string().swap(Document);  // gives the memory of the last body back
   Headers.clear();
+  ContentLength = -1;
   MimeType = "text/html";
 }
 
@@ -139,7 +140,8 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
   const bool framedEnd = NoBodyFollows(method, ResultCode) ||
                          BodyFraming == THttpBodyFraming::Counted ||
                          (BodyFraming == THttpBodyFraming::Chunked && chunks_ended_);
-  reusable_ = result && !toClose && framedEnd && ResultCode >= 200 && !AnswersBelow11(Headers);
+  reusable_ = result && !sink_stopped_ && !toClose && framedEnd && ResultCode >= 200 &&
+              !AnswersBelow11(Headers);
 
   if (toClose) {
     Sock->CloseConnection();
@@ -221,6 +223,9 @@ std::vector<std::string> THttpTransaction::RequestHeadLines(const std::string& m
   }
   if (!UserAgent.empty()) {
     head.push_back("User-Agent: " + UserAgent);
+  }
+  if (!AcceptEncoding.empty()) {
+    head.push_back("Accept-Encoding: " + AcceptEncoding);
   }
   const bool sendBody = !Document.empty();
   if (sendBody && !MimeType.empty()) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/http/net_client.h"
@@ -12,6 +13,7 @@
 namespace movrek {
 
 class THeadLineReader;
+class THttpBodySink;
 struct TRequestUrl;
 
 // How the body of the current response is delimited (RFC 9112 section 6).
@@ -38,8 +40,17 @@ class THttpTransaction : public TNetClient {
   // Before a request: extra request lines. After it: the response head
   // (status lines, header lines as received, the final empty line).
   std::vector<std::string> Headers;
-  // Before a request: the body to send. After it: the response body.
+  // Before a request: the body to send. After it: the response body, unless
+  // BodySink took it.
   std::string Document;
+  // Borrowed; when set, response bodies go to it as they arrive and
+  // Document stays empty. The sink must outlive every request made with it.
+  THttpBodySink* BodySink = nullptr;
+  // The length the current response's head announced; -1 when it gave none
+  // (chunked, until close).
+  int64_t ContentLength = -1;
+  // The codings offered in an Accept-Encoding line; empty: no such line.
+  std::string AcceptEncoding;
   std::string MimeType = "text/html";
   std::string Protocol = "1.0";  // "0.9", "1.0" or "1.1"
   bool KeepAlive = true;         // false adds "Connection: close"
@@ -129,6 +140,15 @@ class THttpTransaction : public TNetClient {
   // Appends to a body of unknown size; false (WSAENOBUFS) past kMaxBodyBytes.
   bool AppendBody(const std::string& bytes);
   bool FailBodyTooLarge();
+  // The body handed to BodySink (streamed_body.cpp); noBody: the response
+  // carries none, but the sink still learns of it.
+  bool StreamBody(bool noBody, int64_t size);
+  bool StreamCounted(int64_t size);
+  // Hands a piece on; false (WSAENOBUFS) past kMaxBodyBytes.
+  bool PassBody(std::string_view piece);
+  // The sink wants no more: the rest stays unread, so the connection cannot
+  // carry another request.
+  bool StopBody();
 
   // Cookies (http_cookies.cpp): the Cookie line's value, and the
   // Set-Cookie lines of the answer taken into Cookies.
@@ -140,6 +160,8 @@ class THttpTransaction : public TNetClient {
   bool reusable_ = false;
   // The chunked body of the last answer ended with its empty line.
   bool chunks_ended_ = false;
+  bool sink_stopped_ = false;  // BodySink declined the rest of this body
+  size_t streamed_ = 0;        // bytes of this body handed to BodySink
 };
 
 }  // namespace movrek

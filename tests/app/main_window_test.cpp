@@ -13,6 +13,7 @@
 #include <QStatusBar>
 
 #include "tests/app/form_fixture.h"
+#include "tests/helpers/encoding_pages.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scoped_env.h"
 #include "tests/helpers/scripted_server.h"
@@ -219,6 +220,40 @@ TEST_F(FormJobTest, StartRunsTheListAndSavesTheTargetWithCrLf) {
   EXPECT_FALSE(Form().Label5->isVisible());
   EXPECT_TRUE(Form().Label6->text().isEmpty());
   EXPECT_EQ(LeftoverFiles(), 0);
+}
+
+TEST_F(FormJobTest, PagesInEveryEncodingGiveTheSameAsciiLinksInTheListAndTheFile) {
+  MOVREK_REQUIRE_PEER("nginx");
+  NginxServer nginx;
+  for (const auto& page : EncodingPages()) {
+    nginx.WriteFile(page.File, page.Bytes);
+    if (!page.HeaderCharset.empty())
+      nginx.AddLocation("location = /" + page.File + " { charset " + page.HeaderCharset + "; }");
+  }
+  ASSERT_TRUE(nginx.Start());
+  std::string urls;
+  std::string links;
+  for (const auto& page : EncodingPages()) {
+    urls += nginx.Url("/" + page.File) + "\n";
+    links += nginx.Url(page.Link) + "\n";
+  }
+  const std::string target = temp_.File("links.txt");
+  Form().Memo1->setPlainText(QString::fromStdString(urls));
+  AnswerFileDialog(QString::fromStdString(target));
+  Form().Button4->click();
+  Form().Button1->click();
+  ASSERT_TRUE(WaitForIdle());
+  std::string shown;
+  for (const QString& line : Form().Memo2->toPlainText().split('\n'))
+    if (!line.startsWith('#')) shown += line.toStdString() + "\n";
+  EXPECT_EQ(shown, links);
+  std::string saved;
+  for (const char c : ReadFileText(target))
+    if (c != '\r') saved += c;
+  std::string saved_links;
+  for (std::size_t at = 0, end; (end = saved.find('\n', at)) != std::string::npos; at = end + 1)
+    if (saved[at] != '#') saved_links += saved.substr(at, end + 1 - at);
+  EXPECT_EQ(saved_links, links);
 }
 
 TEST_F(FormJobTest, AbortDuringASlowPageReturnsToIdleWithoutSaving) {

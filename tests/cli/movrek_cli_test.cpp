@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/cli/cli_runner.h"
+#include "tests/helpers/encoding_pages.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scripted_server.h"
 
@@ -210,6 +211,29 @@ TEST(MovrekCli, ASaveTargetThatCannotBeWrittenIsAUsageErrorBeforeAnyFetch) {
     EXPECT_TRUE(Contains(run.err, "cannot save to '" + target + "'")) << run.err;
   }
   EXPECT_EQ(server.Connections(), 0u);
+}
+
+TEST(MovrekCliEncodings, EachPageIsReadInItsEncodingAndListedInAscii) {
+  MOVREK_REQUIRE_PEER("nginx");
+  movrek::test::NginxServer nginx;
+  std::string list;
+  std::string expected;
+  for (const auto& page : movrek::test::EncodingPages()) {
+    nginx.WriteFile(page.File, page.Bytes);
+    if (!page.HeaderCharset.empty())
+      nginx.AddLocation("location = /" + page.File + " { charset " + page.HeaderCharset + "; }");
+  }
+  ASSERT_TRUE(nginx.Start());
+  for (const auto& page : movrek::test::EncodingPages()) {
+    list += nginx.Url("/" + page.File) + "\n";
+    expected += "#===========#\n# Links From: " + nginx.Url("/" + page.File) +
+                "\n# Baseurl: " + nginx.Url("/") + "\n#===========#\n" + nginx.Url(page.Link) +
+                "\n";
+  }
+  CliRunner cli;
+  const CliRun run = cli.Run({"--no-delay"}, list);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected);
 }
 
 }  // namespace

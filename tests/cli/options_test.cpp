@@ -98,6 +98,27 @@ TEST(CliOptions, ConnectionRetryAndTimeOptions) {
   EXPECT_EQ(o.Fetch.MinSpeedBytes, 0);
 }
 
+TEST(CliOptions, BodySettings) {
+  TCliOptions defaults;
+  ASSERT_EQ(ParseCommandLine({}, defaults), "");
+  EXPECT_TRUE(defaults.Job.PagesOnly);
+  EXPECT_TRUE(defaults.Job.RequestCompression);
+  EXPECT_EQ(defaults.Job.MaxBodyBytes, std::int64_t{64} << 20);
+  TCliOptions o;
+  ASSERT_EQ(ParseCommandLine({"--any-type", "--no-compression", "--max-size=0"}, o), "");
+  EXPECT_FALSE(o.Job.PagesOnly);
+  EXPECT_FALSE(o.Job.RequestCompression);
+  EXPECT_EQ(o.Job.MaxBodyBytes, 0);
+  const struct {
+    const char* text;
+    std::int64_t bytes;
+  } sizes[] = {{"123", 123}, {"2k", 2048}, {"64M", 64 << 20}, {"1024G", std::int64_t{1} << 40}};
+  for (const auto& size : sizes) {
+    ASSERT_EQ(ParseCommandLine({"--max-size", size.text}, o), "") << size.text;
+    EXPECT_EQ(o.Job.MaxBodyBytes, size.bytes) << size.text;
+  }
+}
+
 TEST(CliOptions, UsageErrors) {
   const std::vector<std::vector<std::string>> bad = {
       {"--having"},
@@ -134,6 +155,12 @@ TEST(CliOptions, UsageErrors) {
       {"--min-speed", "0/30"},
       {"--min-speed", "1024/0"},
       {"--min-speed", "1024/"},
+      {"--max-size", "1.5M"},
+      {"--max-size", "M"},
+      {"--max-size", "-1"},
+      {"--max-size", "2T"},
+      {"--max-size", "1025G"},
+      {"--any-type=1"},
   };
   for (const auto& args : bad) {
     TCliOptions o;

@@ -35,6 +35,14 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
   failed.Address = failed.FinalUrl = "http://h:1";
   failed.StatusText = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
   failed.HttpStatus = 500;
+  TPageResult cut = ListedPage();
+  cut.ContentType = "text/html";
+  cut.Truncated = true;
+  cut.Links.clear();
+  TPageResult skipped = failed;
+  skipped.StatusText = "SKIPPED, NOT HTML. ";
+  skipped.HttpStatus = 200;
+  skipped.ContentType = "application/pdf";
   const struct {
     TResultFormat format;
     const TPageResult page;
@@ -49,11 +57,23 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
       {TResultFormat::Tsv, failed, "\n", ""},
       {TResultFormat::Jsonl, ListedPage(), "\n",
        R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","http_status":200,)"
-       R"("base":"http://h/","links":["http://h/a","http://h/b"],"bytes":42,"elapsed_ms":7})"
+       R"("base":"http://h/","links":["http://h/a","http://h/b"],"bytes":42,"content_type":null,)"
+       R"("truncated":false,"elapsed_ms":7})"
+       "\n"},
+      {TResultFormat::Jsonl, cut, "\n",
+       R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","http_status":200,)"
+       R"("base":"http://h/","links":[],"bytes":42,"content_type":"text/html",)"
+       R"("truncated":true,"elapsed_ms":7})"
+       "\n"},
+      {TResultFormat::Jsonl, skipped, "\n",
+       R"({"url":"h:1","final_url":"http://h:1","status":"SKIPPED, NOT HTML.","http_status":200,)"
+       R"("base":null,"links":[],"bytes":0,"content_type":"application/pdf","truncated":false,)"
+       R"("elapsed_ms":0})"
        "\n"},
       {TResultFormat::Jsonl, failed, "\n",
        R"({"url":"h:1","final_url":"http://h:1","status":"NETWORK ERROR or DOMAIN DOES NOT )"
-       R"(EXIST.","http_status":500,"base":null,"links":[],"bytes":0,"elapsed_ms":0})"
+       R"(EXIST.","http_status":500,"base":null,"links":[],"bytes":0,"content_type":null,)"
+       R"("truncated":false,"elapsed_ms":0})"
        "\n"},
   };
   for (const auto& c : cases) {

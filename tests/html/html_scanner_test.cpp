@@ -272,7 +272,7 @@ TEST(Document, LoadingAgainReplacesTheElements) {
   EXPECT_EQ(Describe(document), std::vector<std::string>{"Tx"});
 }
 
-TEST(Document, LoadFromFileNormalisesLineEndsAndStopsAtNul) {
+TEST(Document, LoadFromFileNormalisesLineEndsAndReadsOnPastNul) {
   const std::string path = ::testing::TempDir() + "movrek_scanner_load.html";
   {
     std::ofstream out(path, std::ios::binary);
@@ -280,7 +280,8 @@ TEST(Document, LoadFromFileNormalisesLineEndsAndStopsAtNul) {
   }
   THTMLObject document;
   document.LoadFromFile(path);
-  EXPECT_EQ(Describe(document), (std::vector<std::string>{"Tp", "X{a\r\nb\r\nc\r\n\r\nd}", "Tq"}));
+  EXPECT_EQ(Describe(document),
+            (std::vector<std::string>{"Tp", "X{a\r\nb\r\nc\r\n\r\nd}", "Tq", "X{e\0}"s, "Tz"}));
   std::remove(path.c_str());
 
   // An unreadable file raises the file error and leaves the document alone.
@@ -291,7 +292,7 @@ TEST(Document, LoadFromFileNormalisesLineEndsAndStopsAtNul) {
     EXPECT_EQ(std::string(e.what()),
               "Cannot open file \"" + path + "\". No such file or directory");
   }
-  EXPECT_EQ(document.Elements.Count(), 3);
+  EXPECT_EQ(document.Elements.Count(), 5);
 }
 
 TEST(Document, ElementsOfManyMegabytesKeepTheirWholeText) {

@@ -71,7 +71,7 @@ TEST(ScannerModel, LineEndConversionEqualsSplittingAndJoining) {
     std::string bytes;
     for (int i = round % 70; i > 0; --i) bytes += alphabet[pick(random)];
     std::string joined;
-    ForEachLine(TextBeforeNul(bytes), [&joined](std::string_view line) {
+    ForEachLine(bytes, [&joined](std::string_view line) {
       joined.append(line).append("\r\n");
       return true;
     });

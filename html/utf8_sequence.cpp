@@ -1,19 +1,13 @@
-#include "net/base/utf8_sequence.h"
+#include "html/utf8_sequence.h"
 
 namespace movrek {
 namespace {
 
-bool IsContinuation(unsigned char byte) {
-  return (byte & 0xC0) == 0x80;
-}
-
-}  // namespace
-
-std::size_t Utf8SequenceLength(std::string_view text) {
-  if (text.empty()) {
-    return 0;
-  }
+// Reads the sequence that starts the (non-empty) text: its length when it is
+// well formed, else 0 with *valid the bytes that began it well.
+std::size_t ReadSequence(std::string_view text, std::size_t* valid) {
   const auto lead = static_cast<unsigned char>(text[0]);
+  *valid = 1;
   if (lead < 0x80) {
     return 1;
   }
@@ -35,19 +29,26 @@ std::size_t Utf8SequenceLength(std::string_view text) {
   } else {
     return 0;
   }
-  if (text.size() < length) {
-    return 0;
-  }
-  const auto second = static_cast<unsigned char>(text[1]);
-  if (second < low || second > high) {
-    return 0;
-  }
-  for (std::size_t i = 2; i < length; ++i) {
-    if (!IsContinuation(static_cast<unsigned char>(text[i]))) {
+  for (std::size_t i = 1; i < length; ++i, low = 0x80, high = 0xBF) {
+    const auto byte = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    if (byte < low || byte > high) {
+      *valid = i;
       return 0;
     }
   }
   return length;
+}
+
+}  // namespace
+
+std::size_t Utf8SequenceLength(std::string_view text) {
+  std::size_t valid = 0;
+  return text.empty() ? 0 : ReadSequence(text, &valid);
+}
+
+std::size_t Utf8MalformedLength(std::string_view text) {
+  std::size_t valid = 0;
+  return text.empty() || ReadSequence(text, &valid) != 0 ? 0 : valid;
 }
 
 bool IsWellFormedUtf8(std::string_view text) {
