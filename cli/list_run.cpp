@@ -1,24 +1,50 @@
 #include "cli/list_run.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <utility>
 
 #include "engine/engine_limits.h"
 #include "engine/extraction_window.h"
 
 namespace movrek::cli {
+namespace {
 
-TListRun::TListRun(TCliOptions& options, std::vector<std::string> lines)
-    : save_file_(options.SaveFile) {
-  // Where each URL that survives the cleaning stands in the input.
-  std::vector<int> line_numbers;
-  std::vector<std::string> urls;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].size() < kMinUrlLineBytes) {
-      continue;
-    }
-    line_numbers.push_back(static_cast<int>(i + 1));
-    urls.push_back(std::move(lines[i]));
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool ShowsLiveLine(const TCliOptions& options) {
+  switch (options.Progress) {
+    case TProgressMode::On:
+      return true;
+    case TProgressMode::Off:
+      return false;
+    case TProgressMode::Auto:
+      break;
   }
+  return !options.Quiet && ::isatty(STDERR_FILENO) == 1;
+}
+
+}  // namespace
+
+TPageResult RefusedPage(const TRefusedLine& line) {
+  TPageResult page;
+  page.Line = line.Shown;
+  page.Address = line.Shown;
+  page.StatusText = kStatusRefused;
+  page.Reason = line.Reason;
+  page.Messages.push_back(kStatusRefused +
+                          ("URL list line " + std::to_string(line.LineNumber) + ": " + line.Shown));
+  return page;
+}
+
+TListRun::TListRun(TCliOptions& options, TUrlList list)
+    : save_file_(options.SaveFile),
+      line_numbers_(list.LineNumbers),
+      refused_(std::move(list.Refused)),
+      started_(std::chrono::steady_clock::now()) {
   TParallelSettings settings;
   settings.Job = options.Job;
   settings.Jobs = options.Jobs;
@@ -26,16 +52,55 @@ TListRun::TListRun(TCliOptions& options, std::vector<std::string> lines)
   settings.MaxTime = options.MaxTime;
   settings.Fetch = options.Fetch;
   settings.Filter = std::move(options.Filter);
-  job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(urls));
-  writer_ = std::make_unique<TPageWriter>(stdout, stderr, options.Format, options.Unique,
-                                          !save_file_.empty(), std::move(line_numbers));
+  settings.OnPageDone = [this](const TPageResult& page) { done_.Add(page, page.Links.size()); };
+  job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(list.Urls));
+  const TResultFormat format = options.Format == TResultFormat::Tsv && options.WithStatus
+                                   ? TResultFormat::TsvWithStatus
+                                   : options.Format;
+  writer_ =
+      std::make_unique<TPageWriter>(stdout, stderr, format, options.Unique, !save_file_.empty(),
+                                    std::move(list.LineNumbers), options.Quiet);
+  if (ShowsLiveLine(options)) {
+    live_ = std::make_unique<TLiveLine>(stdout, stderr, ::isatty(STDOUT_FILENO) == 1,
+                                        [this] { return LiveText(); });
+    writer_->SetLiveLine(live_.get());
+  }
+}
+
+TListRun::~TListRun() {
+  // The line reads the job: it goes first.
+  live_.reset();
+}
+
+void TListRun::Start() {
+  job_->Start();
+  if (live_) {
+    live_->Start();
+  }
+}
+
+std::string TListRun::LiveText() const {
+  // The refused lines are done from the start, as failures.
+  const auto refused = static_cast<std::int64_t>(refused_.size());
+  TRunCounts counts = done_.Counts();
+  counts.Pages += refused;
+  counts.Failed += refused;
+  return LiveLineText(counts, static_cast<std::int64_t>(job_->Count()) + refused,
+                      SecondsSince(started_), job_->InFlight());
+}
+
+void TListRun::WriteRefusedBefore(int inputLine) {
+  for (; next_refused_ < refused_.size() && refused_[next_refused_].LineNumber < inputLine;
+       ++next_refused_) {
+    writer_->Write(RefusedPage(refused_[next_refused_]), 0);
+  }
 }
 
 TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupted) {
   std::size_t written = 0;
+  bool ended_early = false;
   while (written < job_->Count()) {
     if (interrupted != 0) {
-      writer_->Message("movrek-cli: aborted");
       return Stop(kExitSignalBase + interrupted);
     }
     if (writer_->OutputBroken()) {
@@ -45,11 +110,16 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
     if (!page) {
       continue;
     }
+    WriteRefusedBefore(line_numbers_[written]);
     ++written;
     if (!writer_->Write(std::move(*page), static_cast<int>(written))) {
+      ended_early = true;
       break;
     }
     writer_->Flush();
+  }
+  if (!ended_early) {
+    WriteRefusedBefore(INT_MAX);
   }
   // Nothing the workers still do is wanted now: after an error that ended
   // the job they may be fetching lines beyond it.
@@ -59,18 +129,37 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
   // reached standard output must not end in a success.
   if (writer_->OutputBroken()) {
     writer_->Message("movrek-cli: standard output could not be written");
-    return TOutcome{kExitOutputClosed, left};
+    return Ended(TOutcome{kExitOutputClosed, left});
   }
   if (!save_file_.empty()) {
     writer_->Save(save_file_);
   }
-  return TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted, left};
+  return Ended(TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted, left});
 }
 
 TListRun::TOutcome TListRun::Stop(int code) {
+  // Taken before the abort, which ends the transfers.
+  const std::vector<TTransferInFlight> in_flight = job_->InFlight();
   job_->Abort();
   writer_->Flush();
-  return TOutcome{code, job_->Shutdown(std::chrono::milliseconds(kAbortGraceMs)) > 0};
+  if (code != kExitOutputClosed) {
+    if (live_) {
+      live_->Stop();
+    }
+    writer_->Message("movrek-cli: aborted");
+    for (const TTransferInFlight& transfer : in_flight) {
+      writer_->Message("  in flight: " + InFlightText(transfer));
+    }
+  }
+  return Ended(TOutcome{code, job_->Shutdown(std::chrono::milliseconds(kAbortGraceMs)) > 0});
+}
+
+TListRun::TOutcome TListRun::Ended(TOutcome outcome) {
+  if (live_) {
+    live_->Stop();
+  }
+  writer_->Message(SummaryText(writer_->Counts(), SecondsSince(started_)));
+  return outcome;
 }
 
 }  // namespace movrek::cli

@@ -8,16 +8,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "cli/list_run.h"
 #include "cli/options.h"
+#include "cli/url_list_reader.h"
 #include "engine/extraction_window.h"
 #include "engine/network_startup.h"
-#include "engine/text_list.h"
 
 namespace {
 
@@ -42,26 +40,6 @@ int UsageError(const std::string& what) {
   return kExitUsage;
 }
 
-// Reads the URL list; false (with the reason in `error`) when it cannot.
-bool ReadUrlList(const std::string& file, TTextList& list, std::string& error) {
-  if (!file.empty() && file != "-") {
-    try {
-      list.LoadFromFile(file);
-      return true;
-    } catch (const std::exception& e) {
-      error = e.what();
-      return false;
-    }
-  }
-  std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
-  if (std::cin.bad()) {
-    error = "cannot read standard input";
-    return false;
-  }
-  list.SetText(text);
-  return true;
-}
-
 void InstallInterruptHandler() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
@@ -71,12 +49,18 @@ void InstallInterruptHandler() {
   }
 }
 
-int RunJob(cli::TCliOptions& options, std::vector<std::string> lines) {
-  if (lines.empty()) {
+int RunJob(cli::TCliOptions& options, cli::TUrlList list) {
+  if (list.Urls.empty()) {
+    // Why the lines that were there are no addresses.
+    for (const cli::TRefusedLine& line : list.Refused) {
+      const TPageResult page = cli::RefusedPage(line);
+      std::fprintf(stderr, "%s\n%s\n", page.Messages.front().c_str(),
+                   cli::FailureReasonText(page).c_str());
+    }
     return UsageError(kEmptyUrlListMessage);
   }
   TNetworkStartup network;
-  cli::TListRun run(options, std::move(lines));
+  cli::TListRun run(options, std::move(list));
 
   InstallInterruptHandler();
   // The workers inherit this mask: the stop signals are taken by this thread
@@ -112,19 +96,24 @@ int main(int argc, char** argv) {
     std::fputs(cli::UsageText().c_str(), stdout);
     return cli::kExitCompleted;
   }
+  if (options.Version) {
+    std::printf("movrek-cli %s\n", cli::kCliVersion);
+    return cli::kExitCompleted;
+  }
   if (!options.SaveFile.empty()) {
     const std::string save_problem = cli::SaveTargetProblem(options.SaveFile);
     if (!save_problem.empty()) {
       return UsageError(save_problem);
     }
   }
-  TTextList list;
-  std::string error;
-  if (!ReadUrlList(options.UrlFile, list, error)) {
-    return UsageError(error);
+  cli::TUrlList list;
+  try {
+    list = cli::ReadUrlListFile(options.UrlFile);
+  } catch (const std::exception& e) {
+    return UsageError(e.what());
   }
   try {
-    return RunJob(options, list.Lines());
+    return RunJob(options, std::move(list));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "movrek-cli: %s\n", e.what());
     return cli::kExitError;

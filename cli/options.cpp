@@ -128,6 +128,22 @@ bool ParseFormat(const std::string& text, TResultFormat& out) {
   return true;
 }
 
+// The switches for terminals and scripts; false when `arg` is none of them.
+bool ParseRunSwitch(const std::string& arg, TCliOptions& options) {
+  if (arg == "--version") {
+    options.Version = true;
+  } else if (arg == "--progress" || arg == "--no-progress") {
+    options.Progress = arg == "--progress" ? TProgressMode::On : TProgressMode::Off;
+  } else if (arg == "--quiet") {
+    options.Quiet = true;
+  } else if (arg == "--with-status") {
+    options.WithStatus = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TCliOptions::TCliOptions() {
@@ -270,6 +286,10 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
         return "option " + arg + " takes no value";
       }
       options.Help = true;
+    } else if (ParseRunSwitch(arg, options)) {
+      if (!flag()) {
+        return "option " + arg + " takes no value";
+      }
     } else if (arg == "--having" || arg == "--not-having") {
       std::string word;
       if (!value(word)) {
@@ -379,6 +399,9 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
   if ((socks4 || socksUser) && proxy.SocksIP.empty()) {
     return std::string(socks4 ? "--socks4" : "--socks-user") + " needs --socks";
   }
+  if (options.WithStatus && options.Format != TResultFormat::Tsv) {
+    return "--with-status needs --format tsv";
+  }
   return std::string();
 }
 
@@ -389,9 +412,11 @@ Fetches every page listed in URLFILE (or standard input when URLFILE is
 missing or "-"), one address per line, and prints the links of each page as a
 block: the comment lines "#===========#", "# Links From: ADDRESS",
 "# Baseurl: BASE", "#===========#", then one line per link, relative links
-with the page's base in front. Lines shorter than 3 characters are ignored;
-an address that does not start with "http://" or "https://" (any case) is
-fetched with "http://" in front.
+with the page's base in front. A UTF-8 byte order mark before the first line
+is dropped; lines shorter than 3 characters or holding only blanks are
+ignored; a line holding a NUL byte or longer than 65536 bytes is refused (and
+counted as failed); an address that does not start with "http://" or
+"https://" (any case) is fetched with "http://" in front.
 
 Filters (a link is kept when it contains any --having word, none of the
 --not-having words, matches every --match and no --not-match; case matters;
@@ -410,11 +435,15 @@ Output:
                          address of the page, tab, CR, LF and backslash in a
                          value written as \t, \r, \n and \\;
                          jsonl: one JSON object per address, in list order:
-                         url, final_url, status, http_status, base (null when
+                         url, final_url, status, http_status (null when no
+                         HTTP answer came), reason (why the page has no links,
+                         as on the "reason:" line, or null), base (null when
                          the page was not read), links, bytes, content_type
                          (null when none), truncated, elapsed_ms.
                          Bytes that are not valid UTF-8 become U+FFFD, so the
                          output is always valid UTF-8.
+  --with-status          with --format tsv: the page's HTTP status as a third
+                         field, "PAGE<TAB>LINK<TAB>STATUS"
   --save FILE            when the job completes, write the output to FILE too
                          (created or replaced; lines ended by CR LF for text,
                          LF for tsv and jsonl); its folder must exist and be
@@ -423,7 +452,8 @@ Output:
 Fetching:
   --jobs N               fetch up to N addresses at once (1 to 64, default 1);
                          the output stays in list order, page by page
-  --per-host N           at most N transfers to one host at once (default 4)
+  --per-host N           at most N transfers to one host at once (1 to 64,
+                         default 4)
   --max-time SECONDS     give each address at most this long, redirects and
                          retries included (a fraction is allowed; default
                          300, 0 for no limit, at most 86400), then it fails
@@ -477,22 +507,37 @@ Fetching:
   --socks HOST:PORT      connect through a SOCKS 5 proxy
   --socks4               speak SOCKS 4 (4a for names) to the --socks proxy
   --socks-user USER:PASS credentials for the SOCKS proxy (SOCKS 4: user id)
+
+Terminal and scripts:
+  --progress             show the live progress line even when standard error
+                         is not a terminal
+  --no-progress          never show it
+  --quiet                standard error gets only the lines of failed pages
+                         and the summary (no live line unless --progress)
+  --version              print the version and exit
   -h, --help             show this text
 
 Result lines go to standard output (LF). Standard error gets, for each
 address in list order, its progress line and its status ("OK : ",
-"NETWORK ERROR or DOMAIN DOES NOT EXIST. ", ...); after a failed fetch one more
-line gives the reason: "  reason: socket error NUMBER, TEXT", or "  reason:
-content decoding failed: TEXT" for a compressed body that is corrupt or cut
-short. Ctrl+C, SIGTERM and SIGHUP abort: the lines printed so far stay and
+"NETWORK ERROR or DOMAIN DOES NOT EXIST. ", "REFUSED. " for a refused list
+line, ...); then "  http: 404 Not Found" when the final answer was not a 2xx
+one, or "  reason: TEXT" when the page has no links ("socket error NUMBER,
+TEXT", "redirect loop", "too many redirects (20)", "NUL byte in address",
+"content decoding failed: TEXT" for a compressed body that is corrupt or cut
+short, ...). When standard error is a terminal, a status line at its bottom
+shows the pages done, failed, links, pages a second, the time left and the
+addresses in transfer with their bytes. The last line is the summary:
+"412 pages, 37,311 links, 3 failed, 1 skipped in 12.4 s" (failed: no page, or
+an answer outside 2xx; skipped: not HTML). Ctrl+C, SIGTERM and SIGHUP abort:
+the addresses in transfer are named, the lines printed so far stay and
 nothing is saved.
 
 Exit status: 0 when the job completed (addresses that could not be fetched
 included), 1 when an error ended it early or the save failed (the message is on
-standard error), 2 for a usage error (a bad regular expression included), an
-empty URL list or a --save FILE that cannot be written, 130 after Ctrl+C, 143
-after SIGTERM, 129 after SIGHUP, 141 when standard output was closed or could
-not be written (the job stops then).
+standard error), 2 for a usage error (a bad regular expression included), a URL
+list without a usable address or a --save FILE that cannot be written, 130
+after Ctrl+C, 143 after SIGTERM, 129 after SIGHUP, 141 when standard output was
+closed or could not be written (the job stops then).
 
 Example:
   printf 'http://127.0.0.1:8080/index.html\n' > urls.txt

@@ -14,6 +14,15 @@
 
 namespace movrek::cli {
 
+inline constexpr char kCliVersion[] = "1.0.0";
+
+// Whether standard error gets the live progress line.
+enum class TProgressMode {
+  Auto,  // when it is a terminal and --quiet is not given
+  On,
+  Off,
+};
+
 struct TCliOptions {
   // Bodies as a console user wants them: pages only, bounded, compressed.
   TCliOptions();
@@ -31,6 +40,12 @@ struct TCliOptions {
   std::chrono::milliseconds MaxTime{kDefaultMaxTimeMs};  // zero: none
   // --no-keep-alive, --retries, --max-retry-wait, --delay, --min-speed.
   TFetchPolicy Fetch;
+  bool Version = false;
+  TProgressMode Progress = TProgressMode::Auto;
+  // Standard error gets only the lines of failed pages and the summary.
+  bool Quiet = false;
+  // tsv: the page's HTTP status as a third field.
+  bool WithStatus = false;
 };
 
 // Parses the arguments after the program name. Returns the empty text on

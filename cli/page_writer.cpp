@@ -1,48 +1,86 @@
 #include "cli/page_writer.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
+#include "engine/progress_texts.h"
 #include "engine/text_list.h"
 
 namespace movrek::cli {
 
 TPageWriter::TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, bool unique,
-                         bool keepCopy, std::vector<int> lineNumbers)
+                         bool keepCopy, std::vector<int> lineNumbers, bool quiet)
     : out_(out),
       err_(err),
       format_(format),
       unique_(unique),
       keep_copy_(keepCopy),
-      line_numbers_(std::move(lineNumbers)) {}
+      line_numbers_(std::move(lineNumbers)),
+      quiet_(quiet) {}
 
 std::string FailureReasonText(const TPageResult& page) {
-  if (!page.FailureText.empty()) {
-    return "  reason: " + page.FailureText;
-  }
-  if (page.SocketError == 0) {
+  return page.Reason.empty() ? std::string() : "  reason: " + page.Reason;
+}
+
+std::string HttpStatusLine(const TPageResult& page) {
+  if (page.StatusText != kStatusOk || page.HttpStatus == 0 ||
+      (page.HttpStatus >= 200 && page.HttpStatus <= 299)) {
     return std::string();
   }
-  return "  reason: socket error " + std::to_string(page.SocketError) + ", " + page.SocketErrorText;
+  std::string line = "  http: " + std::to_string(page.HttpStatus);
+  if (!page.HttpStatusText.empty()) {
+    // The server's own words; a control character in them must not reach
+    // the terminal.
+    line += ' ';
+    for (const char c : page.HttpStatusText) {
+      line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    }
+  }
+  return line;
+}
+
+void TPageWriter::StatusLines(const TPageResult& page, TLiveLine::THold* hold) {
+  const bool failed = VerdictOf(page) == TPageVerdict::Failed;
+  if (quiet_ && !failed) {
+    return;
+  }
+  for (std::size_t i = 0; i < page.Messages.size(); ++i) {
+    // Quiet: the first message, the "[List number: ...]" line that comes
+    // before each fetch, says nothing about a failure.
+    if (!quiet_ || i > 0) {
+      ErrLine(page.Messages[i], hold);
+    }
+  }
+  const std::string note =
+      page.Truncated ? "  note: body cut at " + std::to_string(page.Bytes) + " bytes (--max-size)"
+                     : std::string();
+  for (const std::string& line : {HttpStatusLine(page), FailureReasonText(page), note}) {
+    if (!line.empty()) {
+      ErrLine(line, hold);
+    }
+  }
 }
 
 bool TPageWriter::Write(TPageResult page, int number) {
-  for (const std::string& text : page.Messages) {
-    Message(text);
+  std::optional<TLiveLine::THold> hold;
+  if (live_ != nullptr) {
+    hold.emplace(*live_);
   }
-  const std::string reason = FailureReasonText(page);
-  if (!reason.empty()) {
-    Message(reason);
-  }
-  if (page.Truncated) {
-    Message("  note: body cut at " + std::to_string(page.Bytes) + " bytes (--max-size)");
-  }
+  TLiveLine::THold* const held = hold ? &*hold : nullptr;
+  StatusLines(page, held);
   if (unique_) {
     std::erase_if(page.Links, [this](const std::string& link) { return !seen_.FirstTime(link); });
   }
+  written_.Add(page, page.Links.size());
   chunk_.clear();
   FormatPage(page, format_, "\n", chunk_);
-  std::fwrite(chunk_.data(), 1, chunk_.size(), out_);
+  if (!chunk_.empty()) {
+    if (held != nullptr) {
+      held->BeforeOut();
+    }
+    std::fwrite(chunk_.data(), 1, chunk_.size(), out_);
+  }
   if (keep_copy_) {
     FormatPage(page, format_, format_ == TResultFormat::Text ? "\r\n" : "\n", copy_);
   }
@@ -52,8 +90,9 @@ bool TPageWriter::Write(TPageResult page, int number) {
   ++errors_;
   const int input_line =
       number <= static_cast<int>(line_numbers_.size()) ? line_numbers_[number - 1] : number;
-  Message("movrek-cli: stopped at URL list line " + std::to_string(input_line) + ": " +
-          page.JobError);
+  ErrLine(
+      "movrek-cli: stopped at URL list line " + std::to_string(input_line) + ": " + page.JobError,
+      held);
   return false;
 }
 
@@ -69,6 +108,17 @@ bool TPageWriter::Save(const std::string& fileName) {
 }
 
 void TPageWriter::Message(const std::string& text) {
+  std::optional<TLiveLine::THold> hold;
+  if (live_ != nullptr) {
+    hold.emplace(*live_);
+  }
+  ErrLine(text, hold ? &*hold : nullptr);
+}
+
+void TPageWriter::ErrLine(const std::string& text, TLiveLine::THold* hold) {
+  if (hold != nullptr) {
+    hold->BeforeErr();
+  }
   // Results already printed come first, so both streams read in list order
   // when they go to the same terminal.
   std::fflush(out_);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/live_line.h"
+#include "cli/page_tally.h"
 #include "engine/link_dedupe.h"
 #include "engine/page_result.h"
 #include "engine/result_format.h"
@@ -17,12 +19,16 @@ class TPageWriter {
  public:
   // `line_numbers` maps the job's 1-based URL lines to the lines of the
   // input, for error messages; empty: the same numbers. `keep_copy`: the
-  // output is also kept for Save.
+  // output is also kept for Save. `quiet`: standard error gets only the
+  // lines of the pages that failed.
   TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, bool unique, bool keepCopy,
-              std::vector<int> lineNumbers);
+              std::vector<int> lineNumbers, bool quiet = false);
 
-  // The page of the `number`th line of the job (1-based). False when its
-  // error ends the job.
+  // Lines written from here on go above the live line (nullptr: none).
+  void SetLiveLine(TLiveLine* live) { live_ = live; }
+
+  // The page of the `number`th line of the job (1-based; 0 for a line the
+  // job never had). False when its error ends the job.
   bool Write(TPageResult page, int number);
   // Writes the copy to the file (CR LF line ends for text, LF otherwise);
   // false with the message shown when it cannot.
@@ -34,22 +40,32 @@ class TPageWriter {
   // gone): the rest of the job would be lost, so the front end stops it.
   bool OutputBroken() const { return std::ferror(out_) != 0; }
   void Flush() { std::fflush(out_); }
+  // What was written so far.
+  TRunCounts Counts() const { return written_.Counts(); }
 
  private:
+  void StatusLines(const TPageResult& page, TLiveLine::THold* hold);
+  void ErrLine(const std::string& text, TLiveLine::THold* hold);
+
   std::FILE* out_;
   std::FILE* err_;
   TResultFormat format_;
   bool unique_;
   bool keep_copy_;
   std::vector<int> line_numbers_;
+  bool quiet_;
+  TLiveLine* live_ = nullptr;
   TLinkDedupe seen_;
   std::string chunk_;  // reused for the text of each page
   std::string copy_;   // what Save writes
+  TPageTally written_;
   int errors_ = 0;
 };
 
-// The line standard error gets after the status of a failed fetch: the
-// socket error number and its text, or what kept a response from being read.
+// The lines standard error gets after the status of a page that has one:
+// "  reason: TEXT" for a page without links, "  http: 404 Not Found" for a
+// final answer outside 2xx. Empty when there is none.
 std::string FailureReasonText(const TPageResult& page);
+std::string HttpStatusLine(const TPageResult& page);
 
 }  // namespace movrek::cli

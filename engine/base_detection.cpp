@@ -6,7 +6,6 @@
 #include "engine/text_between.h"
 #include "html/ascii_text.h"
 #include "html/text_file.h"
-#include "net/base/uri_resolve.h"
 
 namespace movrek {
 
@@ -27,6 +26,25 @@ std::size_t FindBaseHref(std::string_view text) {
     }
   }
   return std::string_view::npos;
+}
+
+bool IsAsciiLetter(char c) {
+  const char upper = AsciiUpperChar(c);
+  return upper >= 'A' && upper <= 'Z';
+}
+
+// A scheme (a letter, then letters, digits, "+", "-" or ".") and "://".
+bool StartsWithSchemeAndSlashes(std::string_view address) {
+  const std::size_t colon = address.find(':');
+  if (colon == std::string_view::npos || colon == 0 || !IsAsciiLetter(address[0])) {
+    return false;
+  }
+  for (const char c : address.substr(1, colon - 1)) {
+    if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+      return false;
+    }
+  }
+  return address.substr(colon, 3) == "://";
 }
 
 }  // namespace
@@ -51,7 +69,7 @@ std::string DetectBaseInText(std::string_view bytes) {
 std::string DirectoryBase(const std::string& address) {
   // An address that ends with its authority has no directory to cut; the
   // general rule below would cut into the scheme or the port.
-  if (HasUriScheme(address) && address.compare(address.find(':'), 3, "://") == 0) {
+  if (StartsWithSchemeAndSlashes(address)) {
     const std::size_t authority_end = address.find_first_of("/?#", address.find(':') + 3);
     if (authority_end == std::string::npos || address[authority_end] != '/') {
       return address.substr(0, authority_end);

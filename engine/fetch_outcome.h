@@ -26,11 +26,16 @@ constexpr TFetchStatus FetchStatusOf(std::uint8_t status) {
 struct TFetchOutcome {
   TFetchStatus Status = TFetchStatus::Ok;
   std::string FinalUrl;  // the address requested last
+  // The status code and text of the last response; 0 when the last request
+  // got no answer (a network error).
   std::int32_t HttpStatus = 0;
+  std::string HttpStatusText;
   std::int64_t Bytes = 0;  // body of the last response
   // The socket's error after a network error: number and text.
   std::int32_t SocketError = 0;
   std::string SocketErrorText;
+  // Why a general error ended the redirects ("redirect loop", ...).
+  std::string RedirectReason;
   // The body: the media type of its Content-Type (empty: none); the type
   // that made it no page, when it was not read as one; cut at the bound of
   // the settings; why it failed although a response came (its content

@@ -13,7 +13,9 @@ struct TPageResult {
   std::string Address;     // as fetched: trimmed, "http://" put in front
   std::string FinalUrl;    // the address requested last (after redirects)
   std::string StatusText;  // "OK : " and its kind, without the address
+  // The status code and text of the last response; 0 when no answer came.
   std::int32_t HttpStatus = 0;
+  std::string HttpStatusText;
   // The links were listed: the page was fetched and read. Only then do Base
   // and Links mean anything.
   bool Listed = false;
@@ -30,6 +32,12 @@ struct TPageResult {
   std::string ContentType;
   bool Truncated = false;   // the body was cut at the size bound
   std::string FailureText;  // why a response that came could not be read
+  // Why the page has no links, in words ("socket error 10061, Connection
+  // refused", "redirect loop"); empty when nothing more is known.
+  std::string Reason;
+  // Left alone on purpose (not fetched, or not read): counted apart from
+  // the pages that failed.
+  bool Skipped = false;
   // What the front end shows on its status line for this page, in order.
   std::vector<std::string> Messages;
   // Not empty: an error that ends the job at this line (no temporary file

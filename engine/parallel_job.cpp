@@ -1,5 +1,6 @@
 #include "engine/parallel_job.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -119,6 +120,8 @@ class TParallelWorker final : public TUrlJob,
   void RemovePageFile();
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
   void SetFinished() { finished_.store(true, std::memory_order_release); }
+  // The line in transfer and its bytes; false when there is none.
+  bool InFlight(TTransferInFlight& view) const;
 
   // TUrlJob
   const TJobSettings& Settings() const override { return job_.settings.Job; }
@@ -128,12 +131,11 @@ class TParallelWorker final : public TUrlJob,
   void FlushResults() override {}
   bool AttachHttp(THttpTransaction* http) override;
   void DetachHttp() override;
-  void SocketProgress(TBlockSocket*, THookSocketReason reason, const std::string& value) override {
-    if (reason == HR_ReadCount) {
-      received_.fetch_add(std::strtoll(value.c_str(), nullptr, 10), std::memory_order_relaxed);
-    }
+  void SocketProgress(TBlockSocket*, THookSocketReason reason, const std::string& value) override;
+  void ResetReceivedBytes() override {
+    received_.store(0, std::memory_order_relaxed);
+    size_.store(0, std::memory_order_relaxed);
   }
-  void ResetReceivedBytes() override {}
   void ShowLastProgress() override {}
   std::string ReservePageFile() override;
   void ReleasePageFile() override;
@@ -201,7 +203,6 @@ class TParallelWorker final : public TUrlJob,
   TParallelJob::TShared& job_;
   TPageResult* page_ = nullptr;  // the page in progress (worker only)
   THopRunner hops_;
-  std::atomic<std::int64_t> received_{0};  // bytes of all transfers
 
   mutable std::mutex http_lock_;
   THttpTransaction* http_ = nullptr;               // guarded by http_lock_
@@ -214,9 +215,17 @@ class TParallelWorker final : public TUrlJob,
   std::chrono::steady_clock::time_point window_start_;
   std::int64_t window_bytes_ = 0;
 
+  THttpTransaction* own_http_ = nullptr;  // the same, read by the worker only
+
   std::mutex page_file_lock_;
   std::string page_file_;  // guarded by page_file_lock_
   std::atomic<bool> finished_{false};
+
+  // For progress displays on other threads: the line in transfer (its index
+  // plus one, 0 for none) and its bytes so far, as the socket hook sees them.
+  std::atomic<std::size_t> line_in_flight_{0};
+  std::atomic<std::int64_t> received_{0};
+  std::atomic<std::int64_t> size_{0};
 };
 
 bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
@@ -230,6 +239,8 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
     return false;
   }
   page_ = &page;
+  ResetReceivedBytes();
+  line_in_flight_.store(index + 1, std::memory_order_relaxed);
   const auto started = std::chrono::steady_clock::now();
   {
     std::lock_guard<std::mutex> guard(http_lock_);
@@ -248,6 +259,7 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
   } catch (...) {
     page.JobError = "Unknown error";
   }
+  line_in_flight_.store(0, std::memory_order_relaxed);
   job_.hosts.Release(host);
   page_ = nullptr;
   page.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -262,12 +274,37 @@ bool TParallelWorker::AttachHttp(THttpTransaction* http) {
     return false;
   }
   http_ = http;
+  own_http_ = http;
   return true;
 }
 
 void TParallelWorker::DetachHttp() {
   std::lock_guard<std::mutex> guard(http_lock_);
   http_ = nullptr;
+  own_http_ = nullptr;
+}
+
+void TParallelWorker::SocketProgress(TBlockSocket*, THookSocketReason reason,
+                                     const std::string& value) {
+  if (reason != HR_ReadCount) {
+    return;
+  }
+  received_.fetch_add(std::strtoll(value.c_str(), nullptr, 10), std::memory_order_relaxed);
+  if (own_http_ != nullptr) {
+    size_.store(own_http_->DownloadSize, std::memory_order_relaxed);
+  }
+}
+
+bool TParallelWorker::InFlight(TTransferInFlight& view) const {
+  const std::size_t line = line_in_flight_.load(std::memory_order_relaxed);
+  if (line == 0) {
+    return false;
+  }
+  view.Index = line - 1;
+  view.Line = job_.lines[line - 1];
+  view.Received = received_.load(std::memory_order_relaxed);
+  view.Size = size_.load(std::memory_order_relaxed);
+  return true;
 }
 
 void TParallelWorker::AbortTransfer() {
@@ -350,23 +387,34 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
   const bool skipped = !outcome.SkippedType.empty();
   page_->StatusText = skipped ? kStatusNotHtml : OutcomeStatusText(outcome.Status);
   page_->ContentType = skipped ? outcome.SkippedType : outcome.ContentType;
+  page_->Skipped = skipped;
   page_->Truncated = outcome.Truncated;
   page_->FailureText = outcome.FailureText;
   page_->FinalUrl = outcome.FinalUrl;
   page_->HttpStatus = outcome.HttpStatus;
+  page_->HttpStatusText = outcome.HttpStatusText;
   page_->Bytes = outcome.Bytes;
   page_->SocketError = outcome.SocketError;
   page_->SocketErrorText = outcome.SocketErrorText;
-  std::lock_guard<std::mutex> guard(http_lock_);
-  if (timed_out_ && outcome.Status != TFetchStatus::Ok) {
-    // The stop came from the deadline, not from the peer.
-    page_->SocketError = WSAETIMEDOUT;
-    page_->SocketErrorText = TBlockSocket::GetErrorDesc(WSAETIMEDOUT);
-    if (too_slow_) {
-      const TFetchPolicy& policy = job_.settings.Fetch;
-      page_->SocketErrorText += " (less than " + std::to_string(policy.MinSpeedBytes) +
-                                " bytes in " + MillisecondsAsSeconds(policy.MinSpeedWindow) + " s)";
+  page_->Reason = outcome.FailureText.empty() ? outcome.RedirectReason : outcome.FailureText;
+  {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    if (timed_out_ && outcome.Status != TFetchStatus::Ok) {
+      // The stop came from the deadline or the low-speed rule, not from the
+      // peer.
+      page_->SocketError = WSAETIMEDOUT;
+      page_->SocketErrorText = TBlockSocket::GetErrorDesc(WSAETIMEDOUT);
+      if (too_slow_) {
+        const TFetchPolicy& policy = job_.settings.Fetch;
+        page_->SocketErrorText += " (less than " + std::to_string(policy.MinSpeedBytes) +
+                                  " bytes in " + MillisecondsAsSeconds(policy.MinSpeedWindow) +
+                                  " s)";
+      }
     }
+  }
+  if (page_->SocketError != 0) {
+    page_->Reason =
+        "socket error " + std::to_string(page_->SocketError) + ", " + page_->SocketErrorText;
   }
 }
 
@@ -417,6 +465,9 @@ void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
     TPageResult page;
     if (!worker.Process(index, page)) {
       break;
+    }
+    if (settings.OnPageDone) {
+      settings.OnPageDone(page);
     }
     const bool ends_job = !page.JobError.empty();
     if (ends_job) {
@@ -490,6 +541,21 @@ std::size_t TParallelJob::Count() const {
 
 std::optional<TPageResult> TParallelJob::Next(std::chrono::milliseconds timeout) {
   return shared_->output.Next(timeout);
+}
+
+std::vector<TTransferInFlight> TParallelJob::InFlight() const {
+  std::vector<TTransferInFlight> lines;
+  TTransferInFlight view;
+  // The workers are made once by Start, before any other thread asks.
+  for (const auto& worker : shared_->workers) {
+    if (worker->InFlight(view)) {
+      lines.push_back(view);
+    }
+  }
+  std::sort(lines.begin(), lines.end(), [](const TTransferInFlight& a, const TTransferInFlight& b) {
+    return a.Index < b.Index;
+  });
+  return lines;
 }
 
 void TParallelJob::Abort() {

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +31,17 @@ struct TParallelSettings {
   // Connections, retries, pauses per host and the low-speed rule.
   TFetchPolicy Fetch;
   TLinkFilter Filter;
+  // Called on a worker's thread as each page is done, before it waits for
+  // its turn in the list order: a front end's running counts.
+  std::function<void(const TPageResult&)> OnPageDone;
+};
+
+// A line whose transfer is in progress, as a progress display shows it.
+struct TTransferInFlight {
+  std::size_t Index = 0;  // 0-based line of the job
+  std::string Line;
+  std::int64_t Received = 0;  // bytes read from the network for the line so far
+  std::int64_t Size = 0;      // announced length of the body, 0 when unknown
 };
 
 class TParallelJob {
@@ -47,6 +60,9 @@ class TParallelJob {
   // `timeout`. A page whose JobError is set is the last one: the job stops
   // taking lines after it.
   std::optional<TPageResult> Next(std::chrono::milliseconds timeout);
+  // The lines in transfer now, in list order; any thread, cheap enough to
+  // ask several times a second.
+  std::vector<TTransferInFlight> InFlight() const;
 
   // Stops every transfer in flight; any thread. Pages not yet handed back
   // are dropped and their temporary files removed as the workers unwind.

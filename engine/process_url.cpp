@@ -82,12 +82,16 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, const TPag
   TFetchOutcome outcome;
   outcome.Status = FetchStatusOf(info.Status);
   outcome.FinalUrl = info.Url;
-  outcome.HttpStatus = http.ResultCode;
   outcome.Bytes = body.Bytes();
   outcome.ContentType = body.MediaType();
+  outcome.RedirectReason = info.Reason;
   if (outcome.Status == TFetchStatus::NetworkError) {
+    // The transaction's 500 after a failure is no answer of the server.
     outcome.SocketError = http.Sock->LastErrorCode;
     outcome.SocketErrorText = http.Sock->GetErrorDescEx();
+  } else {
+    outcome.HttpStatus = http.ResultCode;
+    outcome.HttpStatusText = http.ResultString;
   }
   if (outcome.Status != TFetchStatus::Ok) {
     return outcome;

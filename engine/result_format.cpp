@@ -70,7 +70,14 @@ void AppendJsonPage(const TPageResult& page, std::string& out) {
   AppendJsonString(page.FinalUrl, out);
   out += ",\"status\":";
   AppendJsonString(BareStatus(page.StatusText), out);
-  out += ",\"http_status\":" + std::to_string(page.HttpStatus);
+  out += ",\"http_status\":";
+  out += page.HttpStatus == 0 ? std::string("null") : std::to_string(page.HttpStatus);
+  out += ",\"reason\":";
+  if (page.Reason.empty()) {
+    out += "null";
+  } else {
+    AppendJsonString(page.Reason, out);
+  }
   out += ",\"base\":";
   if (page.Listed) {
     AppendJsonString(page.Base, out);
@@ -142,15 +149,19 @@ void FormatPage(const TPageResult& page, TResultFormat format, const std::string
         out += link + lineEnd;
       }
       return;
-    case TResultFormat::Tsv: {
+    case TResultFormat::Tsv:
+    case TResultFormat::TsvWithStatus: {
       if (!page.Listed) {
         return;
       }
       const std::string prefix = TsvField(page.FinalUrl) + '\t';
+      const std::string suffix = format == TResultFormat::TsvWithStatus
+                                     ? '\t' + std::to_string(page.HttpStatus) + lineEnd
+                                     : lineEnd;
       for (const std::string& link : page.Links) {
         out += prefix;
         out += TsvField(link);
-        out += lineEnd;
+        out += suffix;
       }
       return;
     }

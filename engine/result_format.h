@@ -8,7 +8,8 @@
 
 namespace movrek {
 
-enum class TResultFormat { Text, Tsv, Jsonl };
+// TsvWithStatus: the tsv lines with the page's HTTP status as a third field.
+enum class TResultFormat { Text, Tsv, TsvWithStatus, Jsonl };
 
 // Appends the page's lines to `out`, each ended by `line_end`. A page that
 // was not listed gives no text and no TSV lines; in JSON every page is one

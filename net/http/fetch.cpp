@@ -1,5 +1,8 @@
 #include "net/http/fetch.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "html/ascii_text.h"
 #include "net/base/web_url.h"
 #include "net/http/http_limits.h"
@@ -35,6 +38,16 @@ void WriteTrace(const THttpTransaction& http) {
   TraceOutput(std::string());
 }
 
+// Why the hop limit was reached: the chain came back to an address it had
+// requested, or it went on to new ones.
+std::string RedirectLimitReason(std::vector<std::string> requested) {
+  std::sort(requested.begin(), requested.end());
+  if (std::adjacent_find(requested.begin(), requested.end()) != requested.end()) {
+    return "redirect loop";
+  }
+  return "too many redirects (" + std::to_string(kMaxRedirects) + ")";
+}
+
 }  // namespace
 
 bool IsFollowedRedirect(int32_t code) {
@@ -60,10 +73,16 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     return;
   }
   std::string address = url;
+  // Every address requested, to tell a loop from a long chain when the hop
+  // limit is reached. The loop is still followed to the limit: a page may
+  // set a cookie and send the client back to itself once.
+  std::vector<std::string> requested;
   for (int followed = 0;; ++followed) {
     http->ResetState();
     result.Status = 3;
     result.Url = address;
+    result.Reason.clear();
+    requested.push_back(address);
     const bool answered = runner ? runner(*http, address) : http->PerformRequest("GET", address);
     if (!answered) {
       result.Status = 1;
@@ -86,6 +105,7 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     }
     if (followed == kMaxRedirects) {
       result.Status = 3;
+      result.Reason = RedirectLimitReason(requested);
       return;
     }
     // The new address is read as browsers read Location, against the address
@@ -99,6 +119,8 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     // lower case and "//" after it.
     if (!next || !(StartsWith(*next, "http://") || StartsWith(*next, "https://"))) {
       result.Status = 3;
+      result.Reason = next ? "redirect to an address that is not http or https"
+                           : "redirect to an address that cannot be read";
       return;
     }
     address = *next;

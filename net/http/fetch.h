@@ -14,6 +14,9 @@ struct TUrlInfo {
   // 2 redirect without location, 3 general error (also: too many redirects).
   uint8_t Status = 0;
   std::string Url;  // the address requested last
+  // Why a general error (3) ended the fetch, for front ends that give a
+  // reason: "redirect loop", "too many redirects (20)", ...; empty otherwise.
+  std::string Reason;
 };
 
 // Receives the trace of each response when a fetch runs with its trace flag.

@@ -45,7 +45,7 @@ TEST(MovrekCliBodies, OptionsDecideWhatIsAskedForReadAndCut) {
        "%PDF-",
        "",
        "SKIPPED, NOT HTML (application/pdf). ",
-       R"("status":"SKIPPED, NOT HTML.","http_status":200,"base":null)"},
+       R"("status":"SKIPPED, NOT HTML.","http_status":200,"reason":null,"base":null)"},
       {{"--any-type"},
        "Content-Type: application/pdf\r\n",
        "<a href=/a>",
@@ -63,7 +63,7 @@ TEST(MovrekCliBodies, OptionsDecideWhatIsAskedForReadAndCut) {
        "not brotli",
        "",
        "GENERAL ERROR. ",
-       R"("status":"GENERAL ERROR.","http_status":200,"base":null)"},
+       R"("status":"GENERAL ERROR.","http_status":200,"reason":"content decoding failed: )"},
   };
   CliRunner cli;
   for (const auto& c : cases) {

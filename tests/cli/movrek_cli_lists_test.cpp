@@ -179,6 +179,10 @@ TEST_F(MovrekCliLists, CtrlCStopsEightSlowTransfersAndKeepsWrittenBlocks) {
   EXPECT_LT(std::chrono::steady_clock::now() - interrupted, 1500ms);
   EXPECT_EQ(run.status, 130) << run.err;
   EXPECT_EQ(run.out, Block(0));
+  // The transfers that were stopped are named.
+  for (const auto& server : slow) {
+    EXPECT_TRUE(Contains(run.err, "\n  in flight: " + server->Url("/slow") + " (")) << run.err;
+  }
   EXPECT_EQ(::access(save.c_str(), F_OK), -1);
   EXPECT_EQ(FilesIn(cli_.tmpdir()), std::vector<std::string>{});
 }
@@ -262,7 +266,7 @@ TEST(MovrekCliRecords, TsvEscapesAndJsonlIsValidWhateverThePageHolds) {
   EXPECT_EQ(output, " " + start + " " + final_url + " OK : 200 " + base + " ['" + final_url +
                         "?ab\\\\\\\\c', '" + base + "caf%C3%A9', '" + base +
                         "%C3%83%C2%A9q'] True\n" + refused + " " + refused +
-                        " NETWORK ERROR or DOMAIN DOES NOT EXIST. 500 None [] False\n");
+                        " NETWORK ERROR or DOMAIN DOES NOT EXIST. None None [] False\n");
 }
 
 TEST(MovrekCliRecords, MaxTimeEndsADrippingServerWithATimeOutReason) {

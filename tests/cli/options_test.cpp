@@ -69,6 +69,16 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_EQ(q.UrlFile, "");
   EXPECT_TRUE(q.Job.Proxy.ProxyHost.empty());
   EXPECT_TRUE(q.Job.Proxy.SocksIP.empty());
+  EXPECT_EQ(q.Progress, movrek::cli::TProgressMode::Auto);
+
+  TCliOptions s;
+  ASSERT_EQ(ParseCommandLine({"--with-status", "--format=tsv", "--quiet", "--progress"}, s), "");
+  EXPECT_TRUE(s.WithStatus);
+  EXPECT_TRUE(s.Quiet);
+  EXPECT_EQ(s.Progress, movrek::cli::TProgressMode::On);
+  ASSERT_EQ(ParseCommandLine({"--no-progress", "--version"}, s), "");
+  EXPECT_EQ(s.Progress, movrek::cli::TProgressMode::Off);
+  EXPECT_TRUE(s.Version);
 }
 
 TEST(CliOptions, ConnectionRetryAndTimeOptions) {
@@ -155,6 +165,9 @@ TEST(CliOptions, UsageErrors) {
       {"--min-speed", "0/30"},
       {"--min-speed", "1024/0"},
       {"--min-speed", "1024/"},
+      {"--with-status"},
+      {"--format", "jsonl", "--with-status"},
+      {"--quiet=yes"},
       {"--max-size", "1.5M"},
       {"--max-size", "M"},
       {"--max-size", "-1"},

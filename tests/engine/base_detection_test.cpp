@@ -70,6 +70,7 @@ TEST(BaseDetection, ChosenBaseAlwaysEndsWithASlash) {
       {"<p>", "https://h:8443", "https://h:8443/"},
       {"<p>", "http://h?q=/x", "http://h/"},
       {"<p>", "http://h#frag", "http://h/"},
+      {"<p>", "Web+x.y-z://h?q=/x", "Web+x.y-z://h/"},
       {"<BASE HREF=\"abc/\">", "http://h/x/y", "abc/"},
       {"<base href=\"http://o/p\">", "http://h/x/y", "http://o/p/"},
       {"<base href=''>", "http://h/x/y", "/"},

@@ -29,12 +29,12 @@ TPageResult ListedPage() {
 }
 
 TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
-  // What a refused connection leaves.
+  // What a refused connection leaves: no HTTP answer, a reason.
   TPageResult failed;
   failed.Line = "h:1";
   failed.Address = failed.FinalUrl = "http://h:1";
   failed.StatusText = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
-  failed.HttpStatus = 500;
+  failed.Reason = "socket error 10061, Connection refused";
   TPageResult cut = ListedPage();
   cut.ContentType = "text/html";
   cut.Truncated = true;
@@ -43,6 +43,7 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
   skipped.StatusText = "SKIPPED, NOT HTML. ";
   skipped.HttpStatus = 200;
   skipped.ContentType = "application/pdf";
+  skipped.Reason.clear();
   const struct {
     TResultFormat format;
     const TPageResult page;
@@ -55,25 +56,28 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
       {TResultFormat::Text, failed, "\n", ""},
       {TResultFormat::Tsv, ListedPage(), "\n", "http://h/q\thttp://h/a\nhttp://h/q\thttp://h/b\n"},
       {TResultFormat::Tsv, failed, "\n", ""},
+      {TResultFormat::TsvWithStatus, ListedPage(), "\n",
+       "http://h/q\thttp://h/a\t200\nhttp://h/q\thttp://h/b\t200\n"},
       {TResultFormat::Jsonl, ListedPage(), "\n",
        R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","http_status":200,)"
-       R"("base":"http://h/","links":["http://h/a","http://h/b"],"bytes":42,"content_type":null,)"
-       R"("truncated":false,"elapsed_ms":7})"
+       R"("reason":null,"base":"http://h/","links":["http://h/a","http://h/b"],"bytes":42,)"
+       R"("content_type":null,"truncated":false,"elapsed_ms":7})"
        "\n"},
       {TResultFormat::Jsonl, cut, "\n",
        R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","http_status":200,)"
-       R"("base":"http://h/","links":[],"bytes":42,"content_type":"text/html",)"
+       R"("reason":null,"base":"http://h/","links":[],"bytes":42,"content_type":"text/html",)"
        R"("truncated":true,"elapsed_ms":7})"
        "\n"},
       {TResultFormat::Jsonl, skipped, "\n",
        R"({"url":"h:1","final_url":"http://h:1","status":"SKIPPED, NOT HTML.","http_status":200,)"
-       R"("base":null,"links":[],"bytes":0,"content_type":"application/pdf","truncated":false,)"
-       R"("elapsed_ms":0})"
+       R"("reason":null,"base":null,"links":[],"bytes":0,"content_type":"application/pdf",)"
+       R"("truncated":false,"elapsed_ms":0})"
        "\n"},
       {TResultFormat::Jsonl, failed, "\n",
        R"({"url":"h:1","final_url":"http://h:1","status":"NETWORK ERROR or DOMAIN DOES NOT )"
-       R"(EXIST.","http_status":500,"base":null,"links":[],"bytes":0,"content_type":null,)"
-       R"("truncated":false,"elapsed_ms":0})"
+       R"(EXIST.","http_status":null,"reason":"socket error 10061, Connection refused",)"
+       R"("base":null,"links":[],"bytes":0,"content_type":null,"truncated":false,)"
+       R"("elapsed_ms":0})"
        "\n"},
   };
   for (const auto& c : cases) {

@@ -59,6 +59,66 @@ TEST(WebUrl, ResolvesHrefsAsBrowsersDo) {
   }
 }
 
+// The examples of RFC 3986 section 5.4 as browsers resolve them: "//g"
+// gains its root path, "http:g" is relative to an http base.
+TEST(WebUrl, ReferenceExamplesOfRfc3986) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"g:h", "g:h"},
+      {"g", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},
+      {"//g", "http://g/"},
+      {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},
+      {"#s", "http://a/b/c/d;p?q#s"},
+      {"g#s", "http://a/b/c/g#s"},
+      {"g?y#s", "http://a/b/c/g?y#s"},
+      {";x", "http://a/b/c/;x"},
+      {"g;x", "http://a/b/c/g;x"},
+      {"g;x?y#s", "http://a/b/c/g;x?y#s"},
+      {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},
+      {"./", "http://a/b/c/"},
+      {"..", "http://a/b/"},
+      {"../", "http://a/b/"},
+      {"../g", "http://a/b/g"},
+      {"../..", "http://a/"},
+      {"../../", "http://a/"},
+      {"../../g", "http://a/g"},
+      {"../../../g", "http://a/g"},
+      {"../../../../g", "http://a/g"},
+      {"/./g", "http://a/g"},
+      {"/../g", "http://a/g"},
+      {"g.", "http://a/b/c/g."},
+      {".g", "http://a/b/c/.g"},
+      {"g..", "http://a/b/c/g.."},
+      {"..g", "http://a/b/c/..g"},
+      {"./../g", "http://a/b/g"},
+      {"./g/.", "http://a/b/c/g/"},
+      {"g/./h", "http://a/b/c/g/h"},
+      {"g/../h", "http://a/b/c/h"},
+      {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+      {"g?y/./x", "http://a/b/c/g?y/./x"},
+      {"g?y/../x", "http://a/b/c/g?y/../x"},
+      {"g#s/./x", "http://a/b/c/g#s/./x"},
+      {"g#s/../x", "http://a/b/c/g#s/../x"},
+      {"http:g", "http://a/b/c/g"},
+  };
+  for (const auto& [href, link] : cases) {
+    EXPECT_EQ(ResolveWebUrl(href, "http://a/b/c/d;p?q"), link) << href;
+  }
+}
+
+TEST(WebUrl, DotSegmentsCostLinearTimeOnLongPaths) {
+  std::string href;
+  for (int i = 0; i < 200000; ++i) {
+    href += "/seg/..";
+  }
+  EXPECT_EQ(ResolveWebUrl(href + "/end", "http://h/"), "http://h/end");
+}
+
 TEST(WebUrl, PartsLieWhereTheOffsetsSay) {
   const std::optional<TWebUrl> url = ParseWebUrl("HTTPS://u:p@H.example:8443/a/b?q=1#f");
   ASSERT_TRUE(url);

@@ -164,10 +164,12 @@ TEST(HttpGetFollow, StopsAfterTheRedirectLimit) {
     HttpGetFollow(server.Url("/hop0"), &http, false, info);
     if (redirects == kMaxRedirects) {
       EXPECT_EQ(info.Status, 0);
+      EXPECT_EQ(info.Reason, "");
       EXPECT_EQ(info.Url, server.Url("/hop" + std::to_string(redirects)));
       EXPECT_EQ(server.Connections(), static_cast<size_t>(redirects + 1));
     } else {
       EXPECT_EQ(info.Status, 3);
+      EXPECT_EQ(info.Reason, "too many redirects (20)");
       EXPECT_EQ(info.Url, server.Url("/hop" + std::to_string(redirects - 1)));
       EXPECT_EQ(server.Connections(), static_cast<size_t>(redirects));
     }

@@ -103,6 +103,7 @@ TEST_F(AgainstNginx, RedirectLoopEnds) {
   THttpTransaction http;
   const TUrlInfo info = Fetch("/loop", http);
   EXPECT_EQ(info.Status, 3);
+  EXPECT_EQ(info.Reason, "redirect loop");
   EXPECT_EQ(info.Url, nginx_.Url("/loop"));
 }
 

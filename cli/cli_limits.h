@@ -1,0 +1,28 @@
+// Named limits and tuning values of movrek-cli.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace movrek::cli {
+
+// --- the URL list ---
+
+// A list line longer than this is no address: it is refused without being
+// kept, whatever its length.
+inline constexpr std::size_t kMaxUrlLineBytes = std::size_t{64} * 1024;
+// What the messages show of a refused line.
+inline constexpr std::size_t kMaxShownLineBytes = 80;
+// Each read of the list takes this much.
+inline constexpr std::size_t kUrlListReadBlockBytes = std::size_t{64} * 1024;
+
+// --- the live progress line ---
+
+// The line is redrawn at most this often.
+inline constexpr std::int32_t kLiveLineIntervalMs = 100;
+// Columns the line leaves free at the right edge of the terminal.
+inline constexpr int kLiveLineSpareColumns = 3;
+// Width taken when standard error is no terminal that tells its own.
+inline constexpr int kDefaultTerminalColumns = 80;
+
+}  // namespace movrek::cli

@@ -1,0 +1,146 @@
+#include "cli/run_texts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "html/ascii_text.h"
+#include "html/utf8_sequence.h"
+
+namespace movrek::cli {
+namespace {
+
+std::string Counted(std::int64_t count, const char* one, const char* many) {
+  return GroupedNumber(count) + " " + (count == 1 ? one : many);
+}
+
+std::string Fixed1(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  return text;
+}
+
+// The line of an address without its scheme: the live line has little room.
+std::string ShortAddress(const std::string& line) {
+  std::string address(TrimControls(line));
+  for (const char* scheme : {"http://", "https://"}) {
+    if (AsciiLower(address.substr(0, std::char_traits<char>::length(scheme))) == scheme) {
+      return address.substr(std::char_traits<char>::length(scheme));
+    }
+  }
+  return address;
+}
+
+std::string TransferText(const TTransferInFlight& transfer) {
+  std::string text = ByteSizeText(transfer.Received);
+  if (transfer.Size > 0) {
+    const std::int64_t percent =
+        std::min<std::int64_t>(100, transfer.Received * 100 / transfer.Size);
+    text += " " + std::to_string(percent) + "%";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string GroupedNumber(std::int64_t value) {
+  const std::string digits = std::to_string(value < 0 ? -value : value);
+  std::string text = value < 0 ? "-" : "";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) {
+      text += ',';
+    }
+    text += digits[i];
+  }
+  return text;
+}
+
+std::string ByteSizeText(std::int64_t bytes) {
+  if (bytes < 1024) {
+    return std::to_string(bytes) + " B";
+  }
+  const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
+  double value = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  while (value >= 1024 && unit + 1 < std::size(units)) {
+    value /= 1024;
+    ++unit;
+  }
+  return Fixed1(value) + " " + units[unit];
+}
+
+std::string DurationText(double seconds) {
+  const auto whole = static_cast<std::int64_t>(std::llround(std::max(seconds, 0.0)));
+  char text[48];
+  if (whole < 60) {
+    std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(whole));
+  } else if (whole < 3600) {
+    std::snprintf(text, sizeof text, "%lld min %02lld s", static_cast<long long>(whole / 60),
+                  static_cast<long long>(whole % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%lld h %02lld min", static_cast<long long>(whole / 3600),
+                  static_cast<long long>(whole % 3600 / 60));
+  }
+  return text;
+}
+
+std::string SummaryText(const TRunCounts& counts, double seconds) {
+  return Counted(counts.Pages, "page", "pages") + ", " + Counted(counts.Links, "link", "links") +
+         ", " + GroupedNumber(counts.Failed) + " failed, " + GroupedNumber(counts.Skipped) +
+         " skipped in " + Fixed1(seconds) + " s";
+}
+
+std::string LiveLineText(const TRunCounts& counts, std::int64_t total, double seconds,
+                         const std::vector<TTransferInFlight>& inFlight) {
+  std::string text = GroupedNumber(counts.Pages) + "/" + GroupedNumber(total) + " pages, " +
+                     GroupedNumber(counts.Failed) + " failed, " +
+                     Counted(counts.Links, "link", "links");
+  // A rate from the first fraction of a second says nothing yet.
+  if (seconds >= 1 && counts.Pages > 0) {
+    const double rate = static_cast<double>(counts.Pages) / seconds;
+    text += ", " + Fixed1(rate) + " pages/s, " +
+            DurationText(static_cast<double>(total - counts.Pages) / rate) + " left";
+  }
+  for (std::size_t i = 0; i < inFlight.size(); ++i) {
+    text += i == 0 ? " | " : ", ";
+    text += ShortAddress(inFlight[i].Line) + " " + TransferText(inFlight[i]);
+  }
+  return text;
+}
+
+std::string InFlightText(const TTransferInFlight& transfer) {
+  std::string text =
+      std::string(TrimControls(transfer.Line)) + " (" + ByteSizeText(transfer.Received);
+  if (transfer.Size > 0) {
+    text += " of " + ByteSizeText(transfer.Size);
+  }
+  return text + ")";
+}
+
+std::string FitToColumns(const std::string& text, int columns) {
+  const std::string_view view(text);
+  std::string fitted;
+  int used = 0;
+  for (std::size_t i = 0; i < view.size();) {
+    const auto c = static_cast<unsigned char>(view[i]);
+    const std::size_t length = Utf8SequenceLength(view.substr(i));
+    // Stray bytes and the C1 controls (U+0080 to U+009F) are shown as '?'
+    // like the other control characters, one byte at a time.
+    const bool c1 = c == 0xC2 && length == 2 && static_cast<unsigned char>(view[i + 1]) < 0xA0;
+    const bool wide = length > 1 && !c1;
+    const int cells = wide ? 2 : 1;
+    if (used + cells > columns) {
+      break;
+    }
+    if (wide) {
+      fitted.append(view.substr(i, length));
+    } else {
+      fitted += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    i += wide ? length : 1;
+    used += cells;
+  }
+  return fitted;
+}
+
+}  // namespace movrek::cli
