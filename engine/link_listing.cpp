@@ -1,5 +1,6 @@
 #include "engine/link_listing.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -7,7 +8,6 @@
 #include "html/ascii_text.h"
 #include "html/character_references.h"
 #include "html/html_document.h"
-#include "html/html_elements.h"
 #include "html/page_text.h"
 #include "html/tag_attribute.h"
 #include "net/base/web_url.h"
@@ -85,6 +85,10 @@ std::string UnresolvedLine(std::string_view href) {
 }
 
 std::string WithoutTabsAndLineBreaks(std::string_view text) {
+  if (std::none_of(text.begin(), text.end(),
+                   [](char c) { return c == '\t' || c == '\n' || c == '\r'; })) {
+    return std::string(text);
+  }
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
@@ -95,13 +99,24 @@ std::string WithoutTabsAndLineBreaks(std::string_view text) {
   return out;
 }
 
+// Whether a tag the search found named "A" or "BASE" is the anchor: the two
+// names differ in their first letter, which no control character precedes
+// in a tag of either name.
+bool IsAnchor(std::string_view tagText) {
+  std::size_t at = !tagText.empty() && tagText.front() == '<' ? 1 : 0;
+  while (at < tagText.size() && IsBlankOrControl(tagText[at])) {
+    ++at;
+  }
+  return at < tagText.size() && AsciiUpperChar(tagText[at]) == 'A';
+}
+
 // The anchors of the page, and its base address as browsers take it: the
 // first <base> with an href, resolved against the page's address; else the
 // page's address. A base further down the page counts for the anchors above
 // it, so both are found in one pass before any link is listed.
 struct TAnchors {
-  std::vector<int> Indexes;
-  std::optional<TWebUrl> Base;  // none when the page's address is no URL
+  std::vector<std::string_view> Hrefs;  // as written, in the document text
+  std::optional<TWebUrl> Base;          // none when the page's address is no URL
 };
 
 TAnchors FindAnchors(const TObjectsList& elements, TValueDecoder& decoder,
@@ -112,11 +127,15 @@ TAnchors FindAnchors(const TObjectsList& elements, TValueDecoder& decoder,
   for (int i = elements.FindTagAmong(0, {"A", "BASE"}); i >= 0;
        i = elements.FindTagAmong(i + 1LL, {"A", "BASE"})) {
     const std::string_view text = elements.TagTextAt(i);
-    if (SameTextIgnoringCase(TagNameOf(text), "A")) {
-      anchors.Indexes.push_back(i);
+    std::string_view written;
+    // An anchor without href is no link. Its href is taken now, while its
+    // tag is fresh in the cache: a page of a hundred megabytes is not.
+    if (IsAnchor(text)) {
+      if (FindTagAttribute(text, "href", &written)) {
+        anchors.Hrefs.push_back(written);
+      }
       continue;
     }
-    std::string_view written;
     if (base_found || !FindTagAttribute(text, "href", &written)) {
       continue;
     }
@@ -184,12 +203,7 @@ void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
   const TAnchors anchors = FindAnchors(elements, decoder, finalAddress, query_encoder);
   const TWebUrl* const document_base = anchors.Base ? &*anchors.Base : nullptr;
   TWebUrl url;
-  for (const int i : anchors.Indexes) {
-    std::string_view written;
-    // An anchor without href is no link.
-    if (!FindTagAttribute(elements.TagTextAt(i), "href", &written)) {
-      continue;
-    }
+  for (const std::string_view written : anchors.Hrefs) {
     const std::string_view href = decoder.Decode(written);
     TListedLink link;
     link.Cleaned = WithoutTabsAndLineBreaks(href);

@@ -1,6 +1,7 @@
 #include "html/objects_list.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "html/ascii_text.h"
 #include "html/html_errors.h"
@@ -88,11 +89,17 @@ int TObjectsList::FindTag(long long from, std::string_view name) const {
 
 int TObjectsList::FindTagAmong(long long from,
                                std::initializer_list<std::string_view> names) const {
-  const auto named = [&names](std::string_view tagName) {
-    return names.size() == 0 || std::any_of(names.begin(), names.end(), [&](std::string_view n) {
-             return SameTextIgnoringCase(tagName, n);
-           });
-  };
+  // The first letters of the names, upper case: most tags fail on them.
+  char firsts[4] = {};
+  std::size_t first_count = 0;
+  bool any_empty = names.size() == 0;
+  for (const std::string_view name : names) {
+    any_empty = any_empty || name.empty();
+    if (!name.empty() && first_count < std::size(firsts)) {
+      firsts[first_count++] = AsciiUpperChar(name.front());
+    }
+  }
+  const bool by_first = !any_empty && first_count == names.size();
   const long long count = Count();
   for (long long index = from < 0 ? 0 : from; index < count; ++index) {
     const Entry& entry = entries_[static_cast<std::size_t>(index)];
@@ -109,20 +116,24 @@ int TObjectsList::FindTagAmong(long long from,
       }
       const std::string_view text = EntryText(entry);
       // The name starts with the text's first character unless that one is
-      // trimmed away (codes 0 to 32); most tags fail on it.
-      if (names.size() != 0 && !text.empty()) {
+      // trimmed away (codes 0 to 32).
+      if (by_first && !text.empty()) {
         const char first = text.front() == '<' && text.size() > 1 ? text[1] : text.front();
+        const char upper = AsciiUpperChar(first);
         if (!IsBlankOrControl(first) &&
-            std::none_of(names.begin(), names.end(), [first](std::string_view n) {
-              return !n.empty() && AsciiUpperChar(first) == AsciiUpperChar(n.front());
-            })) {
+            std::find(firsts, firsts + first_count, upper) == firsts + first_count) {
           continue;
         }
       }
       tag_name = TagNameOf(text);
     }
-    if (named(tag_name)) {
+    if (names.size() == 0) {
       return static_cast<int>(index);
+    }
+    for (const std::string_view name : names) {
+      if (SameTextIgnoringCase(tag_name, name)) {
+        return static_cast<int>(index);
+      }
     }
   }
   return -1;
