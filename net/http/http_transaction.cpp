@@ -136,12 +136,13 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
     return false;
   }
   HeadReceived = true;
+  // RFC 9112 section 9.3: an HTTP/1.0 server closes after its answer.
+  toClose = toClose || AnswersBelow11(Headers);
   const bool result = ReadBody(method, size);
   const bool framedEnd = NoBodyFollows(method, ResultCode) ||
                          BodyFraming == THttpBodyFraming::Counted ||
                          (BodyFraming == THttpBodyFraming::Chunked && chunks_ended_);
-  reusable_ = result && !sink_stopped_ && !toClose && framedEnd && ResultCode >= 200 &&
-              !AnswersBelow11(Headers);
+  reusable_ = result && !sink_stopped_ && !toClose && framedEnd && ResultCode >= 200;
 
   if (toClose) {
     Sock->CloseConnection();
