@@ -30,8 +30,7 @@ struct TPageResult {
   // The media type of the response's Content-Type (or the one its first
   // bytes showed when that made it no page); empty: none.
   std::string ContentType;
-  bool Truncated = false;   // the body was cut at the size bound
-  std::string FailureText;  // why a response that came could not be read
+  bool Truncated = false;  // the body was cut at the size bound
   // Why the page has no links, in words ("socket error 10061, Connection
   // refused", "redirect loop"); empty when nothing more is known.
   std::string Reason;

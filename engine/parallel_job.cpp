@@ -257,7 +257,6 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
   page_->ContentType = skipped ? outcome.SkippedType : outcome.ContentType;
   page_->Skipped = skipped;
   page_->Truncated = outcome.Truncated;
-  page_->FailureText = outcome.FailureText;
   page_->FinalUrl = outcome.FinalUrl;
   page_->HttpStatus = outcome.HttpStatus;
   page_->HttpStatusText = outcome.HttpStatusText;

@@ -203,7 +203,7 @@ TEST_F(PageBody, ACorruptOrCutShortCodedBodyFailsWithAReasonAndLeavesNoFile) {
     server.Start();
     const TPageResult page = Fetch(server.Url("/"), CliSettings());
     EXPECT_EQ(page.StatusText, "GENERAL ERROR. ") << c.name;
-    EXPECT_EQ(page.FailureText.rfind(c.reason, 0), 0u) << c.name << ": " << page.FailureText;
+    EXPECT_EQ(page.Reason.rfind(c.reason, 0), 0u) << c.name << ": " << page.Reason;
     EXPECT_FALSE(page.Listed) << c.name;
   }
 }
