@@ -43,6 +43,10 @@ TEST(WebUrl, ResolvesHrefsAsBrowsersDo) {
       {"", "http://[0:0:1:0:0:0:0:0]:8080/", "http://[0:0:1::]:8080/"},
       {"", "http://Bücher.example/", "http://xn--bcher-kva.example/"},
       {"", "http://faß.de/", "http://xn--fa-hia.de/"},
+      // Hyphens and ASCII symbols that IDNA2008 refuses and browsers take.
+      {"", "http://-日本語-.jp/", "http://xn-----6t7du0ck91h.jp/"},
+      {"", "http://XN--AB---3RA.de/", "http://xn--ab---3ra.de/"},
+      {"", "http://h$xé/", "http://xn--h$x-dma/"},
       {"", "file:///C|/x/../../y", "file:///C:/y"},
       {"http://h/a", "mailto:x@y.org", "mailto:x@y.org"},
       {"http://h/a", "javascript:go( 1 )", "javascript:go( 1 )"},

@@ -45,7 +45,8 @@ const hosts = [
   'xn--zca.de', 'faß.de', 'bücher.example', 'BÜCHER.example', '%41.com', 'h%20x', 'ex ample',
   'ü%zz', 'localhost', 'LOCALHOST', 'a..b', 'foo.0x', 'foo.09', '1.2.3.08', 'x%2ey',
   'h<x', 'a^b', 'a|b', 'ａｂｃ.com', 'a。b', 'h\u00ad.com', '%e2%98%83', 'C|', 'c:', '', ':80',
-  'xn--a.com', 'h_x.com', 'h$x', '[v1.x]', 'a%00b', '1.0x100.3', '0xffffffff',
+  'xn--a.com', 'h_x.com', 'h$x', '[v1.x]', 'a%00b', '1.0x100.3', '0xffffffff', '-ü.com',
+  'ü-', 'ab--ü.de', 'XN--AB---3RA.de', '-\u0301ü', 'ﬁ-ü', '%2Dü', 'ü.-x.Ä',
 ];
 const segments = [
   'a', 'b.html', 'index.html', '.', '..', '%2e', '.%2E', '%2e%2E', '%2E.', '...', 'a b',
