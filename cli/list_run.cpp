@@ -50,6 +50,7 @@ TListRun::TListRun(TCliOptions& options, TUrlList list)
   settings.Jobs = options.Jobs;
   settings.PerHost = options.PerHost;
   settings.MaxTime = options.MaxTime;
+  settings.Fetch = options.Fetch;
   settings.Filter = std::move(options.Filter);
   settings.OnPageDone = [this](const TPageResult& page) { done_.Add(page, page.Links.size()); };
   job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(list.Urls));

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
 
 #include "engine/engine_limits.h"
 #include "engine/parallel_job.h"
@@ -39,18 +41,78 @@ bool ParseCount(const std::string& text, int low, int high, int& out) {
   return true;
 }
 
-// Seconds, a fraction allowed, more than zero and at most a day.
-bool ParseSeconds(const std::string& text, std::chrono::milliseconds& out) {
+// Seconds, a fraction allowed, more than zero (or zero itself when
+// `allowZero`) and at most a day.
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& out, bool allowZero = false) {
   if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) {
     return false;
   }
   char* end = nullptr;
   const double seconds = std::strtod(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !(seconds > 0) || seconds > 86400) {
+  if (end != text.c_str() + text.size() || !(seconds >= 0) || seconds > 86400) {
     return false;
   }
   out = std::chrono::milliseconds(std::llround(seconds * 1000));
-  return out.count() > 0;
+  return out.count() > 0 || (allowZero && seconds == 0);
+}
+
+// --- connections, retries and the low-speed rule ---
+
+// "BYTES/SECONDS", or "0" for no low-speed rule.
+bool ParseMinSpeed(const std::string& text, TFetchPolicy& fetch) {
+  if (text == "0") {
+    fetch.MinSpeedBytes = 0;
+    return true;
+  }
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos || slash == 0 || slash > 10) {
+    return false;
+  }
+  const auto bytes = ParseDigits(text.substr(0, slash), std::uint64_t{1} << 30);
+  std::chrono::milliseconds window{};
+  if (!bytes || *bytes == 0 || !ParseSeconds(text.substr(slash + 1), window)) {
+    return false;
+  }
+  fetch.MinSpeedBytes = static_cast<std::int64_t>(*bytes);
+  fetch.MinSpeedWindow = window;
+  return true;
+}
+
+// Answers whether `arg` is one of the options of connections and retries;
+// `problem` tells what is wrong with its value.
+bool ParseFetchOption(const std::string& arg, const std::function<bool(std::string&)>& value,
+                      bool takesNoValue, TFetchPolicy& fetch, std::string& problem) {
+  std::string text;
+  if (arg == "--no-keep-alive") {
+    fetch.KeepAlive = false;
+    problem = takesNoValue ? "" : "option --no-keep-alive takes no value";
+  } else if (arg == "--retries") {
+    if (!value(text) || !ParseCount(text, 0, kMaxRetries, fetch.Retries)) {
+      problem = "option --retries needs a number from 0 to " + std::to_string(kMaxRetries);
+    }
+  } else if (arg == "--max-retry-wait") {
+    if (!value(text) || !ParseSeconds(text, fetch.MaxRetryWait, true)) {
+      problem = "option --max-retry-wait needs SECONDS (0 to 86400)";
+    }
+  } else if (arg == "--delay") {
+    const auto delay = value(text) && text.size() <= 6 ? ParseDigits(text, kMaxRequestDelayMs)
+                                                       : std::optional<std::uint64_t>();
+    if (!delay) {
+      problem =
+          "option --delay needs MILLISECONDS (0 to " + std::to_string(kMaxRequestDelayMs) + ")";
+    } else {
+      fetch.Delay = std::chrono::milliseconds(*delay);
+    }
+  } else if (arg == "--min-speed") {
+    if (!value(text) || !ParseMinSpeed(text, fetch)) {
+      problem =
+          "option --min-speed needs BYTES/SECONDS (1 to 1073741824 bytes, more than 0 and "
+          "at most 86400 seconds) or 0";
+    }
+  } else {
+    return false;
+  }
+  return true;
 }
 
 bool ParseFormat(const std::string& text, TResultFormat& out) {
@@ -256,8 +318,8 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       }
     } else if (arg == "--max-time") {
       std::string text;
-      if (!value(text) || !ParseSeconds(text, options.MaxTime)) {
-        return "option --max-time needs SECONDS (more than 0, at most 86400)";
+      if (!value(text) || !ParseSeconds(text, options.MaxTime, true)) {
+        return "option --max-time needs SECONDS (0 for none, at most 86400)";
       }
     } else if (arg == "--format") {
       std::string text;
@@ -323,6 +385,10 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       }
       SplitCredentials(text, proxy.SocksUsername, proxy.SocksPassword);
       socksUser = true;
+    } else if (std::string problem; ParseFetchOption(arg, value, flag(), options.Fetch, problem)) {
+      if (!problem.empty()) {
+        return problem;
+      }
     } else {
       return "unknown option '" + args[i] + "'";
     }
@@ -388,9 +454,35 @@ Fetching:
                          the output stays in list order, page by page
   --per-host N           at most N transfers to one host at once (1 to 64,
                          default 4)
-  --max-time SECONDS     give each address at most this long (more than 0, at
-                         most 86400; a fraction is allowed), then it fails
+  --max-time SECONDS     give each address at most this long, redirects and
+                         retries included (a fraction is allowed; default
+                         300, 0 for no limit, at most 86400), then it fails
                          with a time-out
+  --min-speed BYTES/SECONDS
+                         a transfer that receives fewer than BYTES in any
+                         SECONDS ends with a time-out (default 1024/30; 0
+                         turns the rule off; BYTES 1 to 1073741824, SECONDS
+                         a fraction allowed, at most 86400)
+  --retries N            try again up to N times (0 to 10, default 2) after
+                         a connect that failed, a reset or time-out before
+                         the answer's head, or HTTP 408, 429, 500, 502, 503
+                         or 504; the waits start at 1 s and double up to
+                         30 s, spread by up to 20%. Each retry is reported
+                         as "  retry 1 of 2 in 4 s: HTTP 503". When the
+                         tries are spent, the last answer is the page's
+  --max-retry-wait SECONDS
+                         wait as long as a server's Retry-After asks (in
+                         seconds or as a date), up to SECONDS (default 120,
+                         0 to 86400); a server that asks for more gets no
+                         retry. After 429 or 503 the whole host waits, the
+                         other hosts go on
+  --delay MS             at least MS milliseconds between the starts of two
+                         requests to one host (0 to 600000, default 0)
+  --no-keep-alive        one connection per request (HTTP/1.0), as older
+                         versions did; by default requests speak HTTP/1.1
+                         and reuse up to --per-host idle connections to a
+                         host (closed after 30 s idle), and new HTTPS
+                         connections resume the host's TLS session
   --verify               check HTTPS certificates against the system's trust
                          store and the host name. Without it certificates are
                          NOT checked.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_limits.h"
+#include "engine/fetch_policy.h"
 #include "engine/job_settings.h"
 #include "engine/link_filter.h"
 #include "engine/result_format.h"
@@ -35,7 +37,9 @@ struct TCliOptions {
   int PerHost = 4;
   bool Unique = false;
   TResultFormat Format = TResultFormat::Text;
-  std::chrono::milliseconds MaxTime{0};  // zero: none
+  std::chrono::milliseconds MaxTime{kDefaultMaxTimeMs};  // zero: none
+  // --no-keep-alive, --retries, --max-retry-wait, --delay, --min-speed.
+  TFetchPolicy Fetch;
   bool Version = false;
   TProgressMode Progress = TProgressMode::Auto;
   // Standard error gets only the lines of failed pages and the summary.

@@ -9,8 +9,11 @@
 #include <thread>
 #include <utility>
 
+#include "engine/connection_pool.h"
 #include "engine/engine_limits.h"
+#include "engine/hop_runner.h"
 #include "engine/host_limiter.h"
+#include "engine/host_schedule.h"
 #include "engine/job_aborted.h"
 #include "engine/link_listing.h"
 #include "engine/ordered_output.h"
@@ -26,6 +29,32 @@ namespace {
 
 class TParallelWorker;
 
+// "30", "1.5": seconds as an option gives them.
+std::string MillisecondsAsSeconds(std::chrono::milliseconds duration) {
+  std::string text = std::to_string(duration.count() / 1000);
+  if (const auto rest = duration.count() % 1000; rest != 0) {
+    std::string fraction = std::to_string(1000 + rest).substr(1);
+    fraction.erase(fraction.find_last_not_of('0') + 1);
+    text += "." + fraction;
+  }
+  return text;
+}
+
+// What a connection carries besides its server: the proxy it goes through
+// and how its certificate was checked.
+std::string ProxyKeyOf(const TJobSettings& job) {
+  const TProxySettings& proxy = job.Proxy;
+  std::string key = job.VerifyCertificates ? " verified" : "";
+  if (!proxy.ProxyHost.empty()) {
+    key += " proxy " + proxy.ProxyUser + "@" + proxy.ProxyHost + ":" + proxy.ProxyPort;
+  }
+  if (!proxy.SocksIP.empty()) {
+    key += " socks" + std::to_string(static_cast<int>(proxy.SocksType)) + " " +
+           proxy.SocksUsername + "@" + proxy.SocksIP + ":" + proxy.SocksPort;
+  }
+  return key;
+}
+
 }  // namespace
 
 struct TParallelJob::TShared {
@@ -33,9 +62,16 @@ struct TParallelJob::TShared {
       : settings(std::move(parallel)),
         lines(std::move(urlLines)),
         output(kMaxPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
-        hosts(settings.PerHost) {}
+        hosts(settings.PerHost),
+        pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
+        schedule(settings.Fetch.Delay),
+        hop_services{settings.Fetch, pool, schedule, ProxyKeyOf(settings.Job)} {}
 
   bool Aborted() const { return aborted.load(std::memory_order_acquire); }
+  bool Watched() const {
+    return settings.MaxTime.count() > 0 || settings.Fetch.MinSpeedBytes > 0 ||
+           settings.Fetch.KeepAlive;
+  }
   void WaitForAbort(std::chrono::milliseconds duration) {
     std::unique_lock<std::mutex> guard(abort_lock);
     abort_seen.wait_for(guard, duration, [this] { return Aborted(); });
@@ -48,6 +84,9 @@ struct TParallelJob::TShared {
   const std::vector<std::string> lines;
   TOrderedOutput output;
   THostLimiter hosts;
+  TConnectionPool pool;
+  THostSchedule schedule;
+  const THopServices hop_services;
   std::atomic<std::size_t> next_line{0};
   // A line ended the job with an error: no line after it is taken.
   std::atomic<bool> stop_taking{false};
@@ -64,15 +103,20 @@ namespace {
 // One worker: the job as the per-URL pipeline sees it, the window that takes
 // its status texts, and the sink that takes its links, all for the page in
 // progress.
-class TParallelWorker final : public TUrlJob, public TWindowOperations, public TListingSink {
+class TParallelWorker final : public TUrlJob,
+                              public TWindowOperations,
+                              public TListingSink,
+                              public THopContext {
  public:
-  explicit TParallelWorker(TParallelJob::TShared& job) : job_(job) {}
+  explicit TParallelWorker(TParallelJob::TShared& job)
+      : job_(job), hops_(job.hop_services, *this) {}
 
   // Runs the line through the pipeline. False when the job was aborted.
   bool Process(std::size_t index, TPageResult& page);
   void AbortTransfer();
-  // Stops the transfer of a line that has run out of time.
-  void EnforceDeadline(std::chrono::steady_clock::time_point now);
+  // Stops the transfer of a line that has run out of time or receives too
+  // slowly.
+  void EnforceLimits(std::chrono::steady_clock::time_point now);
   void RemovePageFile();
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
   void SetFinished() { finished_.store(true, std::memory_order_release); }
@@ -101,6 +145,26 @@ class TParallelWorker final : public TUrlJob, public TWindowOperations, public T
     }
   }
   void FetchDone(const TFetchOutcome& outcome) override;
+  TRequestRunner RequestRunner() override {
+    return [this](THttpTransaction& http, const std::string& url) { return hops_.Run(http, url); };
+  }
+
+  // THopContext
+  bool Sleep(std::chrono::milliseconds duration) override;
+  std::chrono::steady_clock::time_point Deadline() const override;
+  bool StoppedByLimit() const override {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    return timed_out_;
+  }
+  std::unique_ptr<TTCPBlockSocket> SwapSocket(THttpTransaction& http,
+                                              std::unique_ptr<TTCPBlockSocket> sock) override;
+  std::int64_t ReceivedBytes() const override { return received_.load(std::memory_order_relaxed); }
+  void TransferBegins() override;
+  void TransferEnds() override {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    transferring_ = false;
+  }
+  void Note(const std::string& line) override { page_->Messages.push_back(line); }
 
   // TWindowOperations: only the status texts mean something here.
   void AppendResultLines(const std::vector<std::string>& lines) override {
@@ -132,13 +196,24 @@ class TParallelWorker final : public TUrlJob, public TWindowOperations, public T
   }
 
  private:
+  // Under http_lock_: the transfer receives less than the low-speed rule
+  // asks for; starts the rule's next window otherwise.
+  bool TooSlow(std::chrono::steady_clock::time_point now);
+
   TParallelJob::TShared& job_;
   TPageResult* page_ = nullptr;  // the page in progress (worker only)
+  THopRunner hops_;
 
-  std::mutex http_lock_;
+  mutable std::mutex http_lock_;
   THttpTransaction* http_ = nullptr;               // guarded by http_lock_
   std::chrono::steady_clock::time_point started_;  // guarded by http_lock_
   bool timed_out_ = false;                         // guarded by http_lock_
+  bool too_slow_ = false;                          // guarded by http_lock_
+  // The low-speed rule's window: a request is under way, since when the
+  // window runs, and received_ when it began. Guarded by http_lock_.
+  bool transferring_ = false;
+  std::chrono::steady_clock::time_point window_start_;
+  std::int64_t window_bytes_ = 0;
 
   THttpTransaction* own_http_ = nullptr;  // the same, read by the worker only
 
@@ -171,6 +246,8 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
     std::lock_guard<std::mutex> guard(http_lock_);
     started_ = started;
     timed_out_ = false;
+    too_slow_ = false;
+    transferring_ = false;
   }
   bool aborted = false;
   try {
@@ -237,18 +314,73 @@ void TParallelWorker::AbortTransfer() {
   }
 }
 
-void TParallelWorker::EnforceDeadline(std::chrono::steady_clock::time_point now) {
+void TParallelWorker::EnforceLimits(std::chrono::steady_clock::time_point now) {
   std::lock_guard<std::mutex> guard(http_lock_);
   if (http_ == nullptr) {
     return;
   }
-  if (!timed_out_ && now - started_ < job_.settings.MaxTime) {
-    return;
+  if (!timed_out_) {
+    const std::chrono::milliseconds max_time = job_.settings.MaxTime;
+    const bool late = max_time.count() > 0 && now - started_ >= max_time;
+    const bool slow = !late && TooSlow(now);
+    if (!late && !slow) {
+      return;
+    }
+    too_slow_ = slow;
   }
   timed_out_ = true;
   // Again at every tick: a socket made after the first stop (a connect after
   // the name lookup, the next hop of a redirect) forgets it.
   http_->AbortTransfer();
+}
+
+bool TParallelWorker::TooSlow(std::chrono::steady_clock::time_point now) {
+  const TFetchPolicy& policy = job_.settings.Fetch;
+  if (policy.MinSpeedBytes <= 0 || !transferring_ || now - window_start_ < policy.MinSpeedWindow) {
+    return false;
+  }
+  const std::int64_t received = received_.load(std::memory_order_relaxed);
+  const bool slow = received - window_bytes_ < policy.MinSpeedBytes;
+  window_start_ = now;
+  window_bytes_ = received;
+  return slow;
+}
+
+void TParallelWorker::TransferBegins() {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  transferring_ = true;
+  window_start_ = std::chrono::steady_clock::now();
+  window_bytes_ = received_.load(std::memory_order_relaxed);
+}
+
+bool TParallelWorker::Sleep(std::chrono::milliseconds duration) {
+  const auto now = std::chrono::steady_clock::now();
+  if (job_.settings.MaxTime.count() > 0) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(Deadline() - now);
+    duration = std::clamp(left, std::chrono::milliseconds(0), duration);
+  }
+  if (duration.count() > 0) {
+    job_.WaitForAbort(duration);
+  }
+  return !Aborted() && std::chrono::steady_clock::now() < Deadline();
+}
+
+std::chrono::steady_clock::time_point TParallelWorker::Deadline() const {
+  if (job_.settings.MaxTime.count() <= 0) {
+    return std::chrono::steady_clock::time_point::max();
+  }
+  std::lock_guard<std::mutex> guard(http_lock_);
+  return started_ + job_.settings.MaxTime;
+}
+
+std::unique_ptr<TTCPBlockSocket> TParallelWorker::SwapSocket(
+    THttpTransaction& http, std::unique_ptr<TTCPBlockSocket> sock) {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  // A stop meant for an earlier owner of a pooled connection is not this
+  // transfer's; one of this worker's own carries over.
+  sock->StopFlag.store(Aborted() || timed_out_);
+  std::swap(http.Sock, sock);
+  return sock;
 }
 
 void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
@@ -267,9 +399,16 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
   {
     std::lock_guard<std::mutex> guard(http_lock_);
     if (timed_out_ && outcome.Status != TFetchStatus::Ok) {
-      // The stop came from the deadline, not from the peer.
+      // The stop came from the deadline or the low-speed rule, not from the
+      // peer.
       page_->SocketError = WSAETIMEDOUT;
       page_->SocketErrorText = TBlockSocket::GetErrorDesc(WSAETIMEDOUT);
+      if (too_slow_) {
+        const TFetchPolicy& policy = job_.settings.Fetch;
+        page_->SocketErrorText += " (less than " + std::to_string(policy.MinSpeedBytes) +
+                                  " bytes in " + MillisecondsAsSeconds(policy.MinSpeedWindow) +
+                                  " s)";
+      }
     }
   }
   if (page_->SocketError != 0) {
@@ -356,8 +495,9 @@ void TParallelJob::TShared::WatchDeadlines() {
     guard.unlock();
     const auto now = std::chrono::steady_clock::now();
     for (const auto& worker : workers) {
-      worker->EnforceDeadline(now);
+      worker->EnforceLimits(now);
     }
+    pool.CloseExpired(now);
     guard.lock();
   }
 }
@@ -389,7 +529,7 @@ void TParallelJob::Start() {
     // what it works on.
     shared.threads.emplace_back([keep = shared_, &worker = *worker] { keep->RunWorker(worker); });
   }
-  if (shared.settings.MaxTime.count() > 0 && count > 0) {
+  if (shared.Watched() && count > 0) {
     shared.threads.emplace_back([keep = shared_] { keep->WatchDeadlines(); });
   }
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/engine_limits.h"
+#include "engine/fetch_policy.h"
 #include "engine/job_settings.h"
 #include "engine/link_filter.h"
 #include "engine/page_result.h"
@@ -27,6 +28,8 @@ struct TParallelSettings {
   // Overall time allowed for the fetch of one line; zero: no limit beyond
   // the time-out of each read.
   std::chrono::milliseconds MaxTime{0};
+  // Connections, retries, pauses per host and the low-speed rule.
+  TFetchPolicy Fetch;
   TLinkFilter Filter;
   // Called on a worker's thread as each page is done, before it waits for
   // its turn in the list order: a front end's running counts.

@@ -191,7 +191,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   THttpPublication published(job, *http);
 
   TUrlInfo info;
-  HttpGetFollow(address, http.get(), false, info);
+  HttpGetFollow(address, http.get(), false, info, job.RequestRunner());
   if (job.Aborted()) {
     throw EJobAborted{};
   }

@@ -10,6 +10,7 @@
 #include "engine/job_settings.h"
 #include "engine/listing_sink.h"
 #include "engine/window_operations.h"
+#include "net/http/fetch.h"
 #include "net/socket/socket_types.h"
 
 namespace movrek {
@@ -56,6 +57,10 @@ class TUrlJob {
 
   // Sleeps unless the settings turn pauses off; returns early on abort.
   virtual void Pause(std::chrono::milliseconds duration) = 0;
+
+  // Sends each request of the fetch; none (the window's job): one plain
+  // request per hop.
+  virtual TRequestRunner RequestRunner() { return {}; }
 
   // The fetch is over, before its status text is shown. The window's job
   // has no use for it.

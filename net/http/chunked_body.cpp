@@ -32,7 +32,7 @@ int64_t ChunkSize(std::string_view text) {
 }  // namespace
 
 bool THttpTransaction::ReadChunks() {
-  // RFC 9112 section 7.1; trailer lines after the last chunk are left unread.
+  // RFC 9112 section 7.1.
   for (;;) {
     std::string line;
     do {
@@ -46,6 +46,7 @@ bool THttpTransaction::ReadChunks() {
     const std::string_view sizeText = TrimControls(beforeBlank);
     const int64_t size = ChunkSize(TrimControls(sizeText.substr(0, sizeText.find(';'))));
     if (size == 0) {
+      ReadTrailer();
       break;
     }
     // A size line that is no number, or a size no 32-bit count can hold,
@@ -63,6 +64,28 @@ bool THttpTransaction::ReadChunks() {
     }
   }
   return Sock->LastErrorCode == 0;
+}
+
+void THttpTransaction::ReadTrailer() {
+  // RFC 9112 section 7.1.2. Servers send the last chunk and the empty line
+  // together; one that stops after the last size line is not waited for
+  // (the body is whole), its connection is only not used again.
+  std::size_t taken = 0;
+  while (taken <= kMaxHeadBytes) {
+    if (Sock->ReadAhead.empty() && Sock->PendingBytes() == 0 && !Sock->WaitReadable(0)) {
+      return;
+    }
+    const std::string line = Sock->ReceiveLine(Timeout);
+    if (Sock->LastErrorCode != 0) {
+      Sock->ClearError();
+      return;
+    }
+    if (line.empty()) {
+      chunks_ended_ = true;
+      return;
+    }
+    taken += line.size();
+  }
 }
 
 }  // namespace movrek

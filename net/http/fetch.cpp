@@ -67,7 +67,8 @@ int FindLocationLine(const THttpTransaction& http) {
   return -1;
 }
 
-void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result) {
+void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result,
+                   const TRequestRunner& runner) {
   if (http == nullptr) {
     return;
   }
@@ -82,7 +83,8 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     result.Url = address;
     result.Reason.clear();
     requested.push_back(address);
-    if (!http->PerformRequest("GET", address)) {
+    const bool answered = runner ? runner(*http, address) : http->PerformRequest("GET", address);
+    if (!answered) {
       result.Status = 1;
       return;
     }

@@ -26,10 +26,17 @@ using TTraceOutputProc = std::function<void(const std::string& text)>;
 // fetch only reads it.
 extern TTraceOutputProc TraceOutput;
 
+// Runs the GET request of one hop of a fetch on `http` and answers as
+// THttpTransaction::PerformRequest does. An owner that pools connections or
+// tries again supplies its own; none: PerformRequest itself.
+using TRequestRunner = std::function<bool(THttpTransaction& http, const std::string& url)>;
+
 // Fetches `url` with GET on `http`, following redirects (301, 302, 303, 307,
-// 308) up to the hop limit of http_limits.h. The last response's body stays
-// in http->Document. Does nothing when `http` is null.
-void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result);
+// 308) up to the hop limit of http_limits.h, each hop through `runner`. The
+// last response's body stays in http->Document. Does nothing when `http` is
+// null.
+void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, TUrlInfo& result,
+                   const TRequestRunner& runner = {});
 
 // A status whose Location HttpGetFollow follows.
 bool IsFollowedRedirect(int32_t code);

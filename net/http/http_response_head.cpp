@@ -111,7 +111,9 @@ void THttpTransaction::ApplyHeaderLine(const std::string& line, int64_t& size, b
     if (TrimControls(TextAfter(upper, " ")).find("CHUNKED") != std::string_view::npos) {
       BodyFraming = THttpBodyFraming::Chunked;
     }
-  } else if (StartsWith(upper, "CONNECTION: CLOSE")) {
+  } else if (StartsWith(upper, "CONNECTION:") &&
+             TrimControls(TextAfter(upper, ":")).find("CLOSE") != std::string_view::npos) {
+    // RFC 9112 section 9.6: "close" among the options, with or without blanks.
     toClose = true;
   }
 }

@@ -25,6 +25,22 @@ int32_t ClampToInt32(size_t value) {
       std::min<size_t>(value, static_cast<size_t>(std::numeric_limits<int32_t>::max())));
 }
 
+// The answer's final status line is HTTP/1.0 (or older): such a server
+// closes after the answer unless both sides asked otherwise.
+bool AnswersBelow11(const std::vector<std::string>& head) {
+  for (auto line = head.rbegin(); line != head.rend(); ++line) {
+    if (StartsWith(AsciiUpper(*line), "HTTP/")) {
+      return !StartsWith(AsciiUpper(*line), "HTTP/1.1");
+    }
+  }
+  return true;
+}
+
+// RFC 9110 sections 9.3.2, 15.3.5 and 15.4.5: no body after these.
+bool NoBodyFollows(const std::string& method, int32_t code) {
+  return method == "HEAD" || code == 204 || code == 304;
+}
+
 }  // namespace
 
 THttpTransaction::THttpTransaction() : Sock(std::make_unique<TTCPBlockSocket>()) {
@@ -79,7 +95,14 @@ bool THttpTransaction::PerformRequest(const std::string& method, const std::stri
   return result;
 }
 
+bool THttpTransaction::ConnectionReusable() const {
+  return reusable_ && Sock->Handle != INVALID_SOCKET && !ConnectedHost.empty();
+}
+
 bool THttpTransaction::RunRequest(const std::string& method, const std::string& url) {
+  reusable_ = false;
+  chunks_ended_ = false;
+  HeadReceived = false;
   ResultCode = 500;
   ResultString.clear();
   DownloadSize = 0;
@@ -112,7 +135,14 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
   if (!ReadResponseHead(head, earlyAnswer, size, toClose)) {
     return false;
   }
+  HeadReceived = true;
+  // RFC 9112 section 9.3: an HTTP/1.0 server closes after its answer.
+  toClose = toClose || AnswersBelow11(Headers);
   const bool result = ReadBody(method, size);
+  const bool framedEnd = NoBodyFollows(method, ResultCode) ||
+                         BodyFraming == THttpBodyFraming::Counted ||
+                         (BodyFraming == THttpBodyFraming::Chunked && chunks_ended_);
+  reusable_ = result && !sink_stopped_ && !toClose && framedEnd && ResultCode >= 200;
 
   if (toClose) {
     Sock->CloseConnection();

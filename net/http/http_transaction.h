@@ -70,6 +70,8 @@ class THttpTransaction : public TNetClient {
   int32_t RangeStart = 0;  // with RangeEnd 0: the whole resource
   int32_t RangeEnd = 0;
   bool AddPortNumberToHost = true;
+  // After a request: the whole response head arrived.
+  bool HeadReceived = false;
 
   // Clears the last response (Document, Headers, range, MimeType); the
   // settings and Cookies stay.
@@ -79,6 +81,13 @@ class THttpTransaction : public TNetClient {
   // as framed; false on a connect, send or receive failure (Sock->LastErrorCode
   // tells which; ResultCode stays 500 when nothing was received).
   bool PerformRequest(const std::string& method, const std::string& url);
+
+  // The last request's answer was read to the end its framing gives (its
+  // length, the empty line after the last chunk, or no body at all), it was
+  // an HTTP/1.1 answer that did not ask for the close, and the connection is
+  // still open: it may carry the next request. False after any failure and
+  // after a body that was cut or ran until the close.
+  [[nodiscard]] bool ConnectionReusable() const;
 
   // Sets ResultCode and ResultString from a status line.
   void ParseStatusLine(const std::string& line);
@@ -125,6 +134,9 @@ class THttpTransaction : public TNetClient {
   // wholeBody: size is the body's announced length, not one chunk's.
   bool ReadCounted(int32_t size, bool wholeBody);
   bool ReadChunks();
+  // After the last chunk: the trailer lines and the empty line that ends the
+  // message, when they are at hand; sets chunks_ended_.
+  void ReadTrailer();
   // Appends to a body of unknown size; false (WSAENOBUFS) past kMaxBodyBytes.
   bool AppendBody(const std::string& bytes);
   bool FailBodyTooLarge();
@@ -143,6 +155,11 @@ class THttpTransaction : public TNetClient {
   [[nodiscard]] std::string CookieText() const;
   void CaptureCookies();
 
+  // The last answer may leave the connection to the next request
+  // (ConnectionReusable); set at the end of each request.
+  bool reusable_ = false;
+  // The chunked body of the last answer ended with its empty line.
+  bool chunks_ended_ = false;
   bool sink_stopped_ = false;  // BodySink declined the rest of this body
   size_t streamed_ = 0;        // bytes of this body handed to BodySink
 };

@@ -38,6 +38,7 @@ void TCustomSSL::CopySettingsFrom(const TCustomSSL& other) {
   PrivateKey = other.PrivateKey;
   PFX = other.PFX;
   PFXfile = other.PFXfile;
+  SessionCache = other.SessionCache;
 }
 
 std::string TCustomSSL::LibraryVersionText() {

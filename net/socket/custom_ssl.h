@@ -8,6 +8,7 @@
 #include <string>
 
 #include "net/socket/socket_types.h"
+#include "net/socket/tls_session_cache.h"
 
 namespace movrek {
 
@@ -84,6 +85,10 @@ class TCustomSSL {
   // an address text. The owner of the connection fills it before StartTls;
   // empty sends none. Belongs to one connection, so CopySettingsFrom leaves it.
   std::string SNIHost;
+  // Sessions a client offers to resume and keeps for later connections;
+  // none: every handshake is a full one. Shared, and copied by
+  // CopySettingsFrom.
+  std::shared_ptr<TTlsSessionCache> SessionCache;
 
  protected:
   // Sets -1 and "SSL/TLS support is not compiled!".

@@ -48,4 +48,8 @@ inline constexpr std::int64_t kMaxDiscardBytes = std::int64_t{1} << 20;
 // make the receiver commit memory for data it never sends.
 inline constexpr std::int64_t kMaxStreamReserveBytes = std::int64_t{1} << 31;
 
+// TLS sessions one cache keeps for resumption: one per server a job talks
+// to, and a list of many thousand hosts must not keep them all.
+inline constexpr std::size_t kMaxCachedTlsSessions = 1024;
+
 }  // namespace movrek

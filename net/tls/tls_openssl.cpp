@@ -15,6 +15,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include "html/ascii_text.h"
 #include "net/base/ip_text.h"
@@ -80,6 +83,49 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   }
   ERR_raise_data(ERR_LIB_SYS, errno != 0 ? errno : EIO, "reading %s", path.c_str());
   return false;
+}
+
+// Where a client's sessions are kept: per server name (or address when none
+// is sent) and port, and apart for verified connections, so that a session
+// made without checks never stands in for a checked handshake.
+std::string SessionKeyOf(const TSSLOpenSSL& plugin, const std::string& serverName) {
+  TTCPBlockSocket& socket = plugin.Owner();
+  const std::string host = serverName.empty() ? socket.RemoteAddressText() : serverName;
+  return host + " " + std::to_string(socket.RemotePortNumber()) + (plugin.VerifyCert ? " v" : " -");
+}
+
+// OpenSSL hands each new client session here (TLS 1.3: on each ticket the
+// server sends after the handshake); it is kept as its DER bytes.
+int KeepNewSession(SSL* ssl, SSL_SESSION* session) {
+  auto* plugin = static_cast<TSSLOpenSSL*>(SSL_get_app_data(ssl));
+  const int size = i2d_SSL_SESSION(session, nullptr);
+  if (plugin == nullptr || plugin->SessionCache == nullptr || size <= 0) {
+    return 0;
+  }
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  auto* out = reinterpret_cast<unsigned char*>(bytes.data());
+  if (i2d_SSL_SESSION(session, &out) == size) {
+    plugin->SessionCache->Store(SessionKeyOf(*plugin, ServerNameFor(plugin->SNIHost)),
+                                std::move(bytes));
+  }
+  return 0;  // the session is not kept by reference
+}
+
+// Offers the session kept for this server, if any; one that no longer
+// parses only means a full handshake.
+void OfferKeptSession(SSL* ssl, const TSSLOpenSSL& plugin, const std::string& serverName) {
+  const std::optional<std::string> kept =
+      plugin.SessionCache->Find(SessionKeyOf(plugin, serverName));
+  if (!kept) {
+    return;
+  }
+  const auto* in = reinterpret_cast<const unsigned char*>(kept->data());
+  SSL_SESSION* session = d2i_SSL_SESSION(nullptr, &in, static_cast<long>(kept->size()));
+  if (session != nullptr) {
+    SSL_set_session(ssl, session);
+    SSL_SESSION_free(session);
+  }
+  ERR_clear_error();
 }
 
 }  // namespace
@@ -185,6 +231,10 @@ bool TSSLOpenSSL::CreateContext(bool server) {
 
   // Reading ahead with room for several records takes what has arrived in
   // one system call instead of two per record (header, then body).
+  if (!server && SessionCache != nullptr) {
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx, KeepNewSession);
+  }
   SSL_CTX_set_read_ahead(ctx, 1);
   SSL_CTX_set_default_read_buffer_len(ctx, kTlsReadBufferBytes);
   SslHandle.reset(SSL_new(ctx));
@@ -332,6 +382,10 @@ bool TSSLOpenSSL::Handshake(bool server) {
       CheckErrorQueue();
       return false;
     }
+    if (SessionCache != nullptr) {
+      SSL_set_app_data(ssl, this);
+      OfferKeptSession(ssl, *this, server_name);
+    }
   }
 
   ERR_clear_error();
@@ -351,6 +405,10 @@ bool TSSLOpenSSL::Handshake(bool server) {
   }
   TlsActive = true;
   return true;
+}
+
+bool TSSLOpenSSL::SessionResumed() const {
+  return SslHandle != nullptr && SSL_session_reused(SslHandle.get()) == 1;
 }
 
 bool TSSLOpenSSL::StartClientTls() {

@@ -71,6 +71,8 @@ class TSSLOpenSSL : public TCustomSSL {
   // 0 for a verified peer, else OpenSSL's verify error; 1 without a
   // connection object.
   std::int32_t PeerVerifyResult() override;
+  // The handshake resumed a session from SessionCache.
+  [[nodiscard]] bool SessionResumed() const;
 
   // --- Steps of a start, reachable for tests ---
   // Takes OpenSSL's first queued error into LastErrorCode/LastErrorText and

@@ -106,8 +106,9 @@ TEST(MovrekCliReports, QuietGivesOnlyFailuresAndTheSummary) {
   server.Start();
   const std::string refused = Refused();
   CliRunner cli;
-  const CliRun run = cli.Run({"--no-delay", "--quiet"}, server.Url("/ok") + "\n" + refused + "\n" +
-                                                            server.Url("/busy") + "\n");
+  const CliRun run =
+      cli.Run({"--no-delay", "--quiet", "--retries", "0"},
+              server.Url("/ok") + "\n" + refused + "\n" + server.Url("/busy") + "\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(Contains(run.out, server.Url("/b"))) << run.out;
   const std::string expected_err_start =

@@ -112,7 +112,7 @@ TEST_F(MovrekCliWithNginx, ProxyOptionsApplyToEveryConnection) {
       {"--proxy", dead}, {"--socks", dead}, {"--socks", dead, "--socks4"}};
   for (const auto& options : refusing) {
     std::vector<std::string> args = options;
-    args.push_back("--no-delay");
+    args.insert(args.end(), {"--no-delay", "--retries", "0"});
     const CliRun run = cli_.Run(args, url + "\n" + url + "\n");
     EXPECT_EQ(run.status, 0) << options[0];
     EXPECT_EQ(run.out, "") << options[0];

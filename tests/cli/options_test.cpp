@@ -81,6 +81,33 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_TRUE(s.Version);
 }
 
+TEST(CliOptions, ConnectionRetryAndTimeOptions) {
+  TCliOptions d;
+  ASSERT_EQ(ParseCommandLine({}, d), "");
+  EXPECT_TRUE(d.Fetch.KeepAlive);
+  EXPECT_EQ(d.Fetch.Retries, 2);
+  EXPECT_EQ(d.Fetch.MaxRetryWait.count(), 120000);
+  EXPECT_EQ(d.Fetch.Delay.count(), 0);
+  EXPECT_EQ(d.MaxTime.count(), 300000);
+  EXPECT_EQ(d.Fetch.MinSpeedBytes, 1024);
+  EXPECT_EQ(d.Fetch.MinSpeedWindow.count(), 30000);
+
+  TCliOptions o;
+  ASSERT_EQ(ParseCommandLine({"--no-keep-alive", "--retries", "0", "--max-retry-wait=0.5",
+                              "--delay", "300", "--min-speed", "10/1.5", "--max-time", "0"},
+                             o),
+            "");
+  EXPECT_FALSE(o.Fetch.KeepAlive);
+  EXPECT_EQ(o.Fetch.Retries, 0);
+  EXPECT_EQ(o.Fetch.MaxRetryWait.count(), 500);
+  EXPECT_EQ(o.Fetch.Delay.count(), 300);
+  EXPECT_EQ(o.Fetch.MinSpeedBytes, 10);
+  EXPECT_EQ(o.Fetch.MinSpeedWindow.count(), 1500);
+  EXPECT_EQ(o.MaxTime.count(), 0);
+  ASSERT_EQ(ParseCommandLine({"--min-speed", "0"}, o), "");
+  EXPECT_EQ(o.Fetch.MinSpeedBytes, 0);
+}
+
 TEST(CliOptions, BodySettings) {
   TCliOptions defaults;
   ASSERT_EQ(ParseCommandLine({}, defaults), "");
@@ -109,7 +136,7 @@ TEST(CliOptions, UsageErrors) {
       {"--jobs", "0"},
       {"--jobs", "65"},
       {"--per-host", "x"},
-      {"--max-time", "0"},
+      {"--max-time", "86401"},
       {"--max-time", "-1"},
       {"--format", "xml"},
       {"--unique=1"},
@@ -128,6 +155,16 @@ TEST(CliOptions, UsageErrors) {
       {"--socks4"},
       {"--socks-user", "u:p"},
       {"--no-delay=1"},
+      {"--no-keep-alive=1"},
+      {"--retries", "11"},
+      {"--retries", "-1"},
+      {"--max-retry-wait", "x"},
+      {"--delay", "600001"},
+      {"--delay", "-5"},
+      {"--min-speed", "1024"},
+      {"--min-speed", "0/30"},
+      {"--min-speed", "1024/0"},
+      {"--min-speed", "1024/"},
       {"--with-status"},
       {"--format", "jsonl", "--with-status"},
       {"--quiet=yes"},

@@ -408,7 +408,8 @@ constexpr const char* kAccessLogFormat =
     "server=\"$server_name\" scheme=$scheme ua=\"$http_user_agent\" referer=\"$http_referer\" "
     "cookie=\"$http_cookie\" auth=\"$http_authorization\" range=\"$http_range\" "
     "connection=\"$http_connection\" accept_encoding=\"$http_accept_encoding\" "
-    "content_length=\"$content_length\" content_type=\"$content_type\"'";
+    "content_length=\"$content_length\" content_type=\"$content_type\" "
+    "reused=$ssl_session_reused'";
 
 constexpr const char* kTypes =
     "  types {\n"

@@ -64,6 +64,7 @@ TEST(PageEncoding, BytesDecodeToUtf8WithReplacementsWhereTheyMustBe) {
       {"windows-1251", "\xCF\xF0\xE8", "\u041F\u0440\u0438"},
       {"Shift_JIS", "\x93\xFA\x96\x7B\xB1", "\u65E5\u672C\uFF71"},
       {"EUC-KR", "\xC7\xD1", "\uD55C"},
+      {"ISO-2022-JP", "a\x1B$BF|\x1B(Bb", "a\u65E5b"},
       {"UTF-8", "a\xC3(\xE2\x82\xAC\xED\xA0\x80\xF0\x9F\x98",
        "a\uFFFD(\u20AC\uFFFD\uFFFD\uFFFD\uFFFD"},
       {"UTF-8", "x\0y"s, "x\uFFFDy"},

@@ -594,6 +594,48 @@ TEST(Reuse, Version11KeepsTheConnectionUnlessTheServerCloses) {
   EXPECT_EQ(server.Connections(), 2u);
 }
 
+// Only an answer read to the end its framing gives leaves a connection that
+// can carry the next request; a server that stops after the last chunk's
+// size line is not waited for.
+TEST(Reuse, OnlyACompletelyFramedAnswerLeavesTheConnectionReusable) {
+  struct Case {
+    const char* name;
+    std::string answer;
+    bool answered;
+    bool reusable;
+  };
+  const Case cases[] = {
+      {"counted", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", true, true},
+      {"no content", "HTTP/1.1 204 No Content\r\n\r\n", true, true},
+      {"chunked with trailer",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\nX: y\r\n\r\n", true,
+       true},
+      {"chunked without its last line",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n", true, false},
+      {"close among options",
+       "HTTP/1.1 200 OK\r\nConnection: keep-alive,close\r\nContent-Length: 2\r\n\r\nok", true,
+       false},
+      {"close without blank", "HTTP/1.1 200 OK\r\nConnection:close\r\nContent-Length: 2\r\n\r\nok",
+       true, false},
+      {"1.0 answer", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", true, false},
+      {"until close", "HTTP/1.1 200 OK\r\n\r\nok", true, false},
+      {"body cut short", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nok", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server;
+    // The connection stays open a while: only the framing can end the answer.
+    server.ReadRequest().Send(c.answer).Silence(300).Close();
+    server.Start();
+    THttpTransaction http;
+    http.Protocol = "1.1";
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(http.PerformRequest("GET", server.Url("/")), c.answered);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_EQ(http.ConnectionReusable(), c.reusable);
+  }
+}
+
 TEST(StatusEvents, FollowTheTransactionFromCloseToClose) {
   ScriptedServer server;
   server.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\nbody").Close();

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# movrek-cli against hosts 50 ms away: a latency relay (25 ms each way) in
+# front of a local nginx, one relay per loopback host, HTTPS. In the same run:
+#  1. 200 pages of one host with --jobs 4: kept connections, --no-keep-alive,
+#     and wget2 --max-threads=4 over HTTP/1.1 on the same list;
+#  2. 2,000 pages over four hosts with --jobs 16, beside xargs -P 16 curl.
+# Medians of wall seconds, and the connections the relays accepted per run.
+#   bench/cli/far_hosts.sh MOVREK_CLI LATENCY_RELAY WORK_DIR [ROUNDS]
+set -euo pipefail
+cli=$(realpath "$1")
+relay=$(realpath "$2")
+work=$(realpath "$3")/far
+rounds=${4:-3}
+mkdir -p "$work/nginx/tmp" "$work/out"
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+port=$(free_port)
+hosts=(127.0.0.1 127.0.0.2 127.0.0.3 127.0.0.4)
+openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 2 \
+  -keyout "$work/nginx/key.pem" -out "$work/nginx/cert.pem" >/dev/null 2>&1
+listens=""
+for h in "${hosts[@]}"; do listens+="listen $h:$port ssl; "; done
+links=""
+for i in $(seq 20); do links+="<a href=\\\"/doc/$i.html\\\">link $i</a>\\n"; done
+cat >"$work/nginx/nginx.conf" <<CONF
+daemon off; master_process off; worker_processes 1;
+pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
+events { worker_connections 512; }
+http {
+  access_log off; default_type text/html;
+  client_body_temp_path $work/nginx/tmp; proxy_temp_path $work/nginx/tmp;
+  fastcgi_temp_path $work/nginx/tmp; uwsgi_temp_path $work/nginx/tmp; scgi_temp_path $work/nginx/tmp;
+  server {
+    $listens
+    ssl_certificate $work/nginx/cert.pem; ssl_certificate_key $work/nginx/key.pem;
+    location / { return 200 "<html><body>\n$links</body></html>\n"; }
+  }
+}
+CONF
+PATH="$PATH:/usr/sbin" nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" >/dev/null 2>&1 &
+nginx_pid=$!
+pids=("$nginx_pid")
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null' EXIT
+for _ in $(seq 50); do curl -sk -o /dev/null "https://127.0.0.1:$port/" && break; sleep 0.1; done
+
+# One relay per host, each on its own address; "count" on its input asks for
+# the connections it accepted.
+declare -a relay_in relay_out relay_port
+for n in "${!hosts[@]}"; do
+  mkfifo "$work/out/in$n" "$work/out/out$n"
+  "$relay" 127.0.0.1 "$port" 25 "${hosts[n]}" <"$work/out/in$n" >"$work/out/out$n" &
+  pids+=($!)
+  exec {fd}>"$work/out/in$n"
+  relay_in[n]=$fd
+  exec {fd}<"$work/out/out$n"
+  relay_out[n]=$fd
+  read -r "relay_port[n]" <&"${relay_out[n]}"
+  rm "$work/out/in$n" "$work/out/out$n"
+done
+connections() {
+  local total=0 n count
+  for n in "${!hosts[@]}"; do
+    echo count >&"${relay_in[n]}"
+    read -r count <&"${relay_out[n]}"
+    total=$((total + count))
+  done
+  echo "$total"
+}
+
+one="$work/out/one-host.txt"
+: >"$one"
+for i in $(seq 0 199); do echo "https://127.0.0.1:${relay_port[0]}/page/$i.html" >>"$one"; done
+four="$work/out/four-hosts.txt"
+: >"$four"
+for i in $(seq 0 1999); do
+  n=$((i % 4))
+  echo "https://${hosts[n]}:${relay_port[n]}/page/$i.html" >>"$four"
+done
+
+median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+# run LABEL ROUNDS COMMAND...: median wall seconds, connections per run.
+run() {
+  local label=$1 n=$2; shift 2
+  local log="$work/out/time.log" before after
+  : >"$log"
+  before=$(connections)
+  for _ in $(seq "$n"); do
+    rm -rf "$work/out/wget"
+    /usr/bin/time -a -o "$log" -f "%e" "$@" >"$work/out/stdout.txt" 2>"$work/out/stderr.txt"
+  done
+  after=$(connections)
+  printf '%-44s wall %6ss  connections %5s per run\n' "$label" "$(median <"$log")" \
+    "$(((after - before) / n))"
+}
+
+echo "200 HTTPS pages of one host 50 ms away; medians of $rounds"
+run "movrek-cli --jobs 4 (kept connections)" "$rounds" "$cli" --no-delay --jobs 4 "$one"
+echo "  ($(grep -c '^#===========#' "$work/out/stdout.txt") block lines, $(grep -c '^OK : ' "$work/out/stderr.txt") pages OK)"
+run "movrek-cli --jobs 4 --no-keep-alive" "$rounds" "$cli" --no-delay --jobs 4 --no-keep-alive "$one"
+run "wget2 --max-threads=4 --no-http2" "$rounds" wget2 -q --no-http2 --max-threads=4 \
+  --no-check-certificate --no-robots -P "$work/out/wget" -i "$one"
+echo
+echo "2,000 HTTPS pages over 4 hosts 50 ms away; medians of $rounds"
+run "movrek-cli --jobs 16" "$rounds" "$cli" --no-delay --jobs 16 "$four"
+echo "  ($(grep -c '^OK : ' "$work/out/stderr.txt") pages OK)"
+run "xargs -P 16 curl -k" "$rounds" \
+  sh -c 'xargs -P 16 -n 1 curl -sk -o /dev/null <"$0"' "$four"
