@@ -156,6 +156,83 @@ bool AppendPunycode(const std::u32string& points, std::string& out) {
   return true;
 }
 
+int PunycodeDigitValue(char c) {
+  if (c >= 'a' && c <= 'z') {
+    return c - 'a';
+  }
+  if (c >= 'A' && c <= 'Z') {
+    return c - 'A';
+  }
+  return c >= '0' && c <= '9' ? c - '0' + 26 : -1;
+}
+
+// RFC 3492 section 6.2, taking any ASCII before the last "-" (libidn2's
+// decoder refuses symbols there, which browsers keep). Inserting a code
+// point that needs no encoding, or is none, fails the label.
+bool DecodePunycode(std::string_view text, std::u32string& points) {
+  const std::size_t delimiter = text.rfind('-');
+  points.clear();
+  if (delimiter != std::string_view::npos) {
+    for (const char c : text.substr(0, delimiter)) {
+      points += static_cast<unsigned char>(c);
+    }
+    text.remove_prefix(delimiter + 1);
+  }
+  std::uint32_t n = 0x80;
+  std::uint32_t i = 0;
+  std::uint32_t bias = 72;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::uint32_t old = i;
+    for (std::uint32_t w = 1, k = 36;; k += 36) {
+      const int digit = at < text.size() ? PunycodeDigitValue(text[at++]) : -1;
+      if (digit < 0 || static_cast<std::uint32_t>(digit) > (0xFFFFFFFF - i) / w) {
+        return false;
+      }
+      i += static_cast<std::uint32_t>(digit) * w;
+      const std::uint32_t t = k <= bias ? 1 : k >= bias + 26 ? 26 : k - bias;
+      if (static_cast<std::uint32_t>(digit) < t) {
+        break;
+      }
+      if (w > 0xFFFFFFFF / (36 - t)) {
+        return false;
+      }
+      w *= 36 - t;
+    }
+    const auto count = static_cast<std::uint32_t>(points.size() + 1);
+    bias = AdaptBias(i - old, count, old == 0);
+    n += i / count;
+    i %= count;
+    if (n < 0x80 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) {
+      return false;
+    }
+    points.insert(points.begin() + i, static_cast<char32_t>(n));
+    ++i;
+  }
+  return true;
+}
+
+std::string EncodeUtf8(const std::u32string& points) {
+  std::string text;
+  for (const char32_t point : points) {
+    if (point < 0x80) {
+      text += static_cast<char>(point);
+    } else if (point < 0x800) {
+      text += static_cast<char>(0xC0 | (point >> 6));
+      text += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+      text += static_cast<char>(0xE0 | (point >> 12));
+      text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+      text += static_cast<char>(0xF0 | (point >> 18));
+      text += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+      text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (point & 0x3F));
+    }
+  }
+  return text;
+}
+
 // The label mapped as UTS #46 maps it (case, width, compatibility forms,
 // NFC), piece by piece between ASCII symbols, which stay as they are. A "0"
 // before each piece keeps a leading combining mark from failing it.
@@ -198,9 +275,13 @@ bool IsValidButForSymbols(std::string label) {
 bool SymbolLabelToAscii(std::string_view label, std::string& out) {
   std::string mapped;
   if (SameTextIgnoringCase(label.substr(0, 4), "xn--")) {
-    std::string unicode;
-    if (!Idn2ToUnicode(AsciiLowerText(label), unicode) || unicode.empty() ||
-        !IsValidButForSymbols(unicode) || !MapLabelAroundSymbols(unicode, mapped) ||
+    // Letter case was mapped before the decoding.
+    std::u32string points;
+    if (!DecodePunycode(AsciiLowerText(label.substr(4)), points) || points.empty()) {
+      return false;
+    }
+    const std::string unicode = EncodeUtf8(points);
+    if (!IsValidButForSymbols(unicode) || !MapLabelAroundSymbols(unicode, mapped) ||
         mapped != unicode) {
       return false;
     }
