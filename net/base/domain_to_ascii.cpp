@@ -156,6 +156,72 @@ bool AppendPunycode(const std::u32string& points, std::string& out) {
   return true;
 }
 
+// RFC 3492 section 6.2, for the labels libidn2 refuses to decode: those
+// with ASCII symbols among their basic code points.
+bool DecodePunycode(std::string_view encoded, std::string& utf8) {
+  std::u32string points;
+  std::size_t at = 0;
+  if (const std::size_t last = encoded.rfind('-'); last != std::string_view::npos) {
+    for (const char c : encoded.substr(0, last)) {
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        return false;
+      }
+      points += static_cast<char32_t>(c);
+    }
+    at = last + 1;
+  }
+  std::uint32_t n = 0x80;
+  std::uint32_t i = 0;
+  std::uint32_t bias = 72;
+  while (at < encoded.size()) {
+    const std::uint32_t old = i;
+    std::uint32_t weight = 1;
+    for (std::uint32_t k = 36;; k += 36) {
+      if (at == encoded.size()) {
+        return false;
+      }
+      const char c = encoded[at++];
+      const std::uint32_t digit = c >= 'a' && c <= 'z'   ? c - 'a'
+                                  : c >= '0' && c <= '9' ? c - '0' + 26
+                                                         : 36;
+      if (digit == 36 || digit > (0xFFFFFFFF - i) / weight) {
+        return false;
+      }
+      i += digit * weight;
+      const std::uint32_t t = k <= bias ? 1 : k >= bias + 26 ? 26 : k - bias;
+      if (digit < t) {
+        break;
+      }
+      if (weight > 0xFFFFFFFF / (36 - t)) {
+        return false;
+      }
+      weight *= 36 - t;
+    }
+    const auto count = static_cast<std::uint32_t>(points.size() + 1);
+    bias = AdaptBias(i - old, count, old == 0);
+    if (i / count > 0x10FFFF - n) {
+      return false;
+    }
+    n += i / count;
+    i %= count;
+    if (n >= 0xD800 && n <= 0xDFFF) {
+      return false;
+    }
+    points.insert(points.begin() + i, static_cast<char32_t>(n));
+    ++i;
+  }
+  utf8.clear();
+  for (const char32_t point : points) {
+    const int trail = point < 0x80 ? 0 : point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
+    static constexpr std::uint32_t kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    utf8 += static_cast<char>(kLead[trail] | (point >> (6 * trail)));
+    for (int shift = 6 * (trail - 1); shift >= 0; shift -= 6) {
+      utf8 += static_cast<char>(0x80 | ((point >> shift) & 0x3F));
+    }
+  }
+  return true;
+}
+
 // The label mapped as UTS #46 maps it (case, width, compatibility forms,
 // NFC), piece by piece between ASCII symbols, which stay as they are. A "0"
 // before each piece keeps a leading combining mark from failing it.
@@ -199,7 +265,7 @@ bool SymbolLabelToAscii(std::string_view label, std::string& out) {
   std::string mapped;
   if (SameTextIgnoringCase(label.substr(0, 4), "xn--")) {
     std::string unicode;
-    if (!Idn2ToUnicode(AsciiLowerText(label), unicode) || unicode.empty() ||
+    if (!DecodePunycode(AsciiLowerText(label.substr(4)), unicode) || unicode.empty() ||
         !IsValidButForSymbols(unicode) || !MapLabelAroundSymbols(unicode, mapped) ||
         mapped != unicode) {
       return false;
