@@ -12,7 +12,7 @@ void TFormOperations::AppendResultLines(const std::vector<std::string>& lines) {
     const auto to = lines.end() - from > static_cast<std::ptrdiff_t>(kLinesPerStep)
                         ? from + static_cast<std::ptrdiff_t>(kLinesPerStep)
                         : lines.end();
-    AppendLines(*form_.Memo2, JoinLines(from, to));
+    form_.Memo2->AppendLines(JoinLf(from, to));
     from = to;
     if (from != lines.end() && window_thread_.SliceUsed()) {
       // The rest goes first in the queue, so nothing posted after these
@@ -62,7 +62,7 @@ void TFormOperations::SetSaveTarget(const QString& path) {
 }
 
 void TFormOperations::SaveResultList(const std::string& fileName) {
-  SaveTextAsLines(form_.Memo2->toPlainText(), FromBytes(fileName));
+  SaveTextAsLines(form_.Memo2->Bytes(), fileName);
 }
 
 void TFormOperations::EnableStart() {

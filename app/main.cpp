@@ -41,6 +41,10 @@ QPixmap WithBalloon(const QWidget& form, const QPixmap& window, movrek::app::TBa
 // With `about`, the About balloon is open in the picture.
 int SaveScreenshot(movrek::app::TForm1& form, const QString& fileName, bool about) {
   form.show();
+  // A URL list given on the command line is read off the window's thread.
+  while (form.Busy()) {
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
   QApplication::processEvents();
   QPixmap picture = form.grab();
   if (about) {
@@ -59,6 +63,23 @@ void DescribeApplication() {
   QCoreApplication::setApplicationName(QStringLiteral("Movrek"));
   QCoreApplication::setApplicationVersion(QStringLiteral(MOVREK_VERSION));
   QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+}
+
+// Qt ends the process (abort) when no platform, such as an X display, can
+// be opened. While the application object starts, that becomes a plain
+// message and exit code 1, and the platform's own complaints beforehand are
+// not shown. Only what the message handler receives is used: no state.
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fputs("movrek: cannot open the display; movrek-cli works without one\n", stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  const std::string_view category = context.category != nullptr ? context.category : "";
+  if (category.substr(0, 7) == "qt.qpa.") {
+    return;
+  }
+  std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
 struct TOptions {
@@ -104,7 +125,9 @@ int main(int argc, char** argv) {
     }
   }
 
+  qInstallMessageHandler(StartupMessages);
   QApplication application(argc, argv);
+  qInstallMessageHandler(nullptr);
   DescribeApplication();
   // The menu entry's name: lets Wayland desktops match the window to the
   // entry and its icon.

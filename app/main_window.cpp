@@ -8,11 +8,17 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
+#include <QUrl>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 
+#include "app/background_work.h"
 #include "app/balloon_control.h"
 #include "app/form_operations.h"
 #include "app/qt_window_thread.h"
@@ -30,15 +36,15 @@ constexpr int kEdit2Right = TForm1::kClientWidth - (7 + 574);
 constexpr int kEdit2Bottom = TForm1::kClientHeight - (344 + 21);
 constexpr int kStatusBarHeight = 19;
 
+// Generated lines go into the result list in pieces of about this size, a
+// few milliseconds each.
+constexpr std::size_t kGeneratorPieceBytes = std::size_t{1} << 20;
+
 const QString kFileFilter = QStringLiteral("Text File (*.txt)");
 const QString kOpenTitle = QStringLiteral("Text file having one url per line.");
 const QString kNoteText = QStringLiteral(
     "Some site may use script. So on a web browser it is redirected automatically.\r\n"
     "In that case here, the links have to be entered manually.");
-
-// Generator lines per edit step: a long range goes into the list in pieces,
-// so memory grows with the list alone and not with a copy of it.
-constexpr std::int64_t kGeneratorSlice = 65536;
 
 }  // namespace
 
@@ -51,10 +57,15 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   font.setStyleHint(QFont::SansSerif);
   font.setPointSizeF(8);
   setFont(font);
+  // The lists set a font of their own when made; they take the window's.
+  Memo1->setFont(font);
+  Memo2->setFont(font);
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   resize(kClientWidth, kClientHeight);
+  // Smaller, the fixed controls would be cut off.
+  setMinimumSize(kClientWidth, kClientHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
@@ -64,6 +75,7 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   Label5->hide();
 
   window_thread_ = std::make_unique<TQtWindowThread>(this);
+  background_ = std::make_unique<TBackgroundWork>(this);
   operations_ = std::make_unique<TFormOperations>(*this, *window_thread_);
   controller_ =
       std::make_unique<TExtractionWindow>(*window_thread_, *operations_, std::move(settings));
@@ -95,6 +107,10 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   Label4->installEventFilter(this);
   Label10->installEventFilter(this);
   Memo1->installEventFilter(this);
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    button->installEventFilter(this);
+  }
+  Memo1->DropHandler = [this](const QMimeData& dropped) { return Memo1Drop(dropped); };
 
   FormCreate();
   Memo1->setFocus();
@@ -103,9 +119,6 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
-  // The result list has no capacity limit of its own to lift: a plain-text
-  // document grows with its text (no maximum block count is set).
-  Memo2->setMaximumBlockCount(0);
   // Labels size themselves to their captions, as the form's font draws them.
   for (QLabel* label : findChildren<QLabel*>()) {
     if (label != Image1 && !label->text().isEmpty()) {
@@ -178,21 +191,73 @@ void TForm1::Button1Click() {
     return;
   }
   if (lines.size() != before) {
-    ReplaceText(*Memo1, JoinLines(lines));
+    Memo1->ReplaceAll(JoinLf(lines));
   }
   Button1->setEnabled(false);
 }
 
 bool TForm1::LoadUrlFile(const QString& fileName) {
-  TTextList list;
-  try {
-    list.LoadFromFile(ToBytes(fileName));
-  } catch (const std::exception& error) {
-    ShowMessage(QString::fromUtf8(error.what()), true);
+  const std::string name = ToBytes(fileName);
+  if (!std::ifstream(name).is_open()) {
+    // Fails at once, with the engine's own message.
+    try {
+      TTextList().LoadFromFile(name);
+    } catch (const std::exception& error) {
+      ShowMessage(QString::fromUtf8(error.what()), true);
+      return false;
+    }
+  }
+  // Read, split and made into the list's document off the window's thread;
+  // shown at once when ready. A new list, as loaded: no undo history.
+  std::error_code unknown;
+  const auto size = std::filesystem::file_size(name, unknown);
+  auto document = std::make_shared<TMemoDocument>(*Memo1, unknown ? 0 : size);
+  background_->Run(
+      [name, document] {
+        TTextList list;
+        list.LoadFromFile(name);
+        AddJoinedLines(*document, list.Lines());
+        return TWorkResult{};
+      },
+      [this, document](const TWorkResult& loaded) {
+        if (!loaded.Error.empty()) {
+          ShowMessage(QString::fromUtf8(loaded.Error), true);
+          return;
+        }
+        Memo1->TakeDocument(*document, false);
+      });
+  return true;
+}
+
+bool TForm1::Busy() const {
+  return background_->Pending() > 0 || !generator_busy_.expired();
+}
+
+bool TForm1::Memo1Drop(const QMimeData& dropped) {
+  const QList<QUrl> urls = dropped.urls();
+  if (urls.size() == 1 && urls.front().isLocalFile()) {
+    LoadUrlFile(urls.front().toLocalFile());
+    return true;
+  }
+  std::vector<std::string> lines;
+  if (!urls.isEmpty()) {
+    for (const QUrl& url : urls) {
+      lines.push_back(ToBytes(url.toString()));
+    }
+  } else if (dropped.hasText()) {
+    TTextList list;
+    list.SetText(ToBytes(dropped.text()));
+    lines = list.Lines();
+  }
+  if (lines.empty()) {
     return false;
   }
-  Memo1->setPlainText(JoinLines(list.Lines()));
+  AppendToUrlList(JoinLf(lines));
   return true;
+}
+
+void TForm1::AppendToUrlList(const std::string& joined) {
+  Memo1->AppendLines(joined);
 }
 
 void TForm1::Button3Click() {
@@ -220,10 +285,34 @@ void TForm1::Button6tempClick() {
   if (last < first) {
     return;
   }
-  const QString line_template = Edit3->text();
-  for (std::int64_t from = first; from <= last; from += kGeneratorSlice) {
-    const std::int64_t to = std::min(last, from + kGeneratorSlice - 1);
-    AppendLines(*Memo2, GeneratedLines(line_template, from, to));
+  background_->Run(
+      [first, last, line_template = ToBytes(Edit3->text())] {
+        return TWorkResult{GeneratedLines(line_template, first, last), {}};
+      },
+      [this](const TWorkResult& generated) {
+        if (!generated.Error.empty()) {
+          ShowMessage(QString::fromUtf8(generated.Error), true);
+          return;
+        }
+        AppendGeneratedLines(std::make_shared<const std::string>(generated.Text));
+      });
+}
+
+void TForm1::AppendGeneratedLines(const std::shared_ptr<const std::string>& text) {
+  // In pieces ending at a line end, each an edit step, queued behind the
+  // job's result lines so neither is cut into the other.
+  auto busy = std::make_shared<TBusyCursor>();
+  generator_busy_ = busy;
+  for (std::size_t from = 0; from == 0 || from < text->size();) {
+    std::size_t to = text->size();
+    if (to - from > kGeneratorPieceBytes) {
+      const std::size_t end = text->find('\n', from + kGeneratorPieceBytes);
+      to = end == std::string::npos ? text->size() : end + 1;
+    }
+    window_thread_->Post([this, text, from, to, busy] {
+      Memo2->AppendLines(std::string_view(*text).substr(from, to - from), from > 0);
+    });
+    from = to;
   }
 }
 
@@ -279,7 +368,7 @@ void TForm1::Save1Click() {
     return;
   }
   try {
-    SaveTextAsLines(Memo2->toPlainText(), file_name);
+    SaveTextAsLines(Memo2->Bytes(), ToBytes(file_name));
   } catch (const std::exception& error) {
     ShowMessage(QString::fromUtf8(error.what()), true);
   }
@@ -290,14 +379,41 @@ void TForm1::SelectAll1Click() {
 }
 
 void TForm1::ClearAll1Click() {
-  ReplaceText(*Memo2, QString());
+  Memo2->ReplaceAll({});
 }
 
 void TForm1::RemoveLinesStartsWith1Click() {
-  QString text = Memo2->toPlainText();
-  if (RemoveLinesStartingWith(text, QLatin1Char('#'))) {
-    ReplaceText(*Memo2, text);
-  }
+  // Filtered on a copy off the window's thread; if the list changed
+  // meanwhile (a job appending), the copy is stale and the filter runs again.
+  // A result too large for the undo history is made into the list's new
+  // document there too.
+  const std::uint64_t generation = Memo2->Generation();
+  const std::size_t limit = Memo2->UndoLimitBytes();
+  auto document = std::make_shared<TMemoDocument>(*Memo2, Memo2->ByteCount());
+  background_->Run(
+      [text = Memo2->Bytes(), limit, document]() mutable {
+        TWorkResult kept;
+        const std::size_t before = text.size();
+        kept.Unchanged = !RemoveLinesStartingWith(text, '#');
+        kept.Built = !kept.Unchanged && before + text.size() > limit;
+        if (kept.Built) {
+          document->Add(text);
+        } else {
+          kept.Text = std::move(text);
+        }
+        return kept;
+      },
+      [this, generation, document](const TWorkResult& kept) {
+        if (Memo2->Generation() != generation) {
+          RemoveLinesStartsWith1Click();
+        } else if (!kept.Error.empty() || kept.Unchanged) {
+          return;
+        } else if (kept.Built) {
+          Memo2->TakeDocument(*document, true);
+        } else {
+          Memo2->ReplaceAll(kept.Text);
+        }
+      });
 }
 
 void TForm1::Button4Click() {
@@ -323,12 +439,14 @@ void TForm1::Label4MouseEnter() {
   QFont font = Label4->font();
   font.setBold(true);
   Label4->setFont(font);
+  Label4->adjustSize();
 }
 
 void TForm1::Label4MouseLeave() {
   QFont font = Label4->font();
   font.setBold(false);
   Label4->setFont(font);
+  Label4->adjustSize();
 }
 
 void TForm1::Label4Click() {
@@ -365,6 +483,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == Memo1 && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (Memo1KeyDown(key->key(), key->modifiers())) {
+      return true;
+    }
+  } else if (auto* button = qobject_cast<QPushButton*>(watched);
+             button != nullptr && event->type() == QEvent::KeyPress) {
+    // Enter clicks the focused button, as Space does.
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      button->animateClick();
       return true;
     }
   }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "engine/job_settings.h"
 #include "ui_main_window.h"
@@ -14,6 +15,7 @@
 class QAction;
 class QFileDialog;
 class QMenu;
+class QMimeData;
 
 namespace movrek {
 class TExtractionWindow;
@@ -21,6 +23,8 @@ class TExtractionWindow;
 
 namespace movrek::app {
 
+class TBackgroundWork;
+struct TBusyCursor;
 class TBalloonControl;
 class TFormOperations;
 class TQtWindowThread;
@@ -63,9 +67,12 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   // the key was taken.
   bool Memo1KeyDown(int key, Qt::KeyboardModifiers modifiers);
 
-  // Replaces the URL list by the lines of the file; false (with a message
-  // box) when it cannot be read, and the list is kept.
+  // Replaces the URL list by the lines of the file, read on another thread.
+  // False (with a message box) when it cannot be opened; a read that fails
+  // later shows its message then. The list is kept on failure.
   bool LoadUrlFile(const QString& fileName);
+  // Work of the list commands still under way off the window's thread.
+  bool Busy() const;
 
   // The job that runs now, if any (Start is disabled while it runs).
   bool JobRunning() const;
@@ -108,6 +115,11 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   void SendKeystroke(int key, Qt::KeyboardModifiers modifiers);
   // Asks for a file to save to; empty when cancelled.
   QString AskSaveFile();
+  // Dropped on the URL list: a text file is loaded, links are appended.
+  bool Memo1Drop(const QMimeData& dropped);
+  // Appends the text's lines (LF) to the URL list as one edit.
+  void AppendToUrlList(const std::string& joined);
+  void AppendGeneratedLines(const std::shared_ptr<const std::string>& text);
 
   friend class TFormOperations;
 
@@ -115,6 +127,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   std::unique_ptr<TFormOperations> operations_;
   std::unique_ptr<TExtractionWindow> controller_;
   std::size_t abandoned_workers_ = 0;
+  // Last: its threads end before anything they hand results to goes.
+  std::unique_ptr<TBackgroundWork> background_;
+  std::weak_ptr<TBusyCursor> generator_busy_;  // while generated lines are queued
 };
 
 }  // namespace movrek::app

@@ -1,10 +1,10 @@
 #include "app/text_edit_lines.h"
 
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
+#include <cstring>
+#include <stdexcept>
 
+#include "app/app_limits.h"
+#include "app/memo.h"
 #include "engine/text_list.h"
 
 namespace movrek::app {
@@ -18,12 +18,12 @@ std::string ToBytes(const QString& text) {
   return {utf8.constData(), static_cast<std::size_t>(utf8.size())};
 }
 
-QString JoinLines(const std::vector<std::string>& lines) {
-  return JoinLines(lines.begin(), lines.end());
+std::string JoinLf(const std::vector<std::string>& lines) {
+  return JoinLf(lines.begin(), lines.end());
 }
 
-QString JoinLines(std::vector<std::string>::const_iterator first,
-                  std::vector<std::string>::const_iterator last) {
+std::string JoinLf(std::vector<std::string>::const_iterator first,
+                   std::vector<std::string>::const_iterator last) {
   std::string joined;
   std::size_t size = 0;
   for (auto line = first; line != last; ++line) {
@@ -36,84 +36,85 @@ QString JoinLines(std::vector<std::string>::const_iterator first,
     }
     joined += *line;
   }
-  return FromBytes(joined);
+  return joined;
 }
 
-std::vector<std::string> EditLines(const QPlainTextEdit& edit) {
+void AddJoinedLines(TMemoDocument& document, const std::vector<std::string>& lines) {
+  constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+  std::string piece;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) {
+      piece += '\n';
+    }
+    piece += lines[i];
+    if (piece.size() >= kPieceBytes) {
+      document.Add(piece);
+      piece.clear();
+    }
+  }
+  document.Add(piece);
+}
+
+std::vector<std::string> EditLines(const TMemo& edit) {
   TTextList list;
-  list.SetText(ToBytes(edit.toPlainText()));
+  list.SetText(edit.Bytes());
   return list.Lines();
 }
 
-void AppendLines(QPlainTextEdit& edit, const QString& joined) {
-  QScrollBar* bar = edit.verticalScrollBar();
-  const bool following = bar->value() == bar->maximum();
-  QTextCursor cursor(edit.document());
-  cursor.movePosition(QTextCursor::End);
-  // The last block is empty when the text is empty or ends with a line end;
-  // the new lines start there instead of after an extra empty line.
-  if (cursor.block().length() > 1) {
-    cursor.insertText(QStringLiteral("\n") + joined);
-  } else {
-    cursor.insertText(joined);
-  }
-  if (following) {
-    bar->setValue(bar->maximum());
-  }
-}
-
-void ReplaceText(QPlainTextEdit& edit, const QString& text) {
-  QTextCursor cursor(edit.document());
-  cursor.select(QTextCursor::Document);
-  cursor.insertText(text);
-}
-
-bool RemoveLinesStartingWith(QString& text, QChar mark) {
-  // One pass over the text and one replacement: deleting line by line from
-  // the end costs a document edit per line, which is quadratic in practice.
+bool RemoveLinesStartingWith(std::string& text, char mark) {
+  // Kept lines move down in place: one pass and no second copy of a list
+  // that may be a hundred megabytes.
+  const bool ended = !text.empty() && text.back() == '\n';
   bool removed = false;
-  QString kept;
-  kept.reserve(text.size());
-  qsizetype start = 0;
-  while (start <= text.size()) {
-    qsizetype end = text.indexOf(QLatin1Char('\n'), start);
-    const bool last = end < 0;
-    if (last) {
-      end = text.size();
-    }
-    if (end > start && text.at(start) == mark) {
+  std::size_t kept = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t found = text.find('\n', start);
+    const std::size_t end = found == std::string::npos ? text.size() : found + 1;
+    if (text[start] == mark) {
       removed = true;
     } else {
-      kept.append(QStringView(text).mid(start, end - start));
-      if (!last) {
-        kept.append(QLatin1Char('\n'));
+      if (kept != start) {
+        std::memmove(text.data() + kept, text.data() + start, end - start);
       }
+      kept += end - start;
     }
-    if (last) {
-      break;
-    }
-    start = end + 1;
+    start = end;
   }
   if (!removed) {
     return false;
   }
   // A removed last line leaves the line end of the kept line before it.
-  if (!text.endsWith(QLatin1Char('\n')) && kept.endsWith(QLatin1Char('\n'))) {
-    kept.chop(1);
+  if (!ended && kept > 0 && text[kept - 1] == '\n') {
+    --kept;
   }
-  text = std::move(kept);
+  text.resize(kept);
   return true;
 }
 
-QString GeneratedLines(const QString& lineTemplate, std::int64_t first, std::int64_t last) {
-  QString lines;
+std::string GeneratedLines(std::string_view lineTemplate, std::int64_t first, std::int64_t last) {
+  std::string lines;
   if (last < first) {
     return lines;
   }
-  const QStringList parts = lineTemplate.split(QStringLiteral("$i"));
+  std::vector<std::string_view> parts;
+  for (std::size_t from = 0;;) {
+    const std::size_t mark = lineTemplate.find("$i", from);
+    parts.push_back(lineTemplate.substr(from, mark == std::string_view::npos ? mark : mark - from));
+    if (mark == std::string_view::npos) {
+      break;
+    }
+    from = mark + 2;
+  }
+  // Lines of the widest number: the size the text reaches at most.
+  const std::uint64_t count = static_cast<std::uint64_t>(last - first) + 1;
+  const std::uint64_t widest = lineTemplate.size() + (parts.size() - 1) * 11 + 1;
+  if (count > kMaxGeneratedBytes / widest) {
+    throw std::length_error("The range has too many lines to generate at once.");
+  }
+  lines.reserve(count * widest);
   for (std::int64_t i = first;; ++i) {
-    const QString number = QString::number(i);
-    for (qsizetype p = 0; p < parts.size(); ++p) {
+    const std::string number = std::to_string(i);
+    for (std::size_t p = 0; p < parts.size(); ++p) {
       if (p > 0) {
         lines += number;
       }
@@ -122,15 +123,15 @@ QString GeneratedLines(const QString& lineTemplate, std::int64_t first, std::int
     if (i == last) {
       break;
     }
-    lines += QLatin1Char('\n');
+    lines += '\n';
   }
   return lines;
 }
 
-void SaveTextAsLines(const QString& text, const QString& fileName) {
+void SaveTextAsLines(std::string_view text, const std::string& fileName) {
   TTextList list;
-  list.SetText(ToBytes(text));
-  list.SaveToFile(ToBytes(fileName));
+  list.SetText(text);
+  list.SaveToFile(fileName);
 }
 
 }  // namespace movrek::app

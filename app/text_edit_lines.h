@@ -1,53 +1,50 @@
-// Line operations on the window's plain-text lists. The lists follow the
-// engine's text-list rules: an empty text has no lines, and a final line end
-// does not make an extra empty line.
+// Line operations on the window's lists. The lists follow the engine's
+// text-list rules: an empty text has no lines, and a final line end does not
+// make an extra empty line. Texts are UTF-8 bytes, the lists' own form.
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-class QPlainTextEdit;
-
 namespace movrek::app {
+
+class TMemo;
+class TMemoDocument;
 
 // The 8-bit lines of the engine shown as text, and back. Both sides are
 // UTF-8; bytes that are not valid UTF-8 show as U+FFFD.
 QString FromBytes(const std::string& bytes);
 std::string ToBytes(const QString& text);
 
-// The lines joined by LF, without a final LF, as an edit shows them.
-QString JoinLines(const std::vector<std::string>& lines);
-QString JoinLines(std::vector<std::string>::const_iterator first,
-                  std::vector<std::string>::const_iterator last);
+// The lines joined by LF, without a final LF, as a list shows them.
+std::string JoinLf(const std::vector<std::string>& lines);
+std::string JoinLf(std::vector<std::string>::const_iterator first,
+                   std::vector<std::string>::const_iterator last);
 
-// The lines of an edit's text, split at CR, LF or CR LF.
-std::vector<std::string> EditLines(const QPlainTextEdit& edit);
+// The lines joined by LF into the document, a piece at a time, so no second
+// copy of a large list is made.
+void AddJoinedLines(TMemoDocument& document, const std::vector<std::string>& lines);
 
-// Appends `joined` (lines separated by LF, no final LF) after the last line
-// of the edit as one edit step. The view follows the end only when it was
-// showing the end, so a user reading further up is not pulled away.
-void AppendLines(QPlainTextEdit& edit, const QString& joined);
+// The lines of a list's text, split at CR, LF or CR LF.
+std::vector<std::string> EditLines(const TMemo& edit);
 
-// Replaces the whole text as one undoable edit step.
-void ReplaceText(QPlainTextEdit& edit, const QString& text);
-
-// The text without the lines whose first character is `mark`; empty lines
-// and lines that merely contain the mark further on stay. Returns false (and
-// leaves `text` alone) when no line starts with the mark.
-bool RemoveLinesStartingWith(QString& text, QChar mark);
+// The text without the lines whose first character is `mark`, in one pass;
+// empty lines and lines that merely contain the mark further on stay.
+// Returns false (and leaves `text` alone) when no line starts with the mark.
+bool RemoveLinesStartingWith(std::string& text, char mark);
 
 // Lines first..last of the generator: the template with every "$i" replaced
 // by the number, joined by LF. Empty when last < first. 64-bit bounds, so
 // the whole 32-bit range of both fields is counted without overflow.
-QString GeneratedLines(const QString& lineTemplate, std::int64_t first, std::int64_t last);
+std::string GeneratedLines(std::string_view lineTemplate, std::int64_t first, std::int64_t last);
 
 // Writes the text as lines each followed by CR LF, as the engine's text list
 // saves: through a new file in the same folder that replaces `file_name` only
 // once fully written. Throws EFileSaveError (the file, the step that failed
 // and the reason) on failure; an earlier file is then left as it was.
-void SaveTextAsLines(const QString& text, const QString& fileName);
+void SaveTextAsLines(std::string_view text, const std::string& fileName);
 
 }  // namespace movrek::app

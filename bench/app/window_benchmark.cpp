@@ -7,12 +7,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -76,6 +76,48 @@ class TStallProbe {
   qint64 longest_ = 0;
 };
 
+// Resident and peak resident memory of this process, in MiB; the peak can
+// be reset so that each action has its own.
+double StatusMiB(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1)) / 1024.0;
+  }
+  return -1;
+}
+double RssMiB() {
+  return StatusMiB("VmRSS");
+}
+double PeakMiB() {
+  return StatusMiB("VmHWM");
+}
+void ResetPeak() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// Runs a list command until its work is in and the list is painted: the
+// time, the longest stall of the event loop meanwhile and the peak memory.
+template <typename Action>
+void TimeListCommand(benchmark::State& state, app::TForm1& form, Action action) {
+  ResetPeak();
+  TStallProbe probe;
+  QElapsedTimer timer;
+  timer.start();
+  action();
+  if (!QTest::qWaitFor([&] { return !form.Busy(); }, 60000)) {
+    state.SkipWithError("the command did not finish within 60 s");
+    return;
+  }
+  form.repaint();
+  state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
+  // A beat after the end, so a stall at the very end is seen too.
+  QTest::qWait(30);
+  state.counters["longest_stall_ms"] =
+      std::max(state.counters["longest_stall_ms"].value, static_cast<double>(probe.LongestMs()));
+  state.counters["peak_rss_MiB"] = std::max(state.counters["peak_rss_MiB"].value, PeakMiB());
+}
+
 double CliSeconds(const std::string& url) {
   const std::string cli = std::string(MOVREK_BUILD_DIR) + "/cli/movrek-cli";
   QElapsedTimer timer;
@@ -96,7 +138,7 @@ void BM_StartToLastLine(benchmark::State& state) {
     QElapsedTimer timer;
     timer.start();
     form->Button1->click();
-    if (!QTest::qWaitFor([&] { return form->Memo2->blockCount() >= kBigPageLinks + 4; }, 60000)) {
+    if (!QTest::qWaitFor([&] { return form->Memo2->LineCount() >= kBigPageLinks + 4; }, 60000)) {
       state.SkipWithError("the last line did not arrive within 60 s");
       break;
     }
@@ -119,7 +161,10 @@ void BM_Generator100k(benchmark::State& state) {
   for (auto _ : state) {
     form->Memo2->clear();
     form->Button6temp->click();
-    QApplication::processEvents();
+    if (!QTest::qWaitFor([&] { return !form->Busy(); }, 60000)) {
+      state.SkipWithError("the command did not finish within 60 s");
+      break;
+    }
   }
 }
 BENCHMARK(BM_Generator100k)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -135,11 +180,56 @@ void BM_RemoveHashLines300k(benchmark::State& state) {
     form->Memo2->setPlainText(text);
     state.ResumeTiming();
     form->RemoveLinesStartsWith1->trigger();
-    QApplication::processEvents();
+    if (!QTest::qWaitFor([&] { return !form->Busy(); }, 60000)) {
+      state.SkipWithError("the command did not finish within 60 s");
+      break;
+    }
   }
 }
 BENCHMARK(BM_RemoveHashLines300k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The generator from 1 to 1,000,000 into the result list.
+void BM_Generator1M(benchmark::State& state) {
+  auto form = ShownForm();
+  form->SpinEdit1->setValue(1);
+  form->SpinEdit2->setValue(1000000);
+  for (auto _ : state) {
+    form->Memo2->setPlainText({});
+    TimeListCommand(state, *form, [&] { form->Button6temp->click(); });
+  }
+  state.counters["lines"] = form->Memo2->LineCount();
+}
+BENCHMARK(BM_Generator1M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Remove Lines Starts With # on 2,000,000 lines (two thirds of them marked),
+// then Clear All: how much of the memory comes back.
+void BM_RemoveHash2MThenClearAll(benchmark::State& state) {
+  const double start_rss = RssMiB();
+  auto form = ShownForm();
+  std::string text;
+  for (int i = 0; i < 2000000 / 3; ++i) {
+    text += "#===========#\n# Links From: http://host.example/" + std::to_string(i) +
+            "\nhttp://host.example/dir/link" + std::to_string(i) + ".html\n";
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    form->Memo2->ReplaceAll(text);
+    state.ResumeTiming();
+    TimeListCommand(state, *form, [&] { form->RemoveLinesStartsWith1->trigger(); });
+  }
+  state.counters["text_MiB"] = static_cast<double>(text.size()) / (1 << 20);
+  form->Memo2->ReplaceAll(text);
+  std::string().swap(text);  // (assigning an empty string would keep the buffer)
+  form->ClearAll1->trigger();
+  QApplication::processEvents();
+  state.counters["after_clear_all_MiB"] = RssMiB() - start_rss;
+}
+BENCHMARK(BM_RemoveHash2MThenClearAll)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// Load URL From File with 1,000,000 lines (33 MB), to the painted list.
 void BM_LoadUrlFile1M(benchmark::State& state) {
   test::TempDir dir;
   std::string lines;
@@ -148,11 +238,11 @@ void BM_LoadUrlFile1M(benchmark::State& state) {
   const std::string file = dir.Write("urls.txt", lines);
   auto form = ShownForm();
   for (auto _ : state) {
-    form->LoadUrlFile(QString::fromStdString(file));
-    QApplication::processEvents();
+    TimeListCommand(state, *form, [&] { form->LoadUrlFile(QString::fromStdString(file)); });
   }
+  state.counters["lines"] = form->Memo1->LineCount();
 }
-BENCHMARK(BM_LoadUrlFile1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadUrlFile1M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_FirstPaintedWindow(benchmark::State& state) {
   for (auto _ : state) {
@@ -169,6 +259,7 @@ BENCHMARK(BM_FirstPaintedWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Memory of a result list of 1,000,000 lines (run alone for its own peak).
 void BM_MillionResultLines(benchmark::State& state) {
+  std::size_t text = 0;
   for (auto _ : state) {
     auto form = ShownForm();
     for (int i = 0; i < 10; ++i) {
@@ -176,10 +267,12 @@ void BM_MillionResultLines(benchmark::State& state) {
       for (int j = 0; j < 100000; ++j) {
         lines.push_back("http://host.example/dir/page" + std::to_string(i * 100000 + j) + ".html");
       }
-      app::AppendLines(*form->Memo2, app::JoinLines(lines));
+      form->Memo2->AppendLines(app::JoinLf(lines));
       QApplication::processEvents();
     }
+    text = form->Memo2->ByteCount();
   }
+  state.counters["text_MiB"] = static_cast<double>(text) / (1 << 20);
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
   state.counters["peak_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;

@@ -1,4 +1,4 @@
-// Arbitrary bytes as a base and an href, parsed as browsers parse them.
+// Arbitrary bytes as hrefs from untrusted pages, alone and against a base.
 #include <cstddef>
 #include <cstdint>
 

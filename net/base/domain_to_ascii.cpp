@@ -156,70 +156,81 @@ bool AppendPunycode(const std::u32string& points, std::string& out) {
   return true;
 }
 
-// RFC 3492 section 6.2, for the labels libidn2 refuses to decode: those
-// with ASCII symbols among their basic code points.
-bool DecodePunycode(std::string_view encoded, std::string& utf8) {
-  std::u32string points;
-  std::size_t at = 0;
-  if (const std::size_t last = encoded.rfind('-'); last != std::string_view::npos) {
-    for (const char c : encoded.substr(0, last)) {
-      if (static_cast<unsigned char>(c) >= 0x80) {
-        return false;
-      }
-      points += static_cast<char32_t>(c);
+int PunycodeDigitValue(char c) {
+  if (c >= 'a' && c <= 'z') {
+    return c - 'a';
+  }
+  if (c >= 'A' && c <= 'Z') {
+    return c - 'A';
+  }
+  return c >= '0' && c <= '9' ? c - '0' + 26 : -1;
+}
+
+// RFC 3492 section 6.2, taking any ASCII before the last "-" (libidn2's
+// decoder refuses symbols there, which browsers keep). Inserting a code
+// point that needs no encoding, or is none, fails the label.
+bool DecodePunycode(std::string_view text, std::u32string& points) {
+  const std::size_t delimiter = text.rfind('-');
+  points.clear();
+  if (delimiter != std::string_view::npos) {
+    for (const char c : text.substr(0, delimiter)) {
+      points += static_cast<unsigned char>(c);
     }
-    at = last + 1;
+    text.remove_prefix(delimiter + 1);
   }
   std::uint32_t n = 0x80;
   std::uint32_t i = 0;
   std::uint32_t bias = 72;
-  while (at < encoded.size()) {
+  for (std::size_t at = 0; at < text.size();) {
     const std::uint32_t old = i;
-    std::uint32_t weight = 1;
-    for (std::uint32_t k = 36;; k += 36) {
-      if (at == encoded.size()) {
+    for (std::uint32_t w = 1, k = 36;; k += 36) {
+      const int digit = at < text.size() ? PunycodeDigitValue(text[at++]) : -1;
+      if (digit < 0 || static_cast<std::uint32_t>(digit) > (0xFFFFFFFF - i) / w) {
         return false;
       }
-      const char c = encoded[at++];
-      const std::uint32_t digit = c >= 'a' && c <= 'z'   ? c - 'a'
-                                  : c >= '0' && c <= '9' ? c - '0' + 26
-                                                         : 36;
-      if (digit == 36 || digit > (0xFFFFFFFF - i) / weight) {
-        return false;
-      }
-      i += digit * weight;
+      i += static_cast<std::uint32_t>(digit) * w;
       const std::uint32_t t = k <= bias ? 1 : k >= bias + 26 ? 26 : k - bias;
-      if (digit < t) {
+      if (static_cast<std::uint32_t>(digit) < t) {
         break;
       }
-      if (weight > 0xFFFFFFFF / (36 - t)) {
+      if (w > 0xFFFFFFFF / (36 - t)) {
         return false;
       }
-      weight *= 36 - t;
+      w *= 36 - t;
     }
     const auto count = static_cast<std::uint32_t>(points.size() + 1);
     bias = AdaptBias(i - old, count, old == 0);
-    if (i / count > 0x10FFFF - n) {
-      return false;
-    }
     n += i / count;
     i %= count;
-    if (n >= 0xD800 && n <= 0xDFFF) {
+    if (n < 0x80 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) {
       return false;
     }
     points.insert(points.begin() + i, static_cast<char32_t>(n));
     ++i;
   }
-  utf8.clear();
+  return true;
+}
+
+std::string EncodeUtf8(const std::u32string& points) {
+  std::string text;
   for (const char32_t point : points) {
-    const int trail = point < 0x80 ? 0 : point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
-    static constexpr std::uint32_t kLead[] = {0, 0xC0, 0xE0, 0xF0};
-    utf8 += static_cast<char>(kLead[trail] | (point >> (6 * trail)));
-    for (int shift = 6 * (trail - 1); shift >= 0; shift -= 6) {
-      utf8 += static_cast<char>(0x80 | ((point >> shift) & 0x3F));
+    if (point < 0x80) {
+      text += static_cast<char>(point);
+    } else if (point < 0x800) {
+      text += static_cast<char>(0xC0 | (point >> 6));
+      text += static_cast<char>(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+      text += static_cast<char>(0xE0 | (point >> 12));
+      text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (point & 0x3F));
+    } else {
+      text += static_cast<char>(0xF0 | (point >> 18));
+      text += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+      text += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (point & 0x3F));
     }
   }
-  return true;
+  return text;
 }
 
 // The label mapped as UTS #46 maps it (case, width, compatibility forms,
@@ -264,9 +275,13 @@ bool IsValidButForSymbols(std::string label) {
 bool SymbolLabelToAscii(std::string_view label, std::string& out) {
   std::string mapped;
   if (SameTextIgnoringCase(label.substr(0, 4), "xn--")) {
-    std::string unicode;
-    if (!DecodePunycode(AsciiLowerText(label.substr(4)), unicode) || unicode.empty() ||
-        !IsValidButForSymbols(unicode) || !MapLabelAroundSymbols(unicode, mapped) ||
+    // Letter case was mapped before the decoding.
+    std::u32string points;
+    if (!DecodePunycode(AsciiLowerText(label.substr(4)), points) || points.empty()) {
+      return false;
+    }
+    const std::string unicode = EncodeUtf8(points);
+    if (!IsValidButForSymbols(unicode) || !MapLabelAroundSymbols(unicode, mapped) ||
         mapped != unicode) {
       return false;
     }

@@ -39,6 +39,11 @@ class FormTest : public ::testing::Test {
 
   app::TForm1& Form() { return *form_; }
 
+  // Waits for the list commands' work off the window's thread to be in.
+  bool WaitForListWork(int timeout_ms = 20000) {
+    return QTest::qWaitFor([this] { return !Form().Busy(); }, timeout_ms);
+  }
+
   // The message box the window shows now, if any.
   static QMessageBox* OpenMessageBox() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {

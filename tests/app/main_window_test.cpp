@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -40,7 +39,7 @@ const ControlRow kControls[] = {
     {"Label8", "QLabel", {102, 379, 0, 0}, "To"},
     {"Label9", "QLabel", {168, 379, 0, 0}, "Do"},
     {"Label10", "QLabel", {543, 194, 0, 0}, "Note"},
-    {"Memo1", "QPlainTextEdit", {16, 32, 313, 121}, ""},
+    {"Memo1", "movrek::app::TMemo", {16, 32, 313, 121}, ""},
     {"Button1", "QPushButton", {504, 216, 75, 25}, "Start"},
     {"StatusBar1", "QStatusBar", {0, 436, 588, 19}, ""},
     {"Button2", "QPushButton", {504, 304, 75, 25}, "E&xit"},
@@ -53,7 +52,7 @@ const ControlRow kControls[] = {
     {"ComboBox1", "QComboBox", {93, 5, 81, 21}, "Having"},
     {"CheckBox2", "QCheckBox", {10, 8, 79, 17}, "Collect Links "},
     {"Edit2", "QLineEdit", {7, 344, 574, 21}, ""},
-    {"Memo2", "QPlainTextEdit", {16, 193, 313, 121}, ""},
+    {"Memo2", "movrek::app::TMemo", {16, 193, 313, 121}, ""},
     {"Button5", "QPushButton", {504, 250, 75, 25}, "Abort"},
     {"Button6temp", "QPushButton", {57, 407, 75, 22}, "WriteLn"},
     {"SpinEdit1", "QSpinBox", {56, 377, 41, 22}, "1"},
@@ -65,7 +64,7 @@ QString TextOf(QWidget* widget) {
   if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
   if (auto* line = qobject_cast<QLineEdit*>(widget)) return line->text();
-  if (auto* memo = qobject_cast<QPlainTextEdit*>(widget)) return memo->toPlainText();
+  if (auto* memo = qobject_cast<app::TMemo*>(widget)) return memo->toPlainText();
   if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
   if (auto* spin = qobject_cast<QSpinBox*>(widget)) return QString::number(spin->value());
   return {};
@@ -93,7 +92,7 @@ TEST_F(FormTest, EveryControlHasItsNameKindPlaceAndText) {
   EXPECT_EQ(Form().ComboBox1->count(), 2);
   EXPECT_EQ(Form().ComboBox1->itemText(1), "Not Having");
   EXPECT_TRUE(Form().Edit2->isReadOnly());
-  EXPECT_EQ(Form().Memo2->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(Form().Memo2->wrapMode(), QsciScintilla::WrapNone);
   EXPECT_EQ(Form().SpinEdit1->minimum(), INT32_MIN);
   EXPECT_EQ(Form().SpinEdit2->maximum(), INT32_MAX);
   EXPECT_EQ(Form().Button3->toolTip(), "Load URL found in a text file. Single URL per line.");

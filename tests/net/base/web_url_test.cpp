@@ -48,6 +48,7 @@ TEST(WebUrl, ResolvesHrefsAsBrowsersDo) {
       {"", "http://XN--AB---3RA.de/", "http://xn--ab---3ra.de/"},
       {"", "http://h$xé/", "http://xn--h$x-dma/"},
       {"", "http://XN--H$X-DMA/", "http://xn--h$x-dma/"},
+      {"", "http://xn--a.com/", std::nullopt},
       {"", "file:///C|/x/../../y", "file:///C:/y"},
       {"http://h/a", "mailto:x@y.org", "mailto:x@y.org"},
       {"http://h/a", "javascript:go( 1 )", "javascript:go( 1 )"},
