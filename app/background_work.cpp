@@ -21,7 +21,7 @@ TBackgroundWork::~TBackgroundWork() {
 }
 
 void TBackgroundWork::Run(std::function<TWorkResult()> work,
-                          std::function<void(const TWorkResult&)> done) {
+                          std::function<void(TWorkResult&)> done) {
   TTask& task = tasks_.emplace_back();
   task.Done = std::move(done);
   task.Thread = std::thread([this, &task, work = std::move(work)] {
@@ -53,8 +53,8 @@ void TBackgroundWork::Deliver() {
       }
     }
     task.Thread.join();
-    const TWorkResult result = std::move(task.Result);
-    const std::function<void(const TWorkResult&)> done = std::move(task.Done);
+    TWorkResult result = std::move(task.Result);
+    const std::function<void(TWorkResult&)> done = std::move(task.Done);
     tasks_.pop_front();
     done(result);
   }

@@ -41,7 +41,7 @@ class TBackgroundWork {
 
   // Window's thread. `work` runs on another thread (an exception it throws
   // becomes the result's Error); `done` then runs on the window's thread.
-  void Run(std::function<TWorkResult()> work, std::function<void(const TWorkResult&)> done);
+  void Run(std::function<TWorkResult()> work, std::function<void(TWorkResult&)> done);
   // Pieces of work started whose results were not handed back yet.
   std::size_t Pending() const { return tasks_.size(); }
 
@@ -50,7 +50,7 @@ class TBackgroundWork {
     std::thread Thread;
     TWorkResult Result;
     bool Finished = false;  // guarded by lock_
-    std::function<void(const TWorkResult&)> Done;
+    std::function<void(TWorkResult&)> Done;
     TBusyCursor Busy;
   };
   // Hands back the finished results at the front, in starting order.

@@ -219,7 +219,7 @@ bool TForm1::LoadUrlFile(const QString& fileName) {
         AddJoinedLines(*document, list.Lines());
         return TWorkResult{};
       },
-      [this, document](const TWorkResult& loaded) {
+      [this, document](TWorkResult& loaded) {
         if (!loaded.Error.empty()) {
           ShowMessage(QString::fromUtf8(loaded.Error), true);
           return;
@@ -289,12 +289,12 @@ void TForm1::Button6tempClick() {
       [first, last, line_template = ToBytes(Edit3->text())] {
         return TWorkResult{GeneratedLines(line_template, first, last), {}};
       },
-      [this](const TWorkResult& generated) {
+      [this](TWorkResult& generated) {
         if (!generated.Error.empty()) {
           ShowMessage(QString::fromUtf8(generated.Error), true);
           return;
         }
-        AppendGeneratedLines(std::make_shared<const std::string>(generated.Text));
+        AppendGeneratedLines(std::make_shared<const std::string>(std::move(generated.Text)));
       });
 }
 
@@ -303,6 +303,7 @@ void TForm1::AppendGeneratedLines(const std::shared_ptr<const std::string>& text
   // job's result lines so neither is cut into the other.
   auto busy = std::make_shared<TBusyCursor>();
   generator_busy_ = busy;
+  Memo2->Reserve(Memo2->ByteCount() + text->size() + 1);
   for (std::size_t from = 0; from == 0 || from < text->size();) {
     std::size_t to = text->size();
     if (to - from > kGeneratorPieceBytes) {
@@ -389,7 +390,7 @@ void TForm1::RemoveLinesStartsWith1Click() {
   // document there too.
   const std::uint64_t generation = Memo2->Generation();
   const std::size_t limit = Memo2->UndoLimitBytes();
-  auto document = std::make_shared<TMemoDocument>(*Memo2, Memo2->ByteCount());
+  auto document = std::make_shared<TMemoDocument>(*Memo2, 0);
   background_->Run(
       [text = Memo2->Bytes(), limit, document]() mutable {
         TWorkResult kept;
@@ -403,7 +404,7 @@ void TForm1::RemoveLinesStartsWith1Click() {
         }
         return kept;
       },
-      [this, generation, document](const TWorkResult& kept) {
+      [this, generation, document](TWorkResult& kept) {
         if (Memo2->Generation() != generation) {
           RemoveLinesStartsWith1Click();
         } else if (!kept.Error.empty() || kept.Unchanged) {

@@ -185,6 +185,10 @@ std::string TMemo::Bytes() const {
   return text == nullptr ? std::string() : std::string(text, length);
 }
 
+void TMemo::Reserve(std::size_t bytes) {
+  SendScintilla(SCI_ALLOCATE, static_cast<unsigned long>(bytes));
+}
+
 int TMemo::LineCount() const {
   return static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
 }

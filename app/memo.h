@@ -52,6 +52,8 @@ class TMemo final : public QsciScintilla {
   std::string Bytes() const;
   std::size_t ByteCount() const;
   int LineCount() const;
+  // Makes room for a text of `bytes`, so appending up to it moves nothing.
+  void Reserve(std::size_t bytes);
 
   // Replaces the whole text (UTF-8) as one undoable edit step; beyond the
   // undo limit, by a new document without history.
