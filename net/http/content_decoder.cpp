@@ -50,7 +50,8 @@ class TZlibStage final : public TContentDecoder::TStage {
   bool gzip_;
   bool started_ = false;
   bool ended_ = false;
-  std::string lead_;  // deflate: the first byte, until the second tells the format
+  bool trailing_ = false;  // bytes other than a member followed the end
+  std::string lead_;       // deflate: the first byte, until the second tells the format
   z_stream stream_{};
 };
 
@@ -93,11 +94,13 @@ bool TZlibStage::Decode(std::string_view in, const TDecodedOut& out, std::string
 }
 
 bool TZlibStage::Inflate(std::string_view in, const TDecodedOut& out, std::string& error) {
-  while (!in.empty()) {
+  while (!in.empty() && !trailing_) {
     if (ended_) {
       // RFC 1952 section 2.2: a gzip file may hold several members one after
-      // the other; anything else after the end is not part of the body.
+      // the other; anything else after the end is not part of the body, in
+      // this piece or a later one.
       if (!gzip_ || in[0] != '\x1f') {
+        trailing_ = true;
         return true;
       }
       inflateReset(&stream_);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fuzz/html/listing_check.h"
+#include "fuzz/html/page_text_check.h"
 #include "tests/helpers/kept_inputs.h"
 
 namespace movrek {
@@ -13,6 +14,12 @@ namespace {
 TEST(FuzzReplay, KeptHtmlInputsPassTheListingChecks) {
   test::ReplayKeptInputs(MOVREK_SOURCE_DIR, "html", [](const std::string& bytes) {
     movrek::fuzzing::CheckListingOnInput(bytes);
+  });
+}
+
+TEST(FuzzReplay, KeptPagesListOneAsciiLinePerLink) {
+  test::ReplayKeptInputs(MOVREK_SOURCE_DIR, "page_text", [](const std::string& bytes) {
+    movrek::fuzzing::CheckPageTextOnInput(bytes);
   });
 }
 

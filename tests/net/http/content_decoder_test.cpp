@@ -66,6 +66,12 @@ TEST(ContentDecoder, EachCodingGivesTheBodyBackWholeAndInPieces) {
        EncodeBody("zstd", "<a>") + EncodeBody("zstd", page),
        "<a>" + page},
       {"empty gzip body", {"gzip"}, "", ""},
+      // Bytes after the last member are dropped, however they arrive; a
+      // 0x1F among them starts no member.
+      {"gzip then other bytes",
+       {"gzip"},
+       EncodeBody("gzip", page) + "junk\x1f\x8b" + EncodeBody("gzip", "<a>"),
+       page},
   };
   for (const auto& c : cases) {
     for (const size_t piece : {c.coded.size() + 1, size_t{7}, size_t{1}}) {

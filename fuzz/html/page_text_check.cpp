@@ -1,0 +1,59 @@
+#include "fuzz/html/page_text_check.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <utility>
+
+#include "engine/link_listing.h"
+
+namespace movrek::fuzzing {
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+// Checks every link line as it comes; the filter stays off.
+class CheckingSink : public TListingSink {
+ public:
+  void AppendResultLine(std::string line) override { lines += line.size(); }
+  TFilterSettings ReadFilterSettings() override { return {}; }
+  void AppendLink(TListedLink link) override {
+    for (const char c : link.Line) {
+      Require(static_cast<unsigned char>(c) < 0x80 && c != '\r' && c != '\n');
+    }
+    TListingSink::AppendLink(std::move(link));
+  }
+  std::size_t lines = 0;
+};
+
+std::string ScratchPath() {
+  const char* dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  return std::string(dir) + "/movrek_page_fuzz_" + std::to_string(::getpid()) + ".htm";
+}
+
+}  // namespace
+
+void CheckPageTextOnInput(std::string_view bytes) {
+  static const std::string path = ScratchPath();
+  const std::size_t split = bytes.find('\n');
+  const std::string_view type = split == std::string_view::npos ? "" : bytes.substr(0, split);
+  const std::string_view page = split == std::string_view::npos ? bytes : bytes.substr(split + 1);
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(page.data(), static_cast<std::streamsize>(page.size()));
+  }
+  CheckingSink sink;
+  const std::string address = "http://host/dir/page.html";
+  ListLinks(sink, path, "http://host/dir/", address, {address, std::string(type)});
+  // A final address that is no URL leaves every href unresolved.
+  ListLinks(sink, path, "abc/", "abc", {"abc", std::string(type)});
+}
+
+}  // namespace movrek::fuzzing
