@@ -15,8 +15,8 @@
 
 #include "engine/engine_limits.h"
 #include "engine/parallel_job.h"
-#include "html/ascii_text.h"
 #include "net/base/ip_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek::cli {
 namespace {
