@@ -13,8 +13,8 @@
 #include <functional>
 #include <optional>
 
-#include "engine/engine_limits.h"
-#include "engine/parallel_job.h"
+#include "engine/parallel/parallel_job.h"
+#include "engine/parallel/parallel_limits.h"
 #include "net/base/ip_text.h"
 #include "text/ascii_text.h"
 
