@@ -7,7 +7,7 @@
 
 #include "cli/cli_limits.h"
 #include "engine/engine_limits.h"
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek::cli {
 namespace {

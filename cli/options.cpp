@@ -12,8 +12,8 @@
 
 #include "cli/cli_limits.h"
 #include "cli/option_table.h"
-#include "html/ascii_text.h"
 #include "net/base/ip_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek::cli {
 namespace {
