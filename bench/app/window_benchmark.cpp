@@ -257,6 +257,22 @@ void BM_FirstPaintedWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_FirstPaintedWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// 1,000,000 result lines in 500 batches of 2,000, as a job hands them over:
+// each batch must cost the same, however long the list already is.
+void BM_ResultBatches1M(benchmark::State& state) {
+  auto form = ShownForm();
+  std::vector<std::string> batch;
+  for (int j = 0; j < 2000; ++j)
+    batch.push_back("http://host.example/dir/page" + std::to_string(j));
+  const std::string joined = app::JoinLf(batch);
+  for (auto _ : state) {
+    form->Memo2->setPlainText({});
+    for (int i = 0; i < 500; ++i) form->Memo2->AppendLines(joined);
+  }
+  state.counters["lines"] = form->Memo2->LineCount();
+}
+BENCHMARK(BM_ResultBatches1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // Memory of a result list of 1,000,000 lines (run alone for its own peak).
 void BM_MillionResultLines(benchmark::State& state) {
   std::size_t text = 0;

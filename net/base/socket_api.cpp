@@ -13,8 +13,8 @@
 #include <cstring>
 #include <memory>
 
-#include "html/ascii_text.h"
 #include "net/base/winsock_errors.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {
