@@ -4,7 +4,7 @@
 
 #include "app/balloon.h"
 #include "app/text_edit_lines.h"
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek::app {
 

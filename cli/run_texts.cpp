@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "html/ascii_text.h"
-#include "html/utf8_sequence.h"
+#include "text/ascii_text.h"
+#include "text/utf8_sequence.h"
 
 namespace movrek::cli {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "cli/cli_limits.h"
 #include "engine/engine_limits.h"
-#include "html/ascii_text.h"
 #include "html/text_file.h"
+#include "text/ascii_text.h"
 
 namespace movrek::cli {
 namespace {

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "engine/text_between.h"
-#include "html/ascii_text.h"
 #include "html/text_file.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "engine/retry_policy.h"
-#include "html/ascii_text.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/http_transaction.h"
 #include "net/http/request_url.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

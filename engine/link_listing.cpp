@@ -5,12 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "html/ascii_text.h"
 #include "html/character_references.h"
 #include "html/html_document.h"
 #include "html/page_text.h"
 #include "html/tag_attribute.h"
 #include "net/base/web_url.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

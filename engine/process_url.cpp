@@ -10,13 +10,13 @@
 #include "engine/link_listing.h"
 #include "engine/page_body_sink.h"
 #include "engine/window_operations.h"
-#include "html/ascii_text.h"
 #include "html/page_text.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/content_decoder.h"
 #include "net/http/fetch.h"
 #include "net/http/header_fields.h"
 #include "net/http/http_transaction.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "engine/link_listing.h"
-#include "html/utf8_sequence.h"
+#include "text/utf8_sequence.h"
 
 namespace movrek {
 namespace {

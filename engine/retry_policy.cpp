@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "engine/engine_limits.h"
-#include "html/ascii_text.h"
 #include "net/base/winsock_errors.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

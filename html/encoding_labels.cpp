@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

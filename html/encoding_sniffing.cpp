@@ -3,8 +3,8 @@
 #include <string>
 #include <utility>
 
-#include "html/ascii_text.h"
 #include "html/encoding_labels.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

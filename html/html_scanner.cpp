@@ -6,11 +6,11 @@
 #include <string_view>
 #include <utility>
 
-#include "html/ascii_text.h"
 #include "html/html_document.h"
 #include "html/html_elements.h"
 #include "html/objects_list.h"
 #include "html/text_file.h"
+#include "text/ascii_text.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
-#include "html/ascii_text.h"
 #include "html/html_errors.h"
-#include "html/huge_pages.h"
 #include "html/text_file.h"
+#include "text/ascii_text.h"
+#include "text/huge_pages.h"
 
 namespace movrek {
 

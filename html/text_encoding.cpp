@@ -10,7 +10,7 @@
 
 #include "html/character_references.h"
 #include "html/encoding_labels.h"
-#include "html/utf8_sequence.h"
+#include "text/utf8_sequence.h"
 
 namespace movrek {
 

@@ -10,10 +10,14 @@ commands=$build/compile_commands.json
 
 # source file | header forced in | found or missing
 cases=(
+  "text/ascii_text.cpp|text/utf8_sequence.h|found"
+  "text/ascii_text.cpp|html/html_document.h|missing"
+  "text/ascii_text.cpp|net/base/text_util.h|missing"
+  "html/html_errors.cpp|text/ascii_text.h|found"
   "html/html_errors.cpp|html/document_text.h|found"
   "html/html_errors.cpp|engine/text_list.h|missing"
   "html/html_errors.cpp|net/base/text_util.h|missing"
-  "net/base/text_util.cpp|html/ascii_text.h|found"
+  "net/base/text_util.cpp|text/ascii_text.h|found"
   "net/base/text_util.cpp|html/html_document.h|missing"
   "net/base/text_util.cpp|net/socket/block_socket.h|missing"
   "net/socket/socket_exception.cpp|net/base/text_util.h|found"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string_view>
 
-#include "html/ascii_text.h"
 #include "net/base/text_util.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <memory>
 
-#include "html/ascii_text.h"
 #include "net/base/name_lookup.h"
 #include "net/base/winsock_errors.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

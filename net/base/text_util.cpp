@@ -4,7 +4,7 @@
 #include <chrono>
 #include <utility>
 
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

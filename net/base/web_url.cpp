@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "html/ascii_text.h"
-#include "html/utf8_sequence.h"
 #include "net/base/base_limits.h"
 #include "net/base/percent_encode_set.h"
 #include "net/base/web_url_host.h"
+#include "text/ascii_text.h"
+#include "text/utf8_sequence.h"
 
 namespace movrek {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "html/ascii_text.h"
-#include "html/utf8_sequence.h"
 #include "net/base/domain_to_ascii.h"
 #include "net/base/percent_encode_set.h"
+#include "text/ascii_text.h"
+#include "text/utf8_sequence.h"
 
 namespace movrek {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "html/ascii_text.h"
 #include "net/http/header_fields.h"
 #include "net/http/http_limits.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

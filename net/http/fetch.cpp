@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "html/ascii_text.h"
 #include "net/base/web_url.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
 #include "net/http/wildcard.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

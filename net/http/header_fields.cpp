@@ -1,6 +1,6 @@
 #include "net/http/header_fields.h"
 
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <new>
 
-#include "html/huge_pages.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
+#include "text/huge_pages.h"
 
 namespace movrek {
 

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "html/ascii_text.h"
 #include "net/base/text_util.h"
 #include "net/http/http_transaction.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

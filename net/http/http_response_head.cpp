@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "html/ascii_text.h"
 #include "net/base/text_util.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/head_line_reader.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "html/ascii_text.h"
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
 #include "net/http/head_line_reader.h"
@@ -11,6 +10,7 @@
 #include "net/http/request_url.h"
 #include "net/socket/line_limit_guard.h"
 #include "net/socket/socket_limits.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 

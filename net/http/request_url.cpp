@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "html/ascii_text.h"
 #include "net/base/domain_to_ascii.h"
 #include "net/base/ip_text.h"
 #include "net/base/text_util.h"
 #include "net/base/winsock_errors.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

@@ -19,12 +19,12 @@
 #include <string>
 #include <utility>
 
-#include "html/ascii_text.h"
 #include "net/base/ip_text.h"
 #include "net/base/socket_api.h"
 #include "net/base/text_util.h"
 #include "net/socket/tcp_block_socket.h"
 #include "net/tls/tls_limits.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {

@@ -1,4 +1,4 @@
-#include "html/huge_pages.h"
+#include "text/huge_pages.h"
 
 #include <sys/mman.h>
 

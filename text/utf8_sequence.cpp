@@ -1,4 +1,4 @@
-#include "html/utf8_sequence.h"
+#include "text/utf8_sequence.h"
 
 namespace movrek {
 namespace {

@@ -1,4 +1,4 @@
-#include "html/ascii_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 
