@@ -25,4 +25,13 @@ inline constexpr int kLiveLineSpareColumns = 3;
 // Width taken when standard error is no terminal that tells its own.
 inline constexpr int kDefaultTerminalColumns = 80;
 
+// --- option values ---
+
+// Options in seconds take at most a day.
+inline constexpr std::int64_t kMaxOptionSeconds = 86400;
+// --min-speed's BYTES.
+inline constexpr std::int64_t kMaxMinSpeedBytes = std::int64_t{1} << 30;
+// --max-size: far past the HTTP layer's ceiling, which bounds every body.
+inline constexpr std::int64_t kMaxSizeOptionBytes = std::int64_t{1} << 40;
+
 }  // namespace movrek::cli

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 
+#include "net/base/name_lookup.h"
 #include "net/base/winsock_errors.h"
 #include "text/ascii_text.h"
 
@@ -41,6 +42,8 @@ struct TAddrInfoDeleter {
   }
 };
 using TAddrInfoList = std::unique_ptr<addrinfo, TAddrInfoDeleter>;
+// The addresses one query gives, in resolver order.
+using TAddressList = std::vector<TSockAddrAny>;
 
 // RFC 6761 section 6.4: names under "invalid." never exist, and resolver
 // libraries should say so at once instead of asking a name server that may
@@ -56,19 +59,17 @@ bool IsReservedInvalidName(const std::string& name) {
   return n.size() > 8 && SameTextIgnoringCase(n.substr(n.size() - 8), ".invalid");
 }
 
-// getaddrinfo with the reserved-name check in front; a null host or service
-// is left out of the query. A text with a NUL byte in it is refused rather
-// than cut short at the NUL, which would resolve a different name. Returns
-// the raw resolver code; errnoOut receives errno for EAI_SYSTEM.
-int QueryAddrInfo(const std::string* host, const std::string* service, const addrinfo& hints,
-                  TAddrInfoList& list, int& errnoOut) {
-  list.reset();
-  errnoOut = 0;
-  if (host != nullptr && (host->find('\0') != std::string::npos || IsReservedInvalidName(*host))) {
-    return EAI_NONAME;
-  }
-  if (service != nullptr && service->find('\0') != std::string::npos) {
-    return EAI_SERVICE;
+void CopyAddress(const addrinfo& entry, TSockAddrAny& addr) {
+  const auto length = std::min<std::size_t>(entry.ai_addrlen, sizeof(TSockAddrAny));
+  std::memcpy(static_cast<void*>(addr.Raw()), entry.ai_addr, length);
+}
+
+// getaddrinfo for what needs no name server: a numeric host (or none) and
+// the service. Returns EAI_NONAME when the host is a name.
+int QueryLocal(const std::string* host, const std::string* service, addrinfo hints,
+               TAddressList& list, int& errnoOut) {
+  if (host != nullptr) {
+    hints.ai_flags |= AI_NUMERICHOST;
   }
   addrinfo* raw = nullptr;
   const int code = getaddrinfo(host != nullptr ? host->c_str() : nullptr,
@@ -76,38 +77,81 @@ int QueryAddrInfo(const std::string* host, const std::string* service, const add
   if (code == EAI_SYSTEM) {
     errnoOut = errno;
   }
-  list.reset(raw);
+  const TAddrInfoList owned(raw);
+  for (const addrinfo* entry = raw; code == 0 && entry != nullptr; entry = entry->ai_next) {
+    list.emplace_back();
+    CopyAddress(*entry, list.back());
+  }
   return code;
 }
 
-void CopyAddress(const addrinfo& entry, TSockAddrAny& addr) {
-  const auto length = std::min<std::size_t>(entry.ai_addrlen, sizeof(TSockAddrAny));
-  std::memcpy(static_cast<void*>(addr.Raw()), entry.ai_addr, length);
+// A host name through the stoppable lookup, with the service's port (looked
+// up first, as the system resolver does) put into every address.
+int QueryName(const std::string& host, const std::string* service, const addrinfo& hints,
+              TAddressList& list, int& errnoOut, const std::atomic<bool>* stop) {
+  std::uint16_t port = 0;
+  if (service != nullptr) {
+    addrinfo serviceHints = hints;
+    serviceHints.ai_flags = AI_PASSIVE;
+    TAddressList wildcard;
+    const int code = QueryLocal(nullptr, service, serviceHints, wildcard, errnoOut);
+    if (code != 0) {
+      return code;
+    }
+    port = wildcard.empty() ? 0 : htons(static_cast<std::uint16_t>(SockAddrPort(wildcard[0])));
+  }
+  const int code = LookupHostName(host, hints.ai_family, list, stop);
+  for (TSockAddrAny& addr : list) {
+    addr.AddrIn.sin_port = port;  // the same place in both families
+  }
+  return code;
 }
 
-// One getaddrinfo query for a connect or bind address; copies the first
-// entry into addr (left zero on failure). Returns the resolver code.
+// One query with the reserved-name check in front; a null host or service
+// is left out of the query. A text with a NUL byte in it is refused rather
+// than cut short at the NUL, which would resolve a different name. Numeric
+// hosts never reach a name server. Returns a getaddrinfo result code;
+// errnoOut receives errno for EAI_SYSTEM.
+int QueryAddrInfo(const std::string* host, const std::string* service, const addrinfo& hints,
+                  TAddressList& list, int& errnoOut, const std::atomic<bool>* stop) {
+  list.clear();
+  errnoOut = 0;
+  if (host != nullptr && (host->find('\0') != std::string::npos || IsReservedInvalidName(*host))) {
+    return EAI_NONAME;
+  }
+  if (service != nullptr && service->find('\0') != std::string::npos) {
+    return EAI_SERVICE;
+  }
+  const int code = QueryLocal(host, service, hints, list, errnoOut);
+  if (code != EAI_NONAME || host == nullptr) {
+    return code;
+  }
+  return QueryName(*host, service, hints, list, errnoOut, stop);
+}
+
+// One query for a connect or bind address; copies the first entry into addr
+// (left zero on failure). Returns the resolver code.
 int LookupOneAddress(const std::string& host, const std::string& port, addrinfo hints,
-                     TSockAddrAny& addr, int& errnoOut) {
+                     TSockAddrAny& addr, int& errnoOut, const std::atomic<bool>* stop) {
   addr = TSockAddrAny();
-  TAddrInfoList list;
+  TAddressList list;
   int code;
   if (hints.ai_socktype == SOCK_RAW) {
     hints.ai_socktype = 0;
     hints.ai_protocol = 0;
-    code = QueryAddrInfo(&host, nullptr, hints, list, errnoOut);
+    code = QueryAddrInfo(&host, nullptr, hints, list, errnoOut, stop);
   } else if (host == "0.0.0.0" || host == "::0") {
     hints.ai_flags = AI_PASSIVE;
-    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut);
+    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut, stop);
   } else if (host == "127.0.0.1" || host == "::1") {
     // Without AI_PASSIVE a missing host yields the loopback address of the
     // family asked for.
-    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut);
+    code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut, stop);
   } else {
-    code = QueryAddrInfo(&host, &port, hints, list, errnoOut);
+    code = QueryAddrInfo(&host, &port, hints, list, errnoOut, stop);
   }
-  if (code == 0 && list) {
-    CopyAddress(*list, addr);
+  if (code == 0 && !list.empty()) {
+    addr = list.front();
   }
   return code;
 }
@@ -201,7 +245,7 @@ int SocketCleanup() {
 // --- Addresses and resolution -------------------------------------------------
 
 int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string& port, int family,
-                 int protocol, int socketType, bool preferIPv4) {
+                 int protocol, int socketType, bool preferIPv4, const std::atomic<bool>* stop) {
   addr = TSockAddrAny();
   addrinfo first{};
   addrinfo second{};
@@ -220,10 +264,10 @@ int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string&
 
   int systemErrno = 0;
   TSockAddrAny found;
-  int code = LookupOneAddress(host, port, first, found, systemErrno);
+  int code = LookupOneAddress(host, port, first, found, systemErrno, stop);
   addr = found;
-  if (code != 0 && twoPass) {
-    code = LookupOneAddress(host, port, second, found, systemErrno);
+  if (code != 0 && code != EAI_CANCELED && twoPass) {
+    code = LookupOneAddress(host, port, second, found, systemErrno, stop);
     if (code == 0) {
       addr = found;
     }
@@ -255,20 +299,20 @@ int SockAddrLength(const TSockAddrAny& addr) {
 }
 
 void ResolveHostToList(const std::string& name, int family, int protocol, int socketType,
-                       std::vector<std::string>& list) {
+                       std::vector<std::string>& list, const std::atomic<bool>* stop) {
   list.clear();
   const addrinfo hints = AnyFamilyHints(0, protocol, socketType);
-  TAddrInfoList found;
+  TAddressList found;
   int systemErrno = 0;
-  if (QueryAddrInfo(&name, nullptr, hints, found, systemErrno) == 0) {
-    for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
-      if (entry->ai_family == AF_INET && family == AF_INET6) {
+  if (QueryAddrInfo(&name, nullptr, hints, found, systemErrno, stop) == 0) {
+    for (const TSockAddrAny& entry : found) {
+      if (entry.Family() == AF_INET && family == AF_INET6) {
         continue;
       }
-      if (entry->ai_family == AF_INET6 && family == AF_INET) {
+      if (entry.Family() == AF_INET6 && family == AF_INET) {
         continue;
       }
-      std::string text = NumericHostText(entry->ai_addr, entry->ai_addrlen);
+      std::string text = SockAddrToText(entry);
       if (!text.empty()) {
         list.push_back(std::move(text));
       }
@@ -283,32 +327,30 @@ std::uint16_t ResolveServicePort(const std::string& port, int family, int protoc
                                  int socketType) {
   (void)family;  // The service database is the same for every family.
   const addrinfo hints = AnyFamilyHints(AI_PASSIVE, protocol, socketType);
-  TAddrInfoList found;
+  TAddressList found;
   int systemErrno = 0;
-  if (QueryAddrInfo(nullptr, &port, hints, found, systemErrno) != 0 || !found) {
+  if (QueryAddrInfo(nullptr, &port, hints, found, systemErrno, nullptr) != 0 || found.empty()) {
     return 0;
   }
-  if (found->ai_family != AF_INET && found->ai_family != AF_INET6) {
+  if (found[0].Family() != AF_INET && found[0].Family() != AF_INET6) {
     return 0;
   }
-  TSockAddrAny addr;
-  CopyAddress(*found, addr);
-  return static_cast<std::uint16_t>(SockAddrPort(addr));
+  return static_cast<std::uint16_t>(SockAddrPort(found[0]));
 }
 
 std::string ResolveAddressToName(const std::string& address, int family, int protocol,
-                                 int socketType) {
+                                 int socketType, const std::atomic<bool>* stop) {
   (void)family;  // The address text itself decides the family.
   const addrinfo hints = AnyFamilyHints(0, protocol, socketType);
-  TAddrInfoList found;
+  TAddressList found;
   int systemErrno = 0;
-  if (QueryAddrInfo(&address, nullptr, hints, found, systemErrno) != 0 || !found) {
+  if (QueryAddrInfo(&address, nullptr, hints, found, systemErrno, stop) != 0 || found.empty()) {
     return address;
   }
   char host[kNameInfoHostBytes];
   char service[kNameInfoServiceBytes];
-  if (getnameinfo(found->ai_addr, found->ai_addrlen, host, sizeof host, service, sizeof service,
-                  NI_NUMERICSERV) != 0) {
+  if (getnameinfo(found[0].Raw(), static_cast<socklen_t>(SockAddrLength(found[0])), host,
+                  sizeof host, service, sizeof service, NI_NUMERICSERV) != 0) {
     return address;
   }
   return host;

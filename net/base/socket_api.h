@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -75,9 +76,12 @@ int SocketCleanup();
 // and "::0" give the wildcard address and "127.0.0.1" and "::1" the loopback
 // address of the family asked for. Returns 0, or the resolver failure as a
 // Windows Sockets number (11001 host not found, ...); a failed lookup leaves
-// addr all zero.
+// addr all zero. A host name is looked up in slices that watch *stop (when
+// given): once it reads true the lookup ends within kNameLookupSliceMs with
+// 10053 (WSAECONNABORTED). Numeric hosts never reach a name server.
 int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string& port, int family,
-                 int protocol, int socketType, bool preferIPv4);
+                 int protocol, int socketType, bool preferIPv4,
+                 const std::atomic<bool>* stop = nullptr);
 // Numeric host text of addr, "" when it cannot be formed.
 std::string SockAddrToText(const TSockAddrAny& addr);
 // Port in host order, 0 to 65535, for either family.
@@ -87,15 +91,16 @@ int SockAddrLength(const TSockAddrAny& addr);
 
 // Clears list and fills it with the numeric texts of all addresses of name
 // in resolver order (duplicates kept); family AF_INET or AF_INET6 filters,
-// AF_UNSPEC keeps all. Never empty: "0.0.0.0" when nothing resolves.
+// AF_UNSPEC keeps all. Never empty: "0.0.0.0" when nothing resolves (or
+// the lookup was stopped through *stop, as in FillSockAddr).
 void ResolveHostToList(const std::string& name, int family, int protocol, int socketType,
-                       std::vector<std::string>& list);
+                       std::vector<std::string>& list, const std::atomic<bool>* stop = nullptr);
 // Port number of a decimal or service-name text; 0 when it does not resolve.
 std::uint16_t ResolveServicePort(const std::string& port, int family, int protocol, int socketType);
 // Reverse lookup of an address text (or name); the input text when no name
-// is found.
+// is found. A name given is looked up as in ResolveHostToList.
 std::string ResolveAddressToName(const std::string& address, int family, int protocol,
-                                 int socketType);
+                                 int socketType, const std::atomic<bool>* stop = nullptr);
 // This machine's host name, "" when the system gives none.
 std::string LocalHostName();
 

@@ -166,6 +166,10 @@ int WinsockFromResolver(int resolverCode, int systemErrno) {
       return WSAENOBUFS;
     case EAI_OVERFLOW:
       return WSAEFAULT;
+#ifdef EAI_CANCELED
+    case EAI_CANCELED:
+      return WSAECONNABORTED;
+#endif
     case EAI_SYSTEM:
       return systemErrno != 0 ? WinsockFromErrno(systemErrno) : WSANO_RECOVERY;
     default:

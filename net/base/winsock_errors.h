@@ -67,8 +67,8 @@ int WinsockFromErrno(int errnoValue);
 
 // The Windows Sockets number for a getaddrinfo/getnameinfo result: 0 stays 0;
 // no such name, no data and permanent failure give 11001, a temporary
-// failure 11002, an unknown service 10109, EAI_SYSTEM the mapping of
-// systemErrno; an unknown code is returned unchanged.
+// failure 11002, an unknown service 10109, a stopped lookup (EAI_CANCELED)
+// 10053, EAI_SYSTEM the mapping of systemErrno; an unknown code is returned unchanged.
 int WinsockFromResolver(int resolverCode, int systemErrno = 0);
 
 // The description of a Windows Sockets number: "" for 0, the table text for

@@ -117,8 +117,13 @@ void TBlockSocket::FillAddress(TSockAddrAny& address, const std::string& host,
       family = SF_IP6;
     }
   }
+  // The lookup watches the stop flag without taking it: a stop ends the
+  // lookup, and is then consumed here like one that ends a transfer.
   LastErrorCode = FillSockAddr(address, host, port, AddressFamilyOf(family), SocketProtocolNumber(),
-                               SocketKind(), PreferIP4);
+                               SocketKind(), PreferIP4, &StopFlag);
+  if (LastErrorCode == WSAECONNABORTED) {
+    StopFlag.store(false);
+  }
   ReportStatus(HR_ResolvingEnd, hostPort);
 }
 
@@ -728,7 +733,8 @@ std::int32_t TBlockSocket::SocketProtocolNumber() {
 
 std::string TBlockSocket::FirstAddressOf(const std::string& name) {
   std::vector<std::string> list;
-  ResolveHostToList(name, AddressFamilyOf(Family), SocketProtocolNumber(), SocketKind(), list);
+  ResolveHostToList(name, AddressFamilyOf(Family), SocketProtocolNumber(), SocketKind(), list,
+                    &StopFlag);
   return list.empty() ? std::string("0.0.0.0") : list.front();
 }
 
@@ -738,7 +744,7 @@ std::int32_t TBlockSocket::PortNumberOf(const std::string& port) {
 
 std::string TBlockSocket::NameOfAddress(const std::string& address) {
   return ResolveAddressToName(FirstAddressOf(address), AddressFamilyOf(Family),
-                              SocketProtocolNumber(), SocketKind());
+                              SocketProtocolNumber(), SocketKind(), &StopFlag);
 }
 
 std::string TBlockSocket::LocalMachineName() {

@@ -136,7 +136,8 @@ std::string TSocksBlockSocket::SocksAddressBytes(const std::string& host, const 
     // Nothing resolved: the wildcard address would have the proxy connect to
     // itself, so the name fails here as it would for a direct connection.
     if (target == "0.0.0.0" && !IsIPv4Text(host)) {
-      LastErrorCode = WSAHOST_NOT_FOUND;
+      // A lookup ended by a stop is an abort, as anywhere else.
+      LastErrorCode = StopFlag.exchange(false) ? WSAECONNABORTED : WSAHOST_NOT_FOUND;
       return {};
     }
   }

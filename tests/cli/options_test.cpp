@@ -3,13 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "cli/option_table.h"
+#include "tests/helpers/peers.h"
 
 namespace {
 
 using movrek::cli::ParseCommandLine;
 using movrek::cli::TCliOptions;
+using movrek::cli::TValueKind;
 
 TEST(CliOptions, AcceptedCommandLines) {
   TCliOptions o;
@@ -185,6 +191,61 @@ TEST(CliOptions, UsageErrors) {
   TCliOptions o;
   EXPECT_EQ(ParseCommandLine({"--not-match", "a(b"}, o),
             "bad regular expression 'a(b': missing ): a(b");
+}
+
+// The names on the man page's bold lines, "\-" read as "-".
+std::set<std::string> ManPageNames() {
+  std::istringstream lines(movrek::test::ReadFileText(MOVREK_MAN_DIR "/movrek-cli.1"));
+  std::set<std::string> names;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(".B", 0) != 0) continue;
+    for (std::size_t at; (at = line.find("\\-")) != std::string::npos;) line.erase(at, 1);
+    std::istringstream words(line);
+    for (std::string word; words >> word;) {
+      word.erase(0, word.find_first_not_of('"'));
+      if (word.size() > 1 && word[0] == '-')
+        names.insert(word.substr(0, word.find_first_of("\",")));
+    }
+  }
+  return names;
+}
+
+// Each numeric option refuses the value just outside its range and takes its
+// edges, and --help states the range it enforces; every option is in --help
+// and on the man page.
+TEST(CliOptions, TableRangesHelpAndManPage) {
+  const std::string help = movrek::cli::UsageText();
+  const std::set<std::string> man = ManPageNames();
+  for (const auto& spec : movrek::cli::OptionTable()) {
+    const std::string name = spec.Name;
+    const std::string shortName = spec.ShortName;
+    const std::string listed = "\n  " + (shortName.empty() ? "" : shortName + ", ") + name;
+    EXPECT_NE(help.find(listed), std::string::npos) << name;
+    EXPECT_EQ(man.count(name), 1u) << name;
+    if (spec.Kind != TValueKind::Integer && spec.Kind != TValueKind::Seconds &&
+        spec.Kind != TValueKind::Size && spec.Kind != TValueKind::Rate) {
+      continue;
+    }
+    // Rate: the range is BYTES'.
+    const std::string tail = spec.Kind == TValueKind::Rate ? "/30" : "";
+    const struct {
+      std::int64_t value;
+      bool accepted;
+    } edges[] = {
+        {spec.Low - 1, false}, {spec.Low, true}, {spec.High, true}, {spec.High + 1, false}};
+    for (const auto& edge : edges) {
+      TCliOptions o;
+      const std::string value = std::to_string(edge.value) + tail;
+      EXPECT_EQ(ParseCommandLine({name, value}, o),
+                edge.accepted ? "" : "option " + name + " needs " + spec.Need)
+          << name << " " << value;
+    }
+    if (spec.Kind != TValueKind::Size) {  // --help gives sizes in K, M and G
+      const std::string text = spec.Help;
+      EXPECT_NE(text.find(std::to_string(spec.Low)), std::string::npos) << name;
+      EXPECT_NE(text.find(std::to_string(spec.High)), std::string::npos) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+// The text --help prints: the options come from the option table, the prose
+// around them from here.
+#include <string>
+
+#include "cli/option_table.h"
+#include "cli/options.h"
+
+namespace movrek::cli {
+namespace {
+
+constexpr char kIntro[] = R"usage(Usage: movrek-cli [OPTIONS] [URLFILE]
+
+Fetches every page listed in URLFILE (or standard input when URLFILE is
+missing or "-"), one address per line, and prints the links of each page as a
+block: the comment lines "#===========#", "# Links From: ADDRESS",
+"# Baseurl: BASE", "#===========#", then one line per link, relative links
+with the page's base in front. A UTF-8 byte order mark before the first line
+is dropped; lines shorter than 3 characters or holding only blanks are
+ignored; a line holding a NUL byte or longer than 65536 bytes is refused (and
+counted as failed); an address that does not start with "http://" or
+"https://" (any case) is fetched with "http://" in front.
+)usage";
+
+constexpr char kClosing[] =
+    R"usage(Result lines go to standard output (LF). Standard error gets, for each
+address in list order, its progress line and its status ("OK : ",
+"NETWORK ERROR or DOMAIN DOES NOT EXIST. ", "REFUSED. " for a refused list
+line, ...); then "  http: 404 Not Found" when the final answer was not a 2xx
+one, or "  reason: TEXT" when the page has no links ("socket error NUMBER,
+TEXT", "redirect loop", "too many redirects (20)", "NUL byte in address",
+"content decoding failed: TEXT" for a compressed body that is corrupt or cut
+short, ...). When standard error is a terminal, a status line at its bottom
+shows the pages done, failed, links, pages a second, the time left and the
+addresses in transfer with their bytes. The last line is the summary:
+"412 pages, 37,311 links, 3 failed, 1 skipped in 12.4 s" (failed: no page, or
+an answer outside 2xx; skipped: not HTML). Ctrl+C, SIGTERM and SIGHUP abort:
+the addresses in transfer are named, the lines printed so far stay and
+nothing is saved.
+
+Exit status: 0 when the job completed (addresses that could not be fetched
+included), 1 when an error ended it early or the save failed (the message is on
+standard error), 2 for a usage error (a bad regular expression included), a URL
+list without a usable address or a --save FILE that cannot be written, 130
+after Ctrl+C, 143 after SIGTERM, 129 after SIGHUP, 141 when standard output was
+closed or could not be written (the job stops then).
+
+Example:
+  printf 'http://127.0.0.1:8080/index.html\n' > urls.txt
+  movrek-cli --no-delay --having .pdf --save links.txt urls.txt
+  movrek-cli --jobs 16 --unique --format jsonl --match '\.pdf$' urls.txt
+)usage";
+
+// Descriptions start in this column; names too long for it have theirs on
+// the next line.
+constexpr std::size_t kHelpColumn = 25;
+
+// "  --jobs N               fetch up to ...", continued lines indented.
+void AppendOptionHelp(const TOptionSpec& spec, std::string& out) {
+  std::string names = "  ";
+  if (spec.ShortName[0] != '\0') {
+    names.append(spec.ShortName).append(", ");
+  }
+  names.append(spec.Name);
+  if (spec.ValueName[0] != '\0') {
+    names.append(" ").append(spec.ValueName);
+  }
+  const std::string indent(kHelpColumn, ' ');
+  out += names;
+  if (names.size() < kHelpColumn) {
+    out.append(kHelpColumn - names.size(), ' ');
+  } else {
+    out += "\n" + indent;
+  }
+  for (const char* c = spec.Help; *c != '\0'; ++c) {
+    out += *c;
+    if (*c == '\n') {
+      out += indent;
+    }
+  }
+  out += '\n';
+}
+
+}  // namespace
+
+std::string UsageText() {
+  std::string text = kIntro;
+  for (const TOptionSpec& spec : OptionTable()) {
+    if (spec.Heading[0] != '\0') {
+      text.append("\n").append(spec.Heading).append("\n");
+    }
+    AppendOptionHelp(spec, text);
+  }
+  return text + "\n" + kClosing;
+}
+
+}  // namespace movrek::cli
