@@ -1,24 +1,30 @@
-// The extraction job against nginx on loopback: how many URLs a second the
-// job gets through without pauses, what it costs per URL beyond fetching and
-// listing the page, and how long a page of 100,000 links takes from its fetch
-// to the last line written out.
+// Both jobs against nginx on loopback, each as its front end runs it: the
+// window's job on an event loop into a window that counts lines, the parallel
+// job through movrek-cli's run with its output going to /dev/null. How many
+// URLs a second each gets through without pauses, what the window's job
+// costs per URL beyond fetching and listing the page, and how long a page of
+// 100,000 links takes from its fetch to the last line written out.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/helpers/null_window.h"
-#include "cli/console_window.h"
+#include "cli/list_run.h"
+#include "cli/options.h"
 #include "engine/listing/base_detection.h"
 #include "engine/listing/link_listing.h"
 #include "engine/pipeline/network_startup.h"
 #include "engine/pipeline/process_url.h"
-#include "engine/pipeline/window_sink.h"
 #include "engine/window_job/event_loop.h"
 #include "engine/window_job/window_job_controller.h"
+#include "engine/window_job/window_sink.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
 #include "tests/engine/window_job/counting_thread.h"
@@ -55,10 +61,10 @@ test::NginxServer& Server() {
   return *nginx;
 }
 
-// The console window, noting when the first and the last result lines came.
+// The window, noting when the first and the last result lines came.
 class TTimedWindow final : public TWindowOperations {
  public:
-  explicit TTimedWindow(cli::TConsoleWindow& window) : window_(window) {}
+  explicit TTimedWindow(TNullWindow& window) : window_(window) {}
   void AppendResultLines(const std::vector<std::string>& lines) override {
     if (First == Clock::time_point()) First = Clock::now();
     window_.AppendResultLines(lines);
@@ -78,8 +84,57 @@ class TTimedWindow final : public TWindowOperations {
   Clock::time_point Last;
 
  private:
-  cli::TConsoleWindow& window_;
+  TNullWindow& window_;
 };
+
+// Standard output and standard error go to /dev/null for the life of this
+// object, as when movrek-cli's output is redirected there.
+class TQuietOutput {
+ public:
+  TQuietOutput() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    saved_out_ = ::dup(STDOUT_FILENO);
+    saved_err_ = ::dup(STDERR_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(null, STDERR_FILENO);
+    ::close(null);
+  }
+  ~TQuietOutput() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::dup2(saved_out_, STDOUT_FILENO);
+    ::dup2(saved_err_, STDERR_FILENO);
+    ::close(saved_out_);
+    ::close(saved_err_);
+  }
+  TQuietOutput(const TQuietOutput&) = delete;
+  TQuietOutput& operator=(const TQuietOutput&) = delete;
+
+ private:
+  int saved_out_ = -1;
+  int saved_err_ = -1;
+};
+
+// One run of movrek-cli over the URLs with its default options and `jobs`
+// workers; returns its wall time, or a negative time when the run failed.
+double RunCli(const std::vector<std::string>& urls, int jobs) {
+  cli::TCliOptions options;
+  options.Jobs = jobs;
+  options.Progress = cli::TProgressMode::Off;
+  cli::TUrlList list;
+  list.Urls = urls;
+  for (std::size_t i = 0; i < urls.size(); ++i) list.LineNumbers.push_back(static_cast<int>(i) + 1);
+  const volatile std::sig_atomic_t interrupted = 0;
+  TQuietOutput quiet;
+  const auto start = Clock::now();
+  cli::TListRun run(options, std::move(list));
+  run.Start();
+  const cli::TListRun::TOutcome outcome = run.Finish(interrupted);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return outcome.ExitCode == cli::kExitCompleted ? seconds : -1;
+}
 
 // Runs one job to its completion; returns its wall time. `hand_offs`, when
 // given, receives the number of calls handed to the window's thread.
@@ -143,6 +198,30 @@ void BM_JobOverLocalUrls(benchmark::State& state) {
 }
 BENCHMARK(BM_JobOverLocalUrls)->Arg(2000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// The parallel job over the same URLs as movrek-cli runs it, with one worker
+// and with four.
+void BM_ParallelJobOverLocalUrls(benchmark::State& state) {
+  test::NginxServer& nginx = Server();
+  const int count = static_cast<int>(state.range(0));
+  std::vector<std::string> urls;
+  for (int i = 0; i < count; ++i) urls.push_back(nginx.Url("/small.html?n=" + std::to_string(i)));
+  double seconds = 0;
+  for (auto _ : state) {
+    const double run = RunCli(urls, static_cast<int>(state.range(1)));
+    if (run < 0) {
+      state.SkipWithError("movrek-cli's run failed");
+      return;
+    }
+    seconds += run;
+  }
+  state.counters["urls_per_s"] = count * static_cast<double>(state.iterations()) / seconds;
+}
+BENCHMARK(BM_ParallelJobOverLocalUrls)
+    ->Args({2000, 1})
+    ->Args({2000, 4})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
 // The file work of one URL alone: a reserved name, the page written, the base
 // read back from it, both files removed. Depends on the file system under
 // TMPDIR (a disk-backed /tmp costs far more than a tmpfs).
@@ -161,29 +240,50 @@ void BM_TempFilesAndBase(benchmark::State& state) {
 }
 BENCHMARK(BM_TempFilesAndBase)->Unit(benchmark::kMicrosecond);
 
-// The front end's window writing to /dev/null: from the start of the fetch
-// to the last line written, from the first line to the last, and how many
-// calls the worker handed to the window's thread for it.
-void BM_HundredThousandLinksToOutput(benchmark::State& state) {
+// The window's job: from the start of the fetch to the last line in the
+// window, from the first line to the last, and how many calls the worker
+// handed to the window's thread for it.
+void BM_HundredThousandLinksToWindow(benchmark::State& state) {
   test::NginxServer& nginx = Server();
   const std::vector<std::string> urls = {nginx.Url("/big.html")};
-  std::FILE* sink = std::fopen("/dev/null", "w");
   double first_to_last = 0;
   long hand_offs = 0;
   for (auto _ : state) {
-    cli::TConsoleWindow console(sink, sink, {}, {});
-    TTimedWindow window(console);
+    TNullWindow counted;
+    TTimedWindow window(counted);
     const double seconds = RunJob(
-        window, [&] { return console.StartEnabled(); }, urls, &hand_offs);
-    std::fflush(sink);
+        window, [&] { return counted.Started; }, urls, &hand_offs);
+    if (counted.Lines != 4 + kBigPageLinks) {
+      state.SkipWithError(("job went wrong: " + counted.Error).c_str());
+      return;
+    }
     state.SetIterationTime(seconds);
     first_to_last += std::chrono::duration<double>(window.Last - window.First).count();
   }
-  std::fclose(sink);
   state.counters["links"] = kBigPageLinks;
   state.counters["first_to_last_ms"] =
       first_to_last / static_cast<double>(state.iterations()) * 1e3;
   state.counters["hand_offs"] = static_cast<double>(hand_offs);
+}
+BENCHMARK(BM_HundredThousandLinksToWindow)
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// movrek-cli's run: from the start of the fetch to the last line written to
+// /dev/null.
+void BM_HundredThousandLinksToOutput(benchmark::State& state) {
+  test::NginxServer& nginx = Server();
+  const std::vector<std::string> urls = {nginx.Url("/big.html")};
+  for (auto _ : state) {
+    const double seconds = RunCli(urls, 1);
+    if (seconds < 0) {
+      state.SkipWithError("movrek-cli's run failed");
+      return;
+    }
+    state.SetIterationTime(seconds);
+  }
+  state.counters["links"] = kBigPageLinks;
 }
 BENCHMARK(BM_HundredThousandLinksToOutput)
     ->Iterations(5)

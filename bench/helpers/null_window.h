@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/listing/listing_sink.h"
-#include "engine/pipeline/window_operations.h"
+#include "engine/window_job/window_operations.h"
 
 namespace movrek::bench {
 

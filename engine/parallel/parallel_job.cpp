@@ -20,7 +20,7 @@
 #include "engine/pipeline/pipeline_limits.h"
 #include "engine/pipeline/process_url.h"
 #include "engine/pipeline/progress_texts.h"
-#include "engine/pipeline/temp_files.h"
+#include "engine/pipeline/url_in_progress.h"
 #include "engine/pipeline/url_job.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/http_transaction.h"
@@ -101,24 +101,20 @@ struct TParallelJob::TShared {
 
 namespace {
 
-// One worker: the job as the per-URL pipeline sees it, the window that takes
-// its status texts, and the sink that takes its links, all for the page in
-// progress.
-class TParallelWorker final : public TUrlJob,
-                              public TWindowOperations,
-                              public TListingSink,
-                              public THopContext {
+// One worker: the job as the per-URL pipeline sees it and the sink that
+// takes its links, both for the page in progress.
+class TParallelWorker final : public TUrlJob, public TListingSink, public THopContext {
  public:
   explicit TParallelWorker(TParallelJob::TShared& job)
       : job_(job), hops_(job.hop_services, *this) {}
 
   // Runs the line through the pipeline. False when the job was aborted.
   bool Process(std::size_t index, TPageResult& page);
-  void AbortTransfer();
+  void AbortTransfer() { in_progress_.AbortTransfer(); }
   // Stops the transfer of a line that has run out of time or receives too
   // slowly.
   void EnforceLimits(std::chrono::steady_clock::time_point now);
-  void RemovePageFile();
+  void RemovePageFile() { in_progress_.RemovePageFile(); }
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
   void SetFinished() { finished_.store(true, std::memory_order_release); }
   // The line in transfer and its bytes; false when there is none.
@@ -127,19 +123,20 @@ class TParallelWorker final : public TUrlJob,
   // TUrlJob
   const TJobSettings& Settings() const override { return job_.settings.Job; }
   bool Aborted() const override { return job_.Aborted(); }
-  TWindowOperations& Window() override { return *this; }
+  void ShowStatus(const std::string& text) override {
+    if (!text.empty()) {
+      page_->Messages.push_back(text);
+    }
+  }
   TListingSink& ResultSink() override { return *this; }
   void FlushResults() override {}
-  bool AttachHttp(THttpTransaction* http) override;
-  void DetachHttp() override;
+  TUrlInProgress& InProgress() override { return in_progress_; }
   void SocketProgress(TBlockSocket*, THookSocketReason reason, const std::string& value) override;
   void ResetReceivedBytes() override {
     received_.store(0, std::memory_order_relaxed);
     size_.store(0, std::memory_order_relaxed);
   }
   void ShowLastProgress() override {}
-  std::string ReservePageFile() override;
-  void ReleasePageFile() override;
   void Pause(std::chrono::milliseconds duration) override {
     if (Settings().Pauses) {
       job_.WaitForAbort(duration);
@@ -154,7 +151,7 @@ class TParallelWorker final : public TUrlJob,
   bool Sleep(std::chrono::milliseconds duration) override;
   std::chrono::steady_clock::time_point Deadline() const override;
   bool StoppedByLimit() const override {
-    std::lock_guard<std::mutex> guard(http_lock_);
+    std::lock_guard<std::mutex> guard(limits_lock_);
     return timed_out_;
   }
   std::unique_ptr<TTCPBlockSocket> SwapSocket(THttpTransaction& http,
@@ -162,29 +159,13 @@ class TParallelWorker final : public TUrlJob,
   std::int64_t ReceivedBytes() const override { return received_.load(std::memory_order_relaxed); }
   void TransferBegins() override;
   void TransferEnds() override {
-    std::lock_guard<std::mutex> guard(http_lock_);
+    std::lock_guard<std::mutex> guard(limits_lock_);
     transferring_ = false;
   }
   void Note(const std::string& line) override { page_->Messages.push_back(line); }
 
-  // TWindowOperations: only the status texts mean something here.
-  void AppendResultLines(const std::vector<std::string>& lines) override {
-    page_->Links.insert(page_->Links.end(), lines.begin(), lines.end());
-  }
-  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
-  void SetStatusText(const std::string& text) override {
-    if (!text.empty()) {
-      page_->Messages.push_back(text);
-    }
-  }
-  void SetProgressLine(const std::string&) override {}
-  std::string ReadSaveTarget() override { return std::string(); }
-  void ClearSaveTarget() override {}
-  void SaveResultList(const std::string&) override {}
-  void EnableStart() override {}
-  void ReportJobError(const std::string&, int) override {}
-
   // TListingSink
+  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
   void AppendResultLine(std::string line) override { page_->Links.push_back(std::move(line)); }
   void BeginBlock(const std::string& /*page_address*/, const std::string& base) override {
     page_->Listed = true;
@@ -197,7 +178,7 @@ class TParallelWorker final : public TUrlJob,
   }
 
  private:
-  // Under http_lock_: the transfer receives less than the low-speed rule
+  // Under limits_lock_: the transfer receives less than the low-speed rule
   // asks for; starts the rule's next window otherwise.
   bool TooSlow(std::chrono::steady_clock::time_point now);
 
@@ -205,21 +186,18 @@ class TParallelWorker final : public TUrlJob,
   TPageResult* page_ = nullptr;  // the page in progress (worker only)
   THopRunner hops_;
 
-  mutable std::mutex http_lock_;
-  THttpTransaction* http_ = nullptr;               // guarded by http_lock_
-  std::chrono::steady_clock::time_point started_;  // guarded by http_lock_
-  bool timed_out_ = false;                         // guarded by http_lock_
-  bool too_slow_ = false;                          // guarded by http_lock_
+  TUrlInProgress in_progress_{*this};
+  // The limits of the transfer in progress, read by the deadline watcher.
+  mutable std::mutex limits_lock_;
+  std::chrono::steady_clock::time_point started_;  // guarded by limits_lock_
+  bool timed_out_ = false;                         // guarded by limits_lock_
+  bool too_slow_ = false;                          // guarded by limits_lock_
   // The low-speed rule's window: a request is under way, since when the
-  // window runs, and received_ when it began. Guarded by http_lock_.
+  // window runs, and received_ when it began. Guarded by limits_lock_.
   bool transferring_ = false;
   std::chrono::steady_clock::time_point window_start_;
   std::int64_t window_bytes_ = 0;
 
-  THttpTransaction* own_http_ = nullptr;  // the same, read by the worker only
-
-  std::mutex page_file_lock_;
-  std::string page_file_;  // guarded by page_file_lock_
   std::atomic<bool> finished_{false};
 
   // For progress displays on other threads: the line in transfer (its index
@@ -244,7 +222,7 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
   line_in_flight_.store(index + 1, std::memory_order_relaxed);
   const auto started = std::chrono::steady_clock::now();
   {
-    std::lock_guard<std::mutex> guard(http_lock_);
+    std::lock_guard<std::mutex> guard(limits_lock_);
     started_ = started;
     timed_out_ = false;
     too_slow_ = false;
@@ -269,30 +247,14 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
   return !aborted;
 }
 
-bool TParallelWorker::AttachHttp(THttpTransaction* http) {
-  std::lock_guard<std::mutex> guard(http_lock_);
-  if (Aborted()) {
-    return false;
-  }
-  http_ = http;
-  own_http_ = http;
-  return true;
-}
-
-void TParallelWorker::DetachHttp() {
-  std::lock_guard<std::mutex> guard(http_lock_);
-  http_ = nullptr;
-  own_http_ = nullptr;
-}
-
 void TParallelWorker::SocketProgress(TBlockSocket*, THookSocketReason reason,
                                      const std::string& value) {
   if (reason != HR_ReadCount) {
     return;
   }
   received_.fetch_add(std::strtoll(value.c_str(), nullptr, 10), std::memory_order_relaxed);
-  if (own_http_ != nullptr) {
-    size_.store(own_http_->DownloadSize, std::memory_order_relaxed);
+  if (const THttpTransaction* http = in_progress_.Http(); http != nullptr) {
+    size_.store(http->DownloadSize, std::memory_order_relaxed);
   }
 }
 
@@ -308,31 +270,24 @@ bool TParallelWorker::InFlight(TTransferInFlight& view) const {
   return true;
 }
 
-void TParallelWorker::AbortTransfer() {
-  std::lock_guard<std::mutex> guard(http_lock_);
-  if (http_ != nullptr) {
-    http_->AbortTransfer();
-  }
-}
-
 void TParallelWorker::EnforceLimits(std::chrono::steady_clock::time_point now) {
-  std::lock_guard<std::mutex> guard(http_lock_);
-  if (http_ == nullptr) {
-    return;
-  }
-  if (!timed_out_) {
-    const std::chrono::milliseconds max_time = job_.settings.MaxTime;
-    const bool late = max_time.count() > 0 && now - started_ >= max_time;
-    const bool slow = !late && TooSlow(now);
-    if (!late && !slow) {
-      return;
+  // Only while a transaction is published; the stop comes again at every
+  // tick: a socket made after the first stop (a connect after the name
+  // lookup, the next hop of a redirect) forgets it.
+  in_progress_.AbortTransferIf([&] {
+    std::lock_guard<std::mutex> guard(limits_lock_);
+    if (!timed_out_) {
+      const std::chrono::milliseconds max_time = job_.settings.MaxTime;
+      const bool late = max_time.count() > 0 && now - started_ >= max_time;
+      const bool slow = !late && TooSlow(now);
+      if (!late && !slow) {
+        return false;
+      }
+      too_slow_ = slow;
     }
-    too_slow_ = slow;
-  }
-  timed_out_ = true;
-  // Again at every tick: a socket made after the first stop (a connect after
-  // the name lookup, the next hop of a redirect) forgets it.
-  http_->AbortTransfer();
+    timed_out_ = true;
+    return true;
+  });
 }
 
 bool TParallelWorker::TooSlow(std::chrono::steady_clock::time_point now) {
@@ -348,7 +303,7 @@ bool TParallelWorker::TooSlow(std::chrono::steady_clock::time_point now) {
 }
 
 void TParallelWorker::TransferBegins() {
-  std::lock_guard<std::mutex> guard(http_lock_);
+  std::lock_guard<std::mutex> guard(limits_lock_);
   transferring_ = true;
   window_start_ = std::chrono::steady_clock::now();
   window_bytes_ = received_.load(std::memory_order_relaxed);
@@ -370,13 +325,13 @@ std::chrono::steady_clock::time_point TParallelWorker::Deadline() const {
   if (job_.settings.MaxTime.count() <= 0) {
     return std::chrono::steady_clock::time_point::max();
   }
-  std::lock_guard<std::mutex> guard(http_lock_);
+  std::lock_guard<std::mutex> guard(limits_lock_);
   return started_ + job_.settings.MaxTime;
 }
 
 std::unique_ptr<TTCPBlockSocket> TParallelWorker::SwapSocket(
     THttpTransaction& http, std::unique_ptr<TTCPBlockSocket> sock) {
-  std::lock_guard<std::mutex> guard(http_lock_);
+  std::lock_guard<std::mutex> guard(limits_lock_);
   // A stop meant for an earlier owner of a pooled connection is not this
   // transfer's; one of this worker's own carries over.
   sock->StopFlag.store(Aborted() || timed_out_);
@@ -398,7 +353,7 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
   page_->SocketErrorText = outcome.SocketErrorText;
   page_->Reason = outcome.FailureText.empty() ? outcome.RedirectReason : outcome.FailureText;
   {
-    std::lock_guard<std::mutex> guard(http_lock_);
+    std::lock_guard<std::mutex> guard(limits_lock_);
     if (timed_out_ && outcome.Status != TFetchStatus::Ok) {
       // The stop came from the deadline or the low-speed rule, not from the
       // peer.
@@ -418,28 +373,6 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
   }
 }
 
-std::string TParallelWorker::ReservePageFile() {
-  // Under the lock, so that Shutdown either sees the file or it is never made.
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (Aborted()) {
-    throw EJobAborted{};
-  }
-  page_file_ = MakeTempFileName(kPageFileExtension);
-  return page_file_;
-}
-
-void TParallelWorker::ReleasePageFile() {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  page_file_.clear();
-}
-
-void TParallelWorker::RemovePageFile() {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (!page_file_.empty()) {
-    RemoveTempFiles(page_file_);
-  }
-}
-
 }  // namespace
 
 void TParallelJob::TShared::Abort() {
@@ -456,7 +389,6 @@ void TParallelJob::TShared::Abort() {
 }
 
 void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
-  SetStatusWindow(&worker);
   while (!Aborted() && !stop_taking.load()) {
     const std::size_t index = next_line.fetch_add(1);
     if (index >= lines.size() || !output.WaitForRoom(index)) {
@@ -479,7 +411,6 @@ void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
     }
     worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   }
-  SetStatusWindow(nullptr);
   {
     // Under the lock, so that Shutdown cannot miss the last one.
     std::lock_guard<std::mutex> guard(abort_lock);

@@ -1,7 +1,6 @@
 #include "engine/pipeline/process_url.h"
 
 #include <memory>
-#include <mutex>
 #include <utility>
 
 #include "engine/listing/base_detection.h"
@@ -9,7 +8,7 @@
 #include "engine/pipeline/job_aborted.h"
 #include "engine/pipeline/page_body_sink.h"
 #include "engine/pipeline/pipeline_limits.h"
-#include "engine/pipeline/window_operations.h"
+#include "engine/pipeline/url_in_progress.h"
 #include "html/page_text.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/content_decoder.h"
@@ -20,9 +19,6 @@
 
 namespace movrek {
 namespace {
-
-// The window ShowStatus writes to; each worker sets its own job's.
-thread_local TWindowOperations* tStatusWindow = nullptr;
 
 // The URL's temporary files, removed whatever way the URL ends.
 class TTempFiles {
@@ -35,10 +31,10 @@ class TTempFiles {
       return;
     }
     RemoveTempFiles(page_file_);
-    job_.ReleasePageFile();
+    job_.InProgress().ReleasePageFile();
   }
   const std::string& Reserve() {
-    page_file_ = job_.ReservePageFile();
+    page_file_ = job_.InProgress().ReservePageFile();
     return page_file_;
   }
 
@@ -52,11 +48,11 @@ class TTempFiles {
 class THttpPublication {
  public:
   THttpPublication(TUrlJob& job, THttpTransaction& http) : job_(job) {
-    if (!job_.AttachHttp(&http)) {
+    if (!job_.InProgress().AttachHttp(&http)) {
       throw EJobAborted{};
     }
   }
-  ~THttpPublication() { job_.DetachHttp(); }
+  ~THttpPublication() { job_.InProgress().DetachHttp(); }
   THttpPublication(const THttpPublication&) = delete;
   THttpPublication& operator=(const THttpPublication&) = delete;
 
@@ -138,25 +134,9 @@ std::string NormaliseAddress(const std::string& line) {
   return address;
 }
 
-void ShowStatus(const std::string& text) {
-  if (tStatusWindow != nullptr) {
-    tStatusWindow->SetStatusText(text);
-  }
-}
-
-void SetStatusWindow(TWindowOperations* window) {
-  tStatusWindow = window;
-}
-
 void ProcessUrl(TUrlJob& job, const std::string& line) {
   job.ResetReceivedBytes();
   const std::string address = NormaliseAddress(line);
-  // The trace stays off, so this only has to be in place; setting it once
-  // keeps two workers (an aborted one still finishing) from racing on it.
-  static std::once_flag trace_set;
-  std::call_once(trace_set,
-                 [] { TraceOutput = [](const std::string& text) { ShowStatus(text); }; });
-
   // Declared first so that they go last: the transaction is withdrawn from
   // the job, then destroyed, then the page file is closed and the files are
   // removed.
@@ -198,7 +178,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   const TFetchOutcome outcome = OutcomeOf(info, *http, body);
   job.FetchDone(outcome);
   job.ShowLastProgress();
-  ShowStatus(OutcomeLineText(outcome) + address);
+  job.ShowStatus(OutcomeLineText(outcome) + address);
   body.Close();
   if (outcome.Status != TFetchStatus::Ok || !outcome.SkippedType.empty()) {
     return;

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/listing/listing_sink.h"
-#include "engine/pipeline/window_operations.h"
 #include "engine/window_job/call_queue.h"
+#include "engine/window_job/window_operations.h"
 
 namespace movrek {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/pipeline/job_settings.h"
-#include "engine/pipeline/window_operations.h"
 #include "engine/window_job/call_queue.h"
+#include "engine/window_job/window_operations.h"
 #include "engine/window_job/worker_thread.h"
 
 namespace movrek {

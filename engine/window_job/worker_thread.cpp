@@ -6,7 +6,6 @@
 
 #include "engine/pipeline/pipeline_limits.h"
 #include "engine/pipeline/process_url.h"
-#include "engine/pipeline/temp_files.h"
 #include "engine/window_job/window_job_limits.h"
 #include "net/http/http_transaction.h"
 
@@ -20,8 +19,8 @@ TMyThread::TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSe
 
 TMyThread::~TMyThread() = default;
 
-TWindowOperations& TMyThread::Window() {
-  return *channel_;
+void TMyThread::ShowStatus(const std::string& text) {
+  channel_->SetStatusText(text);
 }
 
 TListingSink& TMyThread::ResultSink() {
@@ -36,20 +35,6 @@ void TMyThread::SeedFilterSettings(const TFilterSettings& settings) {
   channel_->SeedFilterSettings(settings);
 }
 
-bool TMyThread::AttachHttp(THttpTransaction* http) {
-  std::lock_guard<std::mutex> guard(HttpLock);
-  if (Aborted()) {
-    return false;
-  }
-  Http = http;
-  return true;
-}
-
-void TMyThread::DetachHttp() {
-  std::lock_guard<std::mutex> guard(HttpLock);
-  Http = nullptr;
-}
-
 void TMyThread::Pause(std::chrono::milliseconds duration) {
   if (settings_.Pauses) {
     channel_->WaitForAbort(duration);
@@ -57,42 +42,9 @@ void TMyThread::Pause(std::chrono::milliseconds duration) {
 }
 
 void TMyThread::Abort() {
-  // Under HttpLock the worker can neither publish a new transaction nor
-  // destroy the one published, so the stop reaches a live object, and a
-  // transaction published later sees the abort instead.
-  std::lock_guard<std::mutex> http_guard(HttpLock);
+  // The abort comes first: a transaction published after it is refused.
   channel_->Abort();
-  if (Http != nullptr) {
-    Http->AbortTransfer();
-  }
-}
-
-std::string TMyThread::ReservePageFile() {
-  // Under the lock, so that a front end removing the files of an aborted
-  // job either sees this one or has it never made.
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (Aborted()) {
-    throw EJobAborted{};
-  }
-  page_file_ = MakeTempFileName(kPageFileExtension);
-  return page_file_;
-}
-
-void TMyThread::ReleasePageFile() {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  page_file_.clear();
-}
-
-std::string TMyThread::PageFile() const {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  return page_file_;
-}
-
-void TMyThread::RemovePageFile() {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (!page_file_.empty()) {
-    RemoveTempFiles(page_file_);
-  }
+  in_progress_.AbortTransfer();
 }
 
 void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reason,
@@ -103,8 +55,9 @@ void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reaso
   // A 32-bit count, as shown; past 2 GiB it wraps instead of overflowing.
   const auto read = static_cast<std::uint32_t>(std::strtol(value.c_str(), nullptr, 10));
   ReceivedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(ReceivedBytes) + read);
-  // Http is this worker's own transaction; only this thread changes it.
-  const std::int32_t download_size = Http != nullptr ? Http->DownloadSize : 0;
+  // The worker's own transaction; only this thread changes it.
+  const THttpTransaction* http = in_progress_.Http();
+  const std::int32_t download_size = http != nullptr ? http->DownloadSize : 0;
   StatusText = TransferProgressText(ReceivedBytes, download_size);
   progress_held_ = StatusText != shown_progress_;
   if (!progress_held_) {
@@ -144,7 +97,6 @@ void TMyThread::UpdateStatusBar() {
 }
 
 void TMyThread::Execute() {
-  SetStatusWindow(channel_.get());
   const int count = UrlList.Count();
   int index = 0;
   bool aborted = false;
@@ -168,7 +120,6 @@ void TMyThread::Execute() {
     error_text_ = "Unknown error";
     error_line_ = index + 1;
   }
-  SetStatusWindow(nullptr);
   UrlList.Clear();
   if (!aborted) {
     // Lines held back when an error ended the listing still come first.

@@ -16,15 +16,14 @@
 #include "engine/pipeline/job_aborted.h"
 #include "engine/pipeline/job_settings.h"
 #include "engine/pipeline/progress_texts.h"
+#include "engine/pipeline/url_in_progress.h"
 #include "engine/pipeline/url_job.h"
-#include "engine/pipeline/window_operations.h"
 #include "engine/window_job/call_queue.h"
 #include "engine/window_job/window_channel.h"
+#include "engine/window_job/window_operations.h"
 #include "net/socket/socket_types.h"
 
 namespace movrek {
-
-class THttpTransaction;
 
 // One job. Shared between its worker thread, the window-side controller and
 // the calls the worker has queued for the window's thread, so that whichever
@@ -48,26 +47,19 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   void SocketProgress(TBlockSocket* sender, THookSocketReason reason,
                       const std::string& value) override;
 
-  // The window as the worker sees it: every call is carried out on the
-  // window's thread in the order made; reads wait for their answer. After an
-  // abort nothing reaches the window and result lines raise EJobAborted.
-  TWindowOperations& Window() override;
+  // The window as the worker sees it, through the channel: every call is
+  // carried out on the window's thread in the order made. After an abort
+  // nothing reaches the window and result lines raise EJobAborted.
+  void ShowStatus(const std::string& text) override;
   TListingSink& ResultSink() override;
   void FlushResults() override;
 
-  bool AttachHttp(THttpTransaction* http) override;
-  void DetachHttp() override;
+  TUrlInProgress& InProgress() override { return in_progress_; }
   void ResetReceivedBytes() override;
   void ShowLastProgress() override;
-  std::string ReservePageFile() override;
-  void ReleasePageFile() override;
   void Pause(std::chrono::milliseconds duration) override;
 
   const TJobSettings& Settings() const override { return settings_; }
-
-  // The page file of the URL in progress (its name file goes with it), or
-  // empty. Read from any thread.
-  std::string PageFile() const;
 
   // --- window side -----------------------------------------------------------
 
@@ -89,7 +81,7 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   // Removes the page file of the URL in progress, for a front end that
   // leaves without waiting for the worker; the job must be aborted first, so
   // that no new page file is made.
-  void RemovePageFile();
+  void RemovePageFile() { in_progress_.RemovePageFile(); }
 
   // Why the body ended early; empty after a normal end. Read by the
   // completion, after the worker has queued it.
@@ -102,10 +94,6 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   // Progress text prepared for the status bar; written by the worker, read
   // only while it waits for UpdateStatusBar.
   std::string StatusText;
-  // The transaction of the URL in progress, or none. Written only by the
-  // worker and only under HttpLock; Abort reads it under HttpLock.
-  THttpTransaction* Http = nullptr;
-  std::mutex HttpLock;
   // Private copy of the URL list, taken when the job was created.
   TTextList UrlList;
   // Bytes read from the socket for the URL in progress (worker only).
@@ -129,8 +117,7 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   std::string error_text_;
   int error_line_ = 0;
 
-  mutable std::mutex page_file_lock_;
-  std::string page_file_;  // guarded by page_file_lock_
+  TUrlInProgress in_progress_{*this};
 };
 
 }  // namespace movrek

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/pipeline/window_operations.h"
+#include "engine/window_job/window_operations.h"
 
 namespace movrek::testing {
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "engine/listing/listing_sink.h"
-#include "engine/pipeline/window_operations.h"
+#include "engine/window_job/window_operations.h"
 
 namespace movrek {
 
