@@ -1,13 +1,14 @@
 #include "engine/listing/link_listing.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "engine/pipeline/window_sink.h"
+#include "engine/window_job/window_sink.h"
 #include "html/html_errors.h"
 #include "tests/engine/recording_window.h"
 
@@ -19,7 +20,10 @@ using movrek::testing::TRecordingWindow;
 class PageFile {
  public:
   explicit PageFile(const std::string& content)
-      : path_(::testing::TempDir() + "movrek_listing_" + std::to_string(++counter_) + ".xtr") {
+      // The process id keeps cases run side by side, each in a process of
+      // its own, off each other's files.
+      : path_(::testing::TempDir() + "movrek_listing_" + std::to_string(::getpid()) + "_" +
+              std::to_string(++counter_) + ".xtr") {
     std::ofstream(path_, std::ios::binary) << content;
   }
   ~PageFile() { std::remove(path_.c_str()); }
