@@ -16,9 +16,6 @@ inline constexpr std::int32_t kUrlDonePauseMs = 100;
 inline constexpr std::uint32_t kMinUrlLineBytes = 3;
 // A save target whose path is no longer than this is ignored.
 inline constexpr std::uint32_t kMaxIgnoredSaveTargetBytes = 3;
-// How long the destructor waits for the workers of an aborted job before it
-// leaves those still running (stuck in a name lookup) on their own.
-inline constexpr std::int32_t kDestructorWorkerWaitMs = 5000;
 // Transfer progress reaches the window at most this often: a status bar
 // cannot show twenty thousand texts a second, and each costs the worker a
 // round trip to the window's thread. The last one of a fetch always comes.
@@ -59,10 +56,6 @@ inline constexpr std::uint32_t kMaxPagesAheadPerWorker = 4;
 inline constexpr std::int32_t kDeadlineTickMs = 10;
 // How often the console front end looks at the interrupt flag while it waits.
 inline constexpr std::int32_t kInterruptPollMs = 50;
-// After Ctrl+C or the last page, how long the workers may take to unwind (and
-// remove their temporary files) before the program leaves without them: a
-// worker stuck in a name lookup must not hold the terminal.
-inline constexpr std::int32_t kAbortGraceMs = 2000;
 
 // --- connections, retries and time limits of the parallel job ---
 

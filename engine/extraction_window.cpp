@@ -12,7 +12,7 @@ TExtractionWindow::TExtractionWindow(TWindowThread& windowThread, TWindowOperati
     : window_thread_(windowThread), window_(window), settings_(std::move(settings)) {}
 
 TExtractionWindow::~TExtractionWindow() {
-  Shutdown(std::chrono::milliseconds(kDestructorWorkerWaitMs));
+  Shutdown();
 }
 
 bool TExtractionWindow::Button1Click(std::vector<std::string>& urlLines) {
@@ -97,23 +97,17 @@ void TExtractionWindow::RemoveAbandonedFiles() {
   }
 }
 
-std::size_t TExtractionWindow::Shutdown(std::chrono::milliseconds timeout) {
+void TExtractionWindow::Shutdown() {
   // Every job but the current one was aborted or has completed already.
   if (CurrentJob && !CurrentJob->Finished()) {
     CurrentJob->Abort();
   }
-  if (WaitForWorkers(timeout)) {
-    return 0;
-  }
-  RemoveAbandonedFiles();
-  // An aborted job queues nothing for the window any more and the thread
-  // holds its own share of the job, so it may outlive this object.
-  const std::size_t left = workers_.size();
+  // An aborted job queues nothing for the window any more, and a stop
+  // reaches every wait of a worker (the name lookup too) within a slice.
   for (TWorker& worker : workers_) {
-    worker.thread.detach();
+    worker.thread.join();
   }
   workers_.clear();
-  return left;
 }
 
 void TExtractionWindow::ReapFinishedWorkers() {

@@ -25,7 +25,7 @@ class TExtractionWindow {
  public:
   TExtractionWindow(TWindowThread& windowThread, TWindowOperations& window,
                     TJobSettings settings = {});
-  // Shutdown(kDestructorWorkerWaitMs): never blocks beyond that bound.
+  // Shutdown().
   ~TExtractionWindow();
   TExtractionWindow(const TExtractionWindow&) = delete;
   TExtractionWindow& operator=(const TExtractionWindow&) = delete;
@@ -52,11 +52,9 @@ class TExtractionWindow {
   // step would otherwise leave its page behind).
   void RemoveAbandonedFiles();
   // For a front end that leaves: aborts a running job (without touching the
-  // window), waits up to `timeout` for the workers, removes the temporary
-  // files of those still running and leaves them to end on their own (a name
-  // lookup cannot be interrupted). Returns how many were left running; they
-  // no longer touch the window or this object.
-  std::size_t Shutdown(std::chrono::milliseconds timeout);
+  // window) and waits for every worker; a stop reaches each of their waits,
+  // name lookups included, within a slice of 50 ms.
+  void Shutdown();
 
   // The job started last; Abort acts on it.
   std::shared_ptr<TMyThread> CurrentJob;
