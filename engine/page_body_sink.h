@@ -56,10 +56,10 @@ class TPageBodySink final : public THttpBodySink {
   int fd_ = -1;
   int write_error_ = 0;
   bool pages_only_;
-  std::int64_t bound_;     // decoded and coded bytes kept at most
-  bool bound_is_ceiling_;  // bound_ is the HTTP layer's, not the settings'
-  bool dropping_ = false;  // a redirect's body: read, not kept
-  bool sniffing_ = false;  // no type: the first bytes are held until they decide
+  std::int64_t bound_;            // decoded and coded bytes kept at most
+  bool bound_is_ceiling_ = true;  // bound_ is the HTTP layer's, not the settings'
+  bool dropping_ = false;         // a redirect's body: read, not kept
+  bool sniffing_ = false;         // no type: the first bytes are held until they decide
   std::string sniffed_;
   std::unique_ptr<TContentDecoder> decoder_;
   std::int64_t received_ = 0;

@@ -50,6 +50,9 @@ void CheckAgainstBase(std::string_view href, const std::optional<TWebUrl>& alone
   const std::optional<TWebUrl> resolved = ParseWebUrl(href, &base);
   if (resolved) {
     RequireSerialised(*resolved);
+    // A URL's href is absolute: against the same base it stays itself.
+    const std::optional<TWebUrl> again = ParseWebUrl(resolved->Href, &base);
+    Require(again.has_value() && again->Href == resolved->Href);
   }
   // An absolute http URL takes nothing from the base.
   if (alone && href.starts_with("http://")) {

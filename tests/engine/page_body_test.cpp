@@ -14,6 +14,7 @@
 #include "engine/page_body_sink.h"
 #include "engine/parallel_job.h"
 #include "net/http/fetch.h"
+#include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
 #include "tests/helpers/coded_bodies.h"
 #include "tests/helpers/peers.h"
@@ -312,6 +313,19 @@ TEST(PageBodySink, ABombIsCutAtTheBoundWithBoundedMemory) {
   EXPECT_TRUE(http.Document.empty());
   EXPECT_LE(PeakResidentBytes(), before + 32 * kMiB)
       << "peak " << PeakResidentBytes() / kMiB << " MiB, before " << before / kMiB << " MiB";
+}
+
+// Without a bound of the settings the HTTP layer's ceiling holds: a length
+// announced past it is refused before any byte, not read up to it.
+TEST(PageBodySink, ALengthAnnouncedPastTheCeilingIsRefusedUnread) {
+  test::TempDir tmp;
+  TPageBodySink body(tmp.Write("page.xtr", ""), TJobSettings{});
+  THttpTransaction http;
+  http.ResultCode = 200;
+  http.ContentLength = static_cast<std::int64_t>(kMaxBodyBytes) + 1;
+  EXPECT_FALSE(body.BeginBody(http));
+  EXPECT_TRUE(body.TooLarge());
+  EXPECT_FALSE(body.Cut());
 }
 
 // Body bytes nginx logged for the request line that asked with `accept`.
