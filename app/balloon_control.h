@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/balloon_geometry.h"
-#include "engine/text_list.h"
+#include "engine/listing/text_list.h"
 
 namespace movrek::app {
 

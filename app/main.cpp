@@ -13,7 +13,7 @@
 #include "app/balloon.h"
 #include "app/balloon_control.h"
 #include "app/main_window.h"
-#include "engine/network_startup.h"
+#include "engine/pipeline/network_startup.h"
 
 namespace {
 

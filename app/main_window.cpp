@@ -23,8 +23,8 @@
 #include "app/form_operations.h"
 #include "app/qt_window_thread.h"
 #include "app/text_edit_lines.h"
-#include "engine/extraction_job.h"
-#include "engine/text_list.h"
+#include "engine/listing/text_list.h"
+#include "engine/window_job/window_job_controller.h"
 
 namespace movrek::app {
 
@@ -78,7 +78,7 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   background_ = std::make_unique<TBackgroundWork>(this);
   operations_ = std::make_unique<TFormOperations>(*this, *window_thread_);
   controller_ =
-      std::make_unique<TExtractionWindow>(*window_thread_, *operations_, std::move(settings));
+      std::make_unique<TWindowJobController>(*window_thread_, *operations_, std::move(settings));
 
   OpenDialog1 = new QFileDialog(this, kOpenTitle);
   OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/job_settings.h"
+#include "engine/pipeline/job_settings.h"
 #include "ui_main_window.h"
 
 class QAction;
@@ -18,7 +18,7 @@ class QMenu;
 class QMimeData;
 
 namespace movrek {
-class TExtractionWindow;
+class TWindowJobController;
 }
 
 namespace movrek::app {
@@ -125,7 +125,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
   std::unique_ptr<TQtWindowThread> window_thread_;
   std::unique_ptr<TFormOperations> operations_;
-  std::unique_ptr<TExtractionWindow> controller_;
+  std::unique_ptr<TWindowJobController> controller_;
   std::size_t abandoned_workers_ = 0;
   // Last: its threads end before anything they hand results to goes.
   std::unique_ptr<TBackgroundWork> background_;

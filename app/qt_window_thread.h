@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "engine/window_thread.h"
+#include "engine/window_job/call_queue.h"
 
 namespace movrek::app {
 
@@ -16,7 +16,7 @@ namespace movrek::app {
 // slice at a time: after each slice the rest waits behind the input and
 // paint events that came meanwhile, so a flood of result lines never holds
 // the window. Calls still queued when this object is destroyed are dropped.
-class TQtWindowThread final : public TWindowThread {
+class TQtWindowThread final : public TCallQueue {
  public:
   // How long one turn of the event loop may spend on queued calls.
   static constexpr std::chrono::milliseconds kSlice{20};

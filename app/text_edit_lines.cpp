@@ -5,7 +5,7 @@
 
 #include "app/app_limits.h"
 #include "app/memo.h"
-#include "engine/text_list.h"
+#include "engine/listing/text_list.h"
 
 namespace movrek::app {
 

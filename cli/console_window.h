@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/text_list.h"
-#include "engine/window_operations.h"
+#include "engine/listing/text_list.h"
+#include "engine/pipeline/window_operations.h"
 
 namespace movrek::cli {
 

@@ -5,8 +5,8 @@
 #include <climits>
 #include <utility>
 
-#include "engine/engine_limits.h"
-#include "engine/extraction_window.h"
+#include "engine/parallel/parallel_limits.h"
+#include "engine/window_job/window_job_controller.h"
 
 namespace movrek::cli {
 namespace {

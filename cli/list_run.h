@@ -14,7 +14,7 @@
 #include "cli/page_tally.h"
 #include "cli/page_writer.h"
 #include "cli/url_list_reader.h"
-#include "engine/parallel_job.h"
+#include "engine/parallel/parallel_job.h"
 
 namespace movrek::cli {
 

@@ -14,8 +14,8 @@
 #include "cli/list_run.h"
 #include "cli/options.h"
 #include "cli/url_list_reader.h"
-#include "engine/extraction_window.h"
-#include "engine/network_startup.h"
+#include "engine/pipeline/network_startup.h"
+#include "engine/window_job/window_job_controller.h"
 
 namespace {
 

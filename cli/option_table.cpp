@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "cli/cli_limits.h"
-#include "engine/engine_limits.h"
+#include "engine/parallel/parallel_limits.h"
 #include "text/ascii_text.h"
 
 namespace movrek::cli {

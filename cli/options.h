@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_limits.h"
-#include "engine/fetch_policy.h"
-#include "engine/job_settings.h"
-#include "engine/link_filter.h"
-#include "engine/result_format.h"
+#include "cli/result_format.h"
+#include "engine/listing/link_filter.h"
+#include "engine/parallel/fetch_policy.h"
+#include "engine/parallel/parallel_limits.h"
+#include "engine/pipeline/job_settings.h"
 
 namespace movrek::cli {
 

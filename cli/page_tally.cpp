@@ -1,6 +1,6 @@
 #include "cli/page_tally.h"
 
-#include "engine/progress_texts.h"
+#include "engine/pipeline/progress_texts.h"
 
 namespace movrek::cli {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "cli/run_texts.h"
-#include "engine/page_result.h"
+#include "engine/parallel/page_result.h"
 
 namespace movrek::cli {
 

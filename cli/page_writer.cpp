@@ -4,8 +4,8 @@
 #include <optional>
 #include <utility>
 
-#include "engine/progress_texts.h"
-#include "engine/text_list.h"
+#include "engine/listing/text_list.h"
+#include "engine/pipeline/progress_texts.h"
 
 namespace movrek::cli {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/link_dedupe.h"
 #include "cli/live_line.h"
 #include "cli/page_tally.h"
-#include "engine/link_dedupe.h"
-#include "engine/page_result.h"
-#include "engine/result_format.h"
+#include "cli/result_format.h"
+#include "engine/parallel/page_result.h"
 
 namespace movrek::cli {
 

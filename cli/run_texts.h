@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/parallel_job.h"
+#include "engine/parallel/parallel_job.h"
 
 namespace movrek::cli {
 

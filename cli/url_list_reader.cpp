@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "cli/cli_limits.h"
-#include "engine/engine_limits.h"
+#include "engine/pipeline/pipeline_limits.h"
 #include "html/text_file.h"
 #include "text/ascii_text.h"
 

@@ -18,7 +18,7 @@
 
 #include "app/main_window.h"
 #include "app/text_edit_lines.h"
-#include "engine/network_startup.h"
+#include "engine/pipeline/network_startup.h"
 #include "tests/app/x_display.h"
 #include "tests/helpers/peers.h"
 

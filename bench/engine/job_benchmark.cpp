@@ -12,15 +12,16 @@
 
 #include "bench/helpers/null_window.h"
 #include "cli/console_window.h"
-#include "engine/base_detection.h"
-#include "engine/event_loop.h"
-#include "engine/extraction_job.h"
-#include "engine/link_listing.h"
-#include "engine/network_startup.h"
-#include "engine/process_url.h"
+#include "engine/listing/base_detection.h"
+#include "engine/listing/link_listing.h"
+#include "engine/pipeline/network_startup.h"
+#include "engine/pipeline/process_url.h"
+#include "engine/pipeline/window_sink.h"
+#include "engine/window_job/event_loop.h"
+#include "engine/window_job/window_job_controller.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
-#include "tests/engine/counting_thread.h"
+#include "tests/engine/window_job/counting_thread.h"
 #include "tests/helpers/no_pauses.h"
 #include "tests/helpers/peers.h"
 
@@ -86,7 +87,7 @@ double RunJob(TWindowOperations& window, const std::function<bool()>& done,
               const std::vector<std::string>& urls, long* hand_offs = nullptr) {
   TEventLoop loop;
   movrek::testing::TCountingThread thread(loop);
-  TExtractionWindow controller(thread, window, test::NoPauses());
+  TWindowJobController controller(thread, window, test::NoPauses());
   const auto start = Clock::now();
   controller.Run(urls);
   loop.RunUntil(done, std::chrono::minutes(10));

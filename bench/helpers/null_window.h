@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/listing_sink.h"
-#include "engine/window_operations.h"
+#include "engine/listing/listing_sink.h"
+#include "engine/pipeline/window_operations.h"
 
 namespace movrek::bench {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "bench/helpers/null_window.h"
-#include "engine/base_detection.h"
-#include "engine/link_listing.h"
+#include "engine/listing/base_detection.h"
+#include "engine/listing/link_listing.h"
 #include "html/html_document.h"
 
 namespace movrek {

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "engine/base_detection.h"
-#include "engine/link_listing.h"
-#include "engine/text_list.h"
+#include "engine/listing/base_detection.h"
+#include "engine/listing/link_listing.h"
+#include "engine/listing/text_list.h"
 #include "html/html_document.h"
 #include "html/text_file.h"
 #include "tests/html/reference_scan.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/link_listing.h"
+#include "engine/listing/link_listing.h"
 
 namespace movrek::fuzzing {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/process_url.h"
+#include "engine/pipeline/process_url.h"
 #include "net/http/request_url.h"
 
 namespace movrek::fuzz {

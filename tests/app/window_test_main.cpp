@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/network_startup.h"
+#include "engine/pipeline/network_startup.h"
 #include "tests/app/x_display.h"
 #include "tests/helpers/peers.h"
 

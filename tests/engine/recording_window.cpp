@@ -1,6 +1,6 @@
 #include "tests/engine/recording_window.h"
 
-#include "engine/text_list.h"
+#include "engine/listing/text_list.h"
 
 namespace movrek::testing {
 

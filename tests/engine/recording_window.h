@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/window_operations.h"
+#include "engine/pipeline/window_operations.h"
 
 namespace movrek::testing {
 

@@ -3,7 +3,7 @@
 // helpers library itself builds without the product libraries.
 #pragma once
 
-#include "engine/job_settings.h"
+#include "engine/pipeline/job_settings.h"
 
 namespace movrek::test {
 

@@ -1,0 +1,105 @@
+#include "engine/listing/base_detection.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "engine/listing/text_between.h"
+#include "html/text_file.h"
+#include "text/ascii_text.h"
+
+namespace movrek {
+
+namespace {
+
+// Position of the first "BASE HREF" in any ASCII letter case, or npos. The
+// words hold no line break, so the first match in the text lies on the first
+// line that holds them.
+std::size_t FindBaseHref(std::string_view text) {
+  static constexpr std::string_view kWords = "BASE HREF";
+  const char* const data = text.data();
+  const char* const end = data + text.size();
+  for (const char* p = FindFirstOf2(data, end, 'b', 'B'); end - p >= std::ptrdiff_t(kWords.size());
+       p = FindFirstOf2(p + 1, end, 'b', 'B')) {
+    if (std::equal(kWords.begin(), kWords.end(), p,
+                   [](char word, char c) { return word == AsciiUpperChar(c); })) {
+      return static_cast<std::size_t>(p - data);
+    }
+  }
+  return std::string_view::npos;
+}
+
+bool IsAsciiLetter(char c) {
+  const char upper = AsciiUpperChar(c);
+  return upper >= 'A' && upper <= 'Z';
+}
+
+// A scheme (a letter, then letters, digits, "+", "-" or ".") and "://".
+bool StartsWithSchemeAndSlashes(std::string_view address) {
+  const std::size_t colon = address.find(':');
+  if (colon == std::string_view::npos || colon == 0 || !IsAsciiLetter(address[0])) {
+    return false;
+  }
+  for (const char c : address.substr(1, colon - 1)) {
+    if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') {
+      return false;
+    }
+  }
+  return address.substr(colon, 3) == "://";
+}
+
+}  // namespace
+
+std::string DetectBase(const std::string& documentFile) {
+  return DetectBaseInText(ReadFileBytes(documentFile));
+}
+
+std::string DetectBaseInText(std::string_view bytes) {
+  const std::string_view text = TextBeforeNul(bytes);
+  const std::size_t at = FindBaseHref(text);
+  if (at == std::string_view::npos) {
+    return "NONE";
+  }
+  std::size_t line_end = text.find_first_of("\r\n", at);
+  if (line_end == std::string_view::npos) {
+    line_end = text.size();
+  }
+  return TextBetween(text.substr(at, line_end - at), "\"", "\"");
+}
+
+std::string DirectoryBase(const std::string& address) {
+  // An address that ends with its authority has no directory to cut; the
+  // general rule below would cut into the scheme or the port.
+  if (StartsWithSchemeAndSlashes(address)) {
+    const std::size_t authority_end = address.find_first_of("/?#", address.find(':') + 3);
+    if (authority_end == std::string::npos || address[authority_end] != '/') {
+      return address.substr(0, authority_end);
+    }
+  }
+  std::string u = address;
+  std::replace(u.begin(), u.end(), '/', '\\');
+  std::size_t p = 0;  // 1-based; 0 = none
+  if (const std::size_t last = u.find_last_of("\\:"); last != std::string::npos) {
+    p = last + 1;
+  }
+  if (p > 1 && u[p - 1] == '\\' && u[p - 2] != '\\' && u[p - 2] != ':') {
+    --p;
+  }
+  u.resize(p);
+  std::replace(u.begin(), u.end(), '\\', '/');
+  return u;
+}
+
+std::string ChooseBase(const std::string& documentFile, const std::string& finalAddress) {
+  return ChooseBaseOfText(ReadFileBytes(documentFile), finalAddress);
+}
+
+std::string ChooseBaseOfText(std::string_view text, const std::string& finalAddress) {
+  const std::string declared = DetectBaseInText(text);
+  std::string base = declared == "NONE" ? DirectoryBase(finalAddress) : declared;
+  if (base.empty() || base.back() != '/') {
+    base += '/';
+  }
+  return base;
+}
+
+}  // namespace movrek

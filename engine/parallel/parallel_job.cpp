@@ -1,0 +1,593 @@
+#include "engine/parallel/parallel_job.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "engine/listing/link_listing.h"
+#include "engine/parallel/connection_pool.h"
+#include "engine/parallel/hop_runner.h"
+#include "engine/parallel/host_limiter.h"
+#include "engine/parallel/host_schedule.h"
+#include "engine/parallel/ordered_output.h"
+#include "engine/parallel/parallel_limits.h"
+#include "engine/pipeline/job_aborted.h"
+#include "engine/pipeline/pipeline_limits.h"
+#include "engine/pipeline/process_url.h"
+#include "engine/pipeline/progress_texts.h"
+#include "engine/pipeline/temp_files.h"
+#include "engine/pipeline/url_job.h"
+#include "net/base/winsock_errors.h"
+#include "net/http/http_transaction.h"
+
+namespace movrek {
+namespace {
+
+class TParallelWorker;
+
+// "30", "1.5": seconds as an option gives them.
+std::string MillisecondsAsSeconds(std::chrono::milliseconds duration) {
+  std::string text = std::to_string(duration.count() / 1000);
+  if (const auto rest = duration.count() % 1000; rest != 0) {
+    std::string fraction = std::to_string(1000 + rest).substr(1);
+    fraction.erase(fraction.find_last_not_of('0') + 1);
+    text += "." + fraction;
+  }
+  return text;
+}
+
+// What a connection carries besides its server: the proxy it goes through
+// and how its certificate was checked.
+std::string ProxyKeyOf(const TJobSettings& job) {
+  const TProxySettings& proxy = job.Proxy;
+  std::string key = job.VerifyCertificates ? " verified" : "";
+  if (!proxy.ProxyHost.empty()) {
+    key += " proxy " + proxy.ProxyUser + "@" + proxy.ProxyHost + ":" + proxy.ProxyPort;
+  }
+  if (!proxy.SocksIP.empty()) {
+    key += " socks" + std::to_string(static_cast<int>(proxy.SocksType)) + " " +
+           proxy.SocksUsername + "@" + proxy.SocksIP + ":" + proxy.SocksPort;
+  }
+  return key;
+}
+
+}  // namespace
+
+struct TParallelJob::TShared {
+  TShared(TParallelSettings parallel, std::vector<std::string> urlLines)
+      : settings(std::move(parallel)),
+        lines(std::move(urlLines)),
+        output(kMaxPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
+        hosts(settings.PerHost),
+        pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
+        schedule(settings.Fetch.Delay),
+        hop_services{settings.Fetch, pool, schedule, ProxyKeyOf(settings.Job)} {}
+
+  bool Aborted() const { return aborted.load(std::memory_order_acquire); }
+  bool Watched() const {
+    return settings.MaxTime.count() > 0 || settings.Fetch.MinSpeedBytes > 0 ||
+           settings.Fetch.KeepAlive;
+  }
+  void WaitForAbort(std::chrono::milliseconds duration) {
+    std::unique_lock<std::mutex> guard(abort_lock);
+    abort_seen.wait_for(guard, duration, [this] { return Aborted(); });
+  }
+  void Abort();
+  void RunWorker(TParallelWorker& worker);
+  void WatchDeadlines();
+
+  const TParallelSettings settings;
+  const std::vector<std::string> lines;
+  TOrderedOutput output;
+  THostLimiter hosts;
+  TConnectionPool pool;
+  THostSchedule schedule;
+  const THopServices hop_services;
+  std::atomic<std::size_t> next_line{0};
+  // A line ended the job with an error: no line after it is taken.
+  std::atomic<bool> stop_taking{false};
+  std::atomic<bool> aborted{false};
+  std::mutex abort_lock;
+  std::condition_variable abort_seen;
+  std::vector<std::unique_ptr<TParallelWorker>> workers;
+  std::vector<std::thread> threads;
+  std::atomic<int> running{0};
+};
+
+namespace {
+
+// One worker: the job as the per-URL pipeline sees it, the window that takes
+// its status texts, and the sink that takes its links, all for the page in
+// progress.
+class TParallelWorker final : public TUrlJob,
+                              public TWindowOperations,
+                              public TListingSink,
+                              public THopContext {
+ public:
+  explicit TParallelWorker(TParallelJob::TShared& job)
+      : job_(job), hops_(job.hop_services, *this) {}
+
+  // Runs the line through the pipeline. False when the job was aborted.
+  bool Process(std::size_t index, TPageResult& page);
+  void AbortTransfer();
+  // Stops the transfer of a line that has run out of time or receives too
+  // slowly.
+  void EnforceLimits(std::chrono::steady_clock::time_point now);
+  void RemovePageFile();
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  void SetFinished() { finished_.store(true, std::memory_order_release); }
+  // The line in transfer and its bytes; false when there is none.
+  bool InFlight(TTransferInFlight& view) const;
+
+  // TUrlJob
+  const TJobSettings& Settings() const override { return job_.settings.Job; }
+  bool Aborted() const override { return job_.Aborted(); }
+  TWindowOperations& Window() override { return *this; }
+  TListingSink& ResultSink() override { return *this; }
+  void FlushResults() override {}
+  bool AttachHttp(THttpTransaction* http) override;
+  void DetachHttp() override;
+  void SocketProgress(TBlockSocket*, THookSocketReason reason, const std::string& value) override;
+  void ResetReceivedBytes() override {
+    received_.store(0, std::memory_order_relaxed);
+    size_.store(0, std::memory_order_relaxed);
+  }
+  void ShowLastProgress() override {}
+  std::string ReservePageFile() override;
+  void ReleasePageFile() override;
+  void Pause(std::chrono::milliseconds duration) override {
+    if (Settings().Pauses) {
+      job_.WaitForAbort(duration);
+    }
+  }
+  void FetchDone(const TFetchOutcome& outcome) override;
+  TRequestRunner RequestRunner() override {
+    return [this](THttpTransaction& http, const std::string& url) { return hops_.Run(http, url); };
+  }
+
+  // THopContext
+  bool Sleep(std::chrono::milliseconds duration) override;
+  std::chrono::steady_clock::time_point Deadline() const override;
+  bool StoppedByLimit() const override {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    return timed_out_;
+  }
+  std::unique_ptr<TTCPBlockSocket> SwapSocket(THttpTransaction& http,
+                                              std::unique_ptr<TTCPBlockSocket> sock) override;
+  std::int64_t ReceivedBytes() const override { return received_.load(std::memory_order_relaxed); }
+  void TransferBegins() override;
+  void TransferEnds() override {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    transferring_ = false;
+  }
+  void Note(const std::string& line) override { page_->Messages.push_back(line); }
+
+  // TWindowOperations: only the status texts mean something here.
+  void AppendResultLines(const std::vector<std::string>& lines) override {
+    page_->Links.insert(page_->Links.end(), lines.begin(), lines.end());
+  }
+  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
+  void SetStatusText(const std::string& text) override {
+    if (!text.empty()) {
+      page_->Messages.push_back(text);
+    }
+  }
+  void SetProgressLine(const std::string&) override {}
+  std::string ReadSaveTarget() override { return std::string(); }
+  void ClearSaveTarget() override {}
+  void SaveResultList(const std::string&) override {}
+  void EnableStart() override {}
+  void ReportJobError(const std::string&, int) override {}
+
+  // TListingSink
+  void AppendResultLine(std::string line) override { page_->Links.push_back(std::move(line)); }
+  void BeginBlock(const std::string& /*page_address*/, const std::string& base) override {
+    page_->Listed = true;
+    page_->Base = base;
+  }
+  void AppendLink(TListedLink link) override {
+    if (job_.settings.Filter.Passes(link.Cleaned)) {
+      page_->Links.push_back(std::move(link.Line));
+    }
+  }
+
+ private:
+  // Under http_lock_: the transfer receives less than the low-speed rule
+  // asks for; starts the rule's next window otherwise.
+  bool TooSlow(std::chrono::steady_clock::time_point now);
+
+  TParallelJob::TShared& job_;
+  TPageResult* page_ = nullptr;  // the page in progress (worker only)
+  THopRunner hops_;
+
+  mutable std::mutex http_lock_;
+  THttpTransaction* http_ = nullptr;               // guarded by http_lock_
+  std::chrono::steady_clock::time_point started_;  // guarded by http_lock_
+  bool timed_out_ = false;                         // guarded by http_lock_
+  bool too_slow_ = false;                          // guarded by http_lock_
+  // The low-speed rule's window: a request is under way, since when the
+  // window runs, and received_ when it began. Guarded by http_lock_.
+  bool transferring_ = false;
+  std::chrono::steady_clock::time_point window_start_;
+  std::int64_t window_bytes_ = 0;
+
+  THttpTransaction* own_http_ = nullptr;  // the same, read by the worker only
+
+  std::mutex page_file_lock_;
+  std::string page_file_;  // guarded by page_file_lock_
+  std::atomic<bool> finished_{false};
+
+  // For progress displays on other threads: the line in transfer (its index
+  // plus one, 0 for none) and its bytes so far, as the socket hook sees them.
+  std::atomic<std::size_t> line_in_flight_{0};
+  std::atomic<std::int64_t> received_{0};
+  std::atomic<std::int64_t> size_{0};
+};
+
+bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
+  const std::string& line = job_.lines[index];
+  page.Line = line;
+  page.Address = NormaliseAddress(line);
+  page.Messages.push_back(
+      ProgressLineText(line, static_cast<int>(index) + 1, static_cast<int>(job_.lines.size())));
+  const std::string host = HostOfAddress(page.Address);
+  if (!job_.hosts.Acquire(host)) {
+    return false;
+  }
+  page_ = &page;
+  ResetReceivedBytes();
+  line_in_flight_.store(index + 1, std::memory_order_relaxed);
+  const auto started = std::chrono::steady_clock::now();
+  {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    started_ = started;
+    timed_out_ = false;
+    too_slow_ = false;
+    transferring_ = false;
+  }
+  bool aborted = false;
+  try {
+    ProcessUrl(*this, line);
+  } catch (const EJobAborted&) {
+    aborted = true;
+  } catch (const std::exception& error) {
+    page.JobError = error.what();
+  } catch (...) {
+    page.JobError = "Unknown error";
+  }
+  line_in_flight_.store(0, std::memory_order_relaxed);
+  job_.hosts.Release(host);
+  page_ = nullptr;
+  page.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now() - started)
+                       .count();
+  return !aborted;
+}
+
+bool TParallelWorker::AttachHttp(THttpTransaction* http) {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  if (Aborted()) {
+    return false;
+  }
+  http_ = http;
+  own_http_ = http;
+  return true;
+}
+
+void TParallelWorker::DetachHttp() {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  http_ = nullptr;
+  own_http_ = nullptr;
+}
+
+void TParallelWorker::SocketProgress(TBlockSocket*, THookSocketReason reason,
+                                     const std::string& value) {
+  if (reason != HR_ReadCount) {
+    return;
+  }
+  received_.fetch_add(std::strtoll(value.c_str(), nullptr, 10), std::memory_order_relaxed);
+  if (own_http_ != nullptr) {
+    size_.store(own_http_->DownloadSize, std::memory_order_relaxed);
+  }
+}
+
+bool TParallelWorker::InFlight(TTransferInFlight& view) const {
+  const std::size_t line = line_in_flight_.load(std::memory_order_relaxed);
+  if (line == 0) {
+    return false;
+  }
+  view.Index = line - 1;
+  view.Line = job_.lines[line - 1];
+  view.Received = received_.load(std::memory_order_relaxed);
+  view.Size = size_.load(std::memory_order_relaxed);
+  return true;
+}
+
+void TParallelWorker::AbortTransfer() {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  if (http_ != nullptr) {
+    http_->AbortTransfer();
+  }
+}
+
+void TParallelWorker::EnforceLimits(std::chrono::steady_clock::time_point now) {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  if (http_ == nullptr) {
+    return;
+  }
+  if (!timed_out_) {
+    const std::chrono::milliseconds max_time = job_.settings.MaxTime;
+    const bool late = max_time.count() > 0 && now - started_ >= max_time;
+    const bool slow = !late && TooSlow(now);
+    if (!late && !slow) {
+      return;
+    }
+    too_slow_ = slow;
+  }
+  timed_out_ = true;
+  // Again at every tick: a socket made after the first stop (a connect after
+  // the name lookup, the next hop of a redirect) forgets it.
+  http_->AbortTransfer();
+}
+
+bool TParallelWorker::TooSlow(std::chrono::steady_clock::time_point now) {
+  const TFetchPolicy& policy = job_.settings.Fetch;
+  if (policy.MinSpeedBytes <= 0 || !transferring_ || now - window_start_ < policy.MinSpeedWindow) {
+    return false;
+  }
+  const std::int64_t received = received_.load(std::memory_order_relaxed);
+  const bool slow = received - window_bytes_ < policy.MinSpeedBytes;
+  window_start_ = now;
+  window_bytes_ = received;
+  return slow;
+}
+
+void TParallelWorker::TransferBegins() {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  transferring_ = true;
+  window_start_ = std::chrono::steady_clock::now();
+  window_bytes_ = received_.load(std::memory_order_relaxed);
+}
+
+bool TParallelWorker::Sleep(std::chrono::milliseconds duration) {
+  const auto now = std::chrono::steady_clock::now();
+  if (job_.settings.MaxTime.count() > 0) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(Deadline() - now);
+    duration = std::clamp(left, std::chrono::milliseconds(0), duration);
+  }
+  if (duration.count() > 0) {
+    job_.WaitForAbort(duration);
+  }
+  return !Aborted() && std::chrono::steady_clock::now() < Deadline();
+}
+
+std::chrono::steady_clock::time_point TParallelWorker::Deadline() const {
+  if (job_.settings.MaxTime.count() <= 0) {
+    return std::chrono::steady_clock::time_point::max();
+  }
+  std::lock_guard<std::mutex> guard(http_lock_);
+  return started_ + job_.settings.MaxTime;
+}
+
+std::unique_ptr<TTCPBlockSocket> TParallelWorker::SwapSocket(
+    THttpTransaction& http, std::unique_ptr<TTCPBlockSocket> sock) {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  // A stop meant for an earlier owner of a pooled connection is not this
+  // transfer's; one of this worker's own carries over.
+  sock->StopFlag.store(Aborted() || timed_out_);
+  std::swap(http.Sock, sock);
+  return sock;
+}
+
+void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
+  const bool skipped = !outcome.SkippedType.empty();
+  page_->StatusText = skipped ? kStatusNotHtml : OutcomeStatusText(outcome.Status);
+  page_->ContentType = skipped ? outcome.SkippedType : outcome.ContentType;
+  page_->Skipped = skipped;
+  page_->Truncated = outcome.Truncated;
+  page_->FinalUrl = outcome.FinalUrl;
+  page_->HttpStatus = outcome.HttpStatus;
+  page_->HttpStatusText = outcome.HttpStatusText;
+  page_->Bytes = outcome.Bytes;
+  page_->SocketError = outcome.SocketError;
+  page_->SocketErrorText = outcome.SocketErrorText;
+  page_->Reason = outcome.FailureText.empty() ? outcome.RedirectReason : outcome.FailureText;
+  {
+    std::lock_guard<std::mutex> guard(http_lock_);
+    if (timed_out_ && outcome.Status != TFetchStatus::Ok) {
+      // The stop came from the deadline or the low-speed rule, not from the
+      // peer.
+      page_->SocketError = WSAETIMEDOUT;
+      page_->SocketErrorText = TBlockSocket::GetErrorDesc(WSAETIMEDOUT);
+      if (too_slow_) {
+        const TFetchPolicy& policy = job_.settings.Fetch;
+        page_->SocketErrorText += " (less than " + std::to_string(policy.MinSpeedBytes) +
+                                  " bytes in " + MillisecondsAsSeconds(policy.MinSpeedWindow) +
+                                  " s)";
+      }
+    }
+  }
+  if (page_->SocketError != 0) {
+    page_->Reason =
+        "socket error " + std::to_string(page_->SocketError) + ", " + page_->SocketErrorText;
+  }
+}
+
+std::string TParallelWorker::ReservePageFile() {
+  // Under the lock, so that Shutdown either sees the file or it is never made.
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  if (Aborted()) {
+    throw EJobAborted{};
+  }
+  page_file_ = MakeTempFileName(kPageFileExtension);
+  return page_file_;
+}
+
+void TParallelWorker::ReleasePageFile() {
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  page_file_.clear();
+}
+
+void TParallelWorker::RemovePageFile() {
+  std::lock_guard<std::mutex> guard(page_file_lock_);
+  if (!page_file_.empty()) {
+    RemoveTempFiles(page_file_);
+  }
+}
+
+}  // namespace
+
+void TParallelJob::TShared::Abort() {
+  {
+    std::lock_guard<std::mutex> guard(abort_lock);
+    aborted.store(true, std::memory_order_release);
+  }
+  abort_seen.notify_all();
+  output.Close();
+  hosts.Close();
+  for (const auto& worker : workers) {
+    worker->AbortTransfer();
+  }
+}
+
+void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
+  SetStatusWindow(&worker);
+  while (!Aborted() && !stop_taking.load()) {
+    const std::size_t index = next_line.fetch_add(1);
+    if (index >= lines.size() || !output.WaitForRoom(index)) {
+      break;
+    }
+    TPageResult page;
+    if (!worker.Process(index, page)) {
+      break;
+    }
+    if (settings.OnPageDone) {
+      settings.OnPageDone(page);
+    }
+    const bool ends_job = !page.JobError.empty();
+    if (ends_job) {
+      stop_taking.store(true);
+    }
+    output.Put(index, std::move(page));
+    if (ends_job) {
+      break;
+    }
+    worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
+  }
+  SetStatusWindow(nullptr);
+  {
+    // Under the lock, so that Shutdown cannot miss the last one.
+    std::lock_guard<std::mutex> guard(abort_lock);
+    running.fetch_sub(1);
+    worker.SetFinished();
+  }
+  abort_seen.notify_all();
+}
+
+void TParallelJob::TShared::WatchDeadlines() {
+  std::unique_lock<std::mutex> guard(abort_lock);
+  while (!Aborted() && running.load() > 0) {
+    abort_seen.wait_for(guard, std::chrono::milliseconds(kDeadlineTickMs));
+    guard.unlock();
+    const auto now = std::chrono::steady_clock::now();
+    for (const auto& worker : workers) {
+      worker->EnforceLimits(now);
+    }
+    pool.CloseExpired(now);
+    guard.lock();
+  }
+}
+
+TParallelJob::TParallelJob(TParallelSettings settings, std::vector<std::string> lines) {
+  if (settings.Jobs < 1) {
+    settings.Jobs = 1;
+  }
+  if (settings.Jobs > kMaxParallelJobs) {
+    settings.Jobs = kMaxParallelJobs;
+  }
+  shared_ = std::make_shared<TShared>(std::move(settings), std::move(lines));
+}
+
+TParallelJob::~TParallelJob() {
+  Shutdown(std::chrono::hours(1));
+}
+
+void TParallelJob::Start() {
+  TShared& shared = *shared_;
+  const std::size_t count =
+      std::min<std::size_t>(static_cast<std::size_t>(shared.settings.Jobs), shared.lines.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    shared.workers.push_back(std::make_unique<TParallelWorker>(shared));
+  }
+  shared.running.store(static_cast<int>(count));
+  for (const auto& worker : shared.workers) {
+    // Each thread holds its own share: one left behind by Shutdown keeps
+    // what it works on.
+    shared.threads.emplace_back([keep = shared_, &worker = *worker] { keep->RunWorker(worker); });
+  }
+  if (shared.Watched() && count > 0) {
+    shared.threads.emplace_back([keep = shared_] { keep->WatchDeadlines(); });
+  }
+}
+
+std::size_t TParallelJob::Count() const {
+  return shared_->lines.size();
+}
+
+std::optional<TPageResult> TParallelJob::Next(std::chrono::milliseconds timeout) {
+  return shared_->output.Next(timeout);
+}
+
+std::vector<TTransferInFlight> TParallelJob::InFlight() const {
+  std::vector<TTransferInFlight> lines;
+  TTransferInFlight view;
+  // The workers are made once by Start, before any other thread asks.
+  for (const auto& worker : shared_->workers) {
+    if (worker->InFlight(view)) {
+      lines.push_back(view);
+    }
+  }
+  std::sort(lines.begin(), lines.end(), [](const TTransferInFlight& a, const TTransferInFlight& b) {
+    return a.Index < b.Index;
+  });
+  return lines;
+}
+
+void TParallelJob::Abort() {
+  shared_->Abort();
+}
+
+std::size_t TParallelJob::Shutdown(std::chrono::milliseconds timeout) {
+  TShared& shared = *shared_;
+  if (shared.threads.empty()) {
+    return 0;
+  }
+  // Workers that still run when the job is shut down are not wanted any more.
+  if (shared.running.load() > 0) {
+    shared.Abort();
+  }
+  {
+    std::unique_lock<std::mutex> guard(shared.abort_lock);
+    shared.abort_seen.wait_for(guard, timeout, [&] { return shared.running.load() == 0; });
+  }
+  std::size_t left = 0;
+  for (std::size_t i = 0; i < shared.threads.size(); ++i) {
+    const bool is_worker = i < shared.workers.size();
+    if (is_worker && !shared.workers[i]->Finished()) {
+      shared.workers[i]->RemovePageFile();
+      shared.threads[i].detach();
+      ++left;
+    } else {
+      shared.threads[i].join();
+    }
+  }
+  shared.threads.clear();
+  return left;
+}
+
+}  // namespace movrek

@@ -1,0 +1,80 @@
+// A job that runs several lines of the URL list at once, each through the
+// same per-URL pipeline as the window's job, and hands the pages back as
+// records in the order of the list. The window's job stays one URL at a
+// time; this is for front ends that fetch long lists.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/listing/link_filter.h"
+#include "engine/parallel/fetch_policy.h"
+#include "engine/parallel/page_result.h"
+#include "engine/pipeline/job_settings.h"
+
+namespace movrek {
+
+struct TParallelSettings {
+  TJobSettings Job;
+  int Jobs = 1;     // lines in flight at once
+  int PerHost = 4;  // transfers to one host at once
+  // Overall time allowed for the fetch of one line; zero: no limit beyond
+  // the time-out of each read.
+  std::chrono::milliseconds MaxTime{0};
+  // Connections, retries, pauses per host and the low-speed rule.
+  TFetchPolicy Fetch;
+  TLinkFilter Filter;
+  // Called on a worker's thread as each page is done, before it waits for
+  // its turn in the list order: a front end's running counts.
+  std::function<void(const TPageResult&)> OnPageDone;
+};
+
+// A line whose transfer is in progress, as a progress display shows it.
+struct TTransferInFlight {
+  std::size_t Index = 0;  // 0-based line of the job
+  std::string Line;
+  std::int64_t Received = 0;  // bytes read from the network for the line so far
+  std::int64_t Size = 0;      // announced length of the body, 0 when unknown
+};
+
+class TParallelJob {
+ public:
+  TParallelJob(TParallelSettings settings, std::vector<std::string> lines);
+  // Aborts what still runs and waits for it.
+  ~TParallelJob();
+  TParallelJob(const TParallelJob&) = delete;
+  TParallelJob& operator=(const TParallelJob&) = delete;
+
+  // Starts the workers (they inherit the calling thread's signal mask).
+  void Start();
+
+  std::size_t Count() const;
+  // The next page in list order, or nothing when it is not done within
+  // `timeout`. A page whose JobError is set is the last one: the job stops
+  // taking lines after it.
+  std::optional<TPageResult> Next(std::chrono::milliseconds timeout);
+  // The lines in transfer now, in list order; any thread, cheap enough to
+  // ask several times a second.
+  std::vector<TTransferInFlight> InFlight() const;
+
+  // Stops every transfer in flight; any thread. Pages not yet handed back
+  // are dropped and their temporary files removed as the workers unwind.
+  void Abort();
+  // Waits up to `timeout` for the workers to end; the ones still running
+  // after it (held in a name lookup) are left behind with their files
+  // removed. Returns how many were left.
+  std::size_t Shutdown(std::chrono::milliseconds timeout);
+
+  struct TShared;
+
+ private:
+  std::shared_ptr<TShared> shared_;
+};
+
+}  // namespace movrek

@@ -1,0 +1,36 @@
+#include "engine/pipeline/network_startup.h"
+
+#include "net/base/socket_api.h"
+#include "net/socket/custom_ssl.h"
+#include "net/socket/socket_exception.h"
+#include "net/tls/openssl_binding.h"
+#include "net/tls/tls_openssl.h"
+
+namespace movrek {
+
+namespace {
+// Windows Sockets 2.2, the version the socket layer is started with.
+constexpr std::uint16_t kSocketVersion = 0x0202;
+}  // namespace
+
+TNetworkStartup::TNetworkStartup() {
+  if (!BindSocketLibrary("")) {
+    throw ESocketError(0, "", "Error loading Socket interface (ws2_32.dll)!");
+  }
+  SocketStartup(kSocketVersion);
+  tls_ = LoadTlsLibraries();
+  if (tls_) {
+    TlsPluginClass.store(&TSSLOpenSSL::CreateForSocket);
+  }
+}
+
+TNetworkStartup::~TNetworkStartup() {
+  if (tls_) {
+    TlsPluginClass.store(&TSSLNone::CreateForSocket);
+    UnloadTlsLibraries();
+  }
+  SocketCleanup();
+  ReleaseSocketLibrary();
+}
+
+}  // namespace movrek

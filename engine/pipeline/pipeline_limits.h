@@ -1,0 +1,35 @@
+// Named limits and tuning values of the per-URL pipeline both jobs run, where
+// tests and front ends can reach them.
+#pragma once
+
+#include <cstdint>
+
+namespace movrek {
+
+// --- the job ---
+
+// Pauses the job makes unless its settings turn them off: after saving each
+// page, and after each URL (also in Start and Abort).
+inline constexpr std::int32_t kPageSavedPauseMs = 500;
+inline constexpr std::int32_t kUrlDonePauseMs = 100;
+// Start drops URL lines shorter than this (blanks count).
+inline constexpr std::uint32_t kMinUrlLineBytes = 3;
+
+// --- files ---
+
+// Longest temporary directory taken from TMPDIR; a longer one falls back to
+// /tmp so that the names stay within the path room the pipeline reserves.
+inline constexpr std::uint32_t kMaxTempDirectoryBytes = 260;
+// Attempts at a fresh temporary name before MakeTempFileName gives up.
+inline constexpr std::int32_t kMaxTempNameAttempts = 100;
+
+// --- page bodies ---
+
+// Decoded bytes of a body without Content-Type looked at to tell a page from
+// a binary file (a NUL byte or a known signature among them).
+inline constexpr std::uint32_t kSniffBytes = 1024;
+// The body of a redirect that is followed is read and dropped, so the
+// connection can carry the next request; past this it is closed instead.
+inline constexpr std::int64_t kMaxDroppedBodyBytes = std::int64_t{1} << 20;
+
+}  // namespace movrek

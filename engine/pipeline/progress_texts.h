@@ -1,0 +1,32 @@
+// The texts the job shows while it runs: the progress line, the transfer
+// progress and the outcome of each fetch.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/pipeline/fetch_outcome.h"
+
+namespace movrek {
+
+// Status texts of the fetch outcomes; the address follows directly.
+inline constexpr char kStatusOk[] = "OK : ";
+inline constexpr char kStatusNetworkError[] = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
+inline constexpr char kStatusNoLocation[] = "COULD NOT FIND REDIRECT LOCATION FROM HEADER. ";
+inline constexpr char kStatusGeneralError[] = "GENERAL ERROR. ";
+// A response that is no page: "SKIPPED, NOT HTML (TYPE). " in the status
+// line, this without the type in records.
+inline constexpr char kStatusNotHtml[] = "SKIPPED, NOT HTML. ";
+
+// "<line> [List number: <i>, Total List Items: <n>]." for 1-based i.
+std::string ProgressLineText(const std::string& line, int number, int total);
+// The transfer progress: received / download_size * 100 rounded to the
+// nearest integer (a half to the even neighbour) followed by "%", or
+// "Bytes received : <received>" when download_size is 0.
+std::string TransferProgressText(std::int32_t received, std::int32_t downloadSize);
+// The status text of a fetch outcome.
+std::string OutcomeStatusText(TFetchStatus status);
+// The status line's text of an outcome, the skipped type named.
+std::string OutcomeLineText(const TFetchOutcome& outcome);
+
+}  // namespace movrek

@@ -1,0 +1,79 @@
+// The window-side half of the job: Start, Run, the completion and Abort,
+// written against the window operations.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/pipeline/job_settings.h"
+#include "engine/pipeline/window_operations.h"
+#include "engine/window_job/call_queue.h"
+#include "engine/window_job/worker_thread.h"
+
+namespace movrek {
+
+// Message of Start when the URL list has no line at all.
+inline constexpr char kEmptyUrlListMessage[] = "At least one url is needed to extract link.";
+
+// Every method runs on the window's thread. Owns the worker threads it
+// started and ends them when destroyed.
+class TWindowJobController {
+ public:
+  TWindowJobController(TCallQueue& windowThread, TWindowOperations& window,
+                       TJobSettings settings = {});
+  // Shutdown(kDestructorWorkerWaitMs): never blocks beyond that bound.
+  ~TWindowJobController();
+  TWindowJobController(const TWindowJobController&) = delete;
+  TWindowJobController& operator=(const TWindowJobController&) = delete;
+
+  // Start: refuses a list without any line (returns false; the caller shows
+  // kEmptyUrlListMessage), drops lines shorter than kMinUrlLineBytes, runs a
+  // job over the rest (even none), disables Start and pauses 100 ms.
+  bool Button1Click(std::vector<std::string>& urlLines);
+  // Starts a job over a copy of the lines.
+  void Run(const std::vector<std::string>& urlLines);
+  // Completion: automatic save, Start enabled, save target, progress line
+  // and status bar cleared; then any error is reported to the window.
+  void MyThreadTerminate(TMyThread& job);
+  // Abort: nothing when no job runs; otherwise stops the transfer, ends the
+  // job without completion, pauses 100 ms and returns the window to Idle.
+  void Button5Click();
+
+  // Start is enabled: no job runs.
+  bool StartEnabled() const { return start_enabled_; }
+  // Waits up to `timeout` for every worker thread to end; true when all did.
+  bool WaitForWorkers(std::chrono::milliseconds timeout);
+  // Removes the temporary files of every worker still running, for a front
+  // end that leaves without waiting for them (a worker stuck in a long local
+  // step would otherwise leave its page behind).
+  void RemoveAbandonedFiles();
+  // For a front end that leaves: aborts a running job (without touching the
+  // window), waits up to `timeout` for the workers, removes the temporary
+  // files of those still running and leaves them to end on their own (a name
+  // lookup cannot be interrupted). Returns how many were left running; they
+  // no longer touch the window or this object.
+  std::size_t Shutdown(std::chrono::milliseconds timeout);
+
+  // The job started last; Abort acts on it.
+  std::shared_ptr<TMyThread> CurrentJob;
+
+ private:
+  struct TWorker {
+    std::shared_ptr<TMyThread> job;
+    std::thread thread;
+  };
+  void ReapFinishedWorkers();
+  void Pause(std::chrono::milliseconds duration) const;
+
+  TCallQueue& window_thread_;
+  TWindowOperations& window_;
+  const TJobSettings settings_;
+  bool start_enabled_ = true;
+  std::vector<TWorker> workers_;
+};
+
+}  // namespace movrek

@@ -1,0 +1,136 @@
+// The job's worker thread: walks a private copy of the URL list, one URL at a
+// time through the per-URL pipeline, and tells the window what it does
+// through its window channel.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/listing/text_list.h"
+#include "engine/pipeline/job_aborted.h"
+#include "engine/pipeline/job_settings.h"
+#include "engine/pipeline/progress_texts.h"
+#include "engine/pipeline/url_job.h"
+#include "engine/pipeline/window_operations.h"
+#include "engine/window_job/call_queue.h"
+#include "engine/window_job/window_channel.h"
+#include "net/socket/socket_types.h"
+
+namespace movrek {
+
+class THttpTransaction;
+
+// One job. Shared between its worker thread, the window-side controller and
+// the calls the worker has queued for the window's thread, so that whichever
+// finishes last frees it.
+class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyThread> {
+ public:
+  TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
+            std::vector<std::string> urlList);
+  ~TMyThread() override;
+  TMyThread(const TMyThread&) = delete;
+  TMyThread& operator=(const TMyThread&) = delete;
+
+  // --- worker side ---------------------------------------------------------
+
+  // The thread's body: every URL in turn, then the completion is queued for
+  // the window's thread (unless the job was aborted).
+  void Execute();
+
+  // Socket status handler of every transaction of this job: adds up the bytes
+  // read and shows the progress, waiting until the window has shown it.
+  void SocketProgress(TBlockSocket* sender, THookSocketReason reason,
+                      const std::string& value) override;
+
+  // The window as the worker sees it: every call is carried out on the
+  // window's thread in the order made; reads wait for their answer. After an
+  // abort nothing reaches the window and result lines raise EJobAborted.
+  TWindowOperations& Window() override;
+  TListingSink& ResultSink() override;
+  void FlushResults() override;
+
+  bool AttachHttp(THttpTransaction* http) override;
+  void DetachHttp() override;
+  void ResetReceivedBytes() override;
+  void ShowLastProgress() override;
+  std::string ReservePageFile() override;
+  void ReleasePageFile() override;
+  void Pause(std::chrono::milliseconds duration) override;
+
+  const TJobSettings& Settings() const override { return settings_; }
+
+  // The page file of the URL in progress (its name file goes with it), or
+  // empty. Read from any thread.
+  std::string PageFile() const;
+
+  // --- window side -----------------------------------------------------------
+
+  // Copies StatusText into the status bar; runs on the window's thread.
+  void UpdateStatusBar();
+
+  // The filter settings as the window shows them when the job starts; later
+  // reads by the worker refresh them without waiting.
+  void SeedFilterSettings(const TFilterSettings& settings);
+
+  // Stops the transfer in progress and ends the job for the window: no
+  // further window change, no completion. Any thread.
+  void Abort();
+  bool Aborted() const override { return channel_->Aborted(); }
+
+  // True once Execute has returned.
+  bool Finished() const { return finished_.load(std::memory_order_acquire); }
+
+  // Removes the page file of the URL in progress, for a front end that
+  // leaves without waiting for the worker; the job must be aborted first, so
+  // that no new page file is made.
+  void RemovePageFile();
+
+  // Why the body ended early; empty after a normal end. Read by the
+  // completion, after the worker has queued it.
+  const std::string& ErrorText() const { return error_text_; }
+  int ErrorLine() const { return error_line_; }
+
+  // The completion handler, queued on the window's thread after the body.
+  std::function<void(TMyThread& job)> OnTerminate;
+
+  // Progress text prepared for the status bar; written by the worker, read
+  // only while it waits for UpdateStatusBar.
+  std::string StatusText;
+  // The transaction of the URL in progress, or none. Written only by the
+  // worker and only under HttpLock; Abort reads it under HttpLock.
+  THttpTransaction* Http = nullptr;
+  std::mutex HttpLock;
+  // Private copy of the URL list, taken when the job was created.
+  TTextList UrlList;
+  // Bytes read from the socket for the URL in progress (worker only).
+  std::int32_t ReceivedBytes = 0;
+
+ private:
+  const TJobSettings settings_;
+  std::shared_ptr<TWindowChannel> channel_;
+  // Shows StatusText, waiting until the window has shown it.
+  void ShowProgress();
+
+  // The progress text the window shows now (worker only): the same text
+  // again would change nothing on the window, so it costs no hand-off.
+  std::string shown_progress_;
+  // A text newer than shown_progress_ waits for the next hand-off (worker
+  // only).
+  bool progress_held_ = false;
+  std::chrono::steady_clock::time_point progress_shown_at_;
+
+  std::atomic<bool> finished_{false};
+  std::string error_text_;
+  int error_line_ = 0;
+
+  mutable std::mutex page_file_lock_;
+  std::string page_file_;  // guarded by page_file_lock_
+};
+
+}  // namespace movrek
