@@ -90,14 +90,6 @@ bool TWindowJobController::WaitForWorkers(std::chrono::milliseconds timeout) {
   }
 }
 
-void TWindowJobController::RemoveAbandonedFiles() {
-  for (const TWorker& worker : workers_) {
-    if (!worker.job->Finished()) {
-      worker.job->RemovePageFile();
-    }
-  }
-}
-
 void TWindowJobController::Shutdown() {
   // Every job but the current one was aborted or has completed already.
   if (CurrentJob && !CurrentJob->Finished()) {

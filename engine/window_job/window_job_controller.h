@@ -47,10 +47,6 @@ class TWindowJobController {
   bool StartEnabled() const { return start_enabled_; }
   // Waits up to `timeout` for every worker thread to end; true when all did.
   bool WaitForWorkers(std::chrono::milliseconds timeout);
-  // Removes the temporary files of every worker still running, for a front
-  // end that leaves without waiting for them (a worker stuck in a long local
-  // step would otherwise leave its page behind).
-  void RemoveAbandonedFiles();
   // For a front end that leaves: aborts a running job (without touching the
   // window) and waits for every worker; a stop reaches each of their waits,
   // name lookups included, within a slice of 50 ms.

@@ -88,13 +88,6 @@ std::string TMyThread::PageFile() const {
   return page_file_;
 }
 
-void TMyThread::RemovePageFile() {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (!page_file_.empty()) {
-    RemoveTempFiles(page_file_);
-  }
-}
-
 void TMyThread::SocketProgress(TBlockSocket* /*sender*/, THookSocketReason reason,
                                const std::string& value) {
   if (reason != HR_ReadCount) {

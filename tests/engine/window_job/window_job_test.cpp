@@ -458,13 +458,10 @@ INSTANTIATE_TEST_SUITE_P(
                                      controller.Button5Click();
                                      EXPECT_TRUE(controller.WaitForWorkers(kJobTimeout));
                                    }},
-                      // A front end that leaves without waiting: the files go at once,
-                      // while the worker still holds them.
-                      PageFileCase{"RemoveWithoutWaitingThenAbort",
-                                   [](TWindowJobController& controller) {
-                                     controller.RemoveAbandonedFiles();
-                                     controller.Button5Click();
-                                   }}),
+                      // A front end that leaves: Shutdown waits for the worker.
+                      PageFileCase{
+                          "ShutdownWaitsForTheWorker",
+                          [](TWindowJobController& controller) { controller.Shutdown(); }}),
     [](const ::testing::TestParamInfo<PageFileCase>& p) { return std::string(p.param.name); });
 
 TEST_F(ExtractionJob, APageOfManyLinksReachesTheWindowWholeInFewHandOffs) {
