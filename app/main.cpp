@@ -164,12 +164,6 @@ int main(int argc, char** argv) {
       form.Label4Click();
     }
     code = QApplication::exec();
-    if (form.AbandonedWorkers() > 0) {
-      // A worker stuck in a name lookup still refers to the window's objects:
-      // leave without destroying them (its temporary files are gone already).
-      std::fflush(nullptr);
-      std::_Exit(code);
-    }
   }
   return code;
 }

@@ -509,7 +509,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  abandoned_workers_ = controller_->Shutdown(kCloseGrace);
+  controller_->Shutdown();
   QWidget::closeEvent(event);
 }
 

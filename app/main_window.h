@@ -38,8 +38,6 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   // Client area at 96 dpi; Qt scales it on denser screens.
   static constexpr int kClientWidth = 588;
   static constexpr int kClientHeight = 455;
-  // How long closing the window waits for a running job's worker to unwind.
-  static constexpr std::chrono::milliseconds kCloseGrace{2000};
 
   explicit TForm1(TJobSettings settings = {}, QWidget* parent = nullptr);
   ~TForm1() override;
@@ -76,9 +74,6 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
   // The job that runs now, if any (Start is disabled while it runs).
   bool JobRunning() const;
-  // Workers that did not end within kCloseGrace when the window closed; the
-  // process must then leave without running their objects' destructors.
-  std::size_t AbandonedWorkers() const { return abandoned_workers_; }
 
   // Shows a message box over the window without blocking the caller.
   void ShowMessage(const QString& text, bool error = false);
@@ -126,7 +121,6 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   std::unique_ptr<TQtWindowThread> window_thread_;
   std::unique_ptr<TFormOperations> operations_;
   std::unique_ptr<TWindowJobController> controller_;
-  std::size_t abandoned_workers_ = 0;
   // Last: its threads end before anything they hand results to goes.
   std::unique_ptr<TBackgroundWork> background_;
   std::weak_ptr<TBusyCursor> generator_busy_;  // while generated lines are queued

@@ -123,18 +123,18 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
   }
   // Nothing the workers still do is wanted now: after an error that ended
   // the job they may be fetching lines beyond it.
-  const bool left = job_->Shutdown(std::chrono::milliseconds(kAbortGraceMs)) > 0;
+  job_->Shutdown();
   writer_->Flush();
   // The last lines may only fail on the final flush; results that never
   // reached standard output must not end in a success.
   if (writer_->OutputBroken()) {
     writer_->Message("movrek-cli: standard output could not be written");
-    return Ended(TOutcome{kExitOutputClosed, left});
+    return Ended(TOutcome{kExitOutputClosed});
   }
   if (!save_file_.empty()) {
     writer_->Save(save_file_);
   }
-  return Ended(TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted, left});
+  return Ended(TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted});
 }
 
 TListRun::TOutcome TListRun::Stop(int code) {
@@ -151,7 +151,8 @@ TListRun::TOutcome TListRun::Stop(int code) {
       writer_->Message("  in flight: " + InFlightText(transfer));
     }
   }
-  return Ended(TOutcome{code, job_->Shutdown(std::chrono::milliseconds(kAbortGraceMs)) > 0});
+  job_->Shutdown();
+  return Ended(TOutcome{code});
 }
 
 TListRun::TOutcome TListRun::Ended(TOutcome outcome) {

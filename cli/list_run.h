@@ -45,9 +45,6 @@ class TListRun {
 
   struct TOutcome {
     int ExitCode = kExitCompleted;
-    // Workers still held (in a name lookup) after an abort: the caller ends
-    // the process without waiting for them.
-    bool WorkersLeft = false;
   };
   // Writes the pages as they come until the job is through, `interrupted`
   // turns non-zero or standard output breaks; the summary comes last.

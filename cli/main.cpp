@@ -74,13 +74,7 @@ int RunJob(cli::TCliOptions& options, cli::TUrlList list) {
   run.Start();
   pthread_sigmask(SIG_UNBLOCK, &interrupt, nullptr);
 
-  const cli::TListRun::TOutcome outcome = run.Finish(gInterrupted);
-  // A worker left in a name lookup must not keep the program: its files are
-  // gone, and nothing else of it matters once the process ends.
-  if (outcome.WorkersLeft) {
-    std::_Exit(outcome.ExitCode);
-  }
-  return outcome.ExitCode;
+  return run.Finish(gInterrupted).ExitCode;
 }
 
 }  // namespace

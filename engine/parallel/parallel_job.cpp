@@ -114,9 +114,6 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
   // Stops the transfer of a line that has run out of time or receives too
   // slowly.
   void EnforceLimits(std::chrono::steady_clock::time_point now);
-  void RemovePageFile() { in_progress_.RemovePageFile(); }
-  bool Finished() const { return finished_.load(std::memory_order_acquire); }
-  void SetFinished() { finished_.store(true, std::memory_order_release); }
   // The line in transfer and its bytes; false when there is none.
   bool InFlight(TTransferInFlight& view) const;
 
@@ -197,8 +194,6 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
   bool transferring_ = false;
   std::chrono::steady_clock::time_point window_start_;
   std::int64_t window_bytes_ = 0;
-
-  std::atomic<bool> finished_{false};
 
   // For progress displays on other threads: the line in transfer (its index
   // plus one, 0 for none) and its bytes so far, as the socket hook sees them.
@@ -412,10 +407,9 @@ void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
     worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
   }
   {
-    // Under the lock, so that Shutdown cannot miss the last one.
+    // Under the lock, so that the deadline watch cannot miss the last one.
     std::lock_guard<std::mutex> guard(abort_lock);
     running.fetch_sub(1);
-    worker.SetFinished();
   }
   abort_seen.notify_all();
 }
@@ -445,7 +439,7 @@ TParallelJob::TParallelJob(TParallelSettings settings, std::vector<std::string> 
 }
 
 TParallelJob::~TParallelJob() {
-  Shutdown(std::chrono::hours(1));
+  Shutdown();
 }
 
 void TParallelJob::Start() {
@@ -457,8 +451,7 @@ void TParallelJob::Start() {
   }
   shared.running.store(static_cast<int>(count));
   for (const auto& worker : shared.workers) {
-    // Each thread holds its own share: one left behind by Shutdown keeps
-    // what it works on.
+    // Each thread holds its own share of what it works on.
     shared.threads.emplace_back([keep = shared_, &worker = *worker] { keep->RunWorker(worker); });
   }
   if (shared.Watched() && count > 0) {
@@ -493,32 +486,18 @@ void TParallelJob::Abort() {
   shared_->Abort();
 }
 
-std::size_t TParallelJob::Shutdown(std::chrono::milliseconds timeout) {
+void TParallelJob::Shutdown() {
   TShared& shared = *shared_;
-  if (shared.threads.empty()) {
-    return 0;
-  }
   // Workers that still run when the job is shut down are not wanted any more.
+  // Every wait of theirs, the name lookup's too, watches the abort, so the
+  // joins take a few slices of 50 ms at most.
   if (shared.running.load() > 0) {
     shared.Abort();
   }
-  {
-    std::unique_lock<std::mutex> guard(shared.abort_lock);
-    shared.abort_seen.wait_for(guard, timeout, [&] { return shared.running.load() == 0; });
-  }
-  std::size_t left = 0;
-  for (std::size_t i = 0; i < shared.threads.size(); ++i) {
-    const bool is_worker = i < shared.workers.size();
-    if (is_worker && !shared.workers[i]->Finished()) {
-      shared.workers[i]->RemovePageFile();
-      shared.threads[i].detach();
-      ++left;
-    } else {
-      shared.threads[i].join();
-    }
+  for (std::thread& thread : shared.threads) {
+    thread.join();
   }
   shared.threads.clear();
-  return left;
 }
 
 }  // namespace movrek

@@ -66,10 +66,9 @@ class TParallelJob {
   // Stops every transfer in flight; any thread. Pages not yet handed back
   // are dropped and their temporary files removed as the workers unwind.
   void Abort();
-  // Waits up to `timeout` for the workers to end; the ones still running
-  // after it (held in a name lookup) are left behind with their files
-  // removed. Returns how many were left.
-  std::size_t Shutdown(std::chrono::milliseconds timeout);
+  // Aborts the workers still running and waits for them all to end (a stop
+  // reaches every wait of theirs within a slice, name lookups included).
+  void Shutdown();
 
   struct TShared;
 

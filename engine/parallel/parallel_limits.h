@@ -18,10 +18,6 @@ inline constexpr std::uint32_t kMaxPagesAheadPerWorker = 4;
 inline constexpr std::int32_t kDeadlineTickMs = 10;
 // How often the console front end looks at the interrupt flag while it waits.
 inline constexpr std::int32_t kInterruptPollMs = 50;
-// After Ctrl+C or the last page, how long the workers may take to unwind (and
-// remove their temporary files) before the program leaves without them: a
-// worker stuck in a name lookup must not hold the terminal.
-inline constexpr std::int32_t kAbortGraceMs = 2000;
 
 // --- connections, retries and time limits of the parallel job ---
 

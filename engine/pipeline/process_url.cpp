@@ -31,7 +31,6 @@ class TTempFiles {
       return;
     }
     RemoveTempFiles(page_file_);
-    job_.InProgress().ReleasePageFile();
   }
   const std::string& Reserve() {
     page_file_ = job_.InProgress().ReservePageFile();

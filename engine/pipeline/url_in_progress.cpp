@@ -33,27 +33,11 @@ void TUrlInProgress::AbortTransferIf(const std::function<bool()>& wanted) {
   }
 }
 
-std::string TUrlInProgress::ReservePageFile() {
-  // Under the lock, so that a front end removing the files of an aborted
-  // job either sees this one or has it never made.
-  std::lock_guard<std::mutex> guard(page_file_lock_);
+std::string TUrlInProgress::ReservePageFile() const {
   if (job_.Aborted()) {
     throw EJobAborted{};
   }
-  page_file_ = MakeTempFileName(kPageFileExtension);
-  return page_file_;
-}
-
-void TUrlInProgress::ReleasePageFile() {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  page_file_.clear();
-}
-
-void TUrlInProgress::RemovePageFile() {
-  std::lock_guard<std::mutex> guard(page_file_lock_);
-  if (!page_file_.empty()) {
-    RemoveTempFiles(page_file_);
-  }
+  return MakeTempFileName(kPageFileExtension);
 }
 
 }  // namespace movrek

@@ -1,8 +1,7 @@
 // The transaction and the page file of the URL a job's worker has in
-// progress, as other threads reach them: an abort stops the transaction, a
-// front end that leaves without the worker removes the page file. Each is
-// published under a lock that also looks at the job's abort, so a stop or a
-// removal either reaches a live object or the object is never made.
+// progress, as an abort meets them: the transaction is published under a
+// lock that also looks at the job's abort, so a stop either reaches a live
+// object or the object is never published; an aborted job makes no page file.
 #pragma once
 
 #include <functional>
@@ -39,21 +38,13 @@ class TUrlInProgress {
   // Makes the URL's page file name (its name file goes with it). Throws
   // EJobAborted when the job was aborted, EPageFileError when no name can be
   // had. Worker only.
-  std::string ReservePageFile();
-  // The page file is gone.
-  void ReleasePageFile();
-  // Removes the page file of the URL in progress, for a front end that
-  // leaves without waiting for the worker; the job must be aborted first, so
-  // that no new page file is made. Any thread.
-  void RemovePageFile();
+  std::string ReservePageFile() const;
 
  private:
   const TUrlJob& job_;
   std::mutex http_lock_;
   THttpTransaction* http_ = nullptr;      // guarded by http_lock_
   THttpTransaction* own_http_ = nullptr;  // the same, read by the worker only
-  std::mutex page_file_lock_;
-  std::string page_file_;  // guarded by page_file_lock_
 };
 
 }  // namespace movrek

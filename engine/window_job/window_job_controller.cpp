@@ -13,7 +13,7 @@ TWindowJobController::TWindowJobController(TCallQueue& windowThread, TWindowOper
     : window_thread_(windowThread), window_(window), settings_(std::move(settings)) {}
 
 TWindowJobController::~TWindowJobController() {
-  Shutdown(std::chrono::milliseconds(kDestructorWorkerWaitMs));
+  Shutdown();
 }
 
 bool TWindowJobController::Button1Click(std::vector<std::string>& urlLines) {
@@ -90,31 +90,17 @@ bool TWindowJobController::WaitForWorkers(std::chrono::milliseconds timeout) {
   }
 }
 
-void TWindowJobController::RemoveAbandonedFiles() {
-  for (const TWorker& worker : workers_) {
-    if (!worker.job->Finished()) {
-      worker.job->RemovePageFile();
-    }
-  }
-}
-
-std::size_t TWindowJobController::Shutdown(std::chrono::milliseconds timeout) {
+void TWindowJobController::Shutdown() {
   // Every job but the current one was aborted or has completed already.
   if (CurrentJob && !CurrentJob->Finished()) {
     CurrentJob->Abort();
   }
-  if (WaitForWorkers(timeout)) {
-    return 0;
-  }
-  RemoveAbandonedFiles();
-  // An aborted job queues nothing for the window any more and the thread
-  // holds its own share of the job, so it may outlive this object.
-  const std::size_t left = workers_.size();
+  // An aborted job queues nothing for the window any more, and a stop
+  // reaches every wait of a worker (the name lookup too) within a slice.
   for (TWorker& worker : workers_) {
-    worker.thread.detach();
+    worker.thread.join();
   }
   workers_.clear();
-  return left;
 }
 
 void TWindowJobController::ReapFinishedWorkers() {

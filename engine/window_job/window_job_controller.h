@@ -25,7 +25,7 @@ class TWindowJobController {
  public:
   TWindowJobController(TCallQueue& windowThread, TWindowOperations& window,
                        TJobSettings settings = {});
-  // Shutdown(kDestructorWorkerWaitMs): never blocks beyond that bound.
+  // Shutdown().
   ~TWindowJobController();
   TWindowJobController(const TWindowJobController&) = delete;
   TWindowJobController& operator=(const TWindowJobController&) = delete;
@@ -47,16 +47,10 @@ class TWindowJobController {
   bool StartEnabled() const { return start_enabled_; }
   // Waits up to `timeout` for every worker thread to end; true when all did.
   bool WaitForWorkers(std::chrono::milliseconds timeout);
-  // Removes the temporary files of every worker still running, for a front
-  // end that leaves without waiting for them (a worker stuck in a long local
-  // step would otherwise leave its page behind).
-  void RemoveAbandonedFiles();
   // For a front end that leaves: aborts a running job (without touching the
-  // window), waits up to `timeout` for the workers, removes the temporary
-  // files of those still running and leaves them to end on their own (a name
-  // lookup cannot be interrupted). Returns how many were left running; they
-  // no longer touch the window or this object.
-  std::size_t Shutdown(std::chrono::milliseconds timeout);
+  // window) and waits for every worker; a stop reaches each of their waits,
+  // name lookups included, within a slice of 50 ms.
+  void Shutdown();
 
   // The job started last; Abort acts on it.
   std::shared_ptr<TMyThread> CurrentJob;

@@ -7,9 +7,6 @@ namespace movrek {
 
 // A save target whose path is no longer than this is ignored.
 inline constexpr std::uint32_t kMaxIgnoredSaveTargetBytes = 3;
-// How long the destructor waits for the workers of an aborted job before it
-// leaves those still running (stuck in a name lookup) on their own.
-inline constexpr std::int32_t kDestructorWorkerWaitMs = 5000;
 // Transfer progress reaches the window at most this often: a status bar
 // cannot show twenty thousand texts a second, and each costs the worker a
 // round trip to the window's thread. The last one of a fetch always comes.

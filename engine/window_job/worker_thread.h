@@ -78,11 +78,6 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   // True once Execute has returned.
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
 
-  // Removes the page file of the URL in progress, for a front end that
-  // leaves without waiting for the worker; the job must be aborted first, so
-  // that no new page file is made.
-  void RemovePageFile() { in_progress_.RemovePageFile(); }
-
   // Why the body ended early; empty after a normal end. Read by the
   // completion, after the worker has queued it.
   const std::string& ErrorText() const { return error_text_; }

@@ -16,6 +16,7 @@
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scoped_env.h"
 #include "tests/helpers/scripted_server.h"
+#include "tests/helpers/silent_name_server.h"
 
 namespace movrek::test {
 namespace {
@@ -291,7 +292,33 @@ TEST_F(FormJobTest, ClosingTheWindowDuringAJobLeavesNoTemporaryFile) {
   Form().Button2->click();
   EXPECT_FALSE(Form().isVisible());
   EXPECT_LT(timer.elapsed(), 2500);
-  EXPECT_EQ(Form().AbandonedWorkers(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0);
+}
+
+// Threads of this process now.
+int ThreadCount() {
+  int count = 0;
+  if (DIR* dir = ::opendir("/proc/self/task")) {
+    while (dirent* entry = ::readdir(dir)) count += entry->d_name[0] != '.';
+    ::closedir(dir);
+  }
+  return count;
+}
+
+TEST_F(FormJobTest, ClosingTheWindowDuringAHangingLookupEndsTheWorker) {
+  SilentNameServer server;
+  const SilentNameServerHook hook(server, 60000);
+  const int threads_before = ThreadCount();
+  Form().Memo1->setPlainText("http://no-such-host.example/x");
+  Form().Button1->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return server.Dropped() > 0; }, 10000));
+  EXPECT_GT(ThreadCount(), threads_before);
+  QElapsedTimer timer;
+  timer.start();
+  Form().Button2->click();
+  EXPECT_FALSE(Form().isVisible());
+  EXPECT_LT(timer.elapsed(), 200);
+  EXPECT_EQ(ThreadCount(), threads_before);
   EXPECT_EQ(LeftoverFiles(), 0);
 }
 

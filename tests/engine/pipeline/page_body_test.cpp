@@ -67,7 +67,7 @@ class PageBody : public ::testing::Test {
     TParallelJob job(std::move(parallel), {url});
     job.Start();
     std::optional<TPageResult> page = job.Next(60s);
-    job.Shutdown(5s);
+    job.Shutdown();
     EXPECT_TRUE(page.has_value()) << url;
     EXPECT_TRUE(FilesIn(tmp_.path()).empty()) << "temporary files left behind";
     return page ? *page : TPageResult{};
