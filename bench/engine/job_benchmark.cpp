@@ -117,11 +117,12 @@ class TQuietOutput {
   int saved_err_ = -1;
 };
 
-// One run of movrek-cli over the URLs with its default options and `jobs`
-// workers; returns its wall time, or a negative time when the run failed.
+// One run of movrek-cli over the URLs as `movrek-cli --no-delay --jobs N`
+// runs it; returns its wall time, or a negative time when the run failed.
 double RunCli(const std::vector<std::string>& urls, int jobs) {
   cli::TCliOptions options;
   options.Jobs = jobs;
+  options.Job.Pauses = false;
   options.Progress = cli::TProgressMode::Off;
   cli::TUrlList list;
   list.Urls = urls;
