@@ -326,11 +326,15 @@ std::chrono::steady_clock::time_point TParallelWorker::Deadline() const {
 
 std::unique_ptr<TTCPBlockSocket> TParallelWorker::SwapSocket(
     THttpTransaction& http, std::unique_ptr<TTCPBlockSocket> sock) {
-  std::lock_guard<std::mutex> guard(limits_lock_);
-  // A stop meant for an earlier owner of a pooled connection is not this
-  // transfer's; one of this worker's own carries over.
-  sock->StopFlag.store(Aborted() || timed_out_);
-  std::swap(http.Sock, sock);
+  // A stop reads http.Sock under the lock of the URL in progress; the time
+  // limits' lock comes second, in the order EnforceLimits takes them.
+  in_progress_.WithStopsHeld([&] {
+    std::lock_guard<std::mutex> guard(limits_lock_);
+    // A stop meant for an earlier owner of a pooled connection is not this
+    // transfer's; one of this worker's own carries over.
+    sock->StopFlag.store(Aborted() || timed_out_);
+    std::swap(http.Sock, sock);
+  });
   return sock;
 }
 

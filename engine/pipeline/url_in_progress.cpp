@@ -33,6 +33,11 @@ void TUrlInProgress::AbortTransferIf(const std::function<bool()>& wanted) {
   }
 }
 
+void TUrlInProgress::WithStopsHeld(const std::function<void()>& change) {
+  std::lock_guard<std::mutex> guard(http_lock_);
+  change();
+}
+
 std::string TUrlInProgress::ReservePageFile() const {
   if (job_.Aborted()) {
     throw EJobAborted{};

@@ -34,6 +34,10 @@ class TUrlInProgress {
   // Stops it when `wanted` says so; `wanted` runs under the lock, only while
   // a transaction is published, so that it may look at the transfer safely.
   void AbortTransferIf(const std::function<bool()>& wanted);
+  // Runs `change` under the lock a stop takes, so that a stop never meets
+  // the published transaction while its connection is being exchanged.
+  // Worker only.
+  void WithStopsHeld(const std::function<void()>& change);
 
   // Makes the URL's page file name (its name file goes with it). Throws
   // EJobAborted when the job was aborted, EPageFileError when no name can be

@@ -49,7 +49,9 @@ TEST(UrlListReader, SplitsCleansAndRefusesLines) {
       {"h/a\n\xEF\xBB\xBFh/b", "1:h/a 2:\xEF\xBB\xBFh/b "},  // only a mark at the start
       {"ab\n   \n\t \t\nh/a\n\n", "4:h/a "},
       {"h/a\nh/\0b\nh/c\n"s, "1:h/a 3:h/c 2!h/?b!NUL byte in address "},
-      {"\0\0\0"s, "1!??" "?!NUL byte in address "},
+      {"\0\0\0"s,
+       "1!??"
+       "?!NUL byte in address "},
       {"", ""},
       {"\xEF\xBB\xBF", ""},
   };
