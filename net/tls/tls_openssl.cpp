@@ -128,6 +128,37 @@ void OfferKeptSession(SSL* ssl, const TSSLOpenSSL& plugin, const std::string& se
   ERR_clear_error();
 }
 
+// The method and the one version to pin for a requested protocol (0:
+// negotiate the highest version both sides support); false for a protocol
+// this plug-in does not speak.
+bool MethodFor(TSSLType type, const SSL_METHOD*& method, int& pinnedVersion) {
+  method = TLS_method();
+  pinnedVersion = 0;
+  switch (type) {
+    case LT_all:
+      break;
+    // Where OpenSSL is built without SSL 3, its branch is this one's twin.
+    // NOLINTNEXTLINE(bugprone-branch-clone)
+    case LT_SSLv2:
+      method = nullptr;  // no longer offered by OpenSSL at all
+      break;
+    case LT_SSLv3:
+#ifdef OPENSSL_NO_SSL3_METHOD
+      method = nullptr;
+#else
+      pinnedVersion = SSL3_VERSION;
+#endif
+      break;
+    case LT_TLSv1:
+      pinnedVersion = TLS1_VERSION;
+      break;
+    case LT_TLSv1_1:
+    case LT_SSHv2:
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TSSLOpenSSL::TSSLOpenSSL(TTCPBlockSocket& owner) : TCustomSSL(owner) {
@@ -168,29 +199,10 @@ bool TSSLOpenSSL::CreateContext(bool server) {
   LastErrorCode = 0;
   CtxHandle.reset();
 
-  const SSL_METHOD* method = TLS_method();
-  int pinned_version = 0;  // 0: negotiate the highest version both sides support
-  switch (SSLType) {
-    case LT_all:
-      break;
-    // Where OpenSSL is built without SSL 3, its branch is this one's twin.
-    // NOLINTNEXTLINE(bugprone-branch-clone)
-    case LT_SSLv2:
-      method = nullptr;  // no longer offered by OpenSSL at all
-      break;
-    case LT_SSLv3:
-#ifdef OPENSSL_NO_SSL3_METHOD
-      method = nullptr;
-#else
-      pinned_version = SSL3_VERSION;
-#endif
-      break;
-    case LT_TLSv1:
-      pinned_version = TLS1_VERSION;
-      break;
-    case LT_TLSv1_1:
-    case LT_SSHv2:
-      return false;
+  const SSL_METHOD* method = nullptr;
+  int pinned_version = 0;
+  if (!MethodFor(SSLType, method, pinned_version)) {
+    return false;
   }
 
   // A missing method makes SSL_CTX_new queue its own error.
@@ -229,12 +241,12 @@ bool TSSLOpenSSL::CreateContext(bool server) {
     return false;
   }
 
-  // Reading ahead with room for several records takes what has arrived in
-  // one system call instead of two per record (header, then body).
   if (!server && SessionCache != nullptr) {
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
     SSL_CTX_sess_set_new_cb(ctx, KeepNewSession);
   }
+  // Reading ahead with room for several records takes what has arrived in
+  // one system call instead of two per record (header, then body).
   SSL_CTX_set_read_ahead(ctx, 1);
   SSL_CTX_set_default_read_buffer_len(ctx, kTlsReadBufferBytes);
   SslHandle.reset(SSL_new(ctx));
