@@ -13,8 +13,8 @@ constexpr char kIntro[] = R"usage(Usage: movrek-cli [OPTIONS] [URLFILE]
 Fetches every page listed in URLFILE (or standard input when URLFILE is
 missing or "-"), one address per line, and prints the links of each page as a
 block: the comment lines "#===========#", "# Links From: ADDRESS",
-"# Baseurl: BASE", "#===========#", then one line per link, relative links
-with the page's base in front. A UTF-8 byte order mark before the first line
+"# Baseurl: BASE", "#===========#", then one line per link: the address a
+browser opens for it. A UTF-8 byte order mark before the first line
 is dropped; lines shorter than 3 characters or holding only blanks are
 ignored; a line holding a NUL byte or longer than 65536 bytes is refused (and
 counted as failed); an address that does not start with "http://" or
