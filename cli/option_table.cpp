@@ -118,7 +118,7 @@ bool SetDuration(const TOptionValue& v, TCliOptions& o, std::string&) {
   return true;
 }
 
-constexpr TOptionSpec kOptions[] = {
+constexpr TOptionEntry kOptions[] = {
     {"--having", "", TValueKind::Text, "KEYWORD", 0, 0, "a KEYWORD",
      "keep the links that contain KEYWORD (may be repeated)",
      "Filters (a link is kept when it contains any --having word, none of the\n"
@@ -302,49 +302,50 @@ bool ReadInteger(const std::string& text, std::int64_t low, std::int64_t high, s
 }
 
 // "BYTES/SECONDS", or "0" for none.
-bool ReadRate(const TOptionSpec& spec, const std::string& text, TOptionValue& out) {
+bool ReadRate(const TOptionEntry& option, const std::string& text, TOptionValue& out) {
   if (text == "0") {
     out.Number = 0;
     return true;
   }
   const std::size_t slash = text.find('/');
   return slash != std::string::npos &&
-         ReadInteger(text.substr(0, slash), spec.Low, spec.High, out.Number) &&
+         ReadInteger(text.substr(0, slash), option.Low, option.High, out.Number) &&
          ReadSeconds(text.substr(slash + 1), kMaxOptionSeconds, false, out.Duration);
 }
 
 }  // namespace
 
-std::span<const TOptionSpec> OptionTable() {
+std::span<const TOptionEntry> OptionTable() {
   return kOptions;
 }
 
-const TOptionSpec* FindOption(std::string_view name) {
-  for (const TOptionSpec& spec : kOptions) {
-    if (name == spec.Name || (spec.ShortName[0] != '\0' && name == spec.ShortName)) {
-      return &spec;
+const TOptionEntry* FindOption(std::string_view name) {
+  for (const TOptionEntry& option : kOptions) {
+    if (name == option.Name || (option.ShortName[0] != '\0' && name == option.ShortName)) {
+      return &option;
     }
   }
   return nullptr;
 }
 
-bool ReadOptionValue(const TOptionSpec& spec, const std::string& text, TOptionValue& out) {
-  switch (spec.Kind) {
+bool ReadOptionValue(const TOptionEntry& option, const std::string& text, TOptionValue& out) {
+  switch (option.Kind) {
     case TValueKind::None:
       return false;
     case TValueKind::Text:
       out.Text = text;
       return true;
     case TValueKind::Integer:
-      return ReadInteger(text, spec.Low, spec.High, out.Number);
+      return ReadInteger(text, option.Low, option.High, out.Number);
     case TValueKind::Seconds:
-      return ReadSeconds(text, spec.High, spec.Low == 0, out.Duration);
+      return ReadSeconds(text, option.High, option.Low == 0, out.Duration);
     case TValueKind::Size:
-      return ParseByteSize(text, out.Number) && out.Number >= spec.Low && out.Number <= spec.High;
+      return ParseByteSize(text, out.Number) && out.Number >= option.Low &&
+             out.Number <= option.High;
     case TValueKind::HostPort:
       return SplitHostPort(text, out.Host, out.Port);
     case TValueKind::Rate:
-      return ReadRate(spec, text, out);
+      return ReadRate(option, text, out);
   }
   return false;
 }

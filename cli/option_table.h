@@ -38,7 +38,7 @@ struct TOptionValue {
 using TApplyOption = bool (*)(const TOptionValue& value, TCliOptions& options,
                               std::string& problem);
 
-struct TOptionSpec {
+struct TOptionEntry {
   const char* Name;       // "--jobs"
   const char* ShortName;  // "-h", or empty
   TValueKind Kind;
@@ -54,12 +54,12 @@ struct TOptionSpec {
 };
 
 // Every option, in the order --help lists them.
-std::span<const TOptionSpec> OptionTable();
+std::span<const TOptionEntry> OptionTable();
 
 // The option named `name` (long or short name), or null.
-const TOptionSpec* FindOption(std::string_view name);
+const TOptionEntry* FindOption(std::string_view name);
 
-// Checks `text` against the kind and range of `spec`; false when it does not fit.
-bool ReadOptionValue(const TOptionSpec& spec, const std::string& text, TOptionValue& out);
+// Checks `text` against the kind and range of `option`; false when it does not fit.
+bool ReadOptionValue(const TOptionEntry& option, const std::string& text, TOptionValue& out);
 
 }  // namespace movrek::cli

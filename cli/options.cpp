@@ -27,23 +27,23 @@ struct TOptionArg {
 
 // Reads the option's value (inline, or the next argument) and applies it;
 // returns what is wrong, or the empty text.
-std::string ApplyOption(const TOptionSpec& spec, const TOptionArg& arg,
+std::string ApplyOption(const TOptionEntry& option, const TOptionArg& arg,
                         const std::vector<std::string>& args, std::size_t& i,
                         TCliOptions& options) {
-  std::string needs = "option " + arg.Name + " needs " + spec.Need;
+  std::string needs = "option " + arg.Name + " needs " + option.Need;
   TOptionValue value;
-  if (spec.Kind == TValueKind::None) {
+  if (option.Kind == TValueKind::None) {
     if (arg.HasInline) {
       return "option " + arg.Name + " takes no value";
     }
   } else {
     const bool have = arg.HasInline || i + 1 < args.size();
-    if (!have || !ReadOptionValue(spec, arg.HasInline ? arg.InlineValue : args[++i], value)) {
+    if (!have || !ReadOptionValue(option, arg.HasInline ? arg.InlineValue : args[++i], value)) {
       return needs;
     }
   }
   std::string problem;
-  if (!spec.Apply(value, options, problem) && problem.empty()) {
+  if (!option.Apply(value, options, problem) && problem.empty()) {
     return needs;
   }
   return problem;
@@ -187,14 +187,14 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       onlyFiles = true;
       continue;
     }
-    const TOptionSpec* spec = FindOption(arg.Name);
-    if (spec == nullptr) {
+    const TOptionEntry* option = FindOption(arg.Name);
+    if (option == nullptr) {
       return "unknown option '" + args[i] + "'";
     }
-    if (std::string problem = ApplyOption(*spec, arg, args, i, options); !problem.empty()) {
+    if (std::string problem = ApplyOption(*option, arg, args, i, options); !problem.empty()) {
       return problem;
     }
-    seen.insert(spec->Name);
+    seen.insert(option->Name);
   }
   return MissingCompanion(seen, options);
 }

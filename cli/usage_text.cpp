@@ -55,7 +55,7 @@ Example:
 constexpr std::size_t kHelpColumn = 25;
 
 // "  --jobs N               fetch up to ...", continued lines indented.
-void AppendOptionHelp(const TOptionSpec& spec, std::string& out) {
+void AppendOptionHelp(const TOptionEntry& spec, std::string& out) {
   std::string names = "  ";
   if (spec.ShortName[0] != '\0') {
     names.append(spec.ShortName).append(", ");
@@ -84,7 +84,7 @@ void AppendOptionHelp(const TOptionSpec& spec, std::string& out) {
 
 std::string UsageText() {
   std::string text = kIntro;
-  for (const TOptionSpec& spec : OptionTable()) {
+  for (const TOptionEntry& spec : OptionTable()) {
     if (spec.Heading[0] != '\0') {
       text.append("\n").append(spec.Heading).append("\n");
     }
