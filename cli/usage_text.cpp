@@ -55,14 +55,14 @@ Example:
 constexpr std::size_t kHelpColumn = 25;
 
 // "  --jobs N               fetch up to ...", continued lines indented.
-void AppendOptionHelp(const TOptionEntry& spec, std::string& out) {
+void AppendOptionHelp(const TOptionEntry& option, std::string& out) {
   std::string names = "  ";
-  if (spec.ShortName[0] != '\0') {
-    names.append(spec.ShortName).append(", ");
+  if (option.ShortName[0] != '\0') {
+    names.append(option.ShortName).append(", ");
   }
-  names.append(spec.Name);
-  if (spec.ValueName[0] != '\0') {
-    names.append(" ").append(spec.ValueName);
+  names.append(option.Name);
+  if (option.ValueName[0] != '\0') {
+    names.append(" ").append(option.ValueName);
   }
   const std::string indent(kHelpColumn, ' ');
   out += names;
@@ -71,7 +71,7 @@ void AppendOptionHelp(const TOptionEntry& spec, std::string& out) {
   } else {
     out += "\n" + indent;
   }
-  for (const char* c = spec.Help; *c != '\0'; ++c) {
+  for (const char* c = option.Help; *c != '\0'; ++c) {
     out += *c;
     if (*c == '\n') {
       out += indent;
@@ -84,11 +84,11 @@ void AppendOptionHelp(const TOptionEntry& spec, std::string& out) {
 
 std::string UsageText() {
   std::string text = kIntro;
-  for (const TOptionEntry& spec : OptionTable()) {
-    if (spec.Heading[0] != '\0') {
-      text.append("\n").append(spec.Heading).append("\n");
+  for (const TOptionEntry& option : OptionTable()) {
+    if (option.Heading[0] != '\0') {
+      text.append("\n").append(option.Heading).append("\n");
     }
-    AppendOptionHelp(spec, text);
+    AppendOptionHelp(option, text);
   }
   return text + "\n" + kClosing;
 }
