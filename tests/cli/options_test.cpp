@@ -216,34 +216,34 @@ std::set<std::string> ManPageNames() {
 TEST(CliOptions, TableRangesHelpAndManPage) {
   const std::string help = movrek::cli::UsageText();
   const std::set<std::string> man = ManPageNames();
-  for (const auto& spec : movrek::cli::OptionTable()) {
-    const std::string name = spec.Name;
-    const std::string shortName = spec.ShortName;
+  for (const auto& option : movrek::cli::OptionTable()) {
+    const std::string name = option.Name;
+    const std::string shortName = option.ShortName;
     const std::string listed = "\n  " + (shortName.empty() ? "" : shortName + ", ") + name;
     EXPECT_NE(help.find(listed), std::string::npos) << name;
     EXPECT_EQ(man.count(name), 1u) << name;
-    if (spec.Kind != TValueKind::Integer && spec.Kind != TValueKind::Seconds &&
-        spec.Kind != TValueKind::Size && spec.Kind != TValueKind::Rate) {
+    if (option.Kind != TValueKind::Integer && option.Kind != TValueKind::Seconds &&
+        option.Kind != TValueKind::Size && option.Kind != TValueKind::Rate) {
       continue;
     }
     // Rate: the range is BYTES'.
-    const std::string tail = spec.Kind == TValueKind::Rate ? "/30" : "";
+    const std::string tail = option.Kind == TValueKind::Rate ? "/30" : "";
     const struct {
       std::int64_t value;
       bool accepted;
     } edges[] = {
-        {spec.Low - 1, false}, {spec.Low, true}, {spec.High, true}, {spec.High + 1, false}};
+        {option.Low - 1, false}, {option.Low, true}, {option.High, true}, {option.High + 1, false}};
     for (const auto& edge : edges) {
       TCliOptions o;
       const std::string value = std::to_string(edge.value) + tail;
       EXPECT_EQ(ParseCommandLine({name, value}, o),
-                edge.accepted ? "" : "option " + name + " needs " + spec.Need)
+                edge.accepted ? "" : "option " + name + " needs " + option.Need)
           << name << " " << value;
     }
-    if (spec.Kind != TValueKind::Size) {  // --help gives sizes in K, M and G
-      const std::string text = spec.Help;
-      EXPECT_NE(text.find(std::to_string(spec.Low)), std::string::npos) << name;
-      EXPECT_NE(text.find(std::to_string(spec.High)), std::string::npos) << name;
+    if (option.Kind != TValueKind::Size) {  // --help gives sizes in K, M and G
+      const std::string text = option.Help;
+      EXPECT_NE(text.find(std::to_string(option.Low)), std::string::npos) << name;
+      EXPECT_NE(text.find(std::to_string(option.High)), std::string::npos) << name;
     }
   }
 }
