@@ -4,7 +4,8 @@
 //   static constexpr bool kKeepsText;  // text and SCRIPT content elements wanted
 //   void Range(std::string_view text, TElementKind kind, std::size_t offset,
 //              std::size_t length, bool hookFirst, bool& continueScan);
-//   void Owned(TElementKind kind, std::string text, bool hookFirst, bool& continueScan);
+//   void Owned(TElementKind kind, std::string text, bool hookFirst,
+//              bool& continueScan);  // with kKeepsText only
 //   void ScriptEnd(std::string_view text, TTextPiece content, TTextPiece tag,
 //                  bool& continueScan);
 //   void Warn(std::size_t position, const char* what, bool& continueScan);
@@ -301,11 +302,10 @@ bool TScanMachine<Output>::Resume(std::string_view text) {
 template <class Output>
 std::size_t TScanMachine<Output>::KeepFrom() const {
   static_assert(!Output::kKeepsText, "a text kept whole is never forgotten in part");
-  // One character back for PreviousIs; a tag's text from the character
-  // before it (its "<").
+  // One character back for PreviousIs, and the text of the tag being read.
   std::size_t keep = next_ > 0 ? next_ - 1 : 0;
   if (state_.InTag && !pending_.Empty()) {
-    keep = std::min(keep, pending_.start > 0 ? pending_.start - 1 : 0);
+    keep = std::min(keep, pending_.start);
   }
   return keep;
 }
