@@ -16,6 +16,11 @@ inline constexpr std::size_t kMaxShownLineBytes = 80;
 // Each read of the list takes this much.
 inline constexpr std::size_t kUrlListReadBlockBytes = std::size_t{64} * 1024;
 
+// --- the results ---
+
+// A page's result lines go out in writes of about this size.
+inline constexpr std::size_t kFormatFlushBytes = std::size_t{64} * 1024;
+
 // --- the live progress line ---
 
 // The line is redrawn at most this often.

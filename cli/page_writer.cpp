@@ -74,12 +74,16 @@ bool TPageWriter::Write(TPageResult page, int number) {
   }
   written_.Add(page, page.Links.size());
   chunk_.clear();
-  FormatPage(page, format_, "\n", chunk_);
-  if (!chunk_.empty()) {
+  const auto write_out = [this, held](std::string& text) {
     if (held != nullptr) {
       held->BeforeOut();
     }
-    std::fwrite(chunk_.data(), 1, chunk_.size(), out_);
+    std::fwrite(text.data(), 1, text.size(), out_);
+    text.clear();
+  };
+  FormatPage(page, format_, "\n", chunk_, write_out);
+  if (!chunk_.empty()) {
+    write_out(chunk_);
   }
   if (keep_copy_) {
     FormatPage(page, format_, format_ == TResultFormat::Text ? "\r\n" : "\n", copy_);

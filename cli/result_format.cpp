@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/cli_limits.h"
 #include "engine/listing/link_listing.h"
 #include "text/utf8_sequence.h"
 
@@ -136,17 +137,25 @@ std::string JsonString(const std::string& bytes) {
 }
 
 void FormatPage(const TPageResult& page, TResultFormat format, const std::string& lineEnd,
-                std::string& out) {
+                std::string& out, const std::function<void(std::string&)>& flush) {
+  const auto flush_when_large = [&out, &flush] {
+    if (flush && out.size() >= cli::kFormatFlushBytes) {
+      flush(out);
+    }
+  };
   switch (format) {
     case TResultFormat::Text:
       if (!page.Listed) {
         return;
       }
       for (const std::string& line : BlockHeader(page.Address, page.Base)) {
-        out += line + lineEnd;
+        out += line;
+        out += lineEnd;
       }
       for (const std::string& link : page.Links) {
-        out += link + lineEnd;
+        out += link;
+        out += lineEnd;
+        flush_when_large();
       }
       return;
     case TResultFormat::Tsv:
@@ -162,6 +171,7 @@ void FormatPage(const TPageResult& page, TResultFormat format, const std::string
         out += prefix;
         out += TsvField(link);
         out += suffix;
+        flush_when_large();
       }
       return;
     }

@@ -2,6 +2,7 @@
 // lines, one PAGE<TAB>LINK line per link, or one JSON object per page.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "engine/parallel/page_result.h"
@@ -13,9 +14,10 @@ enum class TResultFormat { Text, Tsv, TsvWithStatus, Jsonl };
 
 // Appends the page's lines to `out`, each ended by `line_end`. A page that
 // was not listed gives no text and no TSV lines; in JSON every page is one
-// object.
+// object. flush, when given, is handed `out` whenever it has grown large, to
+// take its text away: a page of many links is then never all in memory twice.
 void FormatPage(const TPageResult& page, TResultFormat format, const std::string& lineEnd,
-                std::string& out);
+                std::string& out, const std::function<void(std::string&)>& flush = {});
 
 // A TSV field: tab, CR and LF written as \t, \r and \n, a backslash as \\.
 std::string TsvField(const std::string& value);
