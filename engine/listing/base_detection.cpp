@@ -66,6 +66,62 @@ std::string DetectBaseInText(std::string_view bytes) {
   return TextBetween(text.substr(at, line_end - at), "\"", "\"");
 }
 
+void TDeclaredBaseSearch::Feed(std::string_view bytes) {
+  if (stage_ == TStage::Done) {
+    return;
+  }
+  // The text ends at its first NUL byte.
+  std::string_view text = TextBeforeNul(bytes);
+  const bool ends = text.size() < bytes.size();
+  if (stage_ == TStage::Searching) {
+    Search(text);
+  }
+  // The value lies between the first two double quotes after the words, on
+  // their line; without a second quote it runs to the line's end.
+  while (!text.empty() && stage_ != TStage::Searching && stage_ != TStage::Done) {
+    const std::size_t stop = text.find_first_of("\"\r\n");
+    if (stage_ == TStage::InQuotes) {
+      value_.append(text.substr(0, stop));
+    }
+    if (stop == std::string_view::npos) {
+      break;
+    }
+    stage_ = text[stop] == '"' && stage_ == TStage::BeforeQuote ? TStage::InQuotes : TStage::Done;
+    text.remove_prefix(stop + 1);
+  }
+  if (ends) {
+    stage_ = TStage::Done;
+  }
+}
+
+// Moves text past the words when they occur (perhaps begun in the bytes
+// searched before); otherwise empties it and carries its last bytes.
+void TDeclaredBaseSearch::Search(std::string_view& text) {
+  static constexpr std::size_t kCarried = 8;  // one less than "BASE HREF"
+  std::string joined = carry_;
+  joined.append(text.substr(0, kCarried));
+  std::size_t at = FindBaseHref(joined);
+  std::size_t after = 0;
+  if (at != std::string_view::npos && at < carry_.size()) {
+    after = at + kCarried + 1 - carry_.size();
+  } else if (at = FindBaseHref(text); at != std::string_view::npos) {
+    after = at + kCarried + 1;
+  } else {
+    if (text.size() >= kCarried) {
+      carry_.assign(text.substr(text.size() - kCarried));
+    } else {
+      carry_.append(text);
+      carry_.erase(0, carry_.size() > kCarried ? carry_.size() - kCarried : 0);
+    }
+    text = {};
+    return;
+  }
+  found_ = true;
+  stage_ = TStage::BeforeQuote;
+  carry_.clear();
+  text.remove_prefix(after);
+}
+
 std::string DirectoryBase(const std::string& address) {
   // An address that ends with its authority has no directory to cut; the
   // general rule below would cut into the scheme or the port.
@@ -94,7 +150,10 @@ std::string ChooseBase(const std::string& documentFile, const std::string& final
 }
 
 std::string ChooseBaseOfText(std::string_view text, const std::string& finalAddress) {
-  const std::string declared = DetectBaseInText(text);
+  return ChooseBaseOfDeclared(DetectBaseInText(text), finalAddress);
+}
+
+std::string ChooseBaseOfDeclared(const std::string& declared, const std::string& finalAddress) {
   std::string base = declared == "NONE" ? DirectoryBase(finalAddress) : declared;
   if (base.empty() || base.back() != '/') {
     base += '/';

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,30 @@ std::string DetectBaseInText(std::string_view text);
 // port, a query or a fragment) gives scheme://host[:port].
 std::string DirectoryBase(const std::string& address);
 
+// DetectBaseInText of a text given in pieces as it arrives; it holds the
+// declared value only, never the text.
+class TDeclaredBaseSearch {
+ public:
+  // The next bytes of the text, cut anywhere.
+  void Feed(std::string_view bytes);
+  // DetectBaseInText of all the bytes fed so far.
+  [[nodiscard]] std::string Result() const { return found_ ? value_ : "NONE"; }
+
+ private:
+  void Search(std::string_view& text);
+
+  enum class TStage : std::uint8_t { Searching, BeforeQuote, InQuotes, Done };
+  TStage stage_ = TStage::Searching;
+  bool found_ = false;
+  std::string carry_;  // the last bytes searched: the words may start in them
+  std::string value_;
+};
+
 // The base relative links of a saved page are resolved against: the declared
 // one, else the directory of the final address; always ending in "/".
 std::string ChooseBase(const std::string& documentFile, const std::string& finalAddress);
 std::string ChooseBaseOfText(std::string_view text, const std::string& finalAddress);
+// The same for the value DetectBase gave.
+std::string ChooseBaseOfDeclared(const std::string& declared, const std::string& finalAddress);
 
 }  // namespace movrek

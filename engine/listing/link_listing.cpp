@@ -1,14 +1,17 @@
 #include "engine/listing/link_listing.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "html/character_references.h"
 #include "html/html_document.h"
+#include "html/html_elements.h"
 #include "html/page_text.h"
 #include "html/tag_attribute.h"
+#include "html/text_encoding.h"
 #include "net/base/web_url.h"
 #include "text/ascii_text.h"
 
@@ -99,9 +102,9 @@ std::string WithoutTabsAndLineBreaks(std::string_view text) {
   return out;
 }
 
-// Whether a tag the search found named "A" or "BASE" is the anchor: the two
-// names differ in their first letter, which no control character precedes
-// in a tag of either name.
+// Whether a tag named "A" or "BASE" is the anchor: the two names differ in
+// their first letter, which no control character precedes in a tag of
+// either name.
 bool IsAnchor(std::string_view tagText) {
   std::size_t at = !tagText.empty() && tagText.front() == '<' ? 1 : 0;
   while (at < tagText.size() && IsBlankOrControl(tagText[at])) {
@@ -110,42 +113,25 @@ bool IsAnchor(std::string_view tagText) {
   return at < tagText.size() && AsciiUpperChar(tagText[at]) == 'A';
 }
 
-// The anchors of the page, and its base address as browsers take it: the
-// first <base> with an href, resolved against the page's address; else the
-// page's address. A base further down the page counts for the anchors above
-// it, so both are found in one pass before any link is listed.
-struct TAnchors {
-  std::vector<std::string_view> Hrefs;  // as written, in the document text
-  std::optional<TWebUrl> Base;          // none when the page's address is no URL
-};
-
-TAnchors FindAnchors(const TObjectsList& elements, TValueDecoder& decoder,
-                     const std::string& finalAddress, const TQueryEncoder* encoder) {
-  TAnchors anchors;
-  anchors.Base = ParseWebUrl(finalAddress);
-  bool base_found = false;
+// The anchors of the whole document, its tags taken in order.
+TPageAnchors FindAnchors(const TObjectsList& elements) {
+  TPageAnchors anchors;
   for (int i = elements.FindTagAmong(0, {"A", "BASE"}); i >= 0;
        i = elements.FindTagAmong(i + 1LL, {"A", "BASE"})) {
-    const std::string_view text = elements.TagTextAt(i);
-    std::string_view written;
-    // An anchor without href is no link. Its href is taken now, while its
-    // tag is fresh in the cache: a page of a hundred megabytes is not.
-    if (IsAnchor(text)) {
-      if (FindTagAttribute(text, "href", &written)) {
-        anchors.Hrefs.push_back(written);
-      }
-      continue;
-    }
-    if (base_found || !FindTagAttribute(text, "href", &written)) {
-      continue;
-    }
-    base_found = true;
-    TWebUrl declared;
-    // A data: or javascript: base would let a page's links run code.
-    if (ParseWebUrl(decoder.Decode(written), anchors.Base ? &*anchors.Base : nullptr, encoder,
-                    declared) &&
-        declared.Scheme() != "data" && declared.Scheme() != "javascript") {
-      anchors.Base = std::move(declared);
+    std::string_view href;
+    // An anchor's href is taken now, while its tag is fresh in the cache: a
+    // page of a hundred megabytes is not.
+    switch (AnchorTagOf(elements.TagTextAt(i), &href)) {
+      case TAnchorTag::Anchor:
+        anchors.Hrefs.push_back(href);
+        break;
+      case TAnchorTag::Base:
+        if (!anchors.BaseHref) {
+          anchors.BaseHref = href;
+        }
+        break;
+      case TAnchorTag::None:
+        break;
     }
   }
   return anchors;
@@ -186,30 +172,97 @@ void ListLinks(TListingSink& sink, const std::string& documentFile, const std::s
 
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
                const std::string& pageAddress, const std::string& finalAddress) {
-  TTextEncoding encoding = std::move(page.Encoding);
-  TValueDecoder decoder(encoding, page.TextIsUtf8);
-  TQueryEncoder encoder;
-  if (!encoding.QueryIsUtf8()) {
-    encoder = [&encoding](std::string_view utf8, std::string& bytesOut) {
-      encoding.AppendEncoded(utf8, bytesOut);
-    };
-  }
-  const TQueryEncoder* const query_encoder = encoder ? &encoder : nullptr;
   THTMLObject document;
   document.LoadFromDocumentText(std::move(page.Text));
-  const TObjectsList& elements = document.Elements;
+  ListAnchors(sink, FindAnchors(document.Elements), page.Encoding, page.TextIsUtf8, base,
+              pageAddress, finalAddress);
+}
 
-  sink.BeginBlock(pageAddress, base);
-  const TAnchors anchors = FindAnchors(elements, decoder, finalAddress, query_encoder);
-  const TWebUrl* const document_base = anchors.Base ? &*anchors.Base : nullptr;
+TAnchorTag AnchorTagOf(std::string_view tagText, std::string_view* href) {
+  // The first letter rules out most tags before their name is read.
+  const char first = tagText.size() > 1 && tagText.front() == '<' ? tagText[1]
+                     : tagText.empty()                            ? ' '
+                                                                  : tagText.front();
+  const char upper = AsciiUpperChar(first);
+  if (!IsBlankOrControl(first) && upper != 'A' && upper != 'B') {
+    return TAnchorTag::None;
+  }
+  const std::string_view name = TagNameOf(tagText);
+  if ((!SameTextIgnoringCase(name, "A") && !SameTextIgnoringCase(name, "BASE")) ||
+      !FindTagAttribute(tagText, "href", href)) {
+    return TAnchorTag::None;
+  }
+  return IsAnchor(tagText) ? TAnchorTag::Anchor : TAnchorTag::Base;
+}
+
+// The decoder, the query encoder and the base live together: the encoder
+// refers to the encoding and the base is parsed with both.
+class TAnchorResolver::TImpl {
+ public:
+  TImpl(TTextEncoding& encoding, bool textIsUtf8, const std::string& finalAddress)
+      : decoder(encoding, textIsUtf8), base(ParseWebUrl(finalAddress)) {
+    if (!encoding.QueryIsUtf8()) {
+      encoder = [&encoding](std::string_view utf8, std::string& bytesOut) {
+        encoding.AppendEncoded(utf8, bytesOut);
+      };
+    }
+  }
+
+  [[nodiscard]] const TQueryEncoder* Encoder() const { return encoder ? &encoder : nullptr; }
+  [[nodiscard]] const TWebUrl* Base() const { return base ? &*base : nullptr; }
+
+  TValueDecoder decoder;
+  TQueryEncoder encoder;
+  std::optional<TWebUrl> base;  // none when the page's address is no URL
   TWebUrl url;
+};
+
+TAnchorResolver::TAnchorResolver(TTextEncoding& encoding, bool textIsUtf8,
+                                 const std::string& finalAddress)
+    : impl_(std::make_unique<TImpl>(encoding, textIsUtf8, finalAddress)) {}
+
+TAnchorResolver::~TAnchorResolver() = default;
+
+void TAnchorResolver::UseBaseHref(std::string_view written) {
+  TWebUrl declared;
+  // A data: or javascript: base would let a page's links run code.
+  if (ParseWebUrl(impl_->decoder.Decode(written), impl_->Base(), impl_->Encoder(), declared) &&
+      declared.Scheme() != "data" && declared.Scheme() != "javascript") {
+    impl_->base = std::move(declared);
+  }
+}
+
+std::string TAnchorResolver::LineOf(std::string_view written) {
+  return LineOfDecoded(impl_->decoder.Decode(written));
+}
+
+std::string TAnchorResolver::LineOfDecoded(std::string_view href) {
+  return ParseWebUrl(href, impl_->Base(), impl_->Encoder(), impl_->url) ? impl_->url.Href
+                                                                        : UnresolvedLine(href);
+}
+
+std::string TAnchorResolver::CleanedOf(std::string_view written) {
+  return WithoutTabsAndLineBreaks(impl_->decoder.Decode(written));
+}
+
+TListedLink TAnchorResolver::Resolve(std::string_view written) {
+  const std::string_view href = impl_->decoder.Decode(written);
+  TListedLink link;
+  link.Cleaned = WithoutTabsAndLineBreaks(href);
+  link.Line = LineOfDecoded(href);
+  return link;
+}
+
+void ListAnchors(TListingSink& sink, const TPageAnchors& anchors, TTextEncoding& encoding,
+                 bool textIsUtf8, const std::string& base, const std::string& pageAddress,
+                 const std::string& finalAddress) {
+  TAnchorResolver resolver(encoding, textIsUtf8, finalAddress);
+  if (anchors.BaseHref) {
+    resolver.UseBaseHref(*anchors.BaseHref);
+  }
+  sink.BeginBlock(pageAddress, base);
   for (const std::string_view written : anchors.Hrefs) {
-    const std::string_view href = decoder.Decode(written);
-    TListedLink link;
-    link.Cleaned = WithoutTabsAndLineBreaks(href);
-    link.Line =
-        ParseWebUrl(href, document_base, query_encoder, url) ? url.Href : UnresolvedLine(href);
-    sink.AppendLink(std::move(link));
+    sink.AppendLink(resolver.Resolve(written));
   }
 }
 

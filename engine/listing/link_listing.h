@@ -1,14 +1,19 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/listing/listing_sink.h"
 
 namespace movrek {
 
 struct TPageText;
+class TTextEncoding;
 
 // What the listing knows of a fetched page beside its file.
 struct TPageSource {
@@ -26,6 +31,54 @@ void ListLinks(TListingSink& sink, const std::string& documentFile, const std::s
 // The same for a page already read (ReadPageText of its file).
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
                const std::string& pageAddress, const std::string& finalAddress);
+
+// What the listing takes from a page's tags: the hrefs of its anchors as
+// written, in document order, and the href of its first <base> with one.
+struct TPageAnchors {
+  std::vector<std::string_view> Hrefs;
+  std::optional<std::string_view> BaseHref;
+};
+
+// What one tag (its text as the scan cut it) is to the listing; href is set
+// to its href as written for an anchor or a base with one.
+enum class TAnchorTag : std::uint8_t { None, Anchor, Base };
+TAnchorTag AnchorTagOf(std::string_view tagText, std::string_view* href);
+
+// The block of a page whose anchors were gathered as it arrived: as
+// ListLinks lists the same page from its file. textIsUtf8: the values are
+// UTF-8 whatever encoding says.
+void ListAnchors(TListingSink& sink, const TPageAnchors& anchors, TTextEncoding& encoding,
+                 bool textIsUtf8, const std::string& base, const std::string& pageAddress,
+                 const std::string& finalAddress);
+
+struct TListedLink;
+
+// The listed links of a page's anchors: each href decoded from the page's
+// encoding and resolved as a browser resolves it against the page's base.
+class TAnchorResolver {
+ public:
+  // textIsUtf8: the values are UTF-8 whatever encoding says. The encoding is
+  // borrowed for the resolver's life.
+  TAnchorResolver(TTextEncoding& encoding, bool textIsUtf8, const std::string& finalAddress);
+  TAnchorResolver(const TAnchorResolver&) = delete;
+  TAnchorResolver& operator=(const TAnchorResolver&) = delete;
+  ~TAnchorResolver();
+
+  // The href of the page's first <base> that has one, as written: the base
+  // for every link, those listed before it included.
+  void UseBaseHref(std::string_view written);
+  // The link of an href as written.
+  TListedLink Resolve(std::string_view written);
+  // Its two parts, each on its own.
+  std::string LineOf(std::string_view written);
+  std::string CleanedOf(std::string_view written);
+
+ private:
+  std::string LineOfDecoded(std::string_view href);
+
+  class TImpl;
+  std::unique_ptr<TImpl> impl_;
+};
 
 // The four comment lines that open the block of one page.
 std::array<std::string, 4> BlockHeader(const std::string& pageAddress, const std::string& base);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/pipeline/background_scan.h"
 #include "engine/pipeline/binary_signature.h"
 #include "engine/pipeline/job_settings.h"
 #include "engine/pipeline/pipeline_limits.h"
@@ -19,8 +20,10 @@
 
 namespace movrek {
 
-TPageBodySink::TPageBodySink(const std::string& pageFile, const TJobSettings& settings)
+TPageBodySink::TPageBodySink(const std::string& pageFile, const TJobSettings& settings,
+                             TBackgroundScan* scan)
     : page_file_(pageFile),
+      scan_(scan),
       pages_only_(settings.PagesOnly),
       bound_(static_cast<std::int64_t>(kMaxBodyBytes)) {
   if (settings.MaxBodyBytes > 0 && settings.MaxBodyBytes <= bound_) {
@@ -82,6 +85,9 @@ bool TPageBodySink::BeginBody(const THttpTransaction& http) {
   if (bound_is_ceiling_ && http.ContentLength > bound_) {
     too_large_ = true;
     return false;
+  }
+  if (scan_ != nullptr) {
+    scan_->Restart(ContentTypeOf(http.Headers), address_);
   }
   return true;
 }
@@ -172,6 +178,9 @@ bool TPageBodySink::Store(std::string_view decoded) {
       return Fail(failure);
     }
     written_ += static_cast<std::int64_t>(decoded.size());
+    if (scan_ != nullptr) {
+      scan_->Feed(decoded);
+    }
   }
   if (beyond) {
     (bound_is_ceiling_ ? too_large_ : cut_) = true;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "net/http/content_decoder.h"
 #include "net/http/http_body_sink.h"
@@ -14,14 +15,21 @@
 namespace movrek {
 
 struct TJobSettings;
+class TBackgroundScan;
 
 class TPageBodySink final : public THttpBodySink {
  public:
   // Opens the reserved page file; throws EPageFileError when it cannot.
-  TPageBodySink(const std::string& pageFile, const TJobSettings& settings);
+  // scan, when given, is fed what the file receives, body by body.
+  TPageBodySink(const std::string& pageFile, const TJobSettings& settings,
+                TBackgroundScan* scan = nullptr);
   ~TPageBodySink() override;
   TPageBodySink(const TPageBodySink&) = delete;
   TPageBodySink& operator=(const TPageBodySink&) = delete;
+
+  // The address the next response answers; a page's links are resolved
+  // against it as they are found.
+  void SetAddress(std::string address) { address_ = std::move(address); }
 
   bool BeginBody(const THttpTransaction& http) override;
   bool TakeBody(std::string_view piece) override;
@@ -53,6 +61,8 @@ class TPageBodySink final : public THttpBodySink {
   bool Fail(int errorNumber);
 
   std::string page_file_;
+  TBackgroundScan* scan_;
+  std::string address_;
   int fd_ = -1;
   int write_error_ = 0;
   bool pages_only_;

@@ -3,17 +3,15 @@
 #include <memory>
 #include <utility>
 
-#include "engine/listing/base_detection.h"
-#include "engine/listing/link_listing.h"
+#include "engine/listing/page_links.h"
+#include "engine/pipeline/background_scan.h"
 #include "engine/pipeline/job_aborted.h"
 #include "engine/pipeline/page_body_sink.h"
 #include "engine/pipeline/pipeline_limits.h"
 #include "engine/pipeline/url_in_progress.h"
-#include "html/page_text.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/content_decoder.h"
 #include "net/http/fetch.h"
-#include "net/http/header_fields.h"
 #include "net/http/http_transaction.h"
 #include "text/ascii_text.h"
 
@@ -106,16 +104,13 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, const TPag
   return outcome;
 }
 
-void ListPage(TUrlJob& job, const std::string& pageFile, const std::string& finalUrl,
-              const std::string& contentType, const std::string& address) {
+void ListPage(TUrlJob& job, TPageLinks& links, const std::string& pageFile,
+              const std::string& finalUrl, const std::string& address) {
   job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
   if (job.Aborted()) {
     throw EJobAborted{};
   }
-  // One read of the page serves both the base and the links.
-  TPageText page = ReadPageText(pageFile, contentType);
-  const std::string base = ChooseBaseOfText(page.Text.View(), finalUrl);
-  ListLinks(job.ResultSink(), std::move(page), base, address, finalUrl);
+  links.List(job.ResultSink(), pageFile, address, finalUrl);
   job.FlushResults();
 }
 
@@ -143,7 +138,11 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   // The body goes to the page file as it arrives; a fetch that fails leaves the
   // file to temp_files, which removes it.
   const std::string& page_file = temp_files.Reserve();
-  TPageBodySink body(page_file, job.Settings());
+  // The page is scanned as it arrives, so it is never read back nor held
+  // whole; the file stays the page's saved copy.
+  TPageLinks links;
+  TBackgroundScan scan(links);
+  TPageBodySink body(page_file, job.Settings(), &scan);
   auto http = std::make_unique<THttpTransaction>();
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
@@ -170,7 +169,12 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   THttpPublication published(job, *http);
 
   TUrlInfo info;
-  HttpGetFollow(address, http.get(), false, info, job.RequestRunner());
+  const TRequestRunner runner = job.RequestRunner();
+  HttpGetFollow(address, http.get(), false, info,
+                [&body, &runner](THttpTransaction& hop, const std::string& url) {
+                  body.SetAddress(url);
+                  return runner ? runner(hop, url) : hop.PerformRequest("GET", url);
+                });
   if (job.Aborted()) {
     throw EJobAborted{};
   }
@@ -182,7 +186,8 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   if (outcome.Status != TFetchStatus::Ok || !outcome.SkippedType.empty()) {
     return;
   }
-  ListPage(job, page_file, info.Url, ContentTypeOf(http->Headers), address);
+  scan.Finish();
+  ListPage(job, links, page_file, info.Url, address);
 }
 
 }  // namespace movrek

@@ -1,0 +1,174 @@
+#include "engine/listing/page_links.h"
+
+#include <algorithm>
+
+#include "engine/listing/link_listing.h"
+#include "engine/listing/listing_sink.h"
+#include "html/encoding_sniffing.h"
+#include "html/page_text.h"
+
+namespace movrek {
+
+namespace {
+
+// Bytes enough for the encoding: its byte order mark and the prescan for a
+// meta declaration look no further.
+constexpr std::size_t kSniffedBytes = 1024;
+
+}  // namespace
+
+TPageLinks::TPageLinks() = default;
+
+TPageLinks::~TPageLinks() = default;
+
+void TPageLinks::Restart(std::string contentType, std::string address) {
+  content_type_ = std::move(contentType);
+  head_.clear();
+  tags_.reset();
+  declared_base_ = TDeclaredBaseSearch();
+  mode_ = TMode::Sniffing;
+  found_text_.clear();
+  found_.clear();
+  found_base_.reset();
+  base_seen_ = false;
+  address_ = std::move(address);
+  resolver_.reset();
+  base_href_.reset();
+  batches_.clear();
+  hrefs_.clear();
+  lines_.clear();
+  stale_ = 0;
+}
+
+void TPageLinks::Feed(std::string_view bytes) {
+  if (mode_ == TMode::Sniffing) {
+    const std::size_t take = std::min(bytes.size(), kSniffedBytes - head_.size());
+    head_.append(bytes.substr(0, take));
+    bytes.remove_prefix(take);
+    if (head_.size() < kSniffedBytes) {
+      return;
+    }
+    Decide();
+  }
+  if (mode_ == TMode::Scanning) {
+    Scan(bytes);
+  }
+}
+
+void TPageLinks::Decide() {
+  TTextEncoding encoding(SniffEncoding(head_, content_type_).Name);
+  const bool utf8 = encoding.IsUtf8();
+  // Markup in an encoding that is no ASCII is decoded whole once saved.
+  const TMode mode = utf8 || encoding.IsAsciiCompatible() ? TMode::Scanning : TMode::FromFile;
+  {
+    const std::lock_guard<std::mutex> lock(found_lock_);
+    encoding_ = std::move(encoding);
+    text_is_utf8_ = utf8;
+    mode_ = mode;
+  }
+  if (mode == TMode::Scanning) {
+    tags_ = std::make_unique<TTagStream>([this](std::string_view tag) { TakeTag(tag); });
+    Scan(head_);
+  }
+  head_.clear();
+  head_.shrink_to_fit();
+}
+
+void TPageLinks::Scan(std::string_view bytes) {
+  declared_base_.Feed(bytes);
+  tags_->Feed(bytes);
+}
+
+void TPageLinks::TakeTag(std::string_view tagText) {
+  std::string_view href;
+  const TAnchorTag kind = AnchorTagOf(tagText, &href);
+  if (kind == TAnchorTag::None || (kind == TAnchorTag::Base && base_seen_)) {
+    return;
+  }
+  const std::lock_guard<std::mutex> lock(found_lock_);
+  if (kind == TAnchorTag::Base) {
+    base_seen_ = true;
+    found_base_.emplace(href);
+    return;
+  }
+  found_.emplace_back(found_text_.size(), href.size());
+  found_text_.append(href);
+}
+
+void TPageLinks::ResolveFound() {
+  std::optional<std::string> base;
+  std::string taken_text;
+  {
+    const std::lock_guard<std::mutex> lock(found_lock_);
+    if (mode_ != TMode::Scanning) {
+      return;
+    }
+    taken_.clear();
+    std::swap(taken_text, found_text_);
+    std::swap(taken_, found_);
+    base.swap(found_base_);
+  }
+  if (!resolver_) {
+    resolver_ = std::make_unique<TAnchorResolver>(encoding_, text_is_utf8_, address_);
+  }
+  // The base counts for the links above it too: those are resolved again.
+  if (base) {
+    resolver_->UseBaseHref(*base);
+    base_href_ = std::move(base);
+    stale_ = lines_.size();
+  }
+  if (taken_.empty()) {
+    return;
+  }
+  batches_.push_back(std::move(taken_text));
+  const std::string_view text = batches_.back();
+  for (const auto& [offset, length] : taken_) {
+    hrefs_.push_back({batches_.size() - 1, offset, length});
+    lines_.push_back(resolver_->LineOf(text.substr(offset, length)));
+  }
+}
+
+std::string_view TPageLinks::HrefAt(std::size_t index) const {
+  const THref& href = hrefs_[index];
+  return std::string_view(batches_[href.batch]).substr(href.offset, href.length);
+}
+
+void TPageLinks::ResolveAgain(const std::string& finalAddress) {
+  if (finalAddress != address_) {
+    address_ = finalAddress;
+    resolver_ = std::make_unique<TAnchorResolver>(encoding_, text_is_utf8_, address_);
+    if (base_href_) {
+      resolver_->UseBaseHref(*base_href_);
+    }
+    stale_ = lines_.size();
+  }
+  for (std::size_t i = 0; i < stale_; ++i) {
+    lines_[i] = resolver_->LineOf(HrefAt(i));
+  }
+  stale_ = 0;
+}
+
+void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
+                      const std::string& pageAddress, const std::string& finalAddress) {
+  if (mode_ == TMode::Sniffing) {
+    Decide();
+  }
+  if (mode_ == TMode::FromFile) {
+    TPageText page = ReadPageText(pageFile, content_type_);
+    const std::string base = ChooseBaseOfText(page.Text.View(), finalAddress);
+    ListLinks(sink, std::move(page), base, pageAddress, finalAddress);
+    return;
+  }
+  tags_->Finish();
+  ResolveFound();
+  ResolveAgain(finalAddress);
+  sink.BeginBlock(pageAddress, ChooseBaseOfDeclared(declared_base_.Result(), finalAddress));
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    TListedLink link;
+    link.Cleaned = resolver_->CleanedOf(HrefAt(i));
+    link.Line = std::move(lines_[i]);
+    sink.AppendLink(std::move(link));
+  }
+}
+
+}  // namespace movrek

@@ -1,0 +1,93 @@
+// The links of a page gathered from its body as it arrives, so that the
+// page is never read back from its file nor held whole: the block listed is
+// the one ListLinks lists from the saved file. A page whose encoding does not
+// keep ASCII as ASCII (UTF-16, ISO-2022-JP) is listed from its file instead.
+//
+// Feed and ResolveFound may run on two threads at once; everything else
+// runs while neither does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/listing/base_detection.h"
+#include "html/tag_stream.h"
+#include "html/text_encoding.h"
+
+namespace movrek {
+
+class TAnchorResolver;
+class TListingSink;
+
+class TPageLinks {
+ public:
+  TPageLinks();
+  TPageLinks(const TPageLinks&) = delete;
+  TPageLinks& operator=(const TPageLinks&) = delete;
+  ~TPageLinks();
+
+  // A body starts, whose response carried contentType (the Content-Type
+  // value, perhaps empty) and was asked for at address; what came before is
+  // forgotten.
+  void Restart(std::string contentType, std::string address);
+  // The next bytes of the body, as the page file receives them.
+  void Feed(std::string_view bytes);
+  // Resolves the links found so far, so that little is left for List.
+  void ResolveFound();
+  // The block of the whole body: the declared base for its "# Baseurl:"
+  // line, and the links. pageFile holds the body. Throws EFileOpenError when
+  // a page that must be read from its file cannot be.
+  void List(TListingSink& sink, const std::string& pageFile, const std::string& pageAddress,
+            const std::string& finalAddress);
+
+ private:
+  enum class TMode : std::uint8_t { Sniffing, Scanning, FromFile };
+  using TPiece = std::pair<std::size_t, std::size_t>;  // offset and length in a text
+
+  void Decide();
+  void Scan(std::string_view bytes);
+  void TakeTag(std::string_view tagText);
+  void ResolveAgain(const std::string& finalAddress);
+
+  // The feeding side's.
+  std::string content_type_;
+  std::string head_;  // the first bytes, until the encoding is known
+  std::unique_ptr<TTagStream> tags_;
+  TDeclaredBaseSearch declared_base_;
+  bool base_seen_ = false;
+
+  // Handed from the feeding side to the resolving side, under found_lock_.
+  std::mutex found_lock_;
+  TMode mode_ = TMode::Sniffing;
+  TTextEncoding encoding_{"UTF-8"};  // set with mode_, then only read
+  bool text_is_utf8_ = false;
+  std::string found_text_;  // hrefs as written, one after the other
+  std::vector<TPiece> found_;
+  std::optional<std::string> found_base_;  // the first <base> href, not taken yet
+
+  // The resolving side's.
+  std::string address_;
+  std::unique_ptr<TAnchorResolver> resolver_;
+  std::optional<std::string> base_href_;
+  // The hrefs as found, batch by batch: each batch's text is kept as it was
+  // handed over, never copied.
+  struct THref {
+    std::size_t batch;
+    std::size_t offset;
+    std::size_t length;
+  };
+  [[nodiscard]] std::string_view HrefAt(std::size_t index) const;
+  std::vector<std::string> batches_;
+  std::vector<TPiece> taken_;
+  std::vector<THref> hrefs_;
+  std::vector<std::string> lines_;
+  std::size_t stale_ = 0;  // the first lines_ were resolved before the base was known
+};
+
+}  // namespace movrek
