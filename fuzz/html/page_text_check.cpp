@@ -7,8 +7,12 @@
 #include <fstream>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "engine/listing/base_detection.h"
 #include "engine/listing/link_listing.h"
+#include "engine/listing/page_links.h"
+#include "html/page_text.h"
 
 namespace movrek::fuzzing {
 
@@ -23,7 +27,10 @@ void Require(bool condition) {
 // Checks every link line as it comes; the filter stays off.
 class CheckingSink : public TListingSink {
  public:
-  void AppendResultLine(std::string line) override { lines += line.size(); }
+  void AppendResultLine(std::string line) override {
+    lines += line.size();
+    all.push_back(std::move(line));
+  }
   TFilterSettings ReadFilterSettings() override { return {}; }
   void AppendLink(TListedLink link) override {
     for (const char c : link.Line) {
@@ -32,6 +39,7 @@ class CheckingSink : public TListingSink {
     TListingSink::AppendLink(std::move(link));
   }
   std::size_t lines = 0;
+  std::vector<std::string> all;
 };
 
 std::string ScratchPath() {
@@ -53,6 +61,22 @@ void CheckPageTextOnInput(std::string_view bytes) {
   CheckingSink sink;
   const std::string address = "http://host/dir/page.html";
   ListLinks(sink, path, "http://host/dir/", address, {address, std::string(type)});
+  // Scanned as it arrives, in pieces of a size the input chooses, the page
+  // gives the block its saved file gives.
+  CheckingSink saved;
+  TPageText text = ReadPageText(path, type);
+  const std::string base = ChooseBaseOfText(text.Text.View(), address);
+  ListLinks(saved, std::move(text), base, address, address);
+  CheckingSink streamed;
+  TPageLinks links;
+  links.Restart(std::string(type), address);
+  const std::size_t piece = 1 + page.size() % 97;
+  for (std::size_t at = 0; at < page.size(); at += piece) {
+    links.Feed(page.substr(at, piece));
+    links.ResolveFound();
+  }
+  links.List(streamed, path, address, address);
+  Require(streamed.all == saved.all);
   // A final address that is no URL leaves every href unresolved.
   ListLinks(sink, path, "abc/", "abc", {"abc", std::string(type)});
   // The replaying test runs once: nothing of it stays behind.

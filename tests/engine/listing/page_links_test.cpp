@@ -1,0 +1,102 @@
+// A page's links gathered as its body arrives make the block that ListLinks
+// makes of the saved page, however the body is cut and whenever the links
+// found are resolved.
+#include "engine/listing/page_links.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/listing/base_detection.h"
+#include "engine/listing/link_listing.h"
+#include "engine/listing/listing_sink.h"
+#include "html/page_text.h"
+#include "tests/helpers/peers.h"
+
+namespace movrek {
+namespace {
+
+class TLineSink : public TListingSink {
+ public:
+  void AppendResultLine(std::string line) override { Lines.push_back(std::move(line)); }
+  TFilterSettings ReadFilterSettings() override { return {}; }
+  std::vector<std::string> Lines;
+};
+
+// Pages made of the pieces that steer the scan, the base and the decoding.
+std::string RandomPage(std::mt19937& random) {
+  static const std::vector<std::string> kPieces = {
+      "<a href=",
+      "<A HREF='",
+      "<a\\thref=\"",
+      "<base href=",
+      "<BASE HREF=\"",
+      "BASE HREF=",
+      "x.html",
+      "../up/",
+      "?q=\xE9",
+      "&amp;",
+      "&eacute;",
+      "#f",
+      "\"",
+      "'",
+      ">",
+      "<",
+      " ",
+      "\r",
+      "\n",
+      "\r\n",
+      std::string(1, '\0'),
+      "<script>",
+      "</script>",
+      "<!--",
+      "-->",
+      "http://o/d/",
+      "data:x",
+      "<p>text</p>",
+      "\xD0\xB6",
+  };
+  std::uniform_int_distribution<std::size_t> pick(0, kPieces.size() - 1);
+  std::string page;
+  for (int i = 2 + static_cast<int>(random() % 120); i > 0; --i) page += kPieces[pick(random)];
+  return page;
+}
+
+TEST(PageLinks, StreamedBlockEqualsTheBlockOfTheSavedPage) {
+  movrek::test::TempDir dir;
+  std::mt19937 random(20261208);
+  const std::vector<std::string> types = {"", "text/html; charset=windows-1251",
+                                          "text/html; charset=utf-16le"};
+  for (int round = 0; round < 400; ++round) {
+    std::string page = RandomPage(random);
+    if (round % 5 == 0) page.insert(0, std::string(1100, ' '));  // the sniffed bytes end first
+    const std::string type = types[round % types.size()];
+    const std::string file = dir.Write("page.xtr", page);
+    const std::string final_address = "http://h/dir/page.html";
+    TLineSink saved;
+    TPageText text = ReadPageText(file, type);
+    const std::string base = ChooseBaseOfText(text.Text.View(), final_address);
+    ListLinks(saved, std::move(text), base, "http://h/", final_address);
+
+    // Asked for at another address than the final one every other round,
+    // as when the body that was fed is not the one listed after all.
+    const std::string requested = round % 2 ? final_address : "http://other/";
+    for (const std::size_t piece : {page.size() + 1, std::size_t{1}, 1 + round % 300ul}) {
+      TLineSink streamed;
+      TPageLinks links;
+      links.Restart(type, requested);
+      for (std::size_t at = 0; at < page.size(); at += piece) {
+        links.Feed(std::string_view(page).substr(at, piece));
+        if (piece % 2) links.ResolveFound();
+      }
+      links.List(streamed, file, "http://h/", final_address);
+      ASSERT_EQ(streamed.Lines, saved.Lines)
+          << "pieces of " << piece << ", type '" << type << "', page: " << page;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace movrek
