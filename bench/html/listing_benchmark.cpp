@@ -1,15 +1,17 @@
 // Load + scan + listing of one large saved page, the work a fetched page
-// costs after its download. The page is named by MOVREK_BENCH_PAGE.
+// costs beside its download. The page is named by MOVREK_BENCH_PAGE.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "bench/helpers/null_window.h"
 #include "engine/listing/base_detection.h"
 #include "engine/listing/link_listing.h"
+#include "engine/listing/page_links.h"
 #include "html/html_document.h"
 
 namespace movrek {
@@ -51,6 +53,25 @@ void BM_LoadScanAndList(benchmark::State& state) {
   });
 }
 
+// The same page read in the pieces a transfer brings and scanned as they
+// come, as a fetched page is: no document text, no element list.
+void BM_StreamScanAndList(benchmark::State& state) {
+  RunOnPage(state, [](const std::string& path) {
+    bench::TNullWindow window;
+    TPageLinks links;
+    const std::string address = "http://bench.example/docs/all.html";
+    links.Restart("text/html", address);
+    std::string piece(256 * 1024, '\0');
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    for (std::size_t got; (got = std::fread(piece.data(), 1, piece.size(), file)) > 0;) {
+      links.Feed(std::string_view(piece).substr(0, got));
+    }
+    std::fclose(file);
+    links.List(window, path, address, address);
+    return window.Lines - 4;
+  });
+}
+
 void BM_ChooseBase(benchmark::State& state) {
   RunOnPage(state, [](const std::string& path) {
     benchmark::DoNotOptimize(ChooseBase(path, "http://bench.example/docs/all.html"));
@@ -61,6 +82,7 @@ void BM_ChooseBase(benchmark::State& state) {
 // Peak memory is per process, so each benchmark is best run on its own
 // (--benchmark_filter); the listing comes first so its figure is its own.
 BENCHMARK(BM_LoadScanAndList)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_StreamScanAndList)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(BM_ChooseBase)->Unit(benchmark::kMillisecond);
 
 }  // namespace
