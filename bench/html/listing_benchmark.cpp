@@ -58,7 +58,7 @@ void BM_LoadScanAndList(benchmark::State& state) {
 void BM_StreamScanAndList(benchmark::State& state) {
   RunOnPage(state, [](const std::string& path) {
     bench::TNullWindow window;
-    TPageLinks links;
+    TPageLinks links(std::int64_t{64} << 20);
     const std::string address = "http://bench.example/docs/all.html";
     links.Restart("text/html", address);
     std::string piece(256 * 1024, '\0');

@@ -14,14 +14,19 @@ namespace {
 // Bytes enough for the encoding: its byte order mark and the prescan for a
 // meta declaration look no further.
 constexpr std::size_t kSniffedBytes = 1024;
+// What a link found takes besides twice its href's length (the href, then
+// its line): the entries that place them and the line's string.
+constexpr std::int64_t kGatheredLinkOverheadBytes = 112;
 
 }  // namespace
 
-TPageLinks::TPageLinks() = default;
+TPageLinks::TPageLinks(std::int64_t maxGatheredBytes) : max_gathered_bytes_(maxGatheredBytes) {}
 
 TPageLinks::~TPageLinks() = default;
 
 void TPageLinks::Restart(std::string contentType, std::string address) {
+  gathered_bytes_ = 0;
+  too_many_ = false;
   content_type_ = std::move(contentType);
   head_.clear();
   tags_.reset();
@@ -77,12 +82,35 @@ void TPageLinks::Decide() {
 void TPageLinks::Scan(std::string_view bytes) {
   declared_base_.Feed(bytes);
   tags_->Feed(bytes);
+  if (too_many_) {
+    ListFromFileInstead();
+  }
+}
+
+// Nothing gathered is kept and the scan stops: the saved page is read once
+// it is complete, as pages in other encodings are.
+void TPageLinks::ListFromFileInstead() {
+  {
+    const std::lock_guard<std::mutex> lock(found_lock_);
+    mode_ = TMode::FromFile;
+    std::string().swap(found_text_);
+    std::vector<TPiece>().swap(found_);
+    found_base_.reset();
+  }
+  tags_.reset();
 }
 
 void TPageLinks::TakeTag(std::string_view tagText) {
   std::string_view href;
   const TAnchorTag kind = AnchorTagOf(tagText, &href);
   if (kind == TAnchorTag::None || (kind == TAnchorTag::Base && base_seen_)) {
+    return;
+  }
+  gathered_bytes_ += 2 * static_cast<std::int64_t>(href.size()) + kGatheredLinkOverheadBytes;
+  if (gathered_bytes_ > max_gathered_bytes_) {
+    too_many_ = true;
+  }
+  if (too_many_) {
     return;
   }
   const std::lock_guard<std::mutex> lock(found_lock_);
@@ -101,6 +129,7 @@ void TPageLinks::ResolveFound() {
   {
     const std::lock_guard<std::mutex> lock(found_lock_);
     if (mode_ != TMode::Scanning) {
+      DropResolved();
       return;
     }
     taken_.clear();
@@ -133,6 +162,13 @@ std::string_view TPageLinks::HrefAt(std::size_t index) const {
   return std::string_view(batches_[href.batch]).substr(href.offset, href.length);
 }
 
+void TPageLinks::DropResolved() {
+  resolver_.reset();
+  std::vector<std::string>().swap(batches_);
+  std::vector<THref>().swap(hrefs_);
+  std::vector<std::string>().swap(lines_);
+}
+
 void TPageLinks::ResolveAgain(const std::string& finalAddress) {
   if (finalAddress != address_) {
     address_ = finalAddress;
@@ -154,6 +190,7 @@ void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
     Decide();
   }
   if (mode_ == TMode::FromFile) {
+    DropResolved();
     TPageText page = ReadPageText(pageFile, content_type_);
     const std::string base = ChooseBaseOfText(page.Text.View(), finalAddress);
     ListLinks(sink, std::move(page), base, pageAddress, finalAddress);

@@ -2,6 +2,8 @@
 // page is never read back from its file nor held whole: the block listed is
 // the one ListLinks lists from the saved file. A page whose encoding does not
 // keep ASCII as ASCII (UTF-16, ISO-2022-JP) is listed from its file instead.
+// A page whose links would take more memory than the bound given is listed
+// from its file too.
 //
 // Feed and ResolveFound may run on two threads at once; everything else
 // runs while neither does.
@@ -27,7 +29,8 @@ class TListingSink;
 
 class TPageLinks {
  public:
-  TPageLinks();
+  // maxGatheredBytes: what the links found may take at most, about.
+  explicit TPageLinks(std::int64_t maxGatheredBytes);
   TPageLinks(const TPageLinks&) = delete;
   TPageLinks& operator=(const TPageLinks&) = delete;
   ~TPageLinks();
@@ -53,9 +56,14 @@ class TPageLinks {
   void Decide();
   void Scan(std::string_view bytes);
   void TakeTag(std::string_view tagText);
+  void ListFromFileInstead();
   void ResolveAgain(const std::string& finalAddress);
+  void DropResolved();
 
   // The feeding side's.
+  const std::int64_t max_gathered_bytes_;
+  std::int64_t gathered_bytes_ = 0;
+  bool too_many_ = false;  // the links found would take too much memory
   std::string content_type_;
   std::string head_;  // the first bytes, until the encoding is known
   std::unique_ptr<TTagStream> tags_;

@@ -439,6 +439,9 @@ TParallelJob::TParallelJob(TParallelSettings settings, std::vector<std::string> 
   if (settings.Jobs > kMaxParallelJobs) {
     settings.Jobs = kMaxParallelJobs;
   }
+  // The workers share what the links of the pages in transfer may take.
+  settings.Job.MaxGatheredLinkBytes =
+      std::max(kMinGatheredLinkBytesPerPage, settings.Job.MaxGatheredLinkBytes / settings.Jobs);
   shared_ = std::make_shared<TShared>(std::move(settings), std::move(lines));
 }
 

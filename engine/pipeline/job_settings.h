@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/pipeline/pipeline_limits.h"
 #include "net/socket/socket_types.h"
 
 namespace movrek {
@@ -51,6 +52,9 @@ struct TJobSettings {
   std::int64_t MaxBodyBytes = 0;
   // Offer the content codings the decoder knows in Accept-Encoding.
   bool RequestCompression = false;
+  // Memory one page's links may take while they are gathered as its body
+  // arrives; a page with more is listed from its saved file instead.
+  std::int64_t MaxGatheredLinkBytes = kGatheredLinkBytes;
 };
 
 }  // namespace movrek

@@ -36,5 +36,10 @@ inline constexpr std::int64_t kMaxDroppedBodyBytes = std::int64_t{1} << 20;
 // second number of bytes waiting for it.
 inline constexpr std::int64_t kScanBesideFromBytes = std::int64_t{1} << 20;
 inline constexpr std::int64_t kMaxWaitingScanBytes = std::int64_t{4} << 20;
+// Memory the links of the pages in transfer may take while they are gathered
+// (the window's one page, or shared by a console job's workers, each getting
+// at least the second number); past it a page is listed from its saved file.
+inline constexpr std::int64_t kGatheredLinkBytes = std::int64_t{64} << 20;
+inline constexpr std::int64_t kMinGatheredLinkBytesPerPage = std::int64_t{8} << 20;
 
 }  // namespace movrek

@@ -85,7 +85,8 @@ TEST(PageLinks, StreamedBlockEqualsTheBlockOfTheSavedPage) {
     const std::string requested = round % 2 ? final_address : "http://other/";
     for (const std::size_t piece : {page.size() + 1, std::size_t{1}, 1 + round % 300ul}) {
       TLineSink streamed;
-      TPageLinks links;
+      // A small bound makes some pages give up gathering on the way.
+      TPageLinks links(round % 4 == 0 ? 600 : std::int64_t{64} << 20);
       links.Restart(type, requested);
       for (std::size_t at = 0; at < page.size(); at += piece) {
         links.Feed(std::string_view(page).substr(at, piece));

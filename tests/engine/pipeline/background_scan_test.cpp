@@ -46,7 +46,7 @@ TEST(BackgroundScan, LargeBodyListsTheBlockOfTheSavedPage) {
   TLineSink saved;
   ListLinks(saved, file, ChooseBase(file, address), address, {address, "text/html"});
 
-  TPageLinks links;
+  TPageLinks links(kGatheredLinkBytes);
   {
     TBackgroundScan scan(links);
     scan.Restart("text/html", "http://other/");
@@ -60,7 +60,7 @@ TEST(BackgroundScan, LargeBodyListsTheBlockOfTheSavedPage) {
   EXPECT_EQ(streamed.Lines, saved.Lines);
   EXPECT_GT(saved.Lines.size(), 20000u);
 
-  TPageLinks abandoned;
+  TPageLinks abandoned(kGatheredLinkBytes);
   TBackgroundScan scan(abandoned);
   scan.Restart("text/html", address);
   FeedInPieces(scan, page);
