@@ -11,19 +11,14 @@
 
 #include "engine/listing/base_detection.h"
 #include "engine/listing/link_listing.h"
-#include "engine/listing/listing_sink.h"
 #include "html/page_text.h"
+#include "tests/engine/line_sink.h"
 #include "tests/helpers/peers.h"
 
 namespace movrek {
 namespace {
 
-class TLineSink : public TListingSink {
- public:
-  void AppendResultLine(std::string line) override { Lines.push_back(std::move(line)); }
-  TFilterSettings ReadFilterSettings() override { return {}; }
-  std::vector<std::string> Lines;
-};
+using movrek::testing::TLineSink;
 
 // Pages made of the pieces that steer the scan, the base and the decoding.
 std::string RandomPage(std::mt19937& random) {

@@ -10,20 +10,15 @@
 
 #include "engine/listing/base_detection.h"
 #include "engine/listing/link_listing.h"
-#include "engine/listing/listing_sink.h"
 #include "engine/listing/page_links.h"
 #include "engine/pipeline/pipeline_limits.h"
+#include "tests/engine/line_sink.h"
 #include "tests/helpers/peers.h"
 
 namespace movrek {
 namespace {
 
-class TLineSink : public TListingSink {
- public:
-  void AppendResultLine(std::string line) override { Lines.push_back(std::move(line)); }
-  TFilterSettings ReadFilterSettings() override { return {}; }
-  std::vector<std::string> Lines;
-};
+using movrek::testing::TLineSink;
 
 void FeedInPieces(TBackgroundScan& scan, const std::string& body) {
   constexpr std::size_t kPiece = 64 * 1024;
