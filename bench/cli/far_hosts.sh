@@ -11,6 +11,7 @@ cli=$(realpath "$1")
 relay=$(realpath "$2")
 work=$(realpath "$3")/far
 rounds=${4:-3}
+here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$work/nginx/tmp" "$work/out"
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
@@ -22,23 +23,11 @@ listens=""
 for h in "${hosts[@]}"; do listens+="listen $h:$port ssl; "; done
 links=""
 for i in $(seq 20); do links+="<a href=\\\"/doc/$i.html\\\">link $i</a>\\n"; done
-cat >"$work/nginx/nginx.conf" <<CONF
-daemon off; master_process off; worker_processes 1;
-pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
-events { worker_connections 512; }
-http {
-  access_log off; default_type text/html;
-  client_body_temp_path $work/nginx/tmp; proxy_temp_path $work/nginx/tmp;
-  fastcgi_temp_path $work/nginx/tmp; uwsgi_temp_path $work/nginx/tmp; scgi_temp_path $work/nginx/tmp;
-  server {
-    $listens
+source "$here/loopback_nginx.sh"
+write_nginx_conf "$work" "$listens
     ssl_certificate $work/nginx/cert.pem; ssl_certificate_key $work/nginx/key.pem;
-    location / { return 200 "<html><body>\n$links</body></html>\n"; }
-  }
-}
-CONF
-PATH="$PATH:/usr/sbin" nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" >/dev/null 2>&1 &
-nginx_pid=$!
+    location / { return 200 \"<html><body>\n$links</body></html>\n\"; }" 512
+launch_nginx "$work"
 pids=("$nginx_pid")
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null' EXIT
 for _ in $(seq 50); do curl -sk -o /dev/null "https://127.0.0.1:$port/" && break; sleep 0.1; done
