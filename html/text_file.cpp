@@ -123,6 +123,9 @@ std::size_t CountByte(std::string_view text, char byte) {
 }
 
 std::string_view TextBeforeNul(std::string_view bytes) {
+  if (bytes.empty()) {
+    return bytes;  // an empty text may have no storage at all
+  }
   const void* nul = std::memchr(bytes.data(), '\0', bytes.size());
   if (nul == nullptr) {
     return bytes;

@@ -17,7 +17,7 @@ TEST(FuzzReplay, KeptHtmlInputsPassTheListingChecks) {
   });
 }
 
-TEST(FuzzReplay, KeptPagesListOneAsciiLinePerLink) {
+TEST(FuzzReplay, KeptPagesListOneAsciiLinePerLinkSavedOrAsTheyArrive) {
   test::ReplayKeptInputs(MOVREK_SOURCE_DIR, "page_text", [](const std::string& bytes) {
     movrek::fuzzing::CheckPageTextOnInput(bytes);
   });
