@@ -87,6 +87,26 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
   }
 }
 
+// A page of many links goes out in pieces that join to the whole text.
+TEST(ResultFormat, FlushedPiecesJoinToTheWholeText) {
+  TPageResult page = ListedPage();
+  page.Links.assign(20000, "http://h/some/long/enough/path/to/fill/the/pieces");
+  for (const TResultFormat format : {TResultFormat::Text, TResultFormat::TsvWithStatus}) {
+    std::string whole;
+    FormatPage(page, format, "\r\n", whole);
+    std::string joined;
+    std::string out;
+    int flushes = 0;
+    FormatPage(page, format, "\r\n", out, [&](std::string& text) {
+      joined += text;
+      text.clear();
+      ++flushes;
+    });
+    EXPECT_EQ(joined + out, whole);
+    EXPECT_GT(flushes, 10);
+  }
+}
+
 TEST(ResultFormat, TsvFieldEscapes) {
   EXPECT_EQ(TsvField("a\tb\nc\rd\\e"), "a\\tb\\nc\\rd\\\\e");
   EXPECT_EQ(TsvField("plain"), "plain");
