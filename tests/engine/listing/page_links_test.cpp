@@ -11,14 +11,15 @@
 
 #include "engine/listing/base_detection.h"
 #include "engine/listing/link_listing.h"
+#include "engine/window_job/window_sink.h"
 #include "html/page_text.h"
-#include "tests/engine/line_sink.h"
+#include "tests/engine/recording_window.h"
 #include "tests/helpers/peers.h"
 
 namespace movrek {
 namespace {
 
-using movrek::testing::TLineSink;
+using movrek::testing::TRecordingWindow;
 
 // Pages made of the pieces that steer the scan, the base and the decoding.
 std::string RandomPage(std::mt19937& random) {
@@ -70,7 +71,8 @@ TEST(PageLinks, StreamedBlockEqualsTheBlockOfTheSavedPage) {
     const std::string type = types[round % types.size()];
     const std::string file = dir.Write("page.xtr", page);
     const std::string final_address = "http://h/dir/page.html";
-    TLineSink saved;
+    TRecordingWindow saved_window;
+    TWindowSink saved(saved_window);
     TPageText text = ReadPageText(file, type);
     const std::string base = ChooseBaseOfText(text.Text.View(), final_address);
     ListLinks(saved, std::move(text), base, "http://h/", final_address);
@@ -79,7 +81,8 @@ TEST(PageLinks, StreamedBlockEqualsTheBlockOfTheSavedPage) {
     // as when the body that was fed is not the one listed after all.
     const std::string requested = round % 2 ? final_address : "http://other/";
     for (const std::size_t piece : {page.size() + 1, std::size_t{1}, 1 + round % 300ul}) {
-      TLineSink streamed;
+      TRecordingWindow streamed_window;
+      TWindowSink streamed(streamed_window);
       // A small bound makes some pages give up gathering on the way.
       TPageLinks links(round % 4 == 0 ? 600 : std::int64_t{64} << 20);
       links.Restart(type, requested);
@@ -88,7 +91,7 @@ TEST(PageLinks, StreamedBlockEqualsTheBlockOfTheSavedPage) {
         if (piece % 2) links.ResolveFound();
       }
       links.List(streamed, file, "http://h/", final_address);
-      ASSERT_EQ(streamed.Lines, saved.Lines)
+      ASSERT_EQ(streamed_window.ResultLines, saved_window.ResultLines)
           << "pieces of " << piece << ", type '" << type << "', page: " << page;
     }
   }

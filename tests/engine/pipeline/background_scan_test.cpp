@@ -12,13 +12,14 @@
 #include "engine/listing/link_listing.h"
 #include "engine/listing/page_links.h"
 #include "engine/pipeline/pipeline_limits.h"
-#include "tests/engine/line_sink.h"
+#include "engine/window_job/window_sink.h"
+#include "tests/engine/recording_window.h"
 #include "tests/helpers/peers.h"
 
 namespace movrek {
 namespace {
 
-using movrek::testing::TLineSink;
+using movrek::testing::TRecordingWindow;
 
 void FeedInPieces(TBackgroundScan& scan, const std::string& body) {
   constexpr std::size_t kPiece = 64 * 1024;
@@ -38,7 +39,8 @@ TEST(BackgroundScan, LargeBodyListsTheBlockOfTheSavedPage) {
   movrek::test::TempDir dir;
   const std::string file = dir.Write("page.xtr", page);
   const std::string address = "http://h/dir/page.html";
-  TLineSink saved;
+  TRecordingWindow saved_window;
+  TWindowSink saved(saved_window);
   ListLinks(saved, file, ChooseBase(file, address), address, {address, "text/html"});
 
   TPageLinks links(kGatheredLinkBytes);
@@ -50,10 +52,11 @@ TEST(BackgroundScan, LargeBodyListsTheBlockOfTheSavedPage) {
     FeedInPieces(scan, page);
     scan.Finish();
   }
-  TLineSink streamed;
+  TRecordingWindow streamed_window;
+  TWindowSink streamed(streamed_window);
   links.List(streamed, file, address, address);
-  EXPECT_EQ(streamed.Lines, saved.Lines);
-  EXPECT_GT(saved.Lines.size(), 20000u);
+  EXPECT_EQ(streamed_window.ResultLines, saved_window.ResultLines);
+  EXPECT_GT(saved_window.ResultLines.size(), 20000u);
 
   TPageLinks abandoned(kGatheredLinkBytes);
   TBackgroundScan scan(abandoned);
