@@ -11,6 +11,7 @@
 #include "engine/pipeline/pipeline_limits.h"
 #include "html/text_file.h"
 #include "text/ascii_text.h"
+#include "text/printable_text.h"
 
 namespace movrek::cli {
 namespace {
@@ -19,13 +20,8 @@ constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // The start of a refused line as messages show it.
 std::string ShownPart(const std::string& kept, std::size_t fullBytes) {
-  std::string shown = kept.substr(0, kMaxShownLineBytes);
-  for (char& c : shown) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      c = '?';
-    }
-  }
-  if (fullBytes > shown.size()) {
+  std::string shown = PrintableText(std::string_view(kept).substr(0, kMaxShownLineBytes));
+  if (fullBytes > std::min(kept.size(), kMaxShownLineBytes)) {
     shown += "...";
   }
   return shown;
