@@ -247,7 +247,7 @@ TEST(MovrekCliNetwork, RetriesEndWithTheAddressTimeAndKeepTheLastAnswer) {
       cli.Run({"--no-delay", "--retries", "10", "--max-time", "2.5", "--format", "jsonl"},
               down.Url("/") + "\n");
   EXPECT_LT(Clock::now() - started, 5s);
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 3) << run.err;
   EXPECT_TRUE(Contains(run.err, "  retry 2 of 10 in 1 s: HTTP 503\n")) << run.err;
   EXPECT_FALSE(Contains(run.err, "retry 3 of 10")) << run.err;
   EXPECT_TRUE(Contains(run.out, "\"http_status\":503")) << run.out;
@@ -302,7 +302,7 @@ TEST(MovrekCliNetwork, ServerDrippingBytesEndsAtTheLowSpeedRule) {
   const Clock::time_point started = Clock::now();
   const CliRun run = cli.Run({"--no-delay", "--min-speed", "1024/1.5"}, drip.Url("/") + "\n");
   EXPECT_LT(Clock::now() - started, 6s);
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 3) << run.err;
   EXPECT_TRUE(Contains(run.err,
                        "  reason: socket error 10060, Connection timed out (less than "
                        "1024 bytes in 1.5 s)\n"))
