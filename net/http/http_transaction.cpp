@@ -44,6 +44,11 @@ bool NoBodyFollows(const std::string& method, int32_t code) {
 
 }  // namespace
 
+bool IdleConnectionUsable(TTCPBlockSocket& sock) {
+  return sock.Handle != INVALID_SOCKET && sock.ReadAhead.empty() && sock.PendingBytes() == 0 &&
+         !sock.WaitReadable(0);
+}
+
 THttpTransaction::THttpTransaction() : Sock(std::make_unique<TTCPBlockSocket>()) {
   Sock->ConvertLineEnd = true;
   Timeout = kDefaultTransferTimeoutMs;
@@ -291,10 +296,7 @@ void THttpTransaction::Fail(int32_t code) {
 }
 
 bool THttpTransaction::EnsureConnection(bool tls) {
-  // Reuse only an idle connection on which nothing has arrived: data or a
-  // close there would be taken for the next answer.
-  if (Sock->Handle != INVALID_SOCKET && ConnectedHost == TargetHost &&
-      ConnectedPort == TargetPort && Sock->ReadAhead.empty() && !Sock->WaitReadable(0)) {
+  if (ConnectedHost == TargetHost && ConnectedPort == TargetPort && IdleConnectionUsable(*Sock)) {
     return true;
   }
   return OpenConnection(tls);

@@ -16,6 +16,12 @@ class THeadLineReader;
 class THttpBodySink;
 struct TRequestUrl;
 
+// The idle connection is open and the server has sent nothing on it since
+// the last answer, checked without waiting: no close, no stray bytes (a late
+// body, a second answer) that the next request would take for its own. Bytes
+// the TLS layer holds decrypted count too.
+bool IdleConnectionUsable(TTCPBlockSocket& sock);
+
 // How the body of the current response is delimited (RFC 9112 section 6).
 enum class THttpBodyFraming {
   UntilClose = 0,  // no length given: the body ends when the server closes
