@@ -3,7 +3,8 @@
 # pages: Debian's Python and PostgreSQL documentation served by nginx on
 # loopback, listed by movrek-cli, beside the browser reference of the same
 # files (parse5 for the tree, Node's URL for the addresses). Prints the share
-# of pages whose link list is equal, of links equal, and differences by kind.
+# of pages whose link list is equal, of links equal, and differences by kind,
+# then where each differing page parts (all in WORK_DIR/out/differences.txt).
 #   bench/cli/browser_equivalence.sh MOVREK_CLI WORK_DIR [NODE_MODULES]
 # NODE_MODULES holds parse5 (default: tests/peers/node/node_modules, else it
 # is installed into WORK_DIR/node). bench/make_corpus.sh installs the pages.
@@ -13,14 +14,9 @@ mkdir -p "$2"
 work=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 peers="$here/../peers"
-modules=${3:-$here/../../tests/peers/node/node_modules}
-if [[ ! -f "$modules/parse5/package.json" ]]; then
-  modules="$work/node/node_modules"
-  if [[ ! -f "$modules/parse5/package.json" ]]; then
-    mkdir -p "$work/node"
-    (cd "$work/node" && npm install --silent --no-audit --no-fund parse5@7.1.2 >/dev/null)
-  fi
-fi
+source "$here/loopback_nginx.sh"
+source "$here/browser_reference.sh"
+parse5_modules "$work" "${3:-}"
 
 docs=/usr/share/doc
 mapfile -t files < <(find "$docs/python3.11/html" "$docs/postgresql-doc-15" -name '*.html' \
@@ -28,18 +24,10 @@ mapfile -t files < <(find "$docs/python3.11/html" "$docs/postgresql-doc-15" -nam
 ((${#files[@]} > 0)) || { echo "no documentation pages: run bench/make_corpus.sh" >&2; exit 1; }
 
 mkdir -p "$work/out"
-source "$here/loopback_nginx.sh"
 start_loopback_nginx "$work" "$docs"
 
-# "ADDRESS<TAB>FILE" per page; the path escaped as a browser would send it.
+write_page_list "$docs" "$work/out" "${files[@]}"
 list="$work/out/pages.tsv"
-printf '%s\n' "${files[@]}" | node -e '
-  const lines = require("fs").readFileSync(0, "utf8").split("\n").filter(Boolean);
-  const prefix = process.argv[1].length;
-  process.stdout.write(lines.map((f) =>
-    `http://127.0.0.1:${process.argv[2]}${encodeURI(f.slice(prefix))}\t${f}`).join("\n") + "\n");
-' "$docs" "$port" >"$list"
-cut -f1 "$list" >"$work/out/pages.txt"
 
 echo "pages: ${#files[@]} from $docs/python3.11/html and $docs/postgresql-doc-15"
 start=$(date +%s.%N)
@@ -50,3 +38,6 @@ start=$(date +%s.%N)
 node "$peers/parse5_links.js" "$modules" "$list" >"$work/out/reference.txt"
 echo "parse5 and URL: $(echo "$(date +%s.%N) - $start" | bc) s"
 node "$here/compare_link_blocks.js" "$work/out/ours.txt" "$work/out/reference.txt"
+echo
+node "$here/link_differences.js" "$modules" "$list" "$work/out/ours.txt" "$work/out/reference.txt" \
+  "$work/out/differences.txt"

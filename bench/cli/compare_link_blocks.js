@@ -2,10 +2,9 @@
 // lines of each block, in order) and prints the share of equal pages and of
 // equal links, with a sample of the differences by kind.
 //   node compare_link_blocks.js OURS REFERENCE [SAMPLES_PER_KIND]
+// As a module: readBlocks() and unmatchedLinks() for tools that look closer.
 'use strict';
 const fs = require('fs');
-
-const kSamples = Number(process.argv[4] || 3);
 
 function readBlocks(file) {
   const blocks = new Map();
@@ -78,53 +77,71 @@ function kindOf(ours, reference, page) {
   return 'other';
 }
 
-const ours = readBlocks(process.argv[2]);
-const reference = readBlocks(process.argv[3]);
-let pagesEqual = 0;
-let linksReference = 0;
-let linksEqual = 0;
-let linksOurs = 0;
-const kinds = new Map();
-const note = (kind, page, a, b) => {
-  const entry = kinds.get(kind) || { count: 0, samples: [] };
-  entry.count += 1;
-  if (entry.samples.length < kSamples) entry.samples.push({ page, ours: a, reference: b });
-  kinds.set(kind, entry);
-};
-for (const [page, expected] of reference) {
-  const got = ours.get(page) || [];
-  linksReference += expected.length;
-  linksOurs += got.length;
-  if (!ours.has(page)) note('page missing from ours', page, undefined, undefined);
-  if (got.length === expected.length && got.every((link, i) => link === expected[i])) {
-    ++pagesEqual;
-    linksEqual += expected.length;
-    continue;
-  }
-  const pairs = commonLinks(got, expected);
-  linksEqual += pairs.length;
-  // Between two matched links, the unmatched ones pair up in order.
-  let i = 0;
-  let j = 0;
-  for (const [pi, pj] of [...pairs, [got.length, expected.length]]) {
-    while (i < pi || j < pj) {
-      note(kindOf(i < pi ? got[i] : undefined, j < pj ? expected[j] : undefined, page), page,
-           got[i < pi ? i : -1], expected[j < pj ? j : -1]);
-      if (i < pi) ++i;
-      if (j < pj) ++j;
+// The indexes of the links of each list that the other lacks.
+function unmatchedLinks(ours, reference) {
+  const pairs = commonLinks(ours, reference);
+  const inOurs = new Set(pairs.map(([i]) => i));
+  const inReference = new Set(pairs.map(([, j]) => j));
+  return {
+    pairs,
+    extra: ours.map((_, i) => i).filter((i) => !inOurs.has(i)),
+    missing: reference.map((_, j) => j).filter((j) => !inReference.has(j)),
+  };
+}
+
+function main() {
+  const kSamples = Number(process.argv[4] || 3);
+  const ours = readBlocks(process.argv[2]);
+  const reference = readBlocks(process.argv[3]);
+  let pagesEqual = 0;
+  let linksReference = 0;
+  let linksEqual = 0;
+  let linksOurs = 0;
+  const kinds = new Map();
+  const note = (kind, page, a, b) => {
+    const entry = kinds.get(kind) || { count: 0, samples: [] };
+    entry.count += 1;
+    if (entry.samples.length < kSamples) entry.samples.push({ page, ours: a, reference: b });
+    kinds.set(kind, entry);
+  };
+  for (const [page, expected] of reference) {
+    const got = ours.get(page) || [];
+    linksReference += expected.length;
+    linksOurs += got.length;
+    if (!ours.has(page)) note('page missing from ours', page, undefined, undefined);
+    if (got.length === expected.length && got.every((link, i) => link === expected[i])) {
+      ++pagesEqual;
+      linksEqual += expected.length;
+      continue;
     }
-    i = pi + 1;
-    j = pj + 1;
+    const pairs = commonLinks(got, expected);
+    linksEqual += pairs.length;
+    // Between two matched links, the unmatched ones pair up in order.
+    let i = 0;
+    let j = 0;
+    for (const [pi, pj] of [...pairs, [got.length, expected.length]]) {
+      while (i < pi || j < pj) {
+        note(kindOf(i < pi ? got[i] : undefined, j < pj ? expected[j] : undefined, page), page,
+             got[i < pi ? i : -1], expected[j < pj ? j : -1]);
+        if (i < pi) ++i;
+        if (j < pj) ++j;
+      }
+      i = pi + 1;
+      j = pj + 1;
+    }
+  }
+  const share = (a, b) => (b === 0 ? 100 : (100 * a) / b).toFixed(2);
+  console.log(`pages equal: ${pagesEqual} of ${reference.size} (${share(pagesEqual, reference.size)} %)`);
+  console.log(`links equal: ${linksEqual} of ${linksReference} (${share(linksEqual, linksReference)} %),` +
+              ` ours lists ${linksOurs}`);
+  for (const [kind, { count, samples }] of [...kinds].sort((a, b) => b[1].count - a[1].count)) {
+    console.log(`${String(count).padStart(8)}  ${kind}`);
+    for (const s of samples) {
+      console.log(`            ${s.page}\n              ours ${JSON.stringify(s.ours)}\n` +
+                  `              ref  ${JSON.stringify(s.reference)}`);
+    }
   }
 }
-const share = (a, b) => (b === 0 ? 100 : (100 * a) / b).toFixed(2);
-console.log(`pages equal: ${pagesEqual} of ${reference.size} (${share(pagesEqual, reference.size)} %)`);
-console.log(`links equal: ${linksEqual} of ${linksReference} (${share(linksEqual, linksReference)} %),` +
-            ` ours lists ${linksOurs}`);
-for (const [kind, { count, samples }] of [...kinds].sort((a, b) => b[1].count - a[1].count)) {
-  console.log(`${String(count).padStart(8)}  ${kind}`);
-  for (const s of samples) {
-    console.log(`            ${s.page}\n              ours ${JSON.stringify(s.ours)}\n` +
-                `              ref  ${JSON.stringify(s.reference)}`);
-  }
-}
+
+if (require.main === module) main();
+module.exports = { readBlocks, unmatchedLinks };

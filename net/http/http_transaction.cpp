@@ -43,6 +43,11 @@ bool NoBodyFollows(const std::string& method, int32_t code) {
 
 }  // namespace
 
+bool IdleConnectionUsable(TTCPBlockSocket& sock) {
+  return sock.Handle != INVALID_SOCKET && sock.ReadAhead.empty() && sock.PendingBytes() == 0 &&
+         !sock.WaitReadable(0);
+}
+
 THttpTransaction::THttpTransaction() : Sock(std::make_unique<TTCPBlockSocket>()) {
   Sock->ConvertLineEnd = true;
   Timeout = kDefaultTransferTimeoutMs;
@@ -103,6 +108,7 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
   reusable_ = false;
   chunks_ended_ = false;
   HeadReceived = false;
+  AnswerError.clear();
   ResultCode = 500;
   ResultString.clear();
   DownloadSize = 0;
@@ -288,10 +294,7 @@ void THttpTransaction::Fail(int32_t code) {
 }
 
 bool THttpTransaction::EnsureConnection(bool tls) {
-  // Reuse only an idle connection on which nothing has arrived: data or a
-  // close there would be taken for the next answer.
-  if (Sock->Handle != INVALID_SOCKET && ConnectedHost == TargetHost &&
-      ConnectedPort == TargetPort && Sock->ReadAhead.empty() && !Sock->WaitReadable(0)) {
+  if (ConnectedHost == TargetHost && ConnectedPort == TargetPort && IdleConnectionUsable(*Sock)) {
     return true;
   }
   return OpenConnection(tls);

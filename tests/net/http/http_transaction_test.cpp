@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/base/base64.h"
@@ -240,6 +241,13 @@ TEST_P(Response, IsReadAsFramed) {
 }
 
 const std::string k26 = "abcdefghijklmnopqrstuvwxyz";
+const std::string kEarlyHints = "HTTP/1.1 103 Early Hints\r\nLink: </s.css>; rel=preload\r\n\r\n";
+
+std::string Times(const std::string& part, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += part;
+  return text;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Response,
@@ -269,6 +277,16 @@ INSTANTIATE_TEST_SUITE_P(
             "Interim100IsSkipped",
             "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok", true,
             200, "Fine", "ok"},
+        ResponseCase{"EarlyHintsAndTheirLinksAreDropped",
+                     kEarlyHints + "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok", true, 200,
+                     "Fine", "ok"},
+        ResponseCase{"SixteenInterimAnswersOfAnyCode",
+                     Times(kEarlyHints + "HTTP/1.1 102 Processing\r\n\r\n", 8) +
+                         "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok",
+                     true, 200, "Fine", "ok"},
+        ResponseCase{"SwitchingProtocolsIsFinal",
+                     "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n", true, 101,
+                     "Switching Protocols", ""},
         ResponseCase{"NoStatusLine", "<html>hi\nrest</html>", true, 0, "",
                      "<html>hi\r\nrest</html>"},
         ResponseCase{"NoReasonPhrase", "HTTP/1.1 200\r\nContent-Length: 1\r\n\r\nx", true, 200, "",
@@ -347,8 +365,10 @@ const std::string kChunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\
 INSTANTIATE_TEST_SUITE_P(
     Answers, Hostile,
     ::testing::Values(
-        HostileCase{"EndlessInterimAnswers", Repeated(kInterim, 3u << 20), false, 10055, ""},
-        HostileCase{"EndlessInterimAnswersAfterExpect", Repeated(kInterim, 3u << 20), false, 10055,
+        HostileCase{"EndlessInterimAnswers", Repeated(kInterim, 3u << 20), false, 10040, ""},
+        HostileCase{"SeventeenEarlyHints", Times(kEarlyHints, 17) + "HTTP/1.1 200 OK\r\n\r\n",
+                    false, 10040, ""},
+        HostileCase{"EndlessInterimAnswersAfterExpect", Repeated(kInterim, 3u << 20), false, 10040,
                     "", true},
         HostileCase{"EndlessBlankLinesBeforeTheStatus", Repeated("\r\n", 3u << 20), false, 10055,
                     ""},
@@ -633,6 +653,42 @@ TEST(Reuse, OnlyACompletelyFramedAnswerLeavesTheConnectionReusable) {
     EXPECT_EQ(http.PerformRequest("GET", server.Url("/")), c.answered);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     EXPECT_EQ(http.ConnectionReusable(), c.reusable);
+  }
+}
+
+// What the server sends on a connection after a complete answer, while it
+// waits for the next request, is no answer to it: the connection is closed
+// and the request goes on a new one.
+TEST(Reuse, AConnectionWithLateBytesOrACloseIsNotReused) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"a late answer", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale"},
+      {"a late body of a 204", "stale"},
+      {"a close", ""},
+  };
+  for (const auto& [name, late] : cases) {
+    SCOPED_TRACE(name);
+    ScriptedServer server;
+    const bool no_content = std::string(name).find("204") != std::string::npos;
+    server.ReadRequest().Send(no_content ? "HTTP/1.1 204 No Content\r\n\r\n"
+                                         : "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none");
+    server.Pause(50);
+    if (late.empty()) {
+      server.Close();
+    } else {
+      server.Send(late).Silence(300);
+    }
+    server.NextConnection().ReadRequest();
+    server.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo").Close();
+    server.Start();
+    THttpTransaction http;
+    http.Protocol = "1.1";
+    ASSERT_TRUE(http.PerformRequest("GET", server.Url("/")));
+    ASSERT_TRUE(http.ConnectionReusable());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    http.ResetState();
+    ASSERT_TRUE(http.PerformRequest("GET", server.Url("/")));
+    EXPECT_EQ(http.Document, "two");
+    EXPECT_EQ(server.Connections(), 2u);
   }
 }
 
