@@ -45,8 +45,9 @@ void TPageWriter::StatusLines(const TPageResult& page, TLiveLine::THold* hold) {
   }
   for (std::size_t i = 0; i < page.Messages.size(); ++i) {
     // Quiet: the first message, the "[List number: ...]" line that comes
-    // before each fetch, says nothing about a failure.
-    if (!quiet_ || i > 0) {
+    // before each fetch, says nothing about a failure; a refused line has
+    // none.
+    if (!quiet_ || i > 0 || page.StatusText == kStatusRefused) {
       ErrLine(page.Messages[i], hold);
     }
   }
