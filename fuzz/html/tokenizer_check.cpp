@@ -1,0 +1,55 @@
+#include "fuzz/html/tokenizer_check.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/html/token_recorder.h"
+
+namespace movrek::fuzzing {
+
+namespace {
+
+constexpr std::array<TTokenizerStart, 6> kStarts = {
+    TTokenizerStart::Data,       TTokenizerStart::RcData,    TTokenizerStart::RawText,
+    TTokenizerStart::ScriptData, TTokenizerStart::PlainText, TTokenizerStart::CData};
+constexpr std::array<std::string_view, 7> kLastStartTags = {"",    "title",  "textarea", "style",
+                                                            "xmp", "script", "plaintext"};
+
+// Pieces of every length from one byte up, most of them short.
+std::vector<std::string_view> Pieces(std::string_view page, unsigned seed) {
+  std::minstd_rand random(seed + 1);
+  std::vector<std::string_view> pieces;
+  while (!page.empty()) {
+    const std::size_t length = 1 + random() % (std::size_t{1} << (random() % 12));
+    pieces.push_back(page.substr(0, length));
+    page.remove_prefix(pieces.back().size());
+  }
+  return pieces;
+}
+
+}  // namespace
+
+void CheckTokenizerPiecesOnInput(std::string_view bytes) {
+  if (bytes.size() < 4) {
+    return;
+  }
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const test::TTokenizerSetup setup = {
+      .Start = kStarts[byte(0) % kStarts.size()],
+      .LastStartTag = kLastStartTags[byte(0) / kStarts.size() % kLastStartTags.size()],
+      .MaxTagBytes = 4 + std::size_t{byte(1)},
+  };
+  const std::string_view page = bytes.substr(4);
+  const std::string whole = test::RecordTokens(page, setup);
+  const std::string pieces = test::RecordTokens(Pieces(page, byte(2) | byte(3) << 8U), setup);
+  if (pieces != whole) {
+    std::fprintf(stderr, "whole:  %s\npieces: %s\n", whole.c_str(), pieces.c_str());
+    std::abort();
+  }
+}
+
+}  // namespace movrek::fuzzing
