@@ -24,6 +24,7 @@
 #include "app/qt_window_thread.h"
 #include "app/text_edit_lines.h"
 #include "engine/listing/text_list.h"
+#include "engine/pipeline/pipeline_limits.h"
 #include "engine/window_job/window_job_controller.h"
 
 namespace movrek::app {
@@ -184,16 +185,29 @@ void TForm1::CreateBalloonControl() {
 // --- URL list and generator -----------------------------------------------------
 
 void TForm1::Button1Click() {
-  std::vector<std::string> lines = EditLines(*Memo1);
-  const std::size_t before = lines.size();
-  if (!controller_->Button1Click(lines)) {
+  std::string text = Memo1->Bytes();
+  // Nothing to drop (the usual case): the job takes the text whole and its
+  // worker splits it, so a list of a million lines holds up the window only
+  // for a copy and a scan.
+  const bool started = HasLineShorterThan(text, kMinUrlLineBytes)
+                           ? StartDroppingShortLines(text)
+                           : controller_->Button1ClickOnText(std::move(text));
+  if (!started) {
     ShowMessage(QString::fromLatin1(kEmptyUrlListMessage));
     return;
   }
-  if (lines.size() != before) {
-    Memo1->ReplaceAll(JoinLf(lines));
-  }
   Button1->setEnabled(false);
+}
+
+bool TForm1::StartDroppingShortLines(const std::string& text) {
+  TTextList list;
+  list.SetText(text);
+  std::vector<std::string> lines = list.Lines();
+  if (!controller_->Button1Click(lines)) {
+    return false;
+  }
+  Memo1->ReplaceAll(JoinLf(lines));
+  return true;
 }
 
 bool TForm1::LoadUrlFile(const QString& fileName) {

@@ -13,8 +13,17 @@ namespace movrek::cli {
 inline constexpr std::size_t kMaxUrlLineBytes = std::size_t{64} * 1024;
 // What the messages show of a refused line.
 inline constexpr std::size_t kMaxShownLineBytes = 80;
-// Each read of the list takes this much.
+// Each read of the list takes this much: the list's read-ahead is a block
+// and the lines read from it that no worker took yet.
 inline constexpr std::size_t kUrlListReadBlockBytes = std::size_t{64} * 1024;
+// How often a read of a pipe or terminal that has nothing yet looks whether
+// the run was stopped.
+inline constexpr int kUrlListPollMs = 50;
+// The lines of the list files are counted in blocks of this size; up to
+// kUrlListCountNowBytes before the run starts, larger lists on a thread of
+// their own, so that the first page is fetched at once.
+inline constexpr std::size_t kUrlListCountBlockBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kUrlListCountNowBytes = std::size_t{8} << 20;
 
 // --- the results ---
 

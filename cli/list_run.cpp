@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <climits>
 #include <utility>
 
 #include "engine/parallel/parallel_limits.h"
@@ -29,22 +28,8 @@ bool ShowsLiveLine(const TCliOptions& options) {
 
 }  // namespace
 
-TPageResult RefusedPage(const TRefusedLine& line) {
-  TPageResult page;
-  page.Line = line.Shown;
-  page.Address = line.Shown;
-  page.StatusText = kStatusRefused;
-  page.Reason = line.Reason;
-  page.Messages.push_back(kStatusRefused +
-                          ("URL list line " + std::to_string(line.LineNumber) + ": " + line.Shown));
-  return page;
-}
-
-TListRun::TListRun(TCliOptions& options, TUrlList list)
-    : save_file_(options.SaveFile),
-      line_numbers_(list.LineNumbers),
-      refused_(std::move(list.Refused)),
-      started_(std::chrono::steady_clock::now()) {
+TListRun::TListRun(TCliOptions& options, std::unique_ptr<TLineSource> lines)
+    : save_file_(options.SaveFile), started_(std::chrono::steady_clock::now()) {
   TParallelSettings settings;
   settings.Job = options.Job;
   settings.Jobs = options.Jobs;
@@ -53,13 +38,12 @@ TListRun::TListRun(TCliOptions& options, TUrlList list)
   settings.Fetch = options.Fetch;
   settings.Filter = std::move(options.Filter);
   settings.OnPageDone = [this](const TPageResult& page) { done_.Add(page, page.Links.size()); };
-  job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(list.Urls));
+  job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(lines));
   const TResultFormat format = options.Format == TResultFormat::Tsv && options.WithStatus
                                    ? TResultFormat::TsvWithStatus
                                    : options.Format;
-  writer_ =
-      std::make_unique<TPageWriter>(stdout, stderr, format, options.Unique, !save_file_.empty(),
-                                    std::move(list.LineNumbers), options.Quiet);
+  writer_ = std::make_unique<TPageWriter>(stdout, stderr, format, options.Unique,
+                                          !save_file_.empty(), options.Quiet);
   if (ShowsLiveLine(options)) {
     live_ = std::make_unique<TLiveLine>(stdout, stderr, ::isatty(STDOUT_FILENO) == 1,
                                         [this] { return LiveText(); });
@@ -80,26 +64,11 @@ void TListRun::Start() {
 }
 
 std::string TListRun::LiveText() const {
-  // The refused lines are done from the start, as failures.
-  const auto refused = static_cast<std::int64_t>(refused_.size());
-  TRunCounts counts = done_.Counts();
-  counts.Pages += refused;
-  counts.Failed += refused;
-  return LiveLineText(counts, static_cast<std::int64_t>(job_->Count()) + refused,
-                      SecondsSince(started_), job_->InFlight());
-}
-
-void TListRun::WriteRefusedBefore(int inputLine) {
-  for (; next_refused_ < refused_.size() && refused_[next_refused_].LineNumber < inputLine;
-       ++next_refused_) {
-    writer_->Write(RefusedPage(refused_[next_refused_]), 0);
-  }
+  return LiveLineText(done_.Counts(), job_->Total(), SecondsSince(started_), job_->InFlight());
 }
 
 TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupted) {
-  std::size_t written = 0;
-  bool ended_early = false;
-  while (written < job_->Count()) {
+  while (!job_->Done()) {
     if (interrupted != 0) {
       return Stop(kExitSignalBase + interrupted);
     }
@@ -110,16 +79,10 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
     if (!page) {
       continue;
     }
-    WriteRefusedBefore(line_numbers_[written]);
-    ++written;
-    if (!writer_->Write(std::move(*page), static_cast<int>(written))) {
-      ended_early = true;
+    if (!writer_->Write(std::move(*page))) {
       break;
     }
     writer_->Flush();
-  }
-  if (!ended_early) {
-    WriteRefusedBefore(INT_MAX);
   }
   // Nothing the workers still do is wanted now: after an error that ended
   // the job they may be fetching lines beyond it.
@@ -134,7 +97,10 @@ TListRun::TOutcome TListRun::Finish(const volatile std::sig_atomic_t& interrupte
   if (!save_file_.empty()) {
     writer_->Save(save_file_);
   }
-  return Ended(TOutcome{writer_->ReportedErrors() ? kExitError : kExitCompleted});
+  if (writer_->ReportedErrors()) {
+    return Ended(TOutcome{kExitError});
+  }
+  return Ended(TOutcome{writer_->Counts().Failed > 0 ? kExitSomeFailed : kExitCompleted});
 }
 
 TListRun::TOutcome TListRun::Stop(int code) {

@@ -13,28 +13,25 @@
 #include "cli/options.h"
 #include "cli/page_tally.h"
 #include "cli/page_writer.h"
-#include "cli/url_list_reader.h"
 #include "engine/parallel/parallel_job.h"
 
 namespace movrek::cli {
 
+// Every address was listed (or skipped as no page).
 inline constexpr int kExitCompleted = 0;
+// The run could not go on: a page could not be stored, the save failed.
 inline constexpr int kExitError = 1;
+// The run went through, but some addresses failed or were refused.
+inline constexpr int kExitSomeFailed = 3;
 // Ended by SIGINT, SIGTERM or SIGHUP: 128 + the signal, as shells report it.
 inline constexpr int kExitSignalBase = 128;
 // 128 + SIGPIPE: what a program ended by a closed pipe reports. The network
 // start-up ignores SIGPIPE, so a closed output is noticed instead.
 inline constexpr int kExitOutputClosed = 141;
 
-// The status of a list line that was refused before any fetch.
-inline constexpr char kStatusRefused[] = "REFUSED. ";
-
-// The record of a refused line, as the pages of the job are written.
-TPageResult RefusedPage(const TRefusedLine& line);
-
 class TListRun {
  public:
-  TListRun(TCliOptions& options, TUrlList list);
+  TListRun(TCliOptions& options, std::unique_ptr<TLineSource> lines);
   ~TListRun();
   TListRun(const TListRun&) = delete;
   TListRun& operator=(const TListRun&) = delete;
@@ -53,14 +50,9 @@ class TListRun {
  private:
   TOutcome Stop(int code);
   TOutcome Ended(TOutcome outcome);
-  // The refused lines that stand before input line `inputLine`.
-  void WriteRefusedBefore(int inputLine);
   std::string LiveText() const;
 
   std::string save_file_;
-  std::vector<int> line_numbers_;
-  std::vector<TRefusedLine> refused_;
-  std::size_t next_refused_ = 0;
   std::chrono::steady_clock::time_point started_;
   TPageTally done_;  // pages the workers are through with, in any order
   std::unique_ptr<TParallelJob> job_;

@@ -1,5 +1,6 @@
 // movrek-cli: runs the extraction job without a window.
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -8,12 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli/list_run.h"
 #include "cli/options.h"
-#include "cli/url_list_reader.h"
+#include "cli/url_list_source.h"
 #include "engine/pipeline/network_startup.h"
 #include "engine/window_job/window_job_controller.h"
 
@@ -49,16 +51,7 @@ void InstallInterruptHandler() {
   }
 }
 
-int RunJob(cli::TCliOptions& options, cli::TUrlList list) {
-  if (list.Urls.empty()) {
-    // Why the lines that were there are no addresses.
-    for (const cli::TRefusedLine& line : list.Refused) {
-      const TPageResult page = cli::RefusedPage(line);
-      std::fprintf(stderr, "%s\n%s\n", page.Messages.front().c_str(),
-                   cli::FailureReasonText(page).c_str());
-    }
-    return UsageError(kEmptyUrlListMessage);
-  }
+int RunJob(cli::TCliOptions& options, std::unique_ptr<cli::TUrlListSource> list) {
   TNetworkStartup network;
   cli::TListRun run(options, std::move(list));
 
@@ -100,11 +93,20 @@ int main(int argc, char** argv) {
       return UsageError(save_problem);
     }
   }
-  cli::TUrlList list;
+  if (options.Inputs.empty()) {
+    options.Inputs.push_back({false, "-"});
+    if (::isatty(STDIN_FILENO) == 1) {
+      std::fputs("reading addresses from standard input; end with Ctrl+D\n", stderr);
+    }
+  }
+  std::unique_ptr<cli::TUrlListSource> list;
   try {
-    list = cli::ReadUrlListFile(options.UrlFile);
+    list = std::make_unique<cli::TUrlListSource>(options.Inputs);
   } catch (const std::exception& e) {
     return UsageError(e.what());
+  }
+  if (list->Empty()) {
+    return UsageError(kEmptyUrlListMessage);
   }
   try {
     return RunJob(options, std::move(list));

@@ -217,10 +217,13 @@ constexpr TOptionEntry kOptions[] = {
      "store and the host name. Without it certificates are\n"
      "NOT checked.",
      "", &SetTo<&TJobSettings::VerifyCertificates, true>},
+    {"--pauses", "", TValueKind::None, "", 0, 0, "",
+     "pause after each page (500 ms) and each URL (100 ms)\n"
+     "as the window does; by default there is no pause",
+     "", &SetTo<&TJobSettings::Pauses, true>},
     {"--no-delay", "", TValueKind::None, "", 0, 0, "",
-     "skip the pauses after each page (500 ms) and each\n"
-     "URL (100 ms)",
-     "", &SetTo<&TJobSettings::Pauses, false>},
+     "no pauses: the default, accepted for older scripts", "",
+     &SetTo<&TJobSettings::Pauses, false>},
     {"--any-type", "", TValueKind::None, "", 0, 0, "",
      "read every body as a page; without it a body whose\n"
      "Content-Type is neither text/html nor\n"

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
@@ -72,6 +74,8 @@ TCliOptions::TCliOptions() {
   Job.PagesOnly = true;
   Job.MaxBodyBytes = kDefaultMaxPageBytes;
   Job.RequestCompression = true;
+  // A console run is one user's list, not the window's paced job.
+  Job.Pauses = false;
 }
 
 bool ParseByteSize(const std::string& text, std::int64_t& out) {
@@ -160,9 +164,18 @@ bool SplitHostPort(const std::string& text, std::string& host, std::string& port
   return true;
 }
 
+bool IsAddressArgument(const std::string& arg) {
+  const std::size_t colon = arg.find("://");
+  if (colon == std::string::npos || colon == 0) {
+    return false;
+  }
+  return std::all_of(arg.begin(), arg.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+  });
+}
+
 std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& options) {
   bool onlyFiles = false;
-  bool haveFile = false;
   std::set<std::string_view> seen;
   for (std::size_t i = 0; i < args.size(); ++i) {
     TOptionArg arg;
@@ -176,11 +189,7 @@ std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& 
       }
     }
     if (onlyFiles || arg.Name == "-" || arg.Name.empty() || arg.Name[0] != '-') {
-      if (haveFile) {
-        return "more than one URL file given: '" + args[i] + "'";
-      }
-      options.UrlFile = args[i];
-      haveFile = true;
+      options.Inputs.push_back({IsAddressArgument(args[i]), args[i]});
       continue;
     }
     if (arg.Name == "--") {

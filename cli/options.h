@@ -23,6 +23,13 @@ enum class TProgressMode {
   Off,
 };
 
+// An argument that is no option: an address, or a list file ("-" for
+// standard input).
+struct TListInput {
+  bool IsAddress = false;
+  std::string Text;
+};
+
 struct TCliOptions {
   // Bodies as a console user wants them: pages only, bounded, compressed.
   TCliOptions();
@@ -31,7 +38,8 @@ struct TCliOptions {
   // --having, --not-having, --match and --not-match, patterns compiled.
   TLinkFilter Filter;
   std::string SaveFile;  // empty: no save target
-  std::string UrlFile;   // empty or "-": standard input
+  // In the order given; none: standard input.
+  std::vector<TListInput> Inputs;
   TJobSettings Job;
   int Jobs = 1;
   int PerHost = 4;
@@ -51,6 +59,10 @@ struct TCliOptions {
 // Parses the arguments after the program name. Returns the empty text on
 // success, otherwise what is wrong with them (a usage error).
 std::string ParseCommandLine(const std::vector<std::string>& args, TCliOptions& options);
+
+// An argument that starts with a scheme and "://" names an address; any
+// other is a list file.
+bool IsAddressArgument(const std::string& arg);
 
 // Splits "HOST:PORT" ("[v6-address]:PORT" for IPv6). False when the port is
 // missing or not a number from 1 to 65535, or the host is empty.

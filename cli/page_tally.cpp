@@ -14,6 +14,21 @@ TPageVerdict VerdictOf(const TPageResult& page) {
   return TPageVerdict::Fetched;
 }
 
+const char* OutcomeName(const TPageResult& page) {
+  switch (VerdictOf(page)) {
+    case TPageVerdict::Fetched:
+      return "ok";
+    case TPageVerdict::Skipped:
+      return "skipped";
+    case TPageVerdict::Failed:
+      break;
+  }
+  if (page.StatusText == kStatusRefused) {
+    return "refused";
+  }
+  return page.StatusText == kStatusOk && page.HttpStatus != 0 ? "http_error" : "failed";
+}
+
 void TPageTally::Add(const TPageResult& page, std::size_t links) {
   pages_.fetch_add(1, std::memory_order_relaxed);
   links_.fetch_add(static_cast<std::int64_t>(links), std::memory_order_relaxed);

@@ -10,6 +10,9 @@
 
 namespace movrek::cli {
 
+// The status of a list line that was refused before any fetch.
+inline constexpr char kStatusRefused[] = "REFUSED. ";
+
 enum class TPageVerdict {
   Fetched,  // read, with a final answer in 2xx
   Failed,   // no page (the fetch failed, the line was refused) or an answer outside 2xx
@@ -17,6 +20,10 @@ enum class TPageVerdict {
 };
 
 TPageVerdict VerdictOf(const TPageResult& page);
+
+// The page's outcome as records name it for scripts: "ok", "http_error" (an
+// answer outside 2xx), "failed" (no answer to list), "skipped" or "refused".
+const char* OutcomeName(const TPageResult& page);
 
 // Counts that workers may add to while another thread reads them.
 class TPageTally {

@@ -10,17 +10,15 @@
 namespace movrek::cli {
 
 TPageWriter::TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, bool unique,
-                         bool keepCopy, std::vector<int> lineNumbers, bool quiet)
-    : out_(out),
-      err_(err),
-      format_(format),
-      unique_(unique),
-      keep_copy_(keepCopy),
-      line_numbers_(std::move(lineNumbers)),
-      quiet_(quiet) {}
+                         bool keepCopy, bool quiet)
+    : out_(out), err_(err), format_(format), unique_(unique), keep_copy_(keepCopy), quiet_(quiet) {}
 
 std::string FailureReasonText(const TPageResult& page) {
-  return page.Reason.empty() ? std::string() : "  reason: " + page.Reason;
+  // A refused line's reason is on its status line already.
+  if (page.Reason.empty() || page.StatusText == kStatusRefused) {
+    return std::string();
+  }
+  return "  reason: " + page.Reason;
 }
 
 std::string HttpStatusLine(const TPageResult& page) {
@@ -62,7 +60,7 @@ void TPageWriter::StatusLines(const TPageResult& page, TLiveLine::THold* hold) {
   }
 }
 
-bool TPageWriter::Write(TPageResult page, int number) {
+bool TPageWriter::Write(TPageResult page) {
   std::optional<TLiveLine::THold> hold;
   if (live_ != nullptr) {
     hold.emplace(*live_);
@@ -92,11 +90,9 @@ bool TPageWriter::Write(TPageResult page, int number) {
     return true;
   }
   ++errors_;
-  const int input_line =
-      number <= static_cast<int>(line_numbers_.size()) ? line_numbers_[number - 1] : number;
-  ErrLine(
-      "movrek-cli: stopped at URL list line " + std::to_string(input_line) + ": " + page.JobError,
-      held);
+  ErrLine("movrek-cli: stopped at URL list line " + std::to_string(page.InputLine) + ": " +
+              page.JobError,
+          held);
   return false;
 }
 

@@ -17,19 +17,16 @@ namespace movrek::cli {
 
 class TPageWriter {
  public:
-  // `line_numbers` maps the job's 1-based URL lines to the lines of the
-  // input, for error messages; empty: the same numbers. `keep_copy`: the
-  // output is also kept for Save. `quiet`: standard error gets only the
-  // lines of the pages that failed.
+  // `keep_copy`: the output is also kept for Save. `quiet`: standard error
+  // gets only the lines of the pages that failed.
   TPageWriter(std::FILE* out, std::FILE* err, TResultFormat format, bool unique, bool keepCopy,
-              std::vector<int> lineNumbers, bool quiet = false);
+              bool quiet = false);
 
   // Lines written from here on go above the live line (nullptr: none).
   void SetLiveLine(TLiveLine* live) { live_ = live; }
 
-  // The page of the `number`th line of the job (1-based; 0 for a line the
-  // job never had). False when its error ends the job.
-  bool Write(TPageResult page, int number);
+  // The next page of the job. False when its error ends the job.
+  bool Write(TPageResult page);
   // Writes the copy to the file (CR LF line ends for text, LF otherwise);
   // false with the message shown when it cannot.
   bool Save(const std::string& fileName);
@@ -52,7 +49,6 @@ class TPageWriter {
   TResultFormat format_;
   bool unique_;
   bool keep_copy_;
-  std::vector<int> line_numbers_;
   bool quiet_;
   TLiveLine* live_ = nullptr;
   TLinkDedupe seen_;

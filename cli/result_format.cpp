@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/cli_limits.h"
+#include "cli/page_tally.h"
 #include "engine/listing/link_listing.h"
 #include "text/utf8_sequence.h"
 
@@ -71,6 +72,9 @@ void AppendJsonPage(const TPageResult& page, std::string& out) {
   AppendJsonString(page.FinalUrl, out);
   out += ",\"status\":";
   AppendJsonString(BareStatus(page.StatusText), out);
+  out += R"(,"outcome":")";
+  out += cli::OutcomeName(page);
+  out += '"';
   out += ",\"http_status\":";
   out += page.HttpStatus == 0 ? std::string("null") : std::to_string(page.HttpStatus);
   out += ",\"reason\":";

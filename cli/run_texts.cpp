@@ -92,14 +92,18 @@ std::string SummaryText(const TRunCounts& counts, double seconds) {
 
 std::string LiveLineText(const TRunCounts& counts, std::int64_t total, double seconds,
                          const std::vector<TTransferInFlight>& inFlight) {
-  std::string text = GroupedNumber(counts.Pages) + "/" + GroupedNumber(total) + " pages, " +
-                     GroupedNumber(counts.Failed) + " failed, " +
-                     Counted(counts.Links, "link", "links");
+  // A list read from a pipe has no total, and so no time left.
+  std::string text =
+      (total < 0 ? Counted(counts.Pages, "page", "pages")
+                 : GroupedNumber(counts.Pages) + "/" + GroupedNumber(total) + " pages") +
+      ", " + GroupedNumber(counts.Failed) + " failed, " + Counted(counts.Links, "link", "links");
   // A rate from the first fraction of a second says nothing yet.
   if (seconds >= 1 && counts.Pages > 0) {
     const double rate = static_cast<double>(counts.Pages) / seconds;
-    text += ", " + Fixed1(rate) + " pages/s, " +
-            DurationText(static_cast<double>(total - counts.Pages) / rate) + " left";
+    text += ", " + Fixed1(rate) + " pages/s";
+    if (total >= 0) {
+      text += ", " + DurationText(static_cast<double>(total - counts.Pages) / rate) + " left";
+    }
   }
   for (std::size_t i = 0; i < inFlight.size(); ++i) {
     text += i == 0 ? " | " : ", ";

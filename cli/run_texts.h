@@ -28,7 +28,8 @@ struct TRunCounts {
 // "412 pages, 37,311 links, 3 failed, 1 skipped in 12.4 s".
 std::string SummaryText(const TRunCounts& counts, double seconds);
 
-// What the live line shows; `total` is the number of lines of the job.
+// What the live line shows; `total` is the number of lines of the job, -1
+// when it is not known.
 std::string LiveLineText(const TRunCounts& counts, std::int64_t total, double seconds,
                          const std::vector<TTransferInFlight>& inFlight);
 

@@ -1,15 +1,13 @@
 #include "cli/url_list_reader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 #include "cli/cli_limits.h"
 #include "engine/pipeline/pipeline_limits.h"
+#include "engine/pipeline/process_url.h"
 #include "html/text_file.h"
+#include "net/base/web_url.h"
 #include "text/ascii_text.h"
 
 namespace movrek::cli {
@@ -35,17 +33,69 @@ std::string TooLongReason() {
   return "line longer than " + std::to_string(kMaxUrlLineBytes) + " bytes";
 }
 
+constexpr bool IsLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+constexpr bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The scheme the line starts with (RFC 3986 section 3.1), or empty. A name
+// followed by a port ("localhost:8080/") is a host, not a scheme.
+std::string_view SchemeOf(std::string_view line) {
+  if (line.empty() || !IsLetter(line[0])) {
+    return {};
+  }
+  std::size_t end = 1;
+  while (end < line.size() && (IsLetter(line[end]) || IsDigit(line[end]) || line[end] == '+' ||
+                               line[end] == '-' || line[end] == '.')) {
+    ++end;
+  }
+  if (end >= line.size() || line[end] != ':') {
+    return {};
+  }
+  const bool port_follows = end + 1 >= line.size() || IsDigit(line[end + 1]);
+  return port_follows ? std::string_view() : line.substr(0, end);
+}
+
 }  // namespace
 
-void TUrlListReader::Feed(std::string_view bytes) {
-  if (!started_) {
-    started_ = true;
-    // The window drops the mark a UTF-8 editor puts first; here it would
-    // become part of the first address.
-    if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) {
-      bytes.remove_prefix(kUtf8ByteOrderMark.size());
-    }
+std::string AddressProblem(std::string_view line) {
+  const std::string_view trimmed = TrimControls(line);
+  const std::string scheme = AsciiLower(std::string(SchemeOf(trimmed)));
+  if (!scheme.empty() && scheme != "http" && scheme != "https") {
+    return "unsupported scheme \"" + ShownPart(scheme, scheme.size()) + "\"";
   }
+  const std::optional<TWebUrl> url = ParseWebUrl(NormaliseAddress(std::string(trimmed)));
+  if (!url || !url->HasHost || url->Host().empty()) {
+    return "not a valid URL";
+  }
+  return std::string();
+}
+
+void TUrlListReader::Feed(std::string_view bytes) {
+  if (started_) {
+    FeedLines(bytes);
+    return;
+  }
+  // The window drops the mark a UTF-8 editor puts first; here it would
+  // become part of the first address. A pipe may bring it a byte at a time.
+  const std::size_t wanted = kUtf8ByteOrderMark.size() - first_bytes_.size();
+  first_bytes_.append(bytes.substr(0, wanted));
+  bytes.remove_prefix(std::min(wanted, bytes.size()));
+  const bool undecided = first_bytes_.size() < kUtf8ByteOrderMark.size() &&
+                         kUtf8ByteOrderMark.substr(0, first_bytes_.size()) == first_bytes_;
+  if (undecided) {
+    return;
+  }
+  started_ = true;
+  if (first_bytes_ != kUtf8ByteOrderMark) {
+    FeedLines(first_bytes_);
+  }
+  FeedLines(bytes);
+}
+
+void TUrlListReader::FeedLines(std::string_view bytes) {
   const char* at = bytes.data();
   const char* const end = at + bytes.size();
   while (at < end) {
@@ -57,7 +107,7 @@ void TUrlListReader::Feed(std::string_view bytes) {
       }
     }
     const char* hit = FindFirstOf2(at, end, '\r', '\n');
-    Take(std::string_view(at, static_cast<std::size_t>(hit - at)));
+    Append(std::string_view(at, static_cast<std::size_t>(hit - at)));
     if (hit == end) {
       break;
     }
@@ -67,7 +117,7 @@ void TUrlListReader::Feed(std::string_view bytes) {
   }
 }
 
-void TUrlListReader::Take(std::string_view part) {
+void TUrlListReader::Append(std::string_view part) {
   if (part.empty()) {
     return;
   }
@@ -77,68 +127,56 @@ void TUrlListReader::Take(std::string_view part) {
   line_bytes_ += part.size();
 }
 
+bool TUrlListReader::Ignored() const {
+  if (nul_ || line_bytes_ > kMaxUrlLineBytes) {
+    return false;
+  }
+  const std::string_view text = TrimControls(line_);
+  return line_.size() < kMinUrlLineBytes || text.empty() || text[0] == '#';
+}
+
 void TUrlListReader::EndLine() {
   ++line_number_;
-  if (nul_) {
-    list_.Refused.push_back({line_number_, ShownPart(line_, line_bytes_), "NUL byte in address"});
-  } else if (line_bytes_ > kMaxUrlLineBytes) {
-    list_.Refused.push_back({line_number_, ShownPart(line_, line_bytes_), TooLongReason()});
-  } else if (line_.size() >= kMinUrlLineBytes && !TrimControls(line_).empty()) {
-    list_.Urls.push_back(std::move(line_));
-    list_.LineNumbers.push_back(line_number_);
+  if (!Ignored()) {
+    ++counted_;
+    if (!count_only_) {
+      TListLine line{line_number_, std::move(line_), std::string(), std::string()};
+      if (nul_) {
+        line.Reason = "NUL byte in address";
+      } else if (line_bytes_ > kMaxUrlLineBytes) {
+        line.Reason = TooLongReason();
+      } else {
+        line.Reason = AddressProblem(line.Text);
+      }
+      if (!line.Reason.empty()) {
+        line.Shown = ShownPart(line.Text, line_bytes_);
+      }
+      ready_.push_back(std::move(line));
+    }
   }
   line_.clear();
   line_bytes_ = 0;
   nul_ = false;
 }
 
-TUrlList TUrlListReader::Finish() {
-  // A last line without a line end still counts; a line end closes the list.
+void TUrlListReader::Finish() {
+  if (!started_) {
+    started_ = true;
+    FeedLines(first_bytes_);
+  }
+  // A line end closes the list; the bytes after the last one are a line.
   if (line_bytes_ > 0) {
     EndLine();
   }
-  return std::move(list_);
 }
 
-TUrlList ReadUrlList(const std::function<std::size_t(char*, std::size_t)>& read) {
-  TUrlListReader reader;
-  std::string block(kUrlListReadBlockBytes, '\0');
-  for (;;) {
-    // A block is filled before it is fed, so that the byte order mark is
-    // seen whole even when a pipe hands the list over a byte at a time.
-    std::size_t used = 0;
-    while (used < block.size()) {
-      const std::size_t got = read(block.data() + used, block.size() - used);
-      if (got == 0) {
-        break;
-      }
-      used += got;
-    }
-    reader.Feed(std::string_view(block.data(), used));
-    if (used < block.size()) {
-      break;
-    }
+std::optional<TListLine> TUrlListReader::Take() {
+  if (ready_.empty()) {
+    return std::nullopt;
   }
-  return reader.Finish();
-}
-
-TUrlList ReadUrlListFile(const std::string& file) {
-  if (!file.empty() && file != "-") {
-    TReadableFile input(file);
-    return ReadUrlList([&input](char* data, std::size_t size) { return input.Read(data, size); });
-  }
-  return ReadUrlList([](char* data, std::size_t size) {
-    for (;;) {
-      const ssize_t got = ::read(STDIN_FILENO, data, size);
-      if (got >= 0) {
-        return static_cast<std::size_t>(got);
-      }
-      if (errno != EINTR) {
-        throw std::runtime_error("cannot read standard input: " +
-                                 std::string(std::strerror(errno)));
-      }
-    }
-  });
+  TListLine line = std::move(ready_.front());
+  ready_.pop_front();
+  return line;
 }
 
 }  // namespace movrek::cli

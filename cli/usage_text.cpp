@@ -8,17 +8,23 @@
 namespace movrek::cli {
 namespace {
 
-constexpr char kIntro[] = R"usage(Usage: movrek-cli [OPTIONS] [URLFILE]
+constexpr char kIntro[] = R"usage(Usage: movrek-cli [OPTIONS] [ADDRESS | LIST]...
 
-Fetches every page listed in URLFILE (or standard input when URLFILE is
-missing or "-"), one address per line, and prints the links of each page as a
+Fetches each page named by an ADDRESS argument (one that starts with a scheme
+and "://", such as "https://example.org/") and each page listed in a LIST file
+("-" is standard input, which is read when no argument names a page), in the
+order given, one address per line, and prints the links of each page as a
 block: the comment lines "#===========#", "# Links From: ADDRESS",
 "# Baseurl: BASE", "#===========#", then one line per link: the address a
-browser opens for it. A UTF-8 byte order mark before the first line
-is dropped; lines shorter than 3 characters or holding only blanks are
-ignored; a line holding a NUL byte or longer than 65536 bytes is refused (and
-counted as failed); an address that does not start with "http://" or
-"https://" (any case) is fetched with "http://" in front.
+browser opens for it. A list is read as the run goes, so the first page is
+fetched at once whatever the list's length. A UTF-8 byte order mark before the
+first line is dropped; lines shorter than 3 characters, holding only blanks,
+or whose first character that is no blank is "#" (comments, such as the block
+heads of this program's own output) are ignored. A line is refused (and
+counted as failed) when it holds a NUL byte, is longer than 65536 bytes, names
+a scheme other than http and https ("ftp://", "mailto:"), or is no URL even
+with "http://" in front (blanks in the host name); an address without
+"http://" or "https://" (any case) is fetched with "http://" in front.
 )usage";
 
 constexpr char kClosing[] =
@@ -37,16 +43,21 @@ an answer outside 2xx; skipped: not HTML). Ctrl+C, SIGTERM and SIGHUP abort:
 the addresses in transfer are named, the lines printed so far stay and
 nothing is saved.
 
-Exit status: 0 when the job completed (addresses that could not be fetched
-included), 1 when an error ended it early or the save failed (the message is on
-standard error), 2 for a usage error (a bad regular expression included), a URL
-list without a usable address or a --save FILE that cannot be written, 130
-after Ctrl+C, 143 after SIGTERM, 129 after SIGHUP, 141 when standard output was
-closed or could not be written (the job stops then).
+Exit status:
+  0    every address was listed (pages skipped as not HTML included)
+  3    the run completed, but some addresses failed: network or TLS errors,
+       a final HTTP answer outside 2xx, refused list lines
+  1    the run could not go on (a page could not be stored, a list could not
+       be read) or the save failed; the message is on standard error
+  2    a usage error (a bad regular expression included), a list file that
+       cannot be opened, lists without a single address, or a --save FILE
+       that cannot be written
+  130  Ctrl+C (SIGINT); 143 SIGTERM; 129 SIGHUP
+  141  standard output was closed or could not be written (the job stops)
 
 Example:
   printf 'http://127.0.0.1:8080/index.html\n' > urls.txt
-  movrek-cli --no-delay --having .pdf --save links.txt urls.txt
+  movrek-cli --having .pdf --save links.txt urls.txt
   movrek-cli --jobs 16 --unique --format jsonl --match '\.pdf$' urls.txt
 )usage";
 

@@ -11,10 +11,12 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/text_edit_lines.h"
@@ -38,6 +40,7 @@ test::NginxServer& Server() {
   static test::NginxServer* nginx = [] {
     auto* server = new test::NginxServer();
     server->WriteFile("big.html", PageWithLinks(kBigPageLinks));
+    server->WriteFile("small.html", PageWithLinks(20));
     if (!server->Start()) std::abort();
     return server;
   }();
@@ -74,6 +77,37 @@ class TStallProbe {
   QElapsedTimer clock_;
   qint64 last_ = -1;
   qint64 longest_ = 0;
+};
+
+// Every beat gap of a 10 ms timer while a job runs on 1,000,000 lines, from
+// Start until the job has been at work for a few seconds: the longest one
+// is how long the window ever held up input (a clipboard request, a key).
+class TBeatGaps {
+ public:
+  TBeatGaps() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      const qint64 now = clock_.elapsed();
+      gaps_.push_back(now - last_);
+      last_ = now;
+    });
+    clock_.start();
+    timer_.start(10);
+  }
+  qint64 Longest() const {
+    return gaps_.empty() ? 0 : *std::max_element(gaps_.begin(), gaps_.end());
+  }
+  qint64 Median() {
+    if (gaps_.empty()) return 0;
+    std::nth_element(gaps_.begin(), gaps_.begin() + gaps_.size() / 2, gaps_.end());
+    return gaps_[gaps_.size() / 2];
+  }
+
+ private:
+  QTimer timer_;
+  QElapsedTimer clock_;
+  // From the start: work done right after the probe is made counts too.
+  qint64 last_ = 0;
+  std::vector<qint64> gaps_;
 };
 
 // Resident and peak resident memory of this process, in MiB; the peak can
@@ -272,6 +306,37 @@ void BM_ResultBatches1M(benchmark::State& state) {
   state.counters["lines"] = form->Memo2->LineCount();
 }
 BENCHMARK(BM_ResultBatches1M)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Start on a list of 1,000,000 addresses, the job at work for 4 s (with the
+// pauses a user gets), then Abort: the longest and median beat gap of the
+// window while the job runs, and the gap the abort makes.
+void BM_JobOn1MLineList(benchmark::State& state) {
+  std::string list;
+  const std::string url = Server().Url("/small.html?");
+  for (int i = 0; i < 1000000; ++i) list += url + std::to_string(i) + "\n";
+  double longest = 0;
+  double median = 0;
+  double abort_gap = 0;
+  for (auto _ : state) {
+    auto form = ShownForm();
+    form->Memo1->ReplaceAll(list);
+    QTest::qWait(200);
+    auto gaps = std::make_unique<TBeatGaps>();
+    form->Button1->click();
+    QTest::qWait(4000);
+    longest = std::max(longest, static_cast<double>(gaps->Longest()));
+    median = std::max(median, static_cast<double>(gaps->Median()));
+    gaps = std::make_unique<TBeatGaps>();
+    form->Button5->click();
+    QTest::qWait(300);
+    abort_gap = std::max(abort_gap, static_cast<double>(gaps->Longest()));
+    if (!form->Button1->isEnabled()) state.SkipWithError("Abort did not end the job");
+  }
+  state.counters["longest_stall_ms"] = longest;
+  state.counters["median_beat_ms"] = median;
+  state.counters["abort_stall_ms"] = abort_gap;
+}
+BENCHMARK(BM_JobOn1MLineList)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Memory of a result list of 1,000,000 lines (run alone for its own peak).
 void BM_MillionResultLines(benchmark::State& state) {

@@ -124,9 +124,7 @@ double RunCli(const std::vector<std::string>& urls, int jobs) {
   options.Jobs = jobs;
   options.Job.Pauses = false;
   options.Progress = cli::TProgressMode::Off;
-  cli::TUrlList list;
-  list.Urls = urls;
-  for (std::size_t i = 0; i < urls.size(); ++i) list.LineNumbers.push_back(static_cast<int>(i) + 1);
+  auto list = std::make_unique<TVectorLineSource>(urls);
   const volatile std::sig_atomic_t interrupted = 0;
   TQuietOutput quiet;
   const auto start = Clock::now();

@@ -55,6 +55,15 @@ void TTextList::SetText(std::string_view text) {
   lines_ = std::move(lines);
 }
 
+bool HasLineShorterThan(std::string_view text, std::size_t bytes) {
+  bool found = false;
+  ForEachLine(TextBeforeNul(text), [&found, bytes](std::string_view line) {
+    found = line.size() < bytes;
+    return !found;
+  });
+  return found;
+}
+
 void TTextList::LoadFromFile(const std::string& fileName) {
   SetText(ReadFileBytes(fileName));
 }

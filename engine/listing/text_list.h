@@ -61,6 +61,11 @@ class TTextList {
   std::vector<std::string> lines_;
 };
 
+// Whether a line of the text, split as TTextList::SetText splits it, is
+// shorter than `bytes`. Copies nothing: a list of millions of lines costs a
+// scan.
+bool HasLineShorterThan(std::string_view text, std::size_t bytes);
+
 // Creates or replaces the file with exactly these bytes, through a new file
 // beside it renamed over it once complete; throws EFileSaveError (the step
 // that failed and the system's reason) when it cannot, leaving an earlier

@@ -23,9 +23,10 @@ void TOrderedOutput::Put(std::size_t index, TPageResult page) {
 
 std::optional<TPageResult> TOrderedOutput::Next(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> guard(lock_);
-  const bool ready = page_done_.wait_for(
-      guard, timeout, [&] { return closed_ || (!done_.empty() && done_.begin()->first == next_); });
-  if (!ready || closed_) {
+  const bool ready = page_done_.wait_for(guard, timeout, [&] {
+    return closed_ || (end_ && next_ >= *end_) || (!done_.empty() && done_.begin()->first == next_);
+  });
+  if (!ready || closed_ || done_.empty() || done_.begin()->first != next_) {
     return std::nullopt;
   }
   TPageResult page = std::move(done_.begin()->second);
@@ -34,6 +35,19 @@ std::optional<TPageResult> TOrderedOutput::Next(std::chrono::milliseconds timeou
   guard.unlock();
   room_made_.notify_all();
   return page;
+}
+
+void TOrderedOutput::SetEnd(std::size_t count) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    end_ = count;
+  }
+  page_done_.notify_all();
+}
+
+bool TOrderedOutput::Done() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return end_ && next_ >= *end_;
 }
 
 void TOrderedOutput::Close() {

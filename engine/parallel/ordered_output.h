@@ -29,6 +29,11 @@ class TOrderedOutput {
   // done within `timeout` (or the output was closed).
   std::optional<TPageResult> Next(std::chrono::milliseconds timeout);
 
+  // The list has `count` lines: once they are all handed on, Done says so.
+  void SetEnd(std::size_t count);
+  // Every page of the list was handed on.
+  bool Done();
+
   // Wakes and refuses every waiter; pages put later are dropped.
   void Close();
 
@@ -40,6 +45,7 @@ class TOrderedOutput {
   std::map<std::size_t, TPageResult> done_;  // guarded by lock_
   std::size_t next_ = 0;                     // guarded by lock_
   bool closed_ = false;                      // guarded by lock_
+  std::optional<std::size_t> end_;           // guarded by lock_
 };
 
 }  // namespace movrek

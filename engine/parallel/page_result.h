@@ -10,6 +10,7 @@ namespace movrek {
 
 struct TPageResult {
   std::string Line;        // the list line as given
+  int InputLine = 0;       // where the line stands in its input, 1-based
   std::string Address;     // as fetched: trimmed, "http://" put in front
   std::string FinalUrl;    // the address requested last (after redirects)
   std::string StatusText;  // "OK : " and its kind, without the address

@@ -59,9 +59,9 @@ std::string ProxyKeyOf(const TJobSettings& job) {
 }  // namespace
 
 struct TParallelJob::TShared {
-  TShared(TParallelSettings parallel, std::vector<std::string> urlLines)
+  TShared(TParallelSettings parallel, std::unique_ptr<TLineSource> lineSource)
       : settings(std::move(parallel)),
-        lines(std::move(urlLines)),
+        source(std::move(lineSource)),
         output(kMaxPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
         hosts(settings.PerHost),
         pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
@@ -78,17 +78,21 @@ struct TParallelJob::TShared {
     abort_seen.wait_for(guard, duration, [this] { return Aborted(); });
   }
   void Abort();
+  // The next line of the list and its 0-based place; false at the end.
+  bool TakeLine(TJobLine& line, std::size_t& index);
   void RunWorker(TParallelWorker& worker);
   void WatchDeadlines();
 
   const TParallelSettings settings;
-  const std::vector<std::string> lines;
+  const std::unique_ptr<TLineSource> source;
+  std::mutex source_lock;
+  std::size_t taken = 0;   // guarded by source_lock
+  bool exhausted = false;  // guarded by source_lock
   TOrderedOutput output;
   THostLimiter hosts;
   TConnectionPool pool;
   THostSchedule schedule;
   const THopServices hop_services;
-  std::atomic<std::size_t> next_line{0};
   // A line ended the job with an error: no line after it is taken.
   std::atomic<bool> stop_taking{false};
   std::atomic<bool> aborted{false};
@@ -109,7 +113,7 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
       : job_(job), hops_(job.hop_services, *this) {}
 
   // Runs the line through the pipeline. False when the job was aborted.
-  bool Process(std::size_t index, TPageResult& page);
+  bool Process(std::size_t index, const TJobLine& line, TPageResult& page);
   void AbortTransfer() { in_progress_.AbortTransfer(); }
   // Stops the transfer of a line that has run out of time or receives too
   // slowly.
@@ -136,7 +140,9 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
   void ShowLastProgress() override {}
   void Pause(std::chrono::milliseconds duration) override {
     if (Settings().Pauses) {
+      const auto start = std::chrono::steady_clock::now();
       job_.WaitForAbort(duration);
+      paused_ += std::chrono::steady_clock::now() - start;
     }
   }
   void FetchDone(const TFetchOutcome& outcome) override;
@@ -181,6 +187,8 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
 
   TParallelJob::TShared& job_;
   TPageResult* page_ = nullptr;  // the page in progress (worker only)
+  // The pauses of the page in progress: no part of the page's own time.
+  std::chrono::steady_clock::duration paused_{};
   THopRunner hops_;
 
   TUrlInProgress in_progress_{*this};
@@ -196,25 +204,35 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
   std::int64_t window_bytes_ = 0;
 
   // For progress displays on other threads: the line in transfer (its index
-  // plus one, 0 for none) and its bytes so far, as the socket hook sees them.
-  std::atomic<std::size_t> line_in_flight_{0};
+  // plus one, 0 for none, and its text) and its bytes so far, as the socket
+  // hook sees them.
+  mutable std::mutex view_lock_;
+  std::size_t line_in_flight_ = 0;  // guarded by view_lock_
+  std::string line_text_;           // guarded by view_lock_
   std::atomic<std::int64_t> received_{0};
   std::atomic<std::int64_t> size_{0};
 };
 
-bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
-  const std::string& line = job_.lines[index];
+bool TParallelWorker::Process(std::size_t index, const TJobLine& jobLine, TPageResult& page) {
+  const std::string& line = jobLine.Text;
   page.Line = line;
+  page.InputLine = jobLine.InputLine;
   page.Address = NormaliseAddress(line);
-  page.Messages.push_back(
-      ProgressLineText(line, static_cast<int>(index) + 1, static_cast<int>(job_.lines.size())));
+  const std::int64_t total = job_.source->Total();
+  page.Messages.push_back(ProgressLineText(line, static_cast<int>(index) + 1,
+                                           total < 0 ? -1 : static_cast<int>(total)));
   const std::string host = HostOfAddress(page.Address);
   if (!job_.hosts.Acquire(host)) {
     return false;
   }
   page_ = &page;
+  paused_ = {};
   ResetReceivedBytes();
-  line_in_flight_.store(index + 1, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> guard(view_lock_);
+    line_in_flight_ = index + 1;
+    line_text_ = line;
+  }
   const auto started = std::chrono::steady_clock::now();
   {
     std::lock_guard<std::mutex> guard(limits_lock_);
@@ -233,11 +251,14 @@ bool TParallelWorker::Process(std::size_t index, TPageResult& page) {
   } catch (...) {
     page.JobError = "Unknown error";
   }
-  line_in_flight_.store(0, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> guard(view_lock_);
+    line_in_flight_ = 0;
+  }
   job_.hosts.Release(host);
   page_ = nullptr;
   page.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::steady_clock::now() - started)
+                       std::chrono::steady_clock::now() - started - paused_)
                        .count();
   return !aborted;
 }
@@ -254,12 +275,14 @@ void TParallelWorker::SocketProgress(TBlockSocket*, THookSocketReason reason,
 }
 
 bool TParallelWorker::InFlight(TTransferInFlight& view) const {
-  const std::size_t line = line_in_flight_.load(std::memory_order_relaxed);
-  if (line == 0) {
-    return false;
+  {
+    std::lock_guard<std::mutex> guard(view_lock_);
+    if (line_in_flight_ == 0) {
+      return false;
+    }
+    view.Index = line_in_flight_ - 1;
+    view.Line = line_text_;
   }
-  view.Index = line - 1;
-  view.Line = job_.lines[line - 1];
   view.Received = received_.load(std::memory_order_relaxed);
   view.Size = size_.load(std::memory_order_relaxed);
   return true;
@@ -387,14 +410,37 @@ void TParallelJob::TShared::Abort() {
   }
 }
 
+bool TParallelJob::TShared::TakeLine(TJobLine& line, std::size_t& index) {
+  std::lock_guard<std::mutex> guard(source_lock);
+  if (exhausted) {
+    return false;
+  }
+  std::optional<TJobLine> next = source->Next([this] { return Aborted(); });
+  if (!next) {
+    exhausted = true;
+    if (!Aborted()) {
+      output.SetEnd(taken);
+    }
+    return false;
+  }
+  line = std::move(*next);
+  index = taken++;
+  return true;
+}
+
 void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
   while (!Aborted() && !stop_taking.load()) {
-    const std::size_t index = next_line.fetch_add(1);
-    if (index >= lines.size() || !output.WaitForRoom(index)) {
+    TJobLine line;
+    std::size_t index = 0;
+    if (!TakeLine(line, index) || !output.WaitForRoom(index)) {
       break;
     }
     TPageResult page;
-    if (!worker.Process(index, page)) {
+    const bool fetched = !line.Record;
+    if (!fetched) {
+      page = std::move(*line.Record);
+      page.InputLine = line.InputLine;
+    } else if (!worker.Process(index, line, page)) {
       break;
     }
     if (settings.OnPageDone) {
@@ -408,7 +454,9 @@ void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
     if (ends_job) {
       break;
     }
-    worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
+    if (fetched) {
+      worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
+    }
   }
   {
     // Under the lock, so that the deadline watch cannot miss the last one.
@@ -432,7 +480,10 @@ void TParallelJob::TShared::WatchDeadlines() {
   }
 }
 
-TParallelJob::TParallelJob(TParallelSettings settings, std::vector<std::string> lines) {
+TParallelJob::TParallelJob(TParallelSettings settings, std::vector<std::string> lines)
+    : TParallelJob(std::move(settings), std::make_unique<TVectorLineSource>(std::move(lines))) {}
+
+TParallelJob::TParallelJob(TParallelSettings settings, std::unique_ptr<TLineSource> lines) {
   if (settings.Jobs < 1) {
     settings.Jobs = 1;
   }
@@ -451,8 +502,12 @@ TParallelJob::~TParallelJob() {
 
 void TParallelJob::Start() {
   TShared& shared = *shared_;
+  // A list known to be short needs no more workers than it has lines.
+  const std::int64_t total = shared.source->Total();
+  const auto jobs = static_cast<std::size_t>(shared.settings.Jobs);
+  // At least one, which tells the end of an empty list.
   const std::size_t count =
-      std::min<std::size_t>(static_cast<std::size_t>(shared.settings.Jobs), shared.lines.size());
+      total < 0 ? jobs : std::clamp<std::size_t>(static_cast<std::size_t>(total), 1, jobs);
   for (std::size_t i = 0; i < count; ++i) {
     shared.workers.push_back(std::make_unique<TParallelWorker>(shared));
   }
@@ -466,8 +521,12 @@ void TParallelJob::Start() {
   }
 }
 
-std::size_t TParallelJob::Count() const {
-  return shared_->lines.size();
+std::int64_t TParallelJob::Total() const {
+  return shared_->source->Total();
+}
+
+bool TParallelJob::Done() const {
+  return shared_->output.Done();
 }
 
 std::optional<TPageResult> TParallelJob::Next(std::chrono::milliseconds timeout) {

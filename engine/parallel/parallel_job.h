@@ -15,6 +15,7 @@
 
 #include "engine/listing/link_filter.h"
 #include "engine/parallel/fetch_policy.h"
+#include "engine/parallel/line_source.h"
 #include "engine/parallel/page_result.h"
 #include "engine/pipeline/job_settings.h"
 
@@ -46,6 +47,8 @@ struct TTransferInFlight {
 class TParallelJob {
  public:
   TParallelJob(TParallelSettings settings, std::vector<std::string> lines);
+  // The lines are read from `lines` as the workers get to them.
+  TParallelJob(TParallelSettings settings, std::unique_ptr<TLineSource> lines);
   // Aborts what still runs and waits for it.
   ~TParallelJob();
   TParallelJob(const TParallelJob&) = delete;
@@ -54,7 +57,10 @@ class TParallelJob {
   // Starts the workers (they inherit the calling thread's signal mask).
   void Start();
 
-  std::size_t Count() const;
+  // The lines of the list, -1 while that is not known (see TLineSource).
+  std::int64_t Total() const;
+  // Every page of the list was handed back by Next.
+  bool Done() const;
   // The next page in list order, or nothing when it is not done within
   // `timeout`. A page whose JobError is set is the last one: the job stops
   // taking lines after it.

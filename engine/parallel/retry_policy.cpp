@@ -96,7 +96,7 @@ std::string RetryReason(const TRequestEnd& end) {
   return "socket error " + std::to_string(end.SocketError) + ", " + end.SocketErrorText;
 }
 
-std::optional<std::chrono::system_clock::time_point> ParseHttpDate(std::string_view text) {
+std::optional<std::chrono::sys_seconds> ParseHttpDate(std::string_view text) {
   // The three forms hold the same fields in an order each of them fixes:
   // the day of the month always before the year.
   int month = 0;
@@ -126,23 +126,27 @@ std::optional<std::chrono::system_clock::time_point> ParseHttpDate(std::string_v
   }
   const std::int64_t days =
       DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(numbers[0]));
-  return std::chrono::system_clock::time_point(std::chrono::seconds(days * 86400 + *time));
+  return std::chrono::sys_seconds(std::chrono::seconds(days * 86400 + *time));
 }
 
 std::optional<std::chrono::milliseconds> ParseRetryAfter(
     std::string_view value, std::chrono::system_clock::time_point now) {
   const std::string_view trimmed = TrimControls(value);
-  // A year in seconds is far beyond any wait honoured; larger values clamp.
-  if (const auto seconds =
-          ParseDigits(trimmed, std::uint64_t{86400} * 365, TDigitsOverflow::Clamp)) {
+  // A year is far beyond any wait honoured; longer waits clamp to it.
+  constexpr std::chrono::milliseconds kYear = std::chrono::hours(24 * 365);
+  if (const auto seconds = ParseDigits(trimmed, kYear.count() / 1000, TDigitsOverflow::Clamp)) {
     return std::chrono::milliseconds(static_cast<std::int64_t>(*seconds) * 1000);
   }
   const auto date = ParseHttpDate(trimmed);
   if (!date) {
     return std::nullopt;
   }
-  return std::max(std::chrono::milliseconds(0),
-                  std::chrono::duration_cast<std::chrono::milliseconds>(*date - now));
+  // In milliseconds since the epoch, which hold the year 9999 with room to
+  // spare, where the clock's own nanoseconds end in 2262.
+  const auto ahead =
+      std::chrono::duration_cast<std::chrono::milliseconds>(date->time_since_epoch()) -
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
+  return std::clamp(ahead, std::chrono::milliseconds(0), kYear);
 }
 
 std::chrono::milliseconds BackoffWait(int retry, double spread) {

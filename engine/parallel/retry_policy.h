@@ -30,11 +30,13 @@ constexpr bool PausesHost(std::int32_t httpStatus) {
 }
 
 // A date as HTTP writes it (RFC 9110 section 5.6.7): IMF-fixdate, and the
-// obsolete RFC 850 and asctime forms; always GMT.
-std::optional<std::chrono::system_clock::time_point> ParseHttpDate(std::string_view text);
+// obsolete RFC 850 and asctime forms; always GMT. Whole seconds, so that
+// any four-digit year fits.
+std::optional<std::chrono::sys_seconds> ParseHttpDate(std::string_view text);
 
 // A Retry-After value (RFC 9110 section 10.2.3), seconds or a date, as the
-// wait from `now`; a date already past is no wait. Nothing when the value is
+// wait from `now`; a date already past is no wait, and a wait beyond a
+// year (a date in the year 9999) is a year. Nothing when the value is
 // neither.
 std::optional<std::chrono::milliseconds> ParseRetryAfter(std::string_view value,
                                                          std::chrono::system_clock::time_point now);

@@ -42,18 +42,16 @@ TPageBodySink::~TPageBodySink() {
   }
 }
 
-void TPageBodySink::Close() {
-  if (fd_ < 0) {
-    return;
+std::string TPageBodySink::Close() {
+  if (fd_ >= 0) {
+    if (::close(fd_) != 0 && write_error_ == 0 && errno != EINTR) {
+      write_error_ = errno;
+    }
+    fd_ = -1;
   }
-  if (::close(fd_) != 0 && write_error_ == 0 && errno != EINTR) {
-    write_error_ = errno;
-  }
-  fd_ = -1;
-  if (write_error_ != 0) {
-    throw EPageFileError("Cannot write the page file " + page_file_ + ": " +
-                         std::strerror(write_error_));
-  }
+  return write_error_ == 0
+             ? std::string()
+             : "cannot write the page file: " + std::string(std::strerror(write_error_));
 }
 
 bool TPageBodySink::BeginBody(const THttpTransaction& http) {
@@ -73,6 +71,10 @@ bool TPageBodySink::BeginBody(const THttpTransaction& http) {
   }
   sniffing_ = pages_only_ && media_type_.empty();
   const std::vector<std::string> codings = ContentCodingsOf(http.Headers);
+  if (codings.size() > kMaxContentCodings) {
+    refusal_ = TooManyCodingsText(codings.size());
+    return false;
+  }
   if (!codings.empty()) {
     decoder_ = std::make_unique<TContentDecoder>(codings);
     if (!decoder_->Error().empty()) {
@@ -100,6 +102,7 @@ bool TPageBodySink::Restart() {
   media_type_.clear();
   skipped_type_.clear();
   decode_error_.clear();
+  refusal_.clear();
   cut_ = false;
   too_large_ = false;
   received_ = 0;

@@ -35,9 +35,9 @@ class TPageBodySink final : public THttpBodySink {
   bool TakeBody(std::string_view piece) override;
   void EndBody() override;
 
-  // Closes the page file; throws EPageFileError when the body could not be
-  // written to it.
-  void Close();
+  // Closes the page file; why the body could not be written to it, or
+  // nothing when all of it was.
+  [[nodiscard]] std::string Close();
 
   // Of the last response's body:
   // decoded bytes in the page file;
@@ -52,6 +52,9 @@ class TPageBodySink final : public THttpBodySink {
   [[nodiscard]] bool TooLarge() const { return too_large_; }
   // why it could not be decoded; empty when it could.
   [[nodiscard]] const std::string& DecodeError() const { return decode_error_; }
+  // why its head was refused before any byte of it was read ("too many
+  // content codings (N)"); empty when it was not.
+  [[nodiscard]] const std::string& Refusal() const { return refusal_; }
 
  private:
   bool Restart();
@@ -79,6 +82,7 @@ class TPageBodySink final : public THttpBodySink {
   bool cut_ = false;
   bool too_large_ = false;
   std::string decode_error_;
+  std::string refusal_;
 };
 
 }  // namespace movrek

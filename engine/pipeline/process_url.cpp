@@ -1,6 +1,7 @@
 #include "engine/pipeline/process_url.h"
 
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "engine/listing/page_links.h"
@@ -71,7 +72,20 @@ void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
   sock.SocksResolver = proxy.SocksResolver;
 }
 
-TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, const TPageBodySink& body) {
+// Why a body that came cannot be the page: it was not stored whole, its
+// head was refused, or its coding could not be undone; empty when it can.
+std::string BodyFailure(const TPageBodySink& body, const std::string& unwritten) {
+  if (!unwritten.empty()) {
+    return unwritten;
+  }
+  if (!body.Refusal().empty()) {
+    return body.Refusal();
+  }
+  return body.DecodeError().empty() ? std::string()
+                                    : "content decoding failed: " + body.DecodeError();
+}
+
+TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, TPageBodySink& body) {
   TFetchOutcome outcome;
   outcome.Status = FetchStatusOf(info.Status);
   outcome.FinalUrl = info.Url;
@@ -86,6 +100,8 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, const TPag
     outcome.HttpStatus = http.ResultCode;
     outcome.HttpStatusText = http.ResultString;
   }
+  // A page that could not be stored whole is no page, whatever came.
+  const std::string unwritten = body.Close();
   if (outcome.Status != TFetchStatus::Ok) {
     return outcome;
   }
@@ -94,14 +110,68 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, const TPag
     outcome.Status = TFetchStatus::NetworkError;
     outcome.SocketError = WSAENOBUFS;
     outcome.SocketErrorText = TBlockSocket::GetErrorDesc(WSAENOBUFS);
-  } else if (!body.DecodeError().empty()) {
+  } else if (const std::string failure = BodyFailure(body, unwritten); !failure.empty()) {
     outcome.Status = TFetchStatus::GeneralError;
-    outcome.FailureText = "content decoding failed: " + body.DecodeError();
+    outcome.FailureText = failure;
   } else {
     outcome.SkippedType = body.SkippedType();
     outcome.Truncated = body.Cut();
   }
   return outcome;
+}
+
+// A page that failed on the way for a reason of its own; the job goes on.
+TFetchOutcome FailedPage(const std::string& address, const std::string& reason) {
+  TFetchOutcome outcome;
+  outcome.Status = TFetchStatus::GeneralError;
+  outcome.FinalUrl = address;
+  outcome.FailureText = reason;
+  return outcome;
+}
+
+bool Listable(const TFetchOutcome& outcome) {
+  return outcome.Status == TFetchStatus::Ok && outcome.SkippedType.empty();
+}
+
+// Fetches the address into `body` with a transaction of its own, published
+// in the job while it lives.
+TFetchOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink& body) {
+  auto http = std::make_unique<THttpTransaction>();
+  ApplyProxySettings(job.Settings().Proxy, *http);
+  http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
+                                const std::string& value) {
+    if (job.Settings().OnSocketStatus) {
+      job.Settings().OnSocketStatus(reason, value);
+    }
+    job.SocketProgress(sender, reason, value);
+  };
+  // A socket forgets a stop that came before its handle existed (it belongs
+  // to no transfer of that socket); an Abort during the name lookup belongs
+  // to this one, so the new handle takes it up and the connect ends at once.
+  http->Sock->OnCreateSocket = [&job](TBlockSocket* sock) {
+    if (job.Aborted()) {
+      sock->StopFlag.store(true);
+    }
+  };
+  http->UserAgent = kMovrekUserAgent;
+  http->Sock->TlsPlugin->VerifyCert = job.Settings().VerifyCertificates;
+  if (job.Settings().RequestCompression) {
+    http->AcceptEncoding = kAcceptedContentCodings;
+  }
+  http->BodySink = &body;
+  const THttpPublication published(job, *http);
+
+  TUrlInfo info;
+  const TRequestRunner runner = job.RequestRunner();
+  HttpGetFollow(address, http.get(), false, info,
+                [&body, &runner](THttpTransaction& hop, const std::string& url) {
+                  body.SetAddress(url);
+                  return runner ? runner(hop, url) : hop.PerformRequest("GET", url);
+                });
+  if (job.Aborted()) {
+    throw EJobAborted{};
+  }
+  return OutcomeOf(info, *http, body);
 }
 
 void ListPage(TUrlJob& job, TPageLinks& links, const std::string& pageFile,
@@ -131,9 +201,8 @@ std::string NormaliseAddress(const std::string& line) {
 void ProcessUrl(TUrlJob& job, const std::string& line) {
   job.ResetReceivedBytes();
   const std::string address = NormaliseAddress(line);
-  // Declared first so that they go last: the transaction is withdrawn from
-  // the job, then destroyed, then the page file is closed and the files are
-  // removed.
+  // Declared first so that they go last: the page file is closed and the
+  // files are removed once everything else of the URL is gone.
   TTempFiles temp_files(job);
   // The body goes to the page file as it arrives; a fetch that fails leaves the
   // file to temp_files, which removes it.
@@ -143,51 +212,25 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   TPageLinks links(job.Settings().MaxGatheredLinkBytes);
   TBackgroundScan scan(links);
   TPageBodySink body(page_file, job.Settings(), &scan);
-  auto http = std::make_unique<THttpTransaction>();
-  ApplyProxySettings(job.Settings().Proxy, *http);
-  http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
-                                const std::string& value) {
-    if (job.Settings().OnSocketStatus) {
-      job.Settings().OnSocketStatus(reason, value);
+  TFetchOutcome outcome;
+  // Whatever one page's answer makes fail on the way (memory for a hostile
+  // head, a scan that throws) fails that page only; the job goes on.
+  try {
+    outcome = FetchPage(job, address, body);
+    if (Listable(outcome)) {
+      scan.Finish();
     }
-    job.SocketProgress(sender, reason, value);
-  };
-  // A socket forgets a stop that came before its handle existed (it belongs
-  // to no transfer of that socket); an Abort during the name lookup belongs
-  // to this one, so the new handle takes it up and the connect ends at once.
-  http->Sock->OnCreateSocket = [&job](TBlockSocket* sock) {
-    if (job.Aborted()) {
-      sock->StopFlag.store(true);
-    }
-  };
-  http->UserAgent = kMovrekUserAgent;
-  http->Sock->TlsPlugin->VerifyCert = job.Settings().VerifyCertificates;
-  if (job.Settings().RequestCompression) {
-    http->AcceptEncoding = kAcceptedContentCodings;
+  } catch (const std::bad_alloc&) {
+    outcome = FailedPage(address, "out of memory");
+  } catch (const std::exception& error) {
+    outcome = FailedPage(address, error.what());
   }
-  http->BodySink = &body;
-  THttpPublication published(job, *http);
-
-  TUrlInfo info;
-  const TRequestRunner runner = job.RequestRunner();
-  HttpGetFollow(address, http.get(), false, info,
-                [&body, &runner](THttpTransaction& hop, const std::string& url) {
-                  body.SetAddress(url);
-                  return runner ? runner(hop, url) : hop.PerformRequest("GET", url);
-                });
-  if (job.Aborted()) {
-    throw EJobAborted{};
-  }
-  const TFetchOutcome outcome = OutcomeOf(info, *http, body);
   job.FetchDone(outcome);
   job.ShowLastProgress();
   job.ShowStatus(OutcomeLineText(outcome) + address);
-  body.Close();
-  if (outcome.Status != TFetchStatus::Ok || !outcome.SkippedType.empty()) {
-    return;
+  if (Listable(outcome)) {
+    ListPage(job, links, page_file, outcome.FinalUrl, address);
   }
-  scan.Finish();
-  ListPage(job, links, page_file, info.Url, address);
 }
 
 }  // namespace movrek

@@ -5,6 +5,9 @@
 namespace movrek {
 
 std::string ProgressLineText(const std::string& line, int number, int total) {
+  if (total < 0) {
+    return line + " [List number: " + std::to_string(number) + "].";
+  }
   return line + " [List number: " + std::to_string(number) +
          ", Total List Items: " + std::to_string(total) + "].";
 }

@@ -18,7 +18,8 @@ inline constexpr char kStatusGeneralError[] = "GENERAL ERROR. ";
 // line, this without the type in records.
 inline constexpr char kStatusNotHtml[] = "SKIPPED, NOT HTML. ";
 
-// "<line> [List number: <i>, Total List Items: <n>]." for 1-based i.
+// "<line> [List number: <i>, Total List Items: <n>]." for 1-based i;
+// "<line> [List number: <i>]." while the total is not known (n < 0).
 std::string ProgressLineText(const std::string& line, int number, int total);
 // The transfer progress: received / download_size * 100 rounded to the
 // nearest integer (a half to the even neighbour) followed by "%", or

@@ -23,13 +23,24 @@ bool TWindowJobController::Button1Click(std::vector<std::string>& urlLines) {
   std::erase_if(urlLines, [](const std::string& line) { return line.size() < kMinUrlLineBytes; });
   Run(urlLines);
   start_enabled_ = false;
-  Pause(std::chrono::milliseconds(kUrlDonePauseMs));
+  return true;
+}
+
+bool TWindowJobController::Button1ClickOnText(std::string listText) {
+  if (listText.empty()) {
+    return false;
+  }
+  Launch(std::make_shared<TMyThread>(window_thread_, window_, settings_, std::move(listText)));
+  start_enabled_ = false;
   return true;
 }
 
 void TWindowJobController::Run(const std::vector<std::string>& urlLines) {
+  Launch(std::make_shared<TMyThread>(window_thread_, window_, settings_, urlLines));
+}
+
+void TWindowJobController::Launch(const std::shared_ptr<TMyThread>& job) {
   ReapFinishedWorkers();
-  auto job = std::make_shared<TMyThread>(window_thread_, window_, settings_, urlLines);
   CurrentJob = job;
   job->OnTerminate = [this](TMyThread& finished) { MyThreadTerminate(finished); };
   job->SeedFilterSettings(window_.ReadFilterSettings());

@@ -32,8 +32,14 @@ class TWindowJobController {
 
   // Start: refuses a list without any line (returns false; the caller shows
   // kEmptyUrlListMessage), drops lines shorter than kMinUrlLineBytes, runs a
-  // job over the rest (even none), disables Start and pauses 100 ms.
+  // job over the rest (even none) and disables Start. Unlike Abort it does
+  // not pause: the window's thread would be held for as long.
   bool Button1Click(std::vector<std::string>& urlLines);
+  // Start on the whole text of a list that has no line shorter than
+  // kMinUrlLineBytes (see HasLineShorterThan): the job's worker splits it, so
+  // a list of millions of lines holds up the window for no line-by-line
+  // work. False for an empty text.
+  bool Button1ClickOnText(std::string listText);
   // Starts a job over a copy of the lines.
   void Run(const std::vector<std::string>& urlLines);
   // Completion: automatic save, Start enabled, save target, progress line
@@ -61,6 +67,7 @@ class TWindowJobController {
     std::thread thread;
   };
   void ReapFinishedWorkers();
+  void Launch(const std::shared_ptr<TMyThread>& job);
   void Pause(std::chrono::milliseconds duration) const;
 
   TCallQueue& window_thread_;

@@ -17,6 +17,12 @@ TMyThread::TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSe
       settings_(std::move(settings)),
       channel_(std::make_shared<TWindowChannel>(windowThread, window)) {}
 
+TMyThread::TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
+                     std::string listText)
+    : settings_(std::move(settings)),
+      channel_(std::make_shared<TWindowChannel>(windowThread, window)),
+      list_text_(std::move(listText)) {}
+
 TMyThread::~TMyThread() = default;
 
 void TMyThread::ShowStatus(const std::string& text) {
@@ -97,6 +103,11 @@ void TMyThread::UpdateStatusBar() {
 }
 
 void TMyThread::Execute() {
+  // Freed here, on the worker, like the lines at the end.
+  const std::string list_text = std::exchange(list_text_, std::string());
+  if (!list_text.empty() && !Aborted()) {
+    UrlList.SetText(list_text);
+  }
   const int count = UrlList.Count();
   int index = 0;
   bool aborted = false;

@@ -32,6 +32,10 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
  public:
   TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
             std::vector<std::string> urlList);
+  // A job over the lines of a whole list text, split by the worker when it
+  // starts: the window's thread never splits or copies a list line by line.
+  TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
+            std::string listText);
   ~TMyThread() override;
   TMyThread(const TMyThread&) = delete;
   TMyThread& operator=(const TMyThread&) = delete;
@@ -107,6 +111,9 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   // only).
   bool progress_held_ = false;
   std::chrono::steady_clock::time_point progress_shown_at_;
+
+  // The list as a text, until the worker makes UrlList of it.
+  std::string list_text_;
 
   std::atomic<bool> finished_{false};
   std::string error_text_;

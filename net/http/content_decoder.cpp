@@ -249,7 +249,15 @@ std::vector<std::string> ContentCodingsOf(const std::vector<std::string>& header
   return codings;
 }
 
+std::string TooManyCodingsText(std::size_t count) {
+  return "too many content codings (" + std::to_string(count) + ")";
+}
+
 TContentDecoder::TContentDecoder(const std::vector<std::string>& codings) {
+  if (codings.size() > kMaxContentCodings) {
+    error_ = TooManyCodingsText(codings.size());
+    return;
+  }
   for (auto coding = codings.rbegin(); coding != codings.rend(); ++coding) {
     std::unique_ptr<TStage> stage = StageFor(*coding);
     if (!stage) {

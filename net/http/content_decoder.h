@@ -22,9 +22,15 @@ using TDecodedOut = std::function<bool(std::string_view piece)>;
 // (every Content-Encoding line, lower case, "identity" left out).
 std::vector<std::string> ContentCodingsOf(const std::vector<std::string>& headers);
 
+// "too many content codings (N)": why a body naming N codings, more than
+// kMaxContentCodings, is refused.
+std::string TooManyCodingsText(std::size_t count);
+
 class TContentDecoder {
  public:
-  // `codings` in the order they were applied, as ContentCodingsOf gives them.
+  // `codings` in the order they were applied, as ContentCodingsOf gives them;
+  // more than kMaxContentCodings are refused (TooManyCodingsText) before any
+  // decoder is made.
   explicit TContentDecoder(const std::vector<std::string>& codings);
   ~TContentDecoder();
   TContentDecoder(const TContentDecoder&) = delete;

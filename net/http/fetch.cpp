@@ -85,7 +85,9 @@ void HttpGetFollow(const std::string& url, THttpTransaction* http, bool trace, T
     requested.push_back(address);
     const bool answered = runner ? runner(*http, address) : http->PerformRequest("GET", address);
     if (!answered) {
-      result.Status = 1;
+      // An answer that came but broke the protocol is no network failure.
+      result.Status = http->AnswerError.empty() ? 1 : 3;
+      result.Reason = http->AnswerError;
       return;
     }
     if (trace) {

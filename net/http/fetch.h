@@ -15,7 +15,8 @@ struct TUrlInfo {
   uint8_t Status = 0;
   std::string Url;  // the address requested last
   // Why a general error (3) ended the fetch, for front ends that give a
-  // reason: "redirect loop", "too many redirects (20)", ...; empty otherwise.
+  // reason: "redirect loop", "too many redirects (20)", the transaction's
+  // AnswerError, ...; empty otherwise.
   std::string Reason;
 };
 

@@ -38,6 +38,12 @@ inline constexpr std::size_t kStreamPieceBytes = std::size_t{256} << 10;
 // bomb) is cut at whatever bound its reader sets, with bounded memory.
 inline constexpr std::size_t kDecodedPieceBytes = std::size_t{64} << 10;
 
+// Content codings one body may name (RFC 9110 section 8.4.1). Browsers
+// meet chains of two or three; each coding costs a decoder of tens of KiB
+// before any byte arrives, so a header listing thousands must be refused
+// rather than set up.
+inline constexpr std::size_t kMaxContentCodings = 8;
+
 // The largest zstd window a body may ask the decoder to keep (2^23 = 8 MiB):
 // RFC 9659 section 3 lets HTTP decoders refuse larger windows, which would
 // cost that much memory per transfer.
@@ -62,6 +68,11 @@ inline constexpr std::int32_t kMaxHeadLineBytes = 65536;
 // The header lines of one answer together, for the same reason: endless
 // header lines of legal length are as hostile as one endless line.
 inline constexpr std::size_t kMaxHeadBytes = std::size_t{1} << 20;
+
+// Interim (1xx) answers read and dropped before the final one (RFC 9110
+// section 15.2 sets no bound; a server that sends them without end must not
+// hold the request until its time-out).
+inline constexpr int kMaxInterimAnswers = 16;
 
 // Numbers read from the peer (lengths, chunk sizes, status codes) stop
 // growing here: a value this large is beyond every 32-bit count, and the

@@ -64,32 +64,53 @@ bool THttpTransaction::ReadResponseHead(THeadLineReader& head,
   return Sock->LastErrorCode == 0;
 }
 
-// Reads up to the final status line; interim 100 answers stay in Headers
-// above it. A first line that is no status line starts the body of an
-// answer without head, as HTTP/0.9 servers send it.
+// Reads up to the final status line. RFC 9110 section 15.2: every 1xx answer
+// but 101 (a protocol switch, never asked for here) is interim; its status
+// line stays in Headers above the final one, its header lines (the Link
+// lines of a 103) are dropped. A first line that is no status line starts
+// the body of an answer without head, as HTTP/0.9 servers send it.
 bool THttpTransaction::ReadStatusLines(THeadLineReader& head) {
-  do {
-    std::string line;
-    head.ReceiveStatusLine(line);
-    if (Sock->LastErrorCode == WSAENOBUFS && Headers.empty() && head.WithinBound()) {
-      // A first line longer than any head line is no status line: the answer
-      // has no head, and what was gathered (back in ReadAhead) starts its body.
-      Sock->ClearError();
-      ResultCode = 0;
+  for (int interim = 0;; ++interim) {
+    if (!ReadStatusLine(head)) {
+      return false;
+    }
+    if (ResultCode < 100 || ResultCode > 199 || ResultCode == 101) {
       return true;
     }
+    if (interim == kMaxInterimAnswers) {
+      AnswerError = "too many interim answers (" + std::to_string(interim + 1) + ")";
+      Fail(WSAEMSGSIZE);
+      return false;
+    }
+    std::vector<std::string> dropped;
+    head.ReceiveHeaderLines(dropped);
     if (Sock->LastErrorCode != 0) {
       return false;
     }
-    if (StartsWith(AsciiUpper(line), "HTTP/")) {
-      Headers.push_back(line);
-      ParseStatusLine(line);
-    } else {
-      Document += line;
-      Document += "\r\n";
-      ResultCode = 0;
-    }
-  } while (ResultCode == 100);
+  }
+}
+
+bool THttpTransaction::ReadStatusLine(THeadLineReader& head) {
+  std::string line;
+  head.ReceiveStatusLine(line);
+  if (Sock->LastErrorCode == WSAENOBUFS && Headers.empty() && head.WithinBound()) {
+    // A first line longer than any head line is no status line: the answer
+    // has no head, and what was gathered (back in ReadAhead) starts its body.
+    Sock->ClearError();
+    ResultCode = 0;
+    return true;
+  }
+  if (Sock->LastErrorCode != 0) {
+    return false;
+  }
+  if (StartsWith(AsciiUpper(line), "HTTP/")) {
+    Headers.push_back(line);
+    ParseStatusLine(line);
+  } else {
+    Document += line;
+    Document += "\r\n";
+    ResultCode = 0;
+  }
   return true;
 }
 

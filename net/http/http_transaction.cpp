@@ -103,6 +103,7 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
   reusable_ = false;
   chunks_ended_ = false;
   HeadReceived = false;
+  AnswerError.clear();
   ResultCode = 500;
   ResultString.clear();
   DownloadSize = 0;

@@ -72,6 +72,9 @@ class THttpTransaction : public TNetClient {
   bool AddPortNumberToHost = true;
   // After a request: the whole response head arrived.
   bool HeadReceived = false;
+  // After a failed request: why the answer could not be taken although the
+  // connection held ("too many interim answers (17)"); empty otherwise.
+  std::string AnswerError;
 
   // Clears the last response (Document, Headers, range, MimeType); the
   // settings and Cookies stay.
@@ -126,6 +129,8 @@ class THttpTransaction : public TNetClient {
   bool ReadResponseHead(THeadLineReader& head, const std::vector<std::string>& earlyAnswer,
                         int64_t& size, bool& toClose);
   bool ReadStatusLines(THeadLineReader& head);
+  // Reads one status line into Headers; false on a failure.
+  bool ReadStatusLine(THeadLineReader& head);
   void ApplyHeaderLine(const std::string& line, int64_t& size, bool& toClose);
 
   // The body (http_body.cpp, chunked_body.cpp); size is the announced length.

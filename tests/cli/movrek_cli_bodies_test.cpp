@@ -45,7 +45,7 @@ TEST(MovrekCliBodies, OptionsDecideWhatIsAskedForReadAndCut) {
        "%PDF-",
        "",
        "SKIPPED, NOT HTML (application/pdf). ",
-       R"("status":"SKIPPED, NOT HTML.","http_status":200,"reason":null,"base":null)"},
+       R"("status":"SKIPPED, NOT HTML.","outcome":"skipped","http_status":200,"reason":null,"base":null)"},
       {{"--any-type"},
        "Content-Type: application/pdf\r\n",
        "<a href=/a>",
@@ -63,7 +63,7 @@ TEST(MovrekCliBodies, OptionsDecideWhatIsAskedForReadAndCut) {
        "not brotli",
        "",
        "GENERAL ERROR. ",
-       R"("status":"GENERAL ERROR.","http_status":200,"reason":"content decoding failed: )"},
+       R"("status":"GENERAL ERROR.","outcome":"failed","http_status":200,"reason":"content decoding failed: )"},
   };
   CliRunner cli;
   for (const auto& c : cases) {
@@ -73,7 +73,7 @@ TEST(MovrekCliBodies, OptionsDecideWhatIsAskedForReadAndCut) {
     std::vector<std::string> args = {"--no-delay", "--format", "jsonl"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     const CliRun run = cli.Run(args, server.Url("/p") + "\n");
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.status, Contains(run.out, R"("outcome":"failed")") ? 3 : 0) << run.err;
     EXPECT_TRUE(Contains(run.err, c.err_line)) << run.err;
     EXPECT_TRUE(Contains(run.out, c.record)) << run.out;
     server.WaitDone(5000);

@@ -100,7 +100,7 @@ TEST_F(MovrekCliLists, ParallelJobsKeepListOrderWhenTheFirstPageIsSlowest) {
   for (int i = 0; i < 6; ++i) expected += Block(i);
 
   const CliRun parallel = cli_.Run({"--no-delay", "--jobs", "8", file});
-  EXPECT_EQ(parallel.status, 0) << parallel.err;
+  EXPECT_EQ(parallel.status, 3) << parallel.err;
   EXPECT_EQ(parallel.out, expected);
   ExpectInOrder(parallel.err, {"[List number: 1, Total List Items: 8]", "OK : " + slow.Url("/slow"),
                                "OK : " + nginx_.Url("/p2.html"),
@@ -256,7 +256,7 @@ TEST(MovrekCliRecords, TsvEscapesAndJsonlIsValidWhateverThePageHolds) {
   const std::string save = cli.File("pages.jsonl");
   const CliRun jsonl =
       cli.Run({"--no-delay", "--format", "jsonl", "--save", save}, " " + start + "\n" + refused);
-  EXPECT_EQ(jsonl.status, 0) << jsonl.err;
+  EXPECT_EQ(jsonl.status, 3) << jsonl.err;
   EXPECT_EQ(movrek::test::ReadFileText(save), jsonl.out);
   const std::string script =
       "import json,sys\n"
@@ -280,7 +280,7 @@ TEST(MovrekCliRecords, MaxTimeEndsADrippingServerWithATimeOutReason) {
   const auto start = std::chrono::steady_clock::now();
   const CliRun run = cli.Run({"--no-delay", "--max-time", "0.5"}, drip.Url("/drip") + "\n");
   EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 3) << run.err;
   EXPECT_EQ(run.out, "");
   EXPECT_TRUE(Contains(run.err, "NETWORK ERROR or DOMAIN DOES NOT EXIST. " + drip.Url("/drip") +
                                     "\n  reason: socket error 10060, Connection timed out\n"))
@@ -327,7 +327,7 @@ TEST(MovrekCliRecords, VerifyChecksCertificateAndName) {
     std::vector<std::string> args = c.args;
     args.push_back("--no-delay");
     const CliRun run = cli.Run(args, c.url + "\n");
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.status, c.status == kFailed ? 3 : 0) << run.err;
     EXPECT_TRUE(Contains(run.err, c.status + c.url + "\n")) << run.err;
     EXPECT_EQ(Contains(run.err, "reason: socket error"), !c.reason.empty()) << run.err;
     EXPECT_TRUE(Contains(run.err, c.reason)) << run.err;

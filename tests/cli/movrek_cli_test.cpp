@@ -70,7 +70,7 @@ TEST_F(MovrekCliWithNginx, PrintsLinesSavesWithCrLfAndReportsEachAddress) {
                                                       refused + "\r\n" + nginx_.Url("/index.html"));
   const std::string save = cli_.File("links.txt");
   const CliRun run = cli_.Run({"--no-delay", "--save", save, list});
-  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.status, 3) << run.err;
   EXPECT_EQ(run.out, Block() + Block());
   std::string crlf = Block() + Block();
   for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2)) {
@@ -114,7 +114,7 @@ TEST_F(MovrekCliWithNginx, ProxyOptionsApplyToEveryConnection) {
     std::vector<std::string> args = options;
     args.insert(args.end(), {"--no-delay", "--retries", "0"});
     const CliRun run = cli_.Run(args, url + "\n" + url + "\n");
-    EXPECT_EQ(run.status, 0) << options[0];
+    EXPECT_EQ(run.status, 3) << options[0];
     EXPECT_EQ(run.out, "") << options[0];
     EXPECT_TRUE(Contains(run.err, "[List number: 2, Total List Items: 2]")) << run.err;
     EXPECT_TRUE(Contains(run.err, "NETWORK ERROR or DOMAIN DOES NOT EXIST. " + url)) << run.err;

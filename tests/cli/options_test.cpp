@@ -19,20 +19,27 @@ using movrek::cli::TValueKind;
 
 TEST(CliOptions, AcceptedCommandLines) {
   TCliOptions o;
-  ASSERT_EQ(ParseCommandLine({"--not-having", "ads", "--save", "out.txt", "--no-delay", "urls"}, o),
+  ASSERT_EQ(ParseCommandLine({"--not-having", "ads", "--save", "out.txt", "--no-delay", "urls",
+                              "HTTPS://h/a", "-", "ftp://h/", "a://b"},
+                             o),
             "");
   EXPECT_FALSE(o.Filter.Passes("/ads/1"));
   EXPECT_TRUE(o.Filter.Passes("/news/1"));
   EXPECT_EQ(o.SaveFile, "./out.txt");
   EXPECT_FALSE(o.Job.Pauses);
-  EXPECT_EQ(o.UrlFile, "urls");
+  // Addresses and lists in the order given.
+  std::string inputs;
+  for (const auto& input : o.Inputs) {
+    inputs += (input.IsAddress ? "@" : "") + input.Text + " ";
+  }
+  EXPECT_EQ(inputs, "urls @HTTPS://h/a - @ftp://h/ @a://b ");
 
   TCliOptions p;
-  ASSERT_EQ(
-      ParseCommandLine({"--having=x", "--proxy", "[::1]:3128", "--proxy-user", "u:p:w",
-                        "--socks=127.0.0.1:1080", "--socks4", "--socks-user", "id", "--", "--file"},
-                       p),
-      "");
+  ASSERT_EQ(ParseCommandLine({"--having=x", "--proxy", "[::1]:3128", "--proxy-user", "u:p:w",
+                              "--socks=127.0.0.1:1080", "--socks4", "--socks-user", "id",
+                              "--pauses", "--", "--file"},
+                             p),
+            "");
   EXPECT_TRUE(p.Filter.Passes("/x"));
   EXPECT_FALSE(p.Filter.Passes("/y"));
   EXPECT_TRUE(p.Job.Pauses);
@@ -45,7 +52,8 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_EQ(p.Job.Proxy.SocksType, movrek::ST_Socks4);
   EXPECT_EQ(p.Job.Proxy.SocksUsername, "id");
   EXPECT_EQ(p.Job.Proxy.SocksPassword, "");
-  EXPECT_EQ(p.UrlFile, "--file");
+  ASSERT_EQ(p.Inputs.size(), 1u);
+  EXPECT_EQ(p.Inputs[0].Text, "--file");
 
   TCliOptions short_name;
   ASSERT_EQ(ParseCommandLine({"--save", "a"}, short_name), "");
@@ -72,7 +80,8 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_EQ(r.Format, movrek::TResultFormat::Jsonl);
   EXPECT_TRUE(r.Unique);
   EXPECT_TRUE(r.Job.VerifyCertificates);
-  EXPECT_EQ(q.UrlFile, "");
+  EXPECT_TRUE(q.Inputs.empty());
+  EXPECT_FALSE(q.Job.Pauses);
   EXPECT_TRUE(q.Job.Proxy.ProxyHost.empty());
   EXPECT_TRUE(q.Job.Proxy.SocksIP.empty());
   EXPECT_EQ(q.Progress, movrek::cli::TProgressMode::Auto);
@@ -150,7 +159,6 @@ TEST(CliOptions, UsageErrors) {
       {"--save="},
       {"--frobnicate"},
       {"-x"},
-      {"a.txt", "b.txt"},
       {"--proxy", "host"},
       {"--proxy", "host:0"},
       {"--proxy", "host:70000"},

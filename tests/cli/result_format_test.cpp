@@ -41,6 +41,7 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
   cut.Links.clear();
   TPageResult skipped = failed;
   skipped.StatusText = "SKIPPED, NOT HTML. ";
+  skipped.Skipped = true;
   skipped.HttpStatus = 200;
   skipped.ContentType = "application/pdf";
   skipped.Reason.clear();
@@ -59,23 +60,26 @@ TEST(ResultFormat, EachFormatOfAListedAndAFailedPage) {
       {TResultFormat::TsvWithStatus, ListedPage(), "\n",
        "http://h/q\thttp://h/a\t200\nhttp://h/q\thttp://h/b\t200\n"},
       {TResultFormat::Jsonl, ListedPage(), "\n",
-       R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","http_status":200,)"
+       R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","outcome":"ok",)"
+       R"("http_status":200,)"
        R"("reason":null,"base":"http://h/","links":["http://h/a","http://h/b"],"bytes":42,)"
        R"("content_type":null,"truncated":false,"elapsed_ms":7})"
        "\n"},
       {TResultFormat::Jsonl, cut, "\n",
-       R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","http_status":200,)"
+       R"({"url":" h/p ","final_url":"http://h/q","status":"OK :","outcome":"ok",)"
+       R"("http_status":200,)"
        R"("reason":null,"base":"http://h/","links":[],"bytes":42,"content_type":"text/html",)"
        R"("truncated":true,"elapsed_ms":7})"
        "\n"},
       {TResultFormat::Jsonl, skipped, "\n",
-       R"({"url":"h:1","final_url":"http://h:1","status":"SKIPPED, NOT HTML.","http_status":200,)"
+       R"({"url":"h:1","final_url":"http://h:1","status":"SKIPPED, NOT HTML.",)"
+       R"("outcome":"skipped","http_status":200,)"
        R"("reason":null,"base":null,"links":[],"bytes":0,"content_type":"application/pdf",)"
        R"("truncated":false,"elapsed_ms":0})"
        "\n"},
       {TResultFormat::Jsonl, failed, "\n",
        R"({"url":"h:1","final_url":"http://h:1","status":"NETWORK ERROR or DOMAIN DOES NOT )"
-       R"(EXIST.","http_status":null,"reason":"socket error 10061, Connection refused",)"
+       R"(EXIST.","outcome":"failed","http_status":null,"reason":"socket error 10061, Connection refused",)"
        R"("base":null,"links":[],"bytes":0,"content_type":null,"truncated":false,)"
        R"("elapsed_ms":0})"
        "\n"},

@@ -37,6 +37,8 @@ TEST(RunTexts, LiveLineNamesTheTransfersInFlight) {
             " | h/big 3.0 MiB 75%, h/drip 700 B");
   // No rate in the first second.
   EXPECT_EQ(LiveLineText({1, 1, 0, 0}, 3, 0.5, {}), "1/3 pages, 0 failed, 1 link");
+  // A list from a pipe: no total, no time left.
+  EXPECT_EQ(LiveLineText({10, 900, 1, 0}, -1, 5, {}), "10 pages, 1 failed, 900 links, 2.0 pages/s");
   EXPECT_EQ(InFlightText(in_flight[0]), "http://h/big (3.0 MiB of 4.0 MiB)");
   EXPECT_EQ(InFlightText(in_flight[1]), "HTTPS://h/drip (700 B)");
 }

@@ -11,30 +11,35 @@
 
 namespace {
 
-using movrek::cli::TUrlList;
+using movrek::cli::TListLine;
 using movrek::cli::TUrlListReader;
 
+std::vector<TListLine> Drain(TUrlListReader& reader) {
+  reader.Finish();
+  std::vector<TListLine> lines;
+  while (auto line = reader.Take()) {
+    lines.push_back(std::move(*line));
+  }
+  return lines;
+}
+
 // The list fed whole, then byte by byte: a piece boundary never matters.
-std::vector<TUrlList> ReadBothWays(const std::string& bytes) {
+std::vector<std::vector<TListLine>> ReadBothWays(const std::string& bytes) {
   TUrlListReader whole;
   whole.Feed(bytes);
   TUrlListReader bytewise;
-  // The mark is looked for in the first piece only.
-  bytewise.Feed(bytes.substr(0, 3));
-  for (std::size_t i = 3; i < bytes.size(); ++i) {
-    bytewise.Feed(bytes.substr(i, 1));
+  for (const char c : bytes) {
+    bytewise.Feed(std::string(1, c));
   }
-  return {whole.Finish(), bytewise.Finish()};
+  return {Drain(whole), Drain(bytewise)};
 }
 
 // "N:url" for the kept lines, "N!shown!reason" for the refused ones.
-std::string Outline(const TUrlList& list) {
+std::string Outline(const std::vector<TListLine>& list) {
   std::string text;
-  for (std::size_t i = 0; i < list.Urls.size(); ++i) {
-    text += std::to_string(list.LineNumbers[i]) + ":" + list.Urls[i] + " ";
-  }
-  for (const auto& line : list.Refused) {
-    text += std::to_string(line.LineNumber) + "!" + line.Shown + "!" + line.Reason + " ";
+  for (const TListLine& line : list) {
+    text += std::to_string(line.LineNumber) +
+            (line.Reason.empty() ? ":" + line.Text : "!" + line.Shown + "!" + line.Reason) + " ";
   }
   return text;
 }
@@ -46,9 +51,17 @@ TEST(UrlListReader, SplitsCleansAndRefusesLines) {
     std::string expected;
   } cases[] = {
       {"\xEF\xBB\xBFh/a\r\nh/b\n\rh/c\rh/d", "1:h/a 2:h/b 4:h/c 5:h/d "},
-      {"h/a\n\xEF\xBB\xBFh/b", "1:h/a 2:\xEF\xBB\xBFh/b "},  // only a mark at the start
+      {"\xEF\xBBh/a", "1!\xEF\xBBh/a!not a valid URL "},  // only a mark at the start
       {"ab\n   \n\t \t\nh/a\n\n", "4:h/a "},
-      {"h/a\nh/\0b\nh/c\n"s, "1:h/a 3:h/c 2!h/?b!NUL byte in address "},
+      {"h/a\nh/\0b\nh/c\n"s, "1:h/a 2!h/?b!NUL byte in address 3:h/c "},
+      // Comments, such as the block heads of a saved output, are no lines.
+      {"#===========#\n  # Links From: x\nh/a\n", "3:h/a "},
+      {"ftp://x/\nMailTo:a@b\nHTTPS://h/\nh:8080/a\nlocalhost:80\n",
+       "1!ftp://x/!unsupported scheme \"ftp\" 2!MailTo:a@b!unsupported scheme \"mailto\" "
+       "3:HTTPS://h/ 4:h:8080/a 5:localhost:80 "},
+      {"exa mple.com/a\nhttp://\nh:99999/\nh/a b\n",
+       "1!exa mple.com/a!not a valid URL 2!http://!not a valid URL 3!h:99999/!not a valid URL "
+       "4:h/a b "},
       {"\0\0\0"s,
        "1!??"
        "?!NUL byte in address "},
@@ -56,7 +69,7 @@ TEST(UrlListReader, SplitsCleansAndRefusesLines) {
       {"\xEF\xBB\xBF", ""},
   };
   for (const auto& c : cases) {
-    for (const TUrlList& list : ReadBothWays(c.bytes)) {
+    for (const auto& list : ReadBothWays(c.bytes)) {
       EXPECT_EQ(Outline(list), c.expected) << c.bytes;
     }
   }
@@ -70,13 +83,14 @@ TEST(UrlListReader, ALineLongerThanTheLimitIsRefusedAndOnlyItsStartKept) {
     reader.Feed(std::string(limit / 4, 'y'));  // one line of ten limits
   }
   reader.Feed("\nh/b");
-  const TUrlList list = reader.Finish();
-  EXPECT_EQ(list.Urls, (std::vector<std::string>{"h/a", std::string(limit, 'x'), "h/b"}));
-  EXPECT_EQ(list.LineNumbers, (std::vector<int>{1, 2, 4}));
-  ASSERT_EQ(list.Refused.size(), 1u);
-  EXPECT_EQ(list.Refused[0].LineNumber, 3);
-  EXPECT_EQ(list.Refused[0].Shown, std::string(movrek::cli::kMaxShownLineBytes, 'y') + "...");
-  EXPECT_EQ(list.Refused[0].Reason, "line longer than 65536 bytes");
+  const std::vector<TListLine> list = Drain(reader);
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[1].Text.size(), limit);
+  EXPECT_EQ(list[3].Text, "h/b");
+  EXPECT_EQ(list[2].LineNumber, 3);
+  EXPECT_EQ(list[2].Shown, std::string(movrek::cli::kMaxShownLineBytes, 'y') + "...");
+  EXPECT_EQ(list[2].Reason, "line longer than 65536 bytes");
+  EXPECT_EQ(reader.Counted(), 4);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -57,6 +58,12 @@ TEST(TextList, LoadSplitsAtEveryKindOfLineEndAndStopsAtNul) {
     list.Add("left over");
     list.LoadFromFile(path);
     EXPECT_EQ(list.Lines(), c.lines) << "bytes: " << c.bytes;
+    for (const std::size_t least : {1, 2, 3}) {
+      const bool short_line =
+          std::any_of(c.lines.begin(), c.lines.end(),
+                      [least](const std::string& l) { return l.size() < least; });
+      EXPECT_EQ(HasLineShorterThan(c.bytes, least), short_line) << "bytes: " << c.bytes;
+    }
   }
   std::remove(path.c_str());
 }

@@ -64,8 +64,11 @@ TEST(RetryPolicy, RetryAfterInSecondsOrAsAnyHttpDate) {
   for (const Case& c : cases) {
     EXPECT_EQ(ParseRetryAfter(c.value, now), c.wait) << c.value;
   }
-  EXPECT_EQ(ParseRetryAfter("99999999999999999999", now),
-            std::chrono::milliseconds(86400LL * 365 * 1000));
+  // Far ahead: a year, whether in seconds or as a date past the clock's range.
+  for (const char* far :
+       {"99999999999999999999", "Fri, 31 Dec 9999 23:59:59 GMT", "Sat, 01 Jan 2300 00:00:00 GMT"}) {
+    EXPECT_EQ(ParseRetryAfter(far, now), std::chrono::milliseconds(86400LL * 365 * 1000)) << far;
+  }
 }
 
 TEST(RetryPolicy, BackoffDoublesToItsCeilingWithinTheSpread) {

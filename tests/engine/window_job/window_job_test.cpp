@@ -205,6 +205,22 @@ TEST_F(ExtractionJob, ListsPagesRedirectsAndErrorPagesAndGoesOnAfterFailedFetche
             std::string::npos);
 }
 
+TEST_F(ExtractionJob, AListGivenAsTextIsSplitByTheJobAsTheWindowSplitsIt) {
+  const std::string refused =
+      "127.0.0.1:" + std::to_string(movrek::test::UnusedLoopbackPort()) + "/";
+  controller_ = std::make_unique<TWindowJobController>(counting_loop_, window_, NoPauses());
+  EXPECT_FALSE(controller_->Button1ClickOnText(""));
+  ASSERT_TRUE(
+      controller_->Button1ClickOnText(refused + "a\r\n" + refused + "b\r" + refused + "c\n"));
+  ASSERT_TRUE(RunToIdle());
+  std::vector<std::string> progress;
+  for (const auto& call : window_.CallsOf("SetProgressLine")) progress.push_back(call.Text);
+  EXPECT_EQ(progress,
+            (std::vector<std::string>{refused + "a [List number: 1, Total List Items: 3].",
+                                      refused + "b [List number: 2, Total List Items: 3].",
+                                      refused + "c [List number: 3, Total List Items: 3].", ""}));
+}
+
 TEST_F(ExtractionJob, ProgressCountsEveryByteOfTheUrlAgainstTheAnnouncedBody) {
   std::string page = "<html>";
   for (int i = 0; i < 20000; ++i) page += "<p>filler</p>\n";

@@ -240,6 +240,13 @@ TEST_P(Response, IsReadAsFramed) {
 }
 
 const std::string k26 = "abcdefghijklmnopqrstuvwxyz";
+const std::string kEarlyHints = "HTTP/1.1 103 Early Hints\r\nLink: </s.css>; rel=preload\r\n\r\n";
+
+std::string Times(const std::string& part, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += part;
+  return text;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Response,
@@ -269,6 +276,16 @@ INSTANTIATE_TEST_SUITE_P(
             "Interim100IsSkipped",
             "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok", true,
             200, "Fine", "ok"},
+        ResponseCase{"EarlyHintsAndTheirLinksAreDropped",
+                     kEarlyHints + "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok", true, 200,
+                     "Fine", "ok"},
+        ResponseCase{"SixteenInterimAnswersOfAnyCode",
+                     Times(kEarlyHints + "HTTP/1.1 102 Processing\r\n\r\n", 8) +
+                         "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nok",
+                     true, 200, "Fine", "ok"},
+        ResponseCase{"SwitchingProtocolsIsFinal",
+                     "HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\n\r\n", true, 101,
+                     "Switching Protocols", ""},
         ResponseCase{"NoStatusLine", "<html>hi\nrest</html>", true, 0, "",
                      "<html>hi\r\nrest</html>"},
         ResponseCase{"NoReasonPhrase", "HTTP/1.1 200\r\nContent-Length: 1\r\n\r\nx", true, 200, "",
@@ -347,8 +364,10 @@ const std::string kChunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\
 INSTANTIATE_TEST_SUITE_P(
     Answers, Hostile,
     ::testing::Values(
-        HostileCase{"EndlessInterimAnswers", Repeated(kInterim, 3u << 20), false, 10055, ""},
-        HostileCase{"EndlessInterimAnswersAfterExpect", Repeated(kInterim, 3u << 20), false, 10055,
+        HostileCase{"EndlessInterimAnswers", Repeated(kInterim, 3u << 20), false, 10040, ""},
+        HostileCase{"SeventeenEarlyHints", Times(kEarlyHints, 17) + "HTTP/1.1 200 OK\r\n\r\n",
+                    false, 10040, ""},
+        HostileCase{"EndlessInterimAnswersAfterExpect", Repeated(kInterim, 3u << 20), false, 10040,
                     "", true},
         HostileCase{"EndlessBlankLinesBeforeTheStatus", Repeated("\r\n", 3u << 20), false, 10055,
                     ""},
