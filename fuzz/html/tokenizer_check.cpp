@@ -31,6 +31,22 @@ std::vector<std::string_view> Pieces(std::string_view page, unsigned seed) {
   return pieces;
 }
 
+// Control bytes and those past ASCII as \xNN, so that a report shows them.
+std::string Escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      out += c;
+    } else {
+      std::array<char, 5> hex{};
+      std::snprintf(hex.data(), hex.size(), "\\x%02x", byte);
+      out += hex.data();
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 void CheckTokenizerPiecesOnInput(std::string_view bytes) {
@@ -47,7 +63,8 @@ void CheckTokenizerPiecesOnInput(std::string_view bytes) {
   const std::string whole = test::RecordTokens(page, setup);
   const std::string pieces = test::RecordTokens(Pieces(page, byte(2) | byte(3) << 8U), setup);
   if (pieces != whole) {
-    std::fprintf(stderr, "whole:  %s\npieces: %s\n", whole.c_str(), pieces.c_str());
+    std::fprintf(stderr, "whole:  %s\npieces: %s\n", Escaped(whole).c_str(),
+                 Escaped(pieces).c_str());
     std::abort();
   }
 }

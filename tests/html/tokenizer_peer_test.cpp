@@ -181,9 +181,10 @@ class TLinkLine final : public THtmlTokenSink {
     }
     std::string decoded;
     AppendAttributeDecoded(href->Value, decoded);
-    line += (line.empty() ? "" : " ") + Hex(decoded);
+    line += (count++ == 0 ? "" : " ") + Hex(decoded);
   }
   std::string line;
+  int count = 0;
 };
 
 std::string OurLinks(std::string_view page) {
