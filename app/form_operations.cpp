@@ -1,5 +1,7 @@
 #include "app/form_operations.h"
 
+#include <QString>
+
 #include "app/main_window.h"
 #include "app/qt_window_thread.h"
 #include "app/text_edit_lines.h"
@@ -63,10 +65,26 @@ void TFormOperations::SetSaveTarget(const QString& path) {
 
 void TFormOperations::SaveResultList(const std::string& fileName) {
   SaveTextAsLines(form_.Memo2->Bytes(), fileName);
+  form_.Memo2->setModified(false);
 }
 
 void TFormOperations::EnableStart() {
   form_.Button1->setEnabled(true);
+  // Back from Abort to Start, unless the user has gone elsewhere meanwhile.
+  const QWidget* focus = form_.focusWidget();
+  if (focus == nullptr || focus == form_.Button5) {
+    form_.Button1->setFocus();
+  }
+}
+
+void TFormOperations::ShowJobSummary(const TJobSummary& summary) {
+  auto counted = [](std::int64_t count, const char* one, const char* many) {
+    return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+  };
+  form_.StatusBar1->showMessage(
+      QStringLiteral("Done: %1, %2, %3 failed")
+          .arg(counted(summary.Pages, "page", "pages"), counted(summary.Links, "link", "links"))
+          .arg(summary.Failed));
 }
 
 void TFormOperations::ReportJobError(const std::string& text, int line) {

@@ -32,6 +32,8 @@ class TFormOperations final : public TWindowOperations {
   void SaveResultList(const std::string& fileName) override;
   void EnableStart() override;
   void ReportJobError(const std::string& text, int line) override;
+  // "Done: ..." on the status bar, until the next command.
+  void ShowJobSummary(const TJobSummary& summary) override;
 
   // Label5 shown and Label6 holding the path, sized to it.
   void SetSaveTarget(const QString& path);

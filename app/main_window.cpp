@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,6 +15,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QThread>
 #include <QUrl>
 #include <exception>
@@ -43,6 +47,10 @@ constexpr std::size_t kGeneratorPieceBytes = std::size_t{1} << 20;
 
 const QString kFileFilter = QStringLiteral("Text File (*.txt)");
 const QString kOpenTitle = QStringLiteral("Text file having one url per line.");
+const QString kUnsavedOne = QStringLiteral("Found Links holds 1 unsaved line. Close anyway?");
+const QString kUnsavedMany = QStringLiteral("Found Links holds %1 unsaved lines. Close anyway?");
+const QString kSavedText = QStringLiteral("Saved %1 lines to %2");
+
 const QString kNoteText = QStringLiteral(
     "Some site may use script. So on a web browser it is redirected automatically.\r\n"
     "In that case here, the links have to be entered manually.");
@@ -97,6 +105,7 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
 
   CreatePopupMenu();
   CreateBalloonControl();
+  CreateShortcuts();
   RunFileDialog = [](QFileDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
 
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
@@ -150,6 +159,29 @@ void TForm1::CreatePopupMenu() {
           [this](const QPoint& at) { PopupMenu1->popup(Memo2->viewport()->mapToGlobal(at)); });
 }
 
+void TForm1::CreateShortcuts() {
+  auto bind = [this](const char* name, const QKeySequence& keys, QPushButton* button) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setObjectName(QLatin1String(name));
+    // As a click: a disabled button (Start while a job runs) takes none.
+    connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+  };
+  bind("OpenShortcut", QKeySequence(Qt::CTRL | Qt::Key_O), Button3);
+  bind("SaveShortcut", QKeySequence(Qt::CTRL | Qt::Key_S), Button4);
+  bind("QuitShortcut", QKeySequence(Qt::CTRL | Qt::Key_Q), Button2);
+  bind("StartShortcut", QKeySequence(Qt::Key_F5), Button1);
+  bind("StartReturnShortcut", QKeySequence(Qt::CTRL | Qt::Key_Return), Button1);
+  bind("StartEnterShortcut", QKeySequence(Qt::CTRL | Qt::Key_Enter), Button1);
+  bind("AbortShortcut", QKeySequence(Qt::Key_Escape), Button5);
+  // The lists would take Escape for themselves (it closes their completion
+  // lists, which they never show).
+  for (TMemo* memo : {Memo1, Memo2}) {
+    if (QsciCommand* cancel = memo->standardCommands()->boundTo(Qt::Key_Escape)) {
+      cancel->setKey(0);
+    }
+  }
+}
+
 void TForm1::CreateBalloonControl() {
   BalloonControl1 = new TBalloonControl(this);
   BalloonControl1->setObjectName(QStringLiteral("BalloonControl1"));
@@ -197,6 +229,9 @@ void TForm1::Button1Click() {
     return;
   }
   Button1->setEnabled(false);
+  // Not on to Exit, where a second Enter would close the window.
+  Button5->setFocus();
+  StatusBar1->clearMessage();
 }
 
 bool TForm1::StartDroppingShortLines(const std::string& text) {
@@ -281,6 +316,7 @@ void TForm1::Button3Click() {
   }
   const QStringList chosen = OpenDialog1->selectedFiles();
   if (!chosen.isEmpty()) {
+    StatusBar1->clearMessage();
     LoadUrlFile(chosen.front());
   }
 }
@@ -379,14 +415,20 @@ QString TForm1::AskSaveFile() {
 
 void TForm1::Save1Click() {
   const QString file_name = AskSaveFile();
-  if (file_name.isEmpty()) {
-    return;
+  if (!file_name.isEmpty()) {
+    SaveFoundLinks(file_name);
   }
+}
+
+void TForm1::SaveFoundLinks(const QString& fileName) {
   try {
-    SaveTextAsLines(Memo2->Bytes(), ToBytes(file_name));
+    SaveTextAsLines(Memo2->Bytes(), ToBytes(fileName));
   } catch (const std::exception& error) {
     ShowMessage(QString::fromUtf8(error.what()), true);
+    return;
   }
+  Memo2->setModified(false);
+  StatusBar1->showMessage(kSavedText.arg(Memo2->ListLineCount()).arg(fileName));
 }
 
 void TForm1::SelectAll1Click() {
@@ -433,8 +475,15 @@ void TForm1::RemoveLinesStartsWith1Click() {
 
 void TForm1::Button4Click() {
   const QString file_name = AskSaveFile();
-  if (!file_name.isEmpty()) {
+  if (file_name.isEmpty()) {
+    return;
+  }
+  // While a job runs, the list is saved when it completes; otherwise the
+  // list is complete now.
+  if (JobRunning()) {
     operations_->SetSaveTarget(file_name);
+  } else {
+    SaveFoundLinks(file_name);
   }
 }
 
@@ -523,8 +572,38 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  const int unsaved = Memo2->Modified() ? Memo2->ListLineCount() : 0;
+  if (unsaved > 0 && !close_confirmed_) {
+    event->ignore();
+    AskToClose(unsaved);
+    return;
+  }
+  close_confirmed_ = false;
   controller_->Shutdown();
   QWidget::closeEvent(event);
+}
+
+void TForm1::AskToClose(int unsavedLines) {
+  for (auto* asking : findChildren<QMessageBox*>(QStringLiteral("CloseQuestion"))) {
+    if (asking->isVisible()) {
+      asking->activateWindow();
+      return;
+    }
+  }
+  auto* box = new QMessageBox(QMessageBox::Question, windowTitle(),
+                              unsavedLines == 1 ? kUnsavedOne : kUnsavedMany.arg(unsavedLines),
+                              QMessageBox::Close | QMessageBox::Cancel, this);
+  box->setObjectName(QStringLiteral("CloseQuestion"));
+  box->setDefaultButton(QMessageBox::Cancel);
+  box->setEscapeButton(QMessageBox::Cancel);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  connect(box, &QMessageBox::finished, this, [this, box] {
+    if (box->clickedButton() == box->button(QMessageBox::Close)) {
+      close_confirmed_ = true;
+      close();
+    }
+  });
+  box->open();
 }
 
 }  // namespace movrek::app

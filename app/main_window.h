@@ -77,6 +77,9 @@ class TForm1 : public QWidget, public Ui::TForm1 {
 
   // Shows a message box over the window without blocking the caller.
   void ShowMessage(const QString& text, bool error = false);
+  // Writes the result list to the file at once and marks it saved; a
+  // failure is shown in a message box.
+  void SaveFoundLinks(const QString& fileName);
 
   // Runs a file dialog and answers whether the user confirmed a choice.
   // Tests put a scripted answer in place of the modal run.
@@ -117,6 +120,10 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   // Appends the text's lines (LF) to the URL list as one edit.
   void AppendToUrlList(const std::string& joined);
   void AppendGeneratedLines(const std::shared_ptr<const std::string>& text);
+  void CreateShortcuts();
+  // Asks, without blocking, whether to close although the result list holds
+  // unsaved lines; closes when the user says so.
+  void AskToClose(int unsavedLines);
 
   friend class TFormOperations;
 
@@ -126,6 +133,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   // Last: its threads end before anything they hand results to goes.
   std::unique_ptr<TBackgroundWork> background_;
   std::weak_ptr<TBusyCursor> generator_busy_;  // while generated lines are queued
+  bool close_confirmed_ = false;               // the user chose Close over unsaved lines
 };
 
 }  // namespace movrek::app

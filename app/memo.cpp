@@ -203,6 +203,11 @@ int TMemo::LineCount() const {
   return static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
 }
 
+int TMemo::ListLineCount() const {
+  const int lines = LineCount();
+  return SendScintilla(SCI_LINELENGTH, lines - 1) == 0 ? lines - 1 : lines;
+}
+
 void TMemo::ReplaceAll(std::string_view utf8) {
   const std::size_t old_length = ByteCount();
   if (old_length + utf8.size() > undo_limit_bytes_) {

@@ -52,6 +52,9 @@ class TMemo final : public QsciScintilla {
   std::string Bytes() const;
   std::size_t ByteCount() const;
   int LineCount() const;
+  // The lines as the text list counts them: none in an empty text, and a
+  // final line end makes no extra line.
+  int ListLineCount() const;
   // Makes room for a text of `bytes`, so appending up to it moves nothing.
   void Reserve(std::size_t bytes);
 

@@ -116,9 +116,4 @@ void ClearSocketHooks(TTCPBlockSocket& sock) {
   sock.OnAfterConnect = nullptr;
 }
 
-bool IdleConnectionUsable(TTCPBlockSocket& sock) {
-  return sock.Handle != INVALID_SOCKET && sock.ReadAhead.empty() && sock.PendingBytes() == 0 &&
-         !sock.WaitReadable(0);
-}
-
 }  // namespace movrek

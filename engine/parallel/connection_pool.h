@@ -77,8 +77,4 @@ void CopySocketHooks(const TTCPBlockSocket& from, TTCPBlockSocket& to);
 // Clears the event hooks of a socket that leaves its owner for the pool.
 void ClearSocketHooks(TTCPBlockSocket& sock);
 
-// The connection is open and the server has sent nothing on it: no close,
-// no stray bytes that would be taken for the next answer.
-bool IdleConnectionUsable(TTCPBlockSocket& sock);
-
 }  // namespace movrek

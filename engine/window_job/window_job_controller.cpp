@@ -62,6 +62,7 @@ void TWindowJobController::MyThreadTerminate(TMyThread& job) {
   window_.ClearSaveTarget();
   window_.SetProgressLine("");
   window_.SetStatusText("");
+  window_.ShowJobSummary(job.Summary());
   // Told after the window is back to Idle, so a message box shows over a
   // usable window.
   if (!job.ErrorText().empty()) {

@@ -1,11 +1,20 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/listing/filter_settings.h"
 
 namespace movrek {
+
+// What a completed job did: the URL lines it went through, the link lines
+// it listed, and the pages that failed (no page, or an answer outside 2xx).
+struct TJobSummary {
+  std::int64_t Pages = 0;
+  std::int64_t Links = 0;
+  std::int64_t Failed = 0;
+};
 
 // What the engine may do to the main window. The engine never touches a
 // window control itself: the window supplies an implementation that carries
@@ -38,6 +47,9 @@ class TWindowOperations {
   // A job was ended early by an error; the text says why, line is the
   // 1-based URL list line that was being processed.
   virtual void ReportJobError(const std::string& text, int line) = 0;
+  // The job completed and the window is Idle again; a window that has a
+  // place for it shows what the job did.
+  virtual void ShowJobSummary(const TJobSummary& /*summary*/) {}
 };
 
 }  // namespace movrek

@@ -30,7 +30,26 @@ void TMyThread::ShowStatus(const std::string& text) {
 }
 
 TListingSink& TMyThread::ResultSink() {
-  return *channel_;
+  return *this;
+}
+
+void TMyThread::AppendResultLine(std::string line) {
+  // Every line of a block that is no link is a comment line.
+  if (line.empty() || line.front() != '#') {
+    ++summary_.Links;
+  }
+  channel_->AppendResultLine(std::move(line));
+}
+
+TFilterSettings TMyThread::ReadFilterSettings() {
+  return channel_->ReadFilterSettings();
+}
+
+void TMyThread::FetchDone(const TFetchOutcome& outcome) {
+  const bool answered = outcome.HttpStatus >= 200 && outcome.HttpStatus < 300;
+  if (outcome.Status != TFetchStatus::Ok || !outcome.FailureText.empty() || !answered) {
+    ++summary_.Failed;
+  }
 }
 
 void TMyThread::FlushResults() {
@@ -119,6 +138,7 @@ void TMyThread::Execute() {
       channel_->SetProgressLine(
           ProgressLineText(UrlList.Strings(index), index + 1, UrlList.Count()));
       channel_->RefreshFilterSettings();
+      ++summary_.Pages;
       ProcessUrl(*this, UrlList.Strings(index));
       Pause(std::chrono::milliseconds(kUrlDonePauseMs));
     }

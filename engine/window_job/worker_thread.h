@@ -28,7 +28,9 @@ namespace movrek {
 // One job. Shared between its worker thread, the window-side controller and
 // the calls the worker has queued for the window's thread, so that whichever
 // finishes last frees it.
-class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyThread> {
+class TMyThread final : public TUrlJob,
+                        private TListingSink,
+                        public std::enable_shared_from_this<TMyThread> {
  public:
   TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
             std::vector<std::string> urlList);
@@ -57,6 +59,8 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   void ShowStatus(const std::string& text) override;
   TListingSink& ResultSink() override;
   void FlushResults() override;
+  // Counts the failed pages.
+  void FetchDone(const TFetchOutcome& outcome) override;
 
   TUrlInProgress& InProgress() override { return in_progress_; }
   void ResetReceivedBytes() override;
@@ -86,6 +90,9 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   // completion, after the worker has queued it.
   const std::string& ErrorText() const { return error_text_; }
   int ErrorLine() const { return error_line_; }
+  // What the body did; read by the completion, after the worker has queued
+  // it.
+  const TJobSummary& Summary() const { return summary_; }
 
   // The completion handler, queued on the window's thread after the body.
   std::function<void(TMyThread& job)> OnTerminate;
@@ -103,6 +110,10 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   std::shared_ptr<TWindowChannel> channel_;
   // Shows StatusText, waiting until the window has shown it.
   void ShowProgress();
+  // The listing's lines go on to the channel; the links among them are
+  // counted on the way.
+  void AppendResultLine(std::string line) override;
+  TFilterSettings ReadFilterSettings() override;
 
   // The progress text the window shows now (worker only): the same text
   // again would change nothing on the window, so it costs no hand-off.
@@ -118,6 +129,7 @@ class TMyThread final : public TUrlJob, public std::enable_shared_from_this<TMyT
   std::atomic<bool> finished_{false};
   std::string error_text_;
   int error_line_ = 0;
+  TJobSummary summary_;
 
   TUrlInProgress in_progress_{*this};
 };

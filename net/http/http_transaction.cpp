@@ -6,6 +6,7 @@
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
 #include "net/http/head_line_reader.h"
+#include "net/http/header_fields.h"
 #include "net/http/http_limits.h"
 #include "net/http/request_url.h"
 #include "net/socket/line_limit_guard.h"
@@ -42,6 +43,11 @@ bool NoBodyFollows(const std::string& method, int32_t code) {
 }
 
 }  // namespace
+
+bool IdleConnectionUsable(TTCPBlockSocket& sock) {
+  return sock.Handle != INVALID_SOCKET && sock.ReadAhead.empty() && sock.PendingBytes() == 0 &&
+         !sock.WaitReadable(0);
+}
 
 THttpTransaction::THttpTransaction() : Sock(std::make_unique<TTCPBlockSocket>()) {
   Sock->ConvertLineEnd = true;
@@ -159,7 +165,8 @@ void THttpTransaction::PrepareRequest(const std::string& method, const TRequestU
   const bool tunnelling = https && !ProxyHost.empty();
   SetTunnel(tunnelling);
   const bool plainProxy = !ProxyHost.empty() && !tunnelling;
-  const std::vector<std::string> head = RequestHeadLines(method, parts, plainProxy, expectMode);
+  std::vector<std::string> head = RequestHeadLines(method, parts, plainProxy, expectMode);
+  ApplyHeaderOverrides(HeaderOverrides, head);
   // The lines the caller left in Headers follow the ones made here.
   Headers.insert(Headers.begin(), head.begin(), head.end());
   TargetHost = plainProxy ? ProxyHost : parts.Host;
@@ -289,10 +296,7 @@ void THttpTransaction::Fail(int32_t code) {
 }
 
 bool THttpTransaction::EnsureConnection(bool tls) {
-  // Reuse only an idle connection on which nothing has arrived: data or a
-  // close there would be taken for the next answer.
-  if (Sock->Handle != INVALID_SOCKET && ConnectedHost == TargetHost &&
-      ConnectedPort == TargetPort && Sock->ReadAhead.empty() && !Sock->WaitReadable(0)) {
+  if (ConnectedHost == TargetHost && ConnectedPort == TargetPort && IdleConnectionUsable(*Sock)) {
     return true;
   }
   return OpenConnection(tls);

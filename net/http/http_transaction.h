@@ -16,6 +16,12 @@ class THeadLineReader;
 class THttpBodySink;
 struct TRequestUrl;
 
+// The idle connection is open and the server has sent nothing on it since
+// the last answer, checked without waiting: no close, no stray bytes (a late
+// body, a second answer) that the next request would take for its own. Bytes
+// the TLS layer holds decrypted count too.
+bool IdleConnectionUsable(TTCPBlockSocket& sock);
+
 // How the body of the current response is delimited (RFC 9112 section 6).
 enum class THttpBodyFraming {
   UntilClose = 0,  // no length given: the body ends when the server closes
@@ -62,6 +68,9 @@ class THttpTransaction : public TNetClient {
   int32_t ResultCode = 0;  // 500 while a request runs and when nothing came back
   std::string ResultString;
   std::string UserAgent = "Mozilla/4.0 (compatible; Movrek)";
+  // "Name: value" lines that take the place of any line of that name the
+  // request would have (and go last); "Name:" alone only removes them.
+  std::vector<std::string> HeaderOverrides;
   std::vector<std::string> Cookies;  // "name=value", sent with every request
   // Size of the body (or of the chunk) being read with a known length, else 0.
   int32_t DownloadSize = 0;

@@ -196,14 +196,14 @@ TEST_F(FormJobTest, StartRunsTheListAndSavesTheTargetWithCrLf) {
   const auto url_a = nginx.Url("/a.html");
   const auto url_b = nginx.Url("/b.html");
   Form().Memo1->setPlainText(QString::fromStdString("ab\n\n" + url_a + "\n" + url_b));
+  Form().Button1->click();
+  EXPECT_FALSE(Form().Button1->isEnabled());
+  EXPECT_EQ(Form().Memo1->toPlainText().toStdString(), url_a + "\n" + url_b);
+  // Chosen while the job runs: saved when it completes.
   AnswerFileDialog(QString::fromStdString(target));
   Form().Button4->click();
   EXPECT_TRUE(Form().Label5->isVisible());
   EXPECT_EQ(Form().Label6->text().toStdString(), target);
-
-  Form().Button1->click();
-  EXPECT_FALSE(Form().Button1->isEnabled());
-  EXPECT_EQ(Form().Memo1->toPlainText().toStdString(), url_a + "\n" + url_b);
   ASSERT_TRUE(WaitForIdle());
 
   const std::string base = nginx.Url("/");
@@ -215,7 +215,7 @@ TEST_F(FormJobTest, StartRunsTheListAndSavesTheTargetWithCrLf) {
   std::string crlf;
   for (char c : expected + "\n") crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   EXPECT_EQ(ReadFileText(target), crlf);
-  EXPECT_TRUE(Form().StatusBar1->currentMessage().isEmpty());
+  EXPECT_EQ(Form().StatusBar1->currentMessage(), "Done: 2 pages, 3 links, 0 failed");
   EXPECT_TRUE(Form().Edit2->text().isEmpty());
   EXPECT_FALSE(Form().Label5->isVisible());
   EXPECT_TRUE(Form().Label6->text().isEmpty());
@@ -239,9 +239,9 @@ TEST_F(FormJobTest, PagesInEveryEncodingGiveTheSameAsciiLinksInTheListAndTheFile
   }
   const std::string target = temp_.File("links.txt");
   Form().Memo1->setPlainText(QString::fromStdString(urls));
+  Form().Button1->click();
   AnswerFileDialog(QString::fromStdString(target));
   Form().Button4->click();
-  Form().Button1->click();
   ASSERT_TRUE(WaitForIdle());
   std::string shown;
   for (const QString& line : Form().Memo2->toPlainText().split('\n'))
@@ -262,9 +262,9 @@ TEST_F(FormJobTest, AbortDuringASlowPageReturnsToIdleWithoutSaving) {
   server.Start();
   Form().Memo1->setPlainText(QString::fromStdString(server.Url("/slow")));
   const std::string target = temp_.File("never.txt");
+  Form().Button1->click();
   AnswerFileDialog(QString::fromStdString(target));
   Form().Button4->click();
-  Form().Button1->click();
   ASSERT_TRUE(
       QTest::qWaitFor([this] { return !Form().StatusBar1->currentMessage().isEmpty(); }, 10000));
   QElapsedTimer timer;

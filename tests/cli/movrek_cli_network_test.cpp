@@ -128,6 +128,33 @@ TEST(MovrekCliNetwork, KeptConnectionClosedByTheServerCostsNoPage) {
   }
 }
 
+// Bytes a server sends on a kept connection after its answer (a second
+// answer, a 204's late body) are taken for no later page: the connection
+// that holds them is closed and the next page goes on a new one.
+TEST(MovrekCliNetwork, KeptConnectionWithLateBytesIsNotReused) {
+  const std::pair<std::string, std::string> cases[] = {
+      {HttpResponse("200 OK", kPage), HttpResponse("200 OK", "<a href=\"/stale.html\">s</a>")},
+      {"HTTP/1.1 204 No Content\r\n\r\n", "<a href=\"/stale.html\">s</a>"},
+  };
+  for (const auto& [answer, late] : cases) {
+    SCOPED_TRACE(late);
+    ScriptedServer server;
+    server.ReadRequest().Send(answer).Pause(50).Send(late).Silence(600);
+    server.NextConnection()
+        .ReadRequest()
+        .Send(HttpResponse("200 OK", "<a href=\"/b.html\">b</a>"))
+        .Close();
+    server.Start();
+    CliRunner cli;
+    const CliRun run = cli.Run({"--no-delay", "--delay", "300"},
+                               server.Url("/a") + "\n" + server.Url("/b") + "\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(Contains(run.out, server.Url("/b.html") + "\n")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "stale")) << run.out;
+    EXPECT_EQ(server.Connections(), 2u);
+  }
+}
+
 TEST(MovrekCliNetwork, IdleConnectionsClosedByNginxAreReplaced) {
   MOVREK_REQUIRE_PEER("nginx");
   movrek::test::NginxServer nginx;

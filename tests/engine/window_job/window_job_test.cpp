@@ -23,6 +23,7 @@
 #include "engine/window_job/window_job_controller.h"
 #include "tests/engine/recording_window.h"
 #include "tests/engine/window_job/counting_thread.h"
+#include "tests/helpers/file_size_limit.h"
 #include "tests/helpers/no_pauses.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scoped_env.h"
@@ -221,6 +222,32 @@ TEST_F(ExtractionJob, AListGivenAsTextIsSplitByTheJobAsTheWindowSplitsIt) {
                                       refused + "c [List number: 3, Total List Items: 3].", ""}));
 }
 
+// The window lists a body of any type, so only the list's line and the
+// page's <base> can bring control bytes to it.
+TEST_F(ExtractionJob, NoControlByteFromAServerOrTheListReachesTheWindow) {
+  movrek::test::ScriptedServer based;
+  based.ReadRequest()
+      .Send(movrek::test::HttpResponse(
+          "200 OK", "<base href=\"http://b.example/\x1b]0;t\x07/\"><a href=l>l</a>",
+          "Connection: close\r\n"))
+      .Close();
+  based.Start();
+  ASSERT_TRUE(Start({based.Url("/b?\x1b[2J\xC2\x9B")}));
+  ASSERT_TRUE(RunToIdle());
+  const std::string line = based.Url("/b??[2J?");
+  const std::vector<std::string> changes = WindowChanges(window_);
+  const std::vector<std::string> expected = {
+      "SetProgressLine:" + line + " [List number: 1, Total List Items: 1].",
+      "SetStatusText:OK : " + line,
+      "AppendResultLine:#===========#",
+      "AppendResultLine:# Links From: " + line,
+      "AppendResultLine:# Baseurl: http://b.example/?]0;t?/",
+      "AppendResultLine:#===========#",
+      "AppendResultLine:http://b.example/%1B]0;t%07/l"};
+  ASSERT_GE(changes.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(changes.begin(), changes.begin() + 7), expected);
+}
+
 TEST_F(ExtractionJob, ProgressCountsEveryByteOfTheUrlAgainstTheAnnouncedBody) {
   std::string page = "<html>";
   for (int i = 0; i < 20000; ++i) page += "<p>filler</p>\n";
@@ -266,6 +293,49 @@ TEST_F(ExtractionJob, APageWithoutAnyElementDoesNotEndTheJob) {
                                        "# Baseurl: " + nginx_.Url("/"), "#===========#"};
   for (const auto& line : IndexBlock(index)) expected.push_back(line);
   EXPECT_EQ(window_.ResultLines, expected);
+  EXPECT_TRUE(window_.CallsOf("ReportJobError").empty());
+}
+
+// Each hostile answer fails its own page on the status bar, with no lines;
+// the job goes on. The page file may not grow past 64 KiB, as on a full disk.
+TEST_F(ExtractionJob, HostileAnswersFailOnlyTheirOwnPage) {
+  const std::string page = "<a href=\"/next.html\">n</a>";
+  const std::string early = "HTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\n\r\n";
+  const std::pair<std::string, std::string> answers[] = {
+      {"/interim",
+       [&] {
+         std::string many;
+         for (int i = 0; i < 17; ++i) many += early;
+         return many + movrek::test::HttpResponse("200 OK", page);
+       }()},
+      {"/codings", movrek::test::HttpResponse("200 OK", page,
+                                              "Content-Encoding: gzip,gzip,gzip,gzip,gzip,gzip,"
+                                              "gzip,gzip,gzip\r\n")},
+      {"/full", movrek::test::HttpResponse("200 OK", page + std::string(100000, ' '))},
+      {"/early", early + movrek::test::HttpResponse("200 OK", page)},
+  };
+  movrek::test::ScriptedServer server;
+  std::vector<std::string> lines;
+  for (const auto& [path, answer] : answers) {
+    server.ReadRequest().Send(answer).Close().NextConnection();
+    lines.push_back(server.Url(path));
+  }
+  server.Start();
+  const movrek::test::ScopedFileSizeLimit full(64 << 10);
+  ASSERT_TRUE(Start(lines));
+  ASSERT_TRUE(RunToIdle());
+  std::vector<std::string> statuses;
+  for (const auto& call : window_.CallsOf("SetStatusText")) {
+    if (!call.Text.empty() && !IsTransferProgress(call.Text)) statuses.push_back(call.Text);
+  }
+  const std::vector<std::string> expected = {"GENERAL ERROR. " + lines[0],
+                                             "GENERAL ERROR. " + lines[1],
+                                             "GENERAL ERROR. " + lines[2], "OK : " + lines[3]};
+  EXPECT_EQ(statuses, expected);
+  EXPECT_EQ(window_.ResultLines,
+            (std::vector<std::string>{"#===========#", "# Links From: " + lines[3],
+                                      "# Baseurl: " + server.Url("/"), "#===========#",
+                                      server.Url("/next.html")}));
   EXPECT_TRUE(window_.CallsOf("ReportJobError").empty());
 }
 

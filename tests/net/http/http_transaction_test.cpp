@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/base/base64.h"
@@ -652,6 +653,42 @@ TEST(Reuse, OnlyACompletelyFramedAnswerLeavesTheConnectionReusable) {
     EXPECT_EQ(http.PerformRequest("GET", server.Url("/")), c.answered);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     EXPECT_EQ(http.ConnectionReusable(), c.reusable);
+  }
+}
+
+// What the server sends on a connection after a complete answer, while it
+// waits for the next request, is no answer to it: the connection is closed
+// and the request goes on a new one.
+TEST(Reuse, AConnectionWithLateBytesOrACloseIsNotReused) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"a late answer", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale"},
+      {"a late body of a 204", "stale"},
+      {"a close", ""},
+  };
+  for (const auto& [name, late] : cases) {
+    SCOPED_TRACE(name);
+    ScriptedServer server;
+    const bool no_content = std::string(name).find("204") != std::string::npos;
+    server.ReadRequest().Send(no_content ? "HTTP/1.1 204 No Content\r\n\r\n"
+                                         : "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\none");
+    server.Pause(50);
+    if (late.empty()) {
+      server.Close();
+    } else {
+      server.Send(late).Silence(300);
+    }
+    server.NextConnection().ReadRequest();
+    server.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo").Close();
+    server.Start();
+    THttpTransaction http;
+    http.Protocol = "1.1";
+    ASSERT_TRUE(http.PerformRequest("GET", server.Url("/")));
+    ASSERT_TRUE(http.ConnectionReusable());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    http.ResetState();
+    ASSERT_TRUE(http.PerformRequest("GET", server.Url("/")));
+    EXPECT_EQ(http.Document, "two");
+    EXPECT_EQ(server.Connections(), 2u);
   }
 }
 
