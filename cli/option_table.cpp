@@ -298,8 +298,7 @@ constexpr TOptionEntry kOptions[] = {
      "fetch through an HTTP proxy (CONNECT tunnel for https)\n"
      "instead of the environment's http_proxy, https_proxy,\n"
      "all_proxy and no_proxy (read as curl reads them)",
-     "",
-     &SetHostPort<&TProxySettings::ProxyHost, &TProxySettings::ProxyPort>},
+     "", &SetHostPort<&TProxySettings::ProxyHost, &TProxySettings::ProxyPort>},
     {"--proxy-user", "", TValueKind::Text, "USER:PASS", 0, 0, "USER:PASS",
      "credentials for the HTTP proxy", "",
      &SetCredentials<&TProxySettings::ProxyUser, &TProxySettings::ProxyPass>},
