@@ -261,10 +261,13 @@ constexpr TOptionEntry kOptions[] = {
      "of a line of that name Movrek would send; \"NAME:\"\n"
      "alone sends no such line (may be repeated)",
      "", &AddHeader},
+    {"--insecure", "-k", TValueKind::None, "", 0, 0, "",
+     "do not check HTTPS certificates; by default each must\n"
+     "chain to the system's trust store and name the host",
+     "", &SetTo<&TJobSettings::VerifyCertificates, false>},
     {"--verify", "", TValueKind::None, "", 0, 0, "",
-     "check HTTPS certificates against the system's trust\n"
-     "store and the host name. Without it certificates are\n"
-     "NOT checked.",
+     "check HTTPS certificates: the default, accepted for\n"
+     "older scripts",
      "", &SetTo<&TJobSettings::VerifyCertificates, true>},
     {"--pauses", "", TValueKind::None, "", 0, 0, "",
      "pause after each page (500 ms) and each URL (100 ms)\n"
