@@ -32,6 +32,7 @@ TListRun::TListRun(TCliOptions& options, std::unique_ptr<TLineSource> lines)
     : save_file_(options.SaveFile), started_(std::chrono::steady_clock::now()) {
   TParallelSettings settings;
   settings.Job = options.Job;
+  settings.Job.AnchorText = options.WithText || options.Format == TResultFormat::Csv;
   settings.Jobs = options.Jobs;
   settings.PerHost = options.PerHost;
   settings.MaxTime = options.MaxTime;

@@ -74,6 +74,8 @@ bool SetFormat(const TOptionValue& v, TCliOptions& o, std::string&) {
     o.Format = TResultFormat::Tsv;
   } else if (v.Text == "jsonl") {
     o.Format = TResultFormat::Jsonl;
+  } else if (v.Text == "csv") {
+    o.Format = TResultFormat::Csv;
   } else {
     return false;
   }
@@ -173,7 +175,7 @@ constexpr TOptionEntry kOptions[] = {
      "print each link without its \"#fragment\", before the\n"
      "filters and --unique see it",
      "", &SetTo<&TCliOptions::DropFragments, true>},
-    {"--format", "", TValueKind::Text, "FORMAT", 0, 0, "text, tsv or jsonl",
+    {"--format", "", TValueKind::Text, "FORMAT", 0, 0, "text, tsv, jsonl or csv",
      "text (default): the blocks above;\n"
      "tsv: one line \"PAGE<TAB>LINK\" per link, PAGE the final\n"
      "address of the page, tab, CR, LF and backslash in a\n"
@@ -184,7 +186,10 @@ constexpr TOptionEntry kOptions[] = {
      "HTTP answer came), reason (why the page has no links,\n"
      "as on the \"reason:\" line, or null), base (null when\n"
      "the page was not read), links, bytes, content_type\n"
-     "(null when none), truncated, elapsed_ms.\n"
+     "(null when none), truncated, elapsed_ms; with\n"
+     "--with-text, anchors after links;\n"
+     "csv: RFC 4180 rows \"page,link,text,rel,status\" under\n"
+     "that header row, CR LF ended, with anchor text always.\n"
      "Bytes that are not valid UTF-8 become U+FFFD, so the\n"
      "output is always valid UTF-8.",
      "Output:", &SetFormat},
@@ -192,14 +197,23 @@ constexpr TOptionEntry kOptions[] = {
      "with --format tsv: the page's HTTP status as a third\n"
      "field, \"PAGE<TAB>LINK<TAB>STATUS\"",
      "", &SetTo<&TCliOptions::WithStatus, true>},
+    {"--with-text", "", TValueKind::None, "", 0, 0, "",
+     "with --format tsv or jsonl: each link's anchor text\n"
+     "(white space collapsed, an image's alt when it has no\n"
+     "text, cut at 300 characters) and its rel as written:\n"
+     "tsv adds them as last fields, \"PAGE<TAB>LINK[<TAB>\n"
+     "STATUS]<TAB>TEXT<TAB>REL\"; jsonl adds \"anchors\", an\n"
+     "array of {\"url\",\"text\",\"rel\"}, one per link",
+     "", &SetTo<&TCliOptions::WithText, true>},
     {"--output", "-o", TValueKind::Text, "FILE", 0, 0, "a FILE",
      "write what standard output would get to FILE instead,\n"
      "as it comes (created or replaced)",
      "", &SetOutput},
     {"--save", "", TValueKind::Text, "FILE", 0, 0, "a FILE",
      "when the job completes, write the output to FILE too\n"
-     "(created or replaced; lines ended by CR LF for text,\n"
-     "LF for tsv and jsonl); its folder must exist and be\n"
+     "(created or replaced; lines ended by CR LF for text\n"
+     "and csv, LF for tsv and jsonl); its folder must exist\n"
+     "and be\n"
      "writable",
      "", &SetSave},
     {"--jobs", "-j", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",

@@ -65,6 +65,9 @@ std::string MissingCompanion(const std::set<std::string_view>& seen, const TCliO
   if (options.WithStatus && options.Format != TResultFormat::Tsv) {
     return "--with-status needs --format tsv";
   }
+  if (options.WithText && options.Format == TResultFormat::Text) {
+    return "--with-text needs --format tsv, jsonl or csv";
+  }
   return std::string();
 }
 

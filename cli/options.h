@@ -63,6 +63,8 @@ struct TCliOptions {
   bool Quiet = false;
   // tsv: the page's HTTP status as a third field.
   bool WithStatus = false;
+  // tsv, jsonl: each link's anchor text and rel (csv always has them).
+  bool WithText = false;
 };
 
 // Parses the arguments after the program name. Returns the empty text on

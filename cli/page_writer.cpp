@@ -1,5 +1,6 @@
 #include "cli/page_writer.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -57,6 +58,24 @@ void TPageWriter::StatusLines(const TPageResult& page, TLiveLine::THold* hold) {
   }
 }
 
+void TPageWriter::KeepFirstOccurrences(TPageResult& page) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < page.Links.size(); ++i) {
+    if (!seen_.FirstTime(page.Links[i])) {
+      continue;
+    }
+    if (kept != i) {
+      page.Links[kept] = std::move(page.Links[i]);
+      if (i < page.Anchors.size()) {
+        page.Anchors[kept] = std::move(page.Anchors[i]);
+      }
+    }
+    ++kept;
+  }
+  page.Links.resize(kept);
+  page.Anchors.resize(std::min(kept, page.Anchors.size()));
+}
+
 bool TPageWriter::Write(TPageResult page) {
   std::optional<TLiveLine::THold> hold;
   if (live_ != nullptr) {
@@ -65,7 +84,7 @@ bool TPageWriter::Write(TPageResult page) {
   TLiveLine::THold* const held = hold ? &*hold : nullptr;
   StatusLines(page, held);
   if (unique_) {
-    std::erase_if(page.Links, [this](const std::string& link) { return !seen_.FirstTime(link); });
+    KeepFirstOccurrences(page);
   }
   written_.Add(page, page.Links.size());
   chunk_.clear();
@@ -76,6 +95,13 @@ bool TPageWriter::Write(TPageResult page) {
     std::fwrite(text.data(), 1, text.size(), out_);
     text.clear();
   };
+  if (!header_written_) {
+    header_written_ = true;
+    chunk_ = FormatHeader(format_);
+    if (keep_copy_) {
+      copy_ += chunk_;
+    }
+  }
   FormatPage(page, format_, "\n", chunk_, write_out);
   if (!chunk_.empty()) {
     write_out(chunk_);

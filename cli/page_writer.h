@@ -43,6 +43,8 @@ class TPageWriter {
  private:
   void StatusLines(const TPageResult& page, TLiveLine::THold* hold);
   void ErrLine(const std::string& text, TLiveLine::THold* hold);
+  // --unique: the links (and their anchors) written before are dropped.
+  void KeepFirstOccurrences(TPageResult& page);
 
   std::FILE* out_;
   std::FILE* err_;
@@ -50,6 +52,7 @@ class TPageWriter {
   bool unique_;
   bool keep_copy_;
   bool quiet_;
+  bool header_written_ = false;
   TLiveLine* live_ = nullptr;
   TLinkDedupe seen_;
   std::string chunk_;  // reused for the text of each page

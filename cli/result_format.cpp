@@ -75,6 +75,50 @@ std::string BareStatus(std::string status) {
   return status;
 }
 
+void AppendJsonAnchors(const TPageResult& page, std::string& out) {
+  out += ",\"anchors\":[";
+  for (std::size_t i = 0; i < page.Anchors.size() && i < page.Links.size(); ++i) {
+    out += i > 0 ? ",{\"url\":" : "{\"url\":";
+    AppendJsonString(page.Links[i], out);
+    out += ",\"text\":";
+    AppendJsonString(page.Anchors[i].Text, out);
+    out += ",\"rel\":";
+    AppendJsonString(page.Anchors[i].Rel, out);
+    out += '}';
+  }
+  out += ']';
+}
+
+// The text and rel of the i-th link, as tsv fields after a tab each.
+std::string TsvTextFields(const TPageResult& page, std::size_t i) {
+  if (!page.WithText) {
+    return std::string();
+  }
+  const TPageResult::TAnchor none;
+  const TPageResult::TAnchor& anchor = i < page.Anchors.size() ? page.Anchors[i] : none;
+  return '\t' + TsvField(anchor.Text) + '\t' + TsvField(anchor.Rel);
+}
+
+void AppendCsvRows(const TPageResult& page, std::string& out,
+                   const std::function<void()>& flushWhenLarge) {
+  const std::string page_field = CsvField(page.FinalUrl) + ',';
+  const std::string status = ',' + std::to_string(page.HttpStatus) + "\r\n";
+  for (std::size_t i = 0; i < page.Links.size(); ++i) {
+    out += page_field;
+    out += CsvField(page.Links[i]);
+    out += ',';
+    if (i < page.Anchors.size()) {
+      out += CsvField(page.Anchors[i].Text);
+      out += ',';
+      out += CsvField(page.Anchors[i].Rel);
+    } else {
+      out += ',';
+    }
+    out += status;
+    flushWhenLarge();
+  }
+}
+
 void AppendJsonPage(const TPageResult& page, std::string& out) {
   out += "{\"url\":";
   AppendJsonString(page.Line, out);
@@ -106,7 +150,11 @@ void AppendJsonPage(const TPageResult& page, std::string& out) {
     }
     AppendJsonString(page.Links[i], out);
   }
-  out += "],\"bytes\":" + std::to_string(page.Bytes);
+  out += ']';
+  if (page.WithText) {
+    AppendJsonAnchors(page, out);
+  }
+  out += ",\"bytes\":" + std::to_string(page.Bytes);
   out += ",\"content_type\":";
   if (page.ContentType.empty()) {
     out += "null";
@@ -144,6 +192,33 @@ std::string TsvField(const std::string& value) {
   return PrintableText(field);
 }
 
+std::string CsvField(const std::string& value) {
+  std::string field;
+  field.reserve(value.size());
+  bool quote = false;
+  for (std::size_t i = 0; i < value.size();) {
+    std::size_t length = 1;
+    const char c = value[i];
+    if (c == '\r' || c == '\n' || c == ',' || c == '"') {
+      quote = true;
+      field += c;
+      if (c == '"') {
+        field += '"';
+      }
+    } else if (StartsWithControl(std::string_view(value).substr(i), &length)) {
+      field += '?';
+    } else {
+      field.append(value, i, length);
+    }
+    i += length;
+  }
+  return quote ? '"' + field + '"' : field;
+}
+
+std::string FormatHeader(TResultFormat format) {
+  return format == TResultFormat::Csv ? "page,link,text,rel,status\r\n" : std::string();
+}
+
 std::string JsonString(const std::string& bytes) {
   std::string out;
   AppendJsonString(bytes, out);
@@ -178,17 +253,24 @@ void FormatPage(const TPageResult& page, TResultFormat format, const std::string
         return;
       }
       const std::string prefix = TsvField(page.FinalUrl) + '\t';
-      const std::string suffix = format == TResultFormat::TsvWithStatus
-                                     ? '\t' + std::to_string(page.HttpStatus) + lineEnd
-                                     : lineEnd;
-      for (const std::string& link : page.Links) {
+      const std::string status = format == TResultFormat::TsvWithStatus
+                                     ? '\t' + std::to_string(page.HttpStatus)
+                                     : std::string();
+      for (std::size_t i = 0; i < page.Links.size(); ++i) {
         out += prefix;
-        out += TsvField(link);
-        out += suffix;
+        out += TsvField(page.Links[i]);
+        out += status;
+        out += TsvTextFields(page, i);
+        out += lineEnd;
         flush_when_large();
       }
       return;
     }
+    case TResultFormat::Csv:
+      if (page.Listed) {
+        AppendCsvRows(page, out, flush_when_large);
+      }
+      return;
     case TResultFormat::Jsonl:
       AppendJsonPage(page, out);
       out += lineEnd;

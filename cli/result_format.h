@@ -10,7 +10,13 @@
 namespace movrek {
 
 // TsvWithStatus: the tsv lines with the page's HTTP status as a third field.
-enum class TResultFormat { Text, Tsv, TsvWithStatus, Jsonl };
+// A page gathered with anchor text (TPageResult::WithText) adds its text and
+// rel: two last tsv fields, an "anchors" array in JSON. Csv: RFC 4180 rows
+// "page,link,text,rel,status" under CsvHeader, CR LF ended whatever lineEnd.
+enum class TResultFormat { Text, Tsv, TsvWithStatus, Jsonl, Csv };
+
+// The line that opens the output of a format, ended; empty for most.
+std::string FormatHeader(TResultFormat format);
 
 // Appends the page's lines to `out`, each ended by `line_end`. A page that
 // was not listed gives no text and no TSV lines; in JSON every page is one
@@ -22,6 +28,10 @@ void FormatPage(const TPageResult& page, TResultFormat format, const std::string
 // A TSV field: tab, CR and LF written as \t, \r and \n, a backslash as \\,
 // any other control character as '?'.
 std::string TsvField(const std::string& value);
+
+// A CSV field (RFC 4180): quoted when it holds a comma, a quote, CR or LF,
+// quotes doubled; control characters but CR and LF as '?'.
+std::string CsvField(const std::string& value);
 
 // A JSON string literal of arbitrary bytes (RFC 8259): valid UTF-8 is kept,
 // every byte that is not part of a valid sequence becomes U+FFFD, control

@@ -62,6 +62,7 @@ Example:
   printf 'http://127.0.0.1:8080/index.html\n' > urls.txt
   movrek-cli --having .pdf --save links.txt urls.txt
   movrek-cli --jobs 16 --unique --format jsonl --match '\.pdf$' urls.txt
+  movrek-cli --format csv urls.txt > links.csv
 )usage";
 
 // Descriptions start in this column; names too long for it have theirs on

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/listing/anchor_text.h"
 #include "engine/listing/base_detection.h"
 #include "html/character_references.h"
 #include "html/encoding_sniffing.h"
@@ -45,6 +46,16 @@ class TValueDecoder {
 
   // A view of the decoded value, valid until the next call.
   std::string_view Decode(std::string_view written) {
+    return DecodeWith(written, &AppendAttributeDecoded);
+  }
+  // The same for text between tags, whose references read differently.
+  std::string_view DecodeText(std::string_view written) {
+    return DecodeWith(written, &AppendTextDecoded);
+  }
+
+ private:
+  std::string_view DecodeWith(std::string_view written,
+                              void (*decodeReferences)(std::string_view, std::string&)) {
     if (!NeedsDecoding(written)) {
       return written;
     }
@@ -55,11 +66,10 @@ class TValueDecoder {
       encoding_.AppendDecoded(written, characters_);
     }
     decoded_.clear();
-    AppendAttributeDecoded(characters_, decoded_);
+    decodeReferences(characters_, decoded_);
     return decoded_;
   }
 
- private:
   TTextEncoding& encoding_;
   bool text_is_utf8_;
   std::string characters_;
@@ -156,21 +166,30 @@ class TBaseFinder : public THtmlTokenSink {
   std::optional<std::string> base_;
 };
 
-// Each anchor's link to the sink as soon as its tag is read.
-class TAnchorEmitter : public THtmlTokenSink {
+// Each anchor's link to the sink as soon as its tag is read, or, with text,
+// as soon as its text has ended.
+class TAnchorEmitter : public TAnchorTokenSink {
  public:
-  TAnchorEmitter(TListingSink& sink, TAnchorResolver& resolver)
-      : sink_(sink), resolver_(resolver) {}
-  void OnStartTag(const THtmlStartTag& tag) override {
-    std::string_view href;
-    if (AnchorTagOf(tag, &href) == TAnchorTag::Anchor) {
+  TAnchorEmitter(TListingSink& sink, TAnchorResolver& resolver, bool withText)
+      : TAnchorTokenSink(withText), sink_(sink), resolver_(resolver) {}
+
+ protected:
+  void OnAnchor(std::string_view href) override {
+    if (WithText()) {
+      pending_ = resolver_.Resolve(href);
+    } else {
       sink_.AppendLink(resolver_.Resolve(href));
     }
+  }
+  void OnAnchorText(TWrittenAnchor& anchor) override {
+    resolver_.AddText(pending_, anchor);
+    sink_.AppendLink(std::move(pending_));
   }
 
  private:
   TListingSink& sink_;
   TAnchorResolver& resolver_;
+  TListedLink pending_;
 };
 
 // How a saved page is read: in its own bytes when its encoding keeps ASCII as
@@ -236,7 +255,7 @@ void ForEachTextPiece(const std::string& file, const TPageReading& reading, Visi
 // The block of a saved page: a first pass finds its base, a second lists.
 void ListInTwoPasses(TListingSink& sink, const std::string& file, const TPageReading& reading,
                      const std::string* base, const std::string& pageAddress,
-                     const std::string& finalAddress) {
+                     const std::string& finalAddress, bool withText) {
   TBaseFinder finder;
   TDeclaredBaseSearch declared;
   {
@@ -254,19 +273,20 @@ void ListInTwoPasses(TListingSink& sink, const std::string& file, const TPageRea
   }
   sink.BeginBlock(pageAddress,
                   base != nullptr ? *base : ChooseBaseOfDeclared(declared.Result(), finalAddress));
-  TAnchorEmitter emitter(sink, resolver);
-  THtmlTokenizer tokenizer(emitter);
+  TAnchorEmitter emitter(sink, resolver, withText);
+  THtmlTokenizer tokenizer(emitter, AnchorTokenizerOptions(withText));
   ForEachTextPiece(file, reading, [&tokenizer](std::string_view text) { tokenizer.Feed(text); });
   tokenizer.Finish();
+  emitter.FinishAnchors();
 }
 
 }  // namespace
 
 void ListSavedPage(TListingSink& sink, const std::string& documentFile,
                    std::string_view contentType, const std::string& pageAddress,
-                   const std::string& finalAddress) {
+                   const std::string& finalAddress, bool withText) {
   ListInTwoPasses(sink, documentFile, SniffSavedPage(documentFile, contentType), nullptr,
-                  pageAddress, finalAddress);
+                  pageAddress, finalAddress, withText);
 }
 
 bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
@@ -300,7 +320,7 @@ void TListingSink::AppendLink(TListedLink link) {
 void ListLinks(TListingSink& sink, const std::string& documentFile, const std::string& base,
                const std::string& pageAddress, const TPageSource& source) {
   ListInTwoPasses(sink, documentFile, SniffSavedPage(documentFile, source.ContentType), &base,
-                  pageAddress, source.FinalAddress);
+                  pageAddress, source.FinalAddress, false);
 }
 
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
@@ -377,6 +397,12 @@ std::string TAnchorResolver::LineOfDecoded(std::string_view href) {
 
 std::string TAnchorResolver::CleanedOf(std::string_view written) {
   return WithoutTabsAndLineBreaks(impl_->decoder.Decode(written));
+}
+
+void TAnchorResolver::AddText(TListedLink& link, const TWrittenAnchor& anchor) {
+  link.Rel = std::string(impl_->decoder.Decode(anchor.Rel));
+  const std::string alt(impl_->decoder.Decode(anchor.Alt));
+  link.Text = ShownAnchorText(impl_->decoder.DecodeText(anchor.Text), alt);
 }
 
 TListedLink TAnchorResolver::Resolve(std::string_view written) {

@@ -31,10 +31,11 @@ void ListLinks(TListingSink& sink, const std::string& documentFile, const std::s
                const std::string& pageAddress, const TPageSource& source);
 // The block of a saved page whose response carried contentType, its
 // "# Baseurl:" line from the base the page declares. The page is read in
-// pieces, twice, so that neither it nor its links are held whole.
+// pieces, twice, so that neither it nor its links are held whole. withText:
+// each link carries its anchor's text and rel.
 void ListSavedPage(TListingSink& sink, const std::string& documentFile,
                    std::string_view contentType, const std::string& pageAddress,
-                   const std::string& finalAddress);
+                   const std::string& finalAddress, bool withText = false);
 // The same for a page already read (ReadPageText of its file).
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
                const std::string& pageAddress, const std::string& finalAddress);
@@ -46,6 +47,7 @@ enum class TAnchorTag : std::uint8_t { None, Anchor, Base };
 TAnchorTag AnchorTagOf(const THtmlStartTag& tag, std::string_view* href);
 
 struct TListedLink;
+struct TWrittenAnchor;
 
 // The listed links of a page's anchors: each href decoded from the page's
 // encoding and resolved as a browser resolves it against the page's base.
@@ -66,6 +68,8 @@ class TAnchorResolver {
   // Its two parts, each on its own.
   std::string LineOf(std::string_view written);
   std::string CleanedOf(std::string_view written);
+  // Sets the link's text and rel from its anchor's, decoded as hrefs are.
+  void AddText(TListedLink& link, const TWrittenAnchor& anchor);
 
  private:
   std::string LineOfDecoded(std::string_view href);
@@ -80,9 +84,13 @@ std::array<std::string, 4> BlockHeader(const std::string& pageAddress, const std
 // The line written for one link, and what the filter looks at: the href as
 // its author wrote it, character references decoded (tabs and line breaks,
 // which browsers drop, left out).
+// With anchor text asked for, the text shown for the anchor and its rel
+// (references decoded); empty otherwise.
 struct TListedLink {
   std::string Cleaned;
   std::string Line;
+  std::string Text;
+  std::string Rel;
 };
 
 // Whether the filter lets a link through, judged on its cleaned value.

@@ -19,17 +19,20 @@ constexpr std::int64_t kGatheredLinkOverheadBytes = 112;
 
 }  // namespace
 
-TPageLinks::TPageLinks(std::int64_t maxGatheredBytes) : max_gathered_bytes_(maxGatheredBytes) {}
+TPageLinks::TPageLinks(std::int64_t maxGatheredBytes, bool withText)
+    : max_gathered_bytes_(maxGatheredBytes), with_text_(withText) {}
 
 TPageLinks::~TPageLinks() = default;
 
 void TPageLinks::Restart(std::string contentType, std::string address) {
+  tag_sink_.FinishAnchors();  // an anchor left open by the body before
   gathered_bytes_ = 0;
   too_many_ = false;
   content_type_ = std::move(contentType);
   head_.clear();
   decoder_.reset();
   tags_.reset();
+  written_.clear();
   declared_base_ = TDeclaredBaseSearch();
   mode_ = TMode::Sniffing;
   found_text_.clear();
@@ -77,7 +80,7 @@ void TPageLinks::Decide() {
     encoding_ = std::move(encoding);
     mode_ = TMode::Scanning;
   }
-  tags_ = std::make_unique<THtmlTokenizer>(tag_sink_);
+  tags_ = std::make_unique<THtmlTokenizer>(tag_sink_, AnchorTokenizerOptions(with_text_));
   Scan(head_);
   head_.clear();
   head_.shrink_to_fit();
@@ -107,12 +110,11 @@ void TPageLinks::ListFromFileInstead() {
     found_base_.reset();
   }
   tags_.reset();
+  std::vector<TWrittenAnchor>().swap(written_);
 }
 
-void TPageLinks::TakeTag(const THtmlStartTag& tag) {
-  std::string_view href;
-  const TAnchorTag kind = AnchorTagOf(tag, &href);
-  if (kind == TAnchorTag::None || (kind == TAnchorTag::Base && base_seen_)) {
+void TPageLinks::TakeTag(bool isBase, std::string_view href) {
+  if (isBase && base_seen_) {
     return;
   }
   gathered_bytes_ += 2 * static_cast<std::int64_t>(href.size()) + kGatheredLinkOverheadBytes;
@@ -123,13 +125,25 @@ void TPageLinks::TakeTag(const THtmlStartTag& tag) {
     return;
   }
   const std::lock_guard<std::mutex> lock(found_lock_);
-  if (kind == TAnchorTag::Base) {
+  if (isBase) {
     base_seen_ = true;
     found_base_.emplace(href);
     return;
   }
   found_.emplace_back(found_text_.size(), href.size());
   found_text_.append(href);
+}
+
+void TPageLinks::TakeText(TWrittenAnchor anchor) {
+  gathered_bytes_ +=
+      static_cast<std::int64_t>(anchor.Text.size() + anchor.Alt.size() + anchor.Rel.size()) +
+      kGatheredLinkOverheadBytes;
+  if (gathered_bytes_ > max_gathered_bytes_) {
+    too_many_ = true;
+  }
+  if (!too_many_) {
+    written_.push_back(std::move(anchor));
+  }
 }
 
 void TPageLinks::ResolveFound() {
@@ -200,7 +214,7 @@ void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
   }
   if (mode_ == TMode::FromFile) {
     DropResolved();
-    ListSavedPage(sink, pageFile, content_type_, pageAddress, finalAddress);
+    ListSavedPage(sink, pageFile, content_type_, pageAddress, finalAddress, with_text_);
     return;
   }
   if (decoder_) {
@@ -210,6 +224,13 @@ void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
     tags_->Feed(decoded_);
   }
   tags_->Finish();
+  tag_sink_.FinishAnchors();
+  if (too_many_) {
+    ListFromFileInstead();
+    DropResolved();
+    ListSavedPage(sink, pageFile, content_type_, pageAddress, finalAddress, with_text_);
+    return;
+  }
   ResolveFound();
   ResolveAgain(finalAddress);
   sink.BeginBlock(pageAddress, ChooseBaseOfDeclared(declared_base_.Result(), finalAddress));
@@ -217,6 +238,9 @@ void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
     TListedLink link;
     link.Cleaned = resolver_->CleanedOf(HrefAt(i));
     link.Line = std::move(lines_[i]);
+    if (i < written_.size()) {
+      resolver_->AddText(link, written_[i]);
+    }
     sink.AppendLink(std::move(link));
   }
 }

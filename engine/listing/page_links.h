@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/listing/anchor_text.h"
 #include "engine/listing/base_detection.h"
 #include "html/html_tokenizer.h"
 #include "html/text_encoding.h"
@@ -30,7 +31,8 @@ class TListingSink;
 class TPageLinks {
  public:
   // maxGatheredBytes: what the links found may take at most, about.
-  explicit TPageLinks(std::int64_t maxGatheredBytes);
+  // withText: each link carries its anchor's text and rel.
+  explicit TPageLinks(std::int64_t maxGatheredBytes, bool withText = false);
   TPageLinks(const TPageLinks&) = delete;
   TPageLinks& operator=(const TPageLinks&) = delete;
   ~TPageLinks();
@@ -55,7 +57,9 @@ class TPageLinks {
 
   void Decide();
   void Scan(std::string_view bytes);
-  void TakeTag(const THtmlStartTag& tag);
+  // An anchor's href, or (isBase) a base's.
+  void TakeTag(bool isBase, std::string_view href);
+  void TakeText(TWrittenAnchor anchor);
   void ListFromFileInstead();
   void ResolveAgain(const std::string& finalAddress);
   void DropResolved();
@@ -68,16 +72,23 @@ class TPageLinks {
   std::string head_;                        // the first bytes, until the encoding is known
   std::unique_ptr<TTextEncoding> decoder_;  // for markup in an encoding that is no ASCII
   std::string decoded_;
-  // Hands the start tags to TakeTag.
-  class TTagSink : public THtmlTokenSink {
+  // Hands the anchors and bases to TakeTag, the anchors' texts to TakeText.
+  class TTagSink : public TAnchorTokenSink {
    public:
-    explicit TTagSink(TPageLinks& links) : links_(links) {}
-    void OnStartTag(const THtmlStartTag& tag) override { links_.TakeTag(tag); }
+    TTagSink(TPageLinks& links, bool withText) : TAnchorTokenSink(withText), links_(links) {}
+
+   protected:
+    void OnAnchor(std::string_view href) override { links_.TakeTag(false, href); }
+    void OnBase(std::string_view href) override { links_.TakeTag(true, href); }
+    void OnAnchorText(TWrittenAnchor& anchor) override { links_.TakeText(std::move(anchor)); }
 
    private:
     TPageLinks& links_;
   };
-  TTagSink tag_sink_{*this};
+  const bool with_text_;
+  TTagSink tag_sink_{*this, with_text_};
+  // The anchors' texts as written, in link order: decoded only when listed.
+  std::vector<TWrittenAnchor> written_;
   std::unique_ptr<THtmlTokenizer> tags_;
   TDeclaredBaseSearch declared_base_;
   bool base_seen_ = false;

@@ -22,6 +22,13 @@ struct TPageResult {
   bool Listed = false;
   std::string Base;
   std::vector<std::string> Links;  // the lines of the links kept, in page order
+  // With anchor text asked for, each link's text and rel, in step with Links.
+  struct TAnchor {
+    std::string Text;
+    std::string Rel;
+  };
+  std::vector<TAnchor> Anchors;
+  bool WithText = false;  // the job gathered anchor text: Anchors counts
   std::int64_t Bytes = 0;          // body bytes of the last response
   std::int64_t ElapsedMs = 0;
   // Why a fetch failed: the socket error number and its text; 0 when it did

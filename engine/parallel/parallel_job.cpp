@@ -176,6 +176,9 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
     }
     if (settings.Filter.Passes(settings.FilterOnHref ? link.Cleaned : link.Line)) {
       page_->Links.push_back(std::move(link.Line));
+      if (settings.Job.AnchorText) {
+        page_->Anchors.push_back({std::move(link.Text), std::move(link.Rel)});
+      }
     }
   }
 
@@ -215,6 +218,7 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
 bool TParallelWorker::Process(std::size_t index, const TJobLine& jobLine, TPageResult& page) {
   const std::string& line = jobLine.Text;
   page.Line = line;
+  page.WithText = job_.settings.Job.AnchorText;
   page.InputLine = jobLine.InputLine;
   page.Address = NormaliseAddress(line);
   const std::int64_t total = job_.source->Total();

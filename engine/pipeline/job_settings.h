@@ -57,6 +57,9 @@ struct TJobSettings {
   // Memory one page's links may take while they are gathered as its body
   // arrives; a page with more is listed from its saved file instead.
   std::int64_t MaxGatheredLinkBytes = kGatheredLinkBytes;
+  // Each link carries its anchor's text and rel, gathered in the same pass
+  // that finds it. Off in the window, which shows neither.
+  bool AnchorText = false;
   // The User-Agent line; nothing: Movrek's own.
   std::optional<std::string> UserAgent;
   // "Name: value" lines sent with every request, each in place of a line of

@@ -217,7 +217,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   const std::string& page_file = temp_files.Reserve();
   // The page is scanned as it arrives, so it is never read back nor held
   // whole; the file stays the page's saved copy.
-  TPageLinks links(job.Settings().MaxGatheredLinkBytes);
+  TPageLinks links(job.Settings().MaxGatheredLinkBytes, job.Settings().AnchorText);
   TBackgroundScan scan(links);
   TPageBodySink body(page_file, job.Settings(), &scan);
   TFetchOutcome outcome;

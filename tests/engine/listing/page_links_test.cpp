@@ -11,6 +11,7 @@
 
 #include "engine/listing/base_detection.h"
 #include "engine/listing/link_listing.h"
+#include "engine/listing/listing_sink.h"
 #include "engine/window_job/window_sink.h"
 #include "html/page_text.h"
 #include "tests/engine/recording_window.h"
@@ -93,6 +94,46 @@ TEST(PageLinks, StreamedBlockEqualsTheBlockOfTheSavedPage) {
       links.List(streamed, file, "http://h/", final_address);
       ASSERT_EQ(streamed_window.ResultLines, saved_window.ResultLines)
           << "pieces of " << piece << ", type '" << type << "', page: " << page;
+    }
+  }
+}
+
+// Records each link with its anchor's text and rel.
+class TTextRecorder : public TListingSink {
+ public:
+  void AppendResultLine(std::string /*line*/) override {}
+  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
+  void BeginBlock(const std::string& /*page*/, const std::string& /*base*/) override {}
+  void AppendLink(TListedLink link) override {
+    records.push_back(link.Line + '|' + link.Text + '|' + link.Rel);
+  }
+  std::vector<std::string> records;
+};
+
+TEST(PageLinks, StreamedTextEqualsTheTextOfTheSavedPage) {
+  movrek::test::TempDir dir;
+  std::mt19937 random(20261209);
+  const std::vector<std::string> kTextPieces = {
+      "</a>", " <img alt='p&amp;q'> ", "<a rel=nofollow href=z>", "word ", "\xC3\xA9", "&lt;"};
+  for (int round = 0; round < 200; ++round) {
+    std::string page;
+    for (int i = 0; i < 6; ++i) {
+      page += RandomPage(random) + kTextPieces[random() % kTextPieces.size()];
+    }
+    const std::string type = round % 3 ? "text/html" : "text/html; charset=utf-16le";
+    const std::string file = dir.Write("page.xtr", page);
+    TTextRecorder saved;
+    ListSavedPage(saved, file, type, "http://h/", "http://h/p", true);
+    for (const std::size_t piece : {page.size() + 1, std::size_t{1}, 1 + round % 70ul}) {
+      TTextRecorder streamed;
+      TPageLinks links(round % 4 == 0 ? 600 : std::int64_t{64} << 20, true);
+      links.Restart(type, "http://h/p");
+      for (std::size_t at = 0; at < page.size(); at += piece) {
+        links.Feed(std::string_view(page).substr(at, piece));
+        if (piece % 2) links.ResolveFound();
+      }
+      links.List(streamed, file, "http://h/", "http://h/p");
+      ASSERT_EQ(streamed.records, saved.records) << "pieces of " << piece << ", page: " << page;
     }
   }
 }
