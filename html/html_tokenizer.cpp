@@ -366,6 +366,15 @@ const char* THtmlTokenizer::TImpl::StepText(const char* p, const char* end) {
       }
       Text("<", TTextKind::Data);
       context_.Text(false);
+      if (c == '<') {
+        // A run of "<" is text but for its last, which may open a tag.
+        const char* last = p;
+        while (last + 1 < end && last[1] == '<') {
+          ++last;
+        }
+        Text(p, last, TTextKind::Data);
+        return last + 1;
+      }
       state_ = TState::Data;
       return p;
     case TState::EndTagOpen:
