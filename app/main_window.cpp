@@ -207,7 +207,7 @@ void TForm1::CreateBalloonControl() {
       "",
       "Date: 8 December 2026",
       "The Movrek developers",
-      "movrek@example.org",
+      MOVREK_CONTACT,
       "Brisvane, Australia",
       "",
       "                [ Ok ]",
