@@ -115,8 +115,12 @@ int main(int argc, char** argv) {
   // Help and version are text for a terminal: they need no display.
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg(argv[i]);
-    if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
-        arg == "-v") {
+    // The program's own name, as movrek-cli prints its own.
+    if (arg == "--version" || arg == "-v") {
+      std::printf("movrek %s\n", MOVREK_VERSION);
+      return 0;
+    }
+    if (arg == "--help" || arg == "-h" || arg == "--help-all") {
       QCoreApplication text_only(argc, argv);
       DescribeApplication();
       TOptions options;

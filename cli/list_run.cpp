@@ -37,6 +37,9 @@ TListRun::TListRun(TCliOptions& options, std::unique_ptr<TLineSource> lines)
   settings.MaxTime = options.MaxTime;
   settings.Fetch = options.Fetch;
   settings.Filter = std::move(options.Filter);
+  settings.FilterOnHref = options.FilterOnHref;
+  settings.DropFragments = options.DropFragments;
+  settings.Routes = std::move(options.Routes);
   settings.OnPageDone = [this](const TPageResult& page) { done_.Add(page, page.Links.size()); };
   job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(lines));
   const TResultFormat format = options.Format == TResultFormat::Tsv && options.WithStatus

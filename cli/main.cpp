@@ -1,4 +1,5 @@
 // movrek-cli: runs the extraction job without a window.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 
 #include "cli/list_run.h"
 #include "cli/options.h"
+#include "cli/proxy_environment.h"
 #include "cli/url_list_source.h"
 #include "engine/pipeline/network_startup.h"
 #include "engine/window_job/window_job_controller.h"
@@ -40,6 +42,33 @@ int UsageError(const std::string& what) {
   std::fprintf(stderr, "movrek-cli: %s\nTry 'movrek-cli --help' for more information.\n",
                what.c_str());
   return kExitUsage;
+}
+
+// Standard output goes to the -o file from here on, so that the file gets
+// exactly its bytes as they come. Returns what keeps it from that.
+std::string RedirectOutput(const std::string& file) {
+  if (file == "-") {
+    return std::string();
+  }
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return "cannot write '" + file + "': " + std::strerror(errno);
+  }
+  std::fflush(stdout);
+  const bool moved = ::dup2(fd, STDOUT_FILENO) >= 0;
+  const int error = errno;
+  ::close(fd);
+  return moved ? std::string() : "cannot write '" + file + "': " + std::strerror(error);
+}
+
+// The environment's proxies serve only when no proxy option is given.
+std::string ReadProxyEnvironment(cli::TCliOptions& options) {
+  const TProxySettings& proxy = options.Job.Proxy;
+  if (!proxy.ProxyHost.empty() || !proxy.SocksIP.empty()) {
+    return std::string();
+  }
+  return cli::ProxyRoutesFromEnvironment([](const char* name) { return std::getenv(name); },
+                                         options.Routes);
 }
 
 void InstallInterruptHandler() {
@@ -91,6 +120,15 @@ int main(int argc, char** argv) {
     const std::string save_problem = cli::SaveTargetProblem(options.SaveFile);
     if (!save_problem.empty()) {
       return UsageError(save_problem);
+    }
+  }
+  if (const std::string proxy_problem = ReadProxyEnvironment(options); !proxy_problem.empty()) {
+    return UsageError(proxy_problem);
+  }
+  if (!options.OutputFile.empty()) {
+    if (const std::string output_problem = RedirectOutput(options.OutputFile);
+        !output_problem.empty()) {
+      return UsageError(output_problem);
     }
   }
   if (options.Inputs.empty()) {

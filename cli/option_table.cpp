@@ -1,5 +1,7 @@
 #include "cli/option_table.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
@@ -39,6 +41,31 @@ bool AddWord(const TOptionValue& v, TCliOptions& o, std::string&) {
 template <auto Add>
 bool AddPattern(const TOptionValue& v, TCliOptions& o, std::string& problem) {
   return RegexProblem(v.Text, (o.Filter.*Add)(v.Text), problem);
+}
+bool SetUserAgent(const TOptionValue& v, TCliOptions& o, std::string&) {
+  o.Job.UserAgent = v.Text;
+  return v.Text.find_first_of("\r\n") == std::string::npos;
+}
+// "Name: value" (or "Name:" to send no such line), a field name of RFC 9110
+// section 5.1 and no line break.
+bool AddHeader(const TOptionValue& v, TCliOptions& o, std::string&) {
+  const std::size_t colon = v.Text.find(':');
+  constexpr std::string_view kTokenSymbols = "!#$%&'*+-.^_`|~";
+  const bool named =
+      colon != std::string::npos && colon > 0 &&
+      std::all_of(v.Text.begin(), v.Text.begin() + static_cast<std::ptrdiff_t>(colon), [&](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+               kTokenSymbols.find(c) != std::string_view::npos;
+      });
+  if (!named || v.Text.find_first_of("\r\n") != std::string::npos) {
+    return false;
+  }
+  o.Job.HeaderOverrides.push_back(v.Text);
+  return true;
+}
+bool SetOutput(const TOptionValue& v, TCliOptions& o, std::string&) {
+  o.OutputFile = v.Text;
+  return !v.Text.empty();
 }
 bool SetFormat(const TOptionValue& v, TCliOptions& o, std::string&) {
   if (v.Text == "text") {
@@ -123,7 +150,7 @@ constexpr TOptionEntry kOptions[] = {
      "keep the links that contain KEYWORD (may be repeated)",
      "Filters (a link is kept when it contains any --having word, none of the\n"
      "--not-having words, matches every --match and no --not-match; case matters;\n"
-     "they look at the href as the page writes it, character references decoded):",
+     "they look at the link as printed, unless --filter-href):",
      &AddWord<&TLinkFilter::AddHaving>},
     {"--not-having", "", TValueKind::Text, "KEYWORD", 0, 0, "a KEYWORD",
      "drop the links that contain KEYWORD (may be repeated)", "",
@@ -134,10 +161,18 @@ constexpr TOptionEntry kOptions[] = {
      "", &AddPattern<&TLinkFilter::AddMatch>},
     {"--not-match", "", TValueKind::Text, "REGEX", 0, 0, "a REGEX",
      "drop the links in which REGEX finds a match", "", &AddPattern<&TLinkFilter::AddNotMatch>},
+    {"--filter-href", "", TValueKind::None, "", 0, 0, "",
+     "the filters look at the href as the page writes it,\n"
+     "character references decoded, as the window's do",
+     "", &SetTo<&TCliOptions::FilterOnHref, true>},
     {"--unique", "", TValueKind::None, "", 0, 0, "",
-     "write each link only once: a link written earlier in\n"
+     "write each link only once: a link printed earlier in\n"
      "the job (page order, then list order) is left out",
      "", &SetTo<&TCliOptions::Unique, true>},
+    {"--no-fragments", "", TValueKind::None, "", 0, 0, "",
+     "print each link without its \"#fragment\", before the\n"
+     "filters and --unique see it",
+     "", &SetTo<&TCliOptions::DropFragments, true>},
     {"--format", "", TValueKind::Text, "FORMAT", 0, 0, "text, tsv or jsonl",
      "text (default): the blocks above;\n"
      "tsv: one line \"PAGE<TAB>LINK\" per link, PAGE the final\n"
@@ -156,13 +191,17 @@ constexpr TOptionEntry kOptions[] = {
      "with --format tsv: the page's HTTP status as a third\n"
      "field, \"PAGE<TAB>LINK<TAB>STATUS\"",
      "", &SetTo<&TCliOptions::WithStatus, true>},
+    {"--output", "-o", TValueKind::Text, "FILE", 0, 0, "a FILE",
+     "write what standard output would get to FILE instead,\n"
+     "as it comes (created or replaced)",
+     "", &SetOutput},
     {"--save", "", TValueKind::Text, "FILE", 0, 0, "a FILE",
      "when the job completes, write the output to FILE too\n"
      "(created or replaced; lines ended by CR LF for text,\n"
      "LF for tsv and jsonl); its folder must exist and be\n"
      "writable",
      "", &SetSave},
-    {"--jobs", "", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
+    {"--jobs", "-j", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
      "fetch up to N addresses at once (1 to 64, default 1);\n"
      "the output stays in list order, page by page",
      "Fetching:", &SetNumber<&TCliOptions::Jobs>},
@@ -212,6 +251,15 @@ constexpr TOptionEntry kOptions[] = {
      "host (closed after 30 s idle), and new HTTPS\n"
      "connections resume the host's TLS session",
      "", &SetTo<&TFetchPolicy::KeepAlive, false>},
+    {"--user-agent", "-A", TValueKind::Text, "TEXT", 0, 0, "a TEXT without line breaks",
+     "send TEXT as the User-Agent (default \"Mozilla/4.0\n"
+     "(compatible; Movrek/Brisvane)\")",
+     "", &SetUserAgent},
+    {"--header", "-H", TValueKind::Text, "\"NAME: VALUE\"", 0, 0, "\"NAME: VALUE\"",
+     "send this header line with every request, in place\n"
+     "of a line of that name Movrek would send; \"NAME:\"\n"
+     "alone sends no such line (may be repeated)",
+     "", &AddHeader},
     {"--verify", "", TValueKind::None, "", 0, 0, "",
      "check HTTPS certificates against the system's trust\n"
      "store and the host name. Without it certificates are\n"
@@ -246,7 +294,10 @@ constexpr TOptionEntry kOptions[] = {
      "decoded whether it was asked for or not)",
      "", &SetTo<&TJobSettings::RequestCompression, false>},
     {"--proxy", "", TValueKind::HostPort, "HOST:PORT", 0, 0, "HOST:PORT",
-     "fetch through an HTTP proxy (CONNECT tunnel for https)", "",
+     "fetch through an HTTP proxy (CONNECT tunnel for https)\n"
+     "instead of the environment's http_proxy, https_proxy,\n"
+     "all_proxy and no_proxy (read as curl reads them)",
+     "",
      &SetHostPort<&TProxySettings::ProxyHost, &TProxySettings::ProxyPort>},
     {"--proxy-user", "", TValueKind::Text, "USER:PASS", 0, 0, "USER:PASS",
      "credentials for the HTTP proxy", "",
@@ -266,11 +317,11 @@ constexpr TOptionEntry kOptions[] = {
      "Terminal and scripts:", &SetTo<&TCliOptions::Progress, TProgressMode::On>},
     {"--no-progress", "", TValueKind::None, "", 0, 0, "", "never show it", "",
      &SetTo<&TCliOptions::Progress, TProgressMode::Off>},
-    {"--quiet", "", TValueKind::None, "", 0, 0, "",
+    {"--quiet", "-q", TValueKind::None, "", 0, 0, "",
      "standard error gets only the lines of failed pages\n"
      "and the summary (no live line unless --progress)",
      "", &SetTo<&TCliOptions::Quiet, true>},
-    {"--version", "", TValueKind::None, "", 0, 0, "", "print the version and exit", "",
+    {"--version", "-V", TValueKind::None, "", 0, 0, "", "print the version and exit", "",
      &SetTo<&TCliOptions::Version, true>},
     {"--help", "-h", TValueKind::None, "", 0, 0, "", "show this text", "",
      &SetTo<&TCliOptions::Help, true>},

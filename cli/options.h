@@ -10,6 +10,7 @@
 #include "engine/listing/link_filter.h"
 #include "engine/parallel/fetch_policy.h"
 #include "engine/parallel/parallel_limits.h"
+#include "engine/parallel/proxy_routes.h"
 #include "engine/pipeline/job_settings.h"
 
 namespace movrek::cli {
@@ -37,6 +38,14 @@ struct TCliOptions {
   bool Help = false;
   // --having, --not-having, --match and --not-match, patterns compiled.
   TLinkFilter Filter;
+  // --filter-href: the filters judge the href as written, not the address.
+  bool FilterOnHref = false;
+  // --no-fragments: listed addresses lose their "#fragment".
+  bool DropFragments = false;
+  // -o: standard output goes to this file instead; empty: none.
+  std::string OutputFile;
+  // The proxies of the environment, when no proxy option is given.
+  TProxyRoutes Routes;
   std::string SaveFile;  // empty: no save target
   // In the order given; none: standard input.
   std::vector<TListInput> Inputs;

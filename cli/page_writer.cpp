@@ -6,6 +6,7 @@
 
 #include "engine/listing/text_list.h"
 #include "engine/pipeline/progress_texts.h"
+#include "text/printable_text.h"
 
 namespace movrek::cli {
 
@@ -28,12 +29,7 @@ std::string HttpStatusLine(const TPageResult& page) {
   }
   std::string line = "  http: " + std::to_string(page.HttpStatus);
   if (!page.HttpStatusText.empty()) {
-    // The server's own words; a control character in them must not reach
-    // the terminal.
-    line += ' ';
-    for (const char c : page.HttpStatusText) {
-      line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
-    }
+    line += ' ' + page.HttpStatusText;
   }
   return line;
 }
@@ -45,8 +41,9 @@ void TPageWriter::StatusLines(const TPageResult& page, TLiveLine::THold* hold) {
   }
   for (std::size_t i = 0; i < page.Messages.size(); ++i) {
     // Quiet: the first message, the "[List number: ...]" line that comes
-    // before each fetch, says nothing about a failure.
-    if (!quiet_ || i > 0) {
+    // before each fetch, says nothing about a failure; a refused line has
+    // none.
+    if (!quiet_ || i > 0 || page.StatusText == kStatusRefused) {
       ErrLine(page.Messages[i], hold);
     }
   }
@@ -122,7 +119,10 @@ void TPageWriter::ErrLine(const std::string& text, TLiveLine::THold* hold) {
   // Results already printed come first, so both streams read in list order
   // when they go to the same terminal.
   std::fflush(out_);
-  std::fwrite(text.data(), 1, text.size(), err_);
+  // Every status line holds words from outside (the list's lines, a
+  // server's status text and media type): none may steer the terminal.
+  const std::string line = PrintableText(text);
+  std::fwrite(line.data(), 1, line.size(), err_);
   std::fputc('\n', err_);
   std::fflush(err_);
 }

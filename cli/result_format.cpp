@@ -5,12 +5,19 @@
 #include "cli/cli_limits.h"
 #include "cli/page_tally.h"
 #include "engine/listing/link_listing.h"
+#include "text/printable_text.h"
 #include "text/utf8_sequence.h"
 
 namespace movrek {
 namespace {
 
 constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+void AppendEscaped(unsigned char code, std::string& out) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+  out += escaped;
+}
 
 void AppendJsonString(const std::string& bytes, std::string& out) {
   out += '"';
@@ -21,6 +28,11 @@ void AppendJsonString(const std::string& bytes, std::string& out) {
       if (length == 0) {
         out += kReplacementCharacter;
         ++i;
+      } else if (c == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) <= 0x9F) {
+        // A C1 control is valid JSON as it stands, but a terminal that
+        // shows the line would act on it.
+        AppendEscaped(static_cast<unsigned char>(bytes[i + 1]), out);
+        i += length;
       } else {
         out.append(bytes, i, length);
         i += length;
@@ -46,9 +58,7 @@ void AppendJsonString(const std::string& bytes, std::string& out) {
         break;
       default:
         if (c < 0x20 || c == 0x7F) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
+          AppendEscaped(c, out);
         } else {
           out += static_cast<char>(c);
         }
@@ -131,7 +141,7 @@ std::string TsvField(const std::string& value) {
         field += c;
     }
   }
-  return field;
+  return PrintableText(field);
 }
 
 std::string JsonString(const std::string& bytes) {

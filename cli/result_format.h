@@ -19,12 +19,13 @@ enum class TResultFormat { Text, Tsv, TsvWithStatus, Jsonl };
 void FormatPage(const TPageResult& page, TResultFormat format, const std::string& lineEnd,
                 std::string& out, const std::function<void(std::string&)>& flush = {});
 
-// A TSV field: tab, CR and LF written as \t, \r and \n, a backslash as \\.
+// A TSV field: tab, CR and LF written as \t, \r and \n, a backslash as \\,
+// any other control character as '?'.
 std::string TsvField(const std::string& value);
 
 // A JSON string literal of arbitrary bytes (RFC 8259): valid UTF-8 is kept,
 // every byte that is not part of a valid sequence becomes U+FFFD, control
-// characters are escaped.
+// characters (C1 too) are escaped.
 std::string JsonString(const std::string& bytes);
 
 }  // namespace movrek

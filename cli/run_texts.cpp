@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "text/ascii_text.h"
-#include "text/utf8_sequence.h"
+#include "text/printable_text.h"
 
 namespace movrek::cli {
 namespace {
@@ -122,26 +122,27 @@ std::string InFlightText(const TTransferInFlight& transfer) {
 }
 
 std::string FitToColumns(const std::string& text, int columns) {
-  const std::string_view view(text);
+  std::string_view rest(text);
   std::string fitted;
   int used = 0;
-  for (std::size_t i = 0; i < view.size();) {
-    const auto c = static_cast<unsigned char>(view[i]);
-    const std::size_t length = Utf8SequenceLength(view.substr(i));
-    // Stray bytes and the C1 controls (U+0080 to U+009F) are shown as '?'
-    // like the other control characters, one byte at a time.
-    const bool c1 = c == 0xC2 && length == 2 && static_cast<unsigned char>(view[i + 1]) < 0xA0;
-    const bool wide = length > 1 && !c1;
+  while (!rest.empty()) {
+    std::size_t length = 0;
+    const auto lead = static_cast<unsigned char>(rest.front());
+    // A tab would jump to a column of its own choosing; a byte outside
+    // ASCII that begins no UTF-8 sequence has no width one can know.
+    const bool hidden =
+        StartsWithControl(rest, &length) || lead == '\t' || (length == 1 && lead >= 0x80);
+    const bool wide = !hidden && length > 1;
     const int cells = wide ? 2 : 1;
     if (used + cells > columns) {
       break;
     }
-    if (wide) {
-      fitted.append(view.substr(i, length));
+    if (hidden) {
+      fitted += '?';
     } else {
-      fitted += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+      fitted.append(rest.substr(0, length));
     }
-    i += wide ? length : 1;
+    rest.remove_prefix(length);
     used += cells;
   }
   return fitted;

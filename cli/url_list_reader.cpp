@@ -9,6 +9,7 @@
 #include "html/text_file.h"
 #include "net/base/web_url.h"
 #include "text/ascii_text.h"
+#include "text/printable_text.h"
 
 namespace movrek::cli {
 namespace {
@@ -17,13 +18,8 @@ constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // The start of a refused line as messages show it.
 std::string ShownPart(const std::string& kept, std::size_t fullBytes) {
-  std::string shown = kept.substr(0, kMaxShownLineBytes);
-  for (char& c : shown) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      c = '?';
-    }
-  }
-  if (fullBytes > shown.size()) {
+  std::string shown = PrintableText(std::string_view(kept).substr(0, kMaxShownLineBytes));
+  if (fullBytes > std::min(kept.size(), kMaxShownLineBytes)) {
     shown += "...";
   }
   return shown;

@@ -14,6 +14,7 @@
 #include "html/text_encoding.h"
 #include "net/base/web_url.h"
 #include "text/ascii_text.h"
+#include "text/printable_text.h"
 
 namespace movrek {
 
@@ -149,7 +150,10 @@ bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
 }
 
 std::array<std::string, 4> BlockHeader(const std::string& pageAddress, const std::string& base) {
-  return {"#===========#", "# Links From: " + pageAddress, "# Baseurl: " + base, "#===========#"};
+  // The list's line and the page's <base> as written: a terminal escape in
+  // either must not reach a terminal or a saved list.
+  return {"#===========#", "# Links From: " + PrintableText(pageAddress),
+          "# Baseurl: " + PrintableText(base), "#===========#"};
 }
 
 void TListingSink::BeginBlock(const std::string& pageAddress, const std::string& base) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/parallel/retry_policy.h"
+#include "engine/pipeline/process_url.h"
 #include "net/base/winsock_errors.h"
 #include "net/http/http_transaction.h"
 #include "net/http/request_url.h"
@@ -59,7 +60,13 @@ bool THopRunner::Run(THttpTransaction& http, const std::string& url) {
     return http.PerformRequest("GET", url);  // refused by the transaction's own checks
   }
   const std::string host = HostPortOf(parts);
-  const std::string key = AsciiLower(parts.Protocol) + "://" + host + services_.ProxyKey;
+  std::string key = AsciiLower(parts.Protocol) + "://" + host + services_.ProxyKey;
+  if (services_.Routes != nullptr) {
+    // A redirect may lead to another scheme or host, and so another proxy.
+    const TProxySettings* proxy = services_.Routes->For(parts.Protocol, parts.Host);
+    ApplyProxySettings(proxy != nullptr ? *proxy : TProxySettings(), http);
+    key += proxy != nullptr ? ProxyKeyText(*proxy) : std::string();
+  }
   if (policy.KeepAlive) {
     http.Sock->TlsPlugin->SessionCache = services_.Pool.Sessions();
   }

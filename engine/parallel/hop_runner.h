@@ -12,6 +12,7 @@
 #include "engine/parallel/connection_pool.h"
 #include "engine/parallel/fetch_policy.h"
 #include "engine/parallel/host_schedule.h"
+#include "engine/parallel/proxy_routes.h"
 
 namespace movrek {
 
@@ -24,6 +25,8 @@ struct THopServices {
   THostSchedule& Schedule;
   // The proxy settings as part of every pool key.
   std::string ProxyKey;
+  // Borrowed; when set, each request takes its proxy from here.
+  const TProxyRoutes* Routes = nullptr;
 };
 
 // What a request needs of the worker that sends it.

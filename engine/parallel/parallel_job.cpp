@@ -44,16 +44,7 @@ std::string MillisecondsAsSeconds(std::chrono::milliseconds duration) {
 // What a connection carries besides its server: the proxy it goes through
 // and how its certificate was checked.
 std::string ProxyKeyOf(const TJobSettings& job) {
-  const TProxySettings& proxy = job.Proxy;
-  std::string key = job.VerifyCertificates ? " verified" : "";
-  if (!proxy.ProxyHost.empty()) {
-    key += " proxy " + proxy.ProxyUser + "@" + proxy.ProxyHost + ":" + proxy.ProxyPort;
-  }
-  if (!proxy.SocksIP.empty()) {
-    key += " socks" + std::to_string(static_cast<int>(proxy.SocksType)) + " " +
-           proxy.SocksUsername + "@" + proxy.SocksIP + ":" + proxy.SocksPort;
-  }
-  return key;
+  return (job.VerifyCertificates ? " verified" : "") + ProxyKeyText(job.Proxy);
 }
 
 }  // namespace
@@ -66,7 +57,8 @@ struct TParallelJob::TShared {
         hosts(settings.PerHost),
         pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
         schedule(settings.Fetch.Delay),
-        hop_services{settings.Fetch, pool, schedule, ProxyKeyOf(settings.Job)} {}
+        hop_services{settings.Fetch, pool, schedule, ProxyKeyOf(settings.Job),
+                     settings.Routes.Empty() ? nullptr : &settings.Routes} {}
 
   bool Aborted() const { return aborted.load(std::memory_order_acquire); }
   bool Watched() const {
@@ -175,7 +167,14 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
     page_->Base = base;
   }
   void AppendLink(TListedLink link) override {
-    if (job_.settings.Filter.Passes(link.Cleaned)) {
+    const TParallelSettings& settings = job_.settings;
+    if (settings.DropFragments) {
+      // A listed address is serialised: any '#' in it starts the fragment.
+      if (const std::size_t hash = link.Line.find('#'); hash != std::string::npos) {
+        link.Line.resize(hash);
+      }
+    }
+    if (settings.Filter.Passes(settings.FilterOnHref ? link.Cleaned : link.Line)) {
       page_->Links.push_back(std::move(link.Line));
     }
   }

@@ -17,6 +17,7 @@
 #include "engine/parallel/fetch_policy.h"
 #include "engine/parallel/line_source.h"
 #include "engine/parallel/page_result.h"
+#include "engine/parallel/proxy_routes.h"
 #include "engine/pipeline/job_settings.h"
 
 namespace movrek {
@@ -31,6 +32,13 @@ struct TParallelSettings {
   // Connections, retries, pauses per host and the low-speed rule.
   TFetchPolicy Fetch;
   TLinkFilter Filter;
+  // Proxies by scheme and host; when empty, Job.Proxy serves every address.
+  TProxyRoutes Routes;
+  // The filter judges the href as the page writes it (as the window does),
+  // not the address listed for it.
+  bool FilterOnHref = false;
+  // Each listed address loses its "#fragment" before the filter sees it.
+  bool DropFragments = false;
   // Called on a worker's thread as each page is done, before it waits for
   // its turn in the list order: a front end's running counts.
   std::function<void(const TPageResult&)> OnPageDone;

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/pipeline/pipeline_limits.h"
 #include "net/socket/socket_types.h"
@@ -55,6 +57,11 @@ struct TJobSettings {
   // Memory one page's links may take while they are gathered as its body
   // arrives; a page with more is listed from its saved file instead.
   std::int64_t MaxGatheredLinkBytes = kGatheredLinkBytes;
+  // The User-Agent line; nothing: Movrek's own.
+  std::optional<std::string> UserAgent;
+  // "Name: value" lines sent with every request, each in place of a line of
+  // that name the request would have; "Name:" only removes that line.
+  std::vector<std::string> HeaderOverrides;
 };
 
 }  // namespace movrek

@@ -58,6 +58,8 @@ class THttpPublication {
   TUrlJob& job_;
 };
 
+}  // namespace
+
 void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
   http.ProxyHost = proxy.ProxyHost;
   http.ProxyPort = proxy.ProxyPort;
@@ -71,6 +73,8 @@ void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http) {
   sock.SocksPassword = proxy.SocksPassword;
   sock.SocksResolver = proxy.SocksResolver;
 }
+
+namespace {
 
 // Why a body that came cannot be the page: it was not stored whole, its
 // head was refused, or its coding could not be undone; empty when it can.
@@ -153,7 +157,8 @@ TFetchOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink&
       sock->StopFlag.store(true);
     }
   };
-  http->UserAgent = kMovrekUserAgent;
+  http->UserAgent = job.Settings().UserAgent.value_or(kMovrekUserAgent);
+  http->HeaderOverrides = job.Settings().HeaderOverrides;
   http->Sock->TlsPlugin->VerifyCert = job.Settings().VerifyCertificates;
   if (job.Settings().RequestCompression) {
     http->AcceptEncoding = kAcceptedContentCodings;

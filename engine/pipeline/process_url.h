@@ -4,11 +4,14 @@
 
 #include <string>
 
+#include "engine/pipeline/job_settings.h"
 #include "engine/pipeline/progress_texts.h"
 #include "engine/pipeline/temp_files.h"
 #include "engine/pipeline/url_job.h"
 
 namespace movrek {
+
+class THttpTransaction;
 
 // Sent with every request.
 inline constexpr char kMovrekUserAgent[] = "Mozilla/4.0 (compatible; Movrek/Brisvane)";
@@ -16,6 +19,9 @@ inline constexpr char kMovrekUserAgent[] = "Mozilla/4.0 (compatible; Movrek/Bris
 // The line trimmed of blanks and control characters, with "http://" put in
 // front unless it starts with "http://" or "https://" (any letter case).
 std::string NormaliseAddress(const std::string& line);
+
+// Puts the proxies into the transaction and its socket.
+void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http);
 
 // Handles one line of the job's URL list (runs on the job's worker).
 // Raises what ends the job early (EPageFileError, the listing's errors);

@@ -6,6 +6,7 @@
 
 #include "engine/pipeline/job_aborted.h"
 #include "engine/window_job/window_job_limits.h"
+#include "text/printable_text.h"
 
 namespace movrek {
 
@@ -192,14 +193,16 @@ void TWindowChannel::AppendResultLines(const std::vector<std::string>& lines) {
   Post([this, lines] { window_.AppendResultLines(lines); });
 }
 
+// The status texts hold the list's lines and the servers' media types, in
+// which no control byte may stand on the window (nor reach a copy of it).
 void TWindowChannel::SetStatusText(const std::string& text) {
   FlushResultLines();
-  Post([this, text] { window_.SetStatusText(text); });
+  Post([this, shown = PrintableText(text)] { window_.SetStatusText(shown); });
 }
 
 void TWindowChannel::SetProgressLine(const std::string& text) {
   FlushResultLines();
-  Post([this, text] { window_.SetProgressLine(text); });
+  Post([this, shown = PrintableText(text)] { window_.SetProgressLine(shown); });
 }
 
 std::string TWindowChannel::ReadSaveTarget() {

@@ -131,10 +131,8 @@ int QueryAddrInfo(const std::string* host, const std::string* service, const add
 
 // One query for a connect or bind address; copies the first entry into addr
 // (left zero on failure). Returns the resolver code.
-int LookupOneAddress(const std::string& host, const std::string& port, addrinfo hints,
-                     TSockAddrAny& addr, int& errnoOut, const std::atomic<bool>* stop) {
-  addr = TSockAddrAny();
-  TAddressList list;
+int LookupAddresses(const std::string& host, const std::string& port, addrinfo hints,
+                    TAddressList& list, int& errnoOut, const std::atomic<bool>* stop) {
   int code;
   if (hints.ai_socktype == SOCK_RAW) {
     hints.ai_socktype = 0;
@@ -150,10 +148,24 @@ int LookupOneAddress(const std::string& host, const std::string& port, addrinfo 
   } else {
     code = QueryAddrInfo(&host, &port, hints, list, errnoOut, stop);
   }
-  if (code == 0 && !list.empty()) {
-    addr = list.front();
+  if (code == 0 && list.empty()) {
+    code = EAI_NONAME;
   }
   return code;
+}
+
+// The hints of one family pass of FillSockAddr: the family asked for, or
+// with AF_UNSPEC the preferred family first (pass 0) and the other second.
+addrinfo PassHints(int family, bool preferIPv4, int pass, int protocol, int socketType) {
+  addrinfo hints{};
+  if (family == AF_UNSPEC) {
+    hints.ai_family = (pass == 0) == preferIPv4 ? AF_INET : AF_INET6;
+  } else {
+    hints.ai_family = family;
+  }
+  hints.ai_socktype = socketType;
+  hints.ai_protocol = protocol;
+  return hints;
 }
 
 addrinfo AnyFamilyHints(int flags, int protocol, int socketType) {
@@ -247,30 +259,30 @@ int SocketCleanup() {
 int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string& port, int family,
                  int protocol, int socketType, bool preferIPv4, const std::atomic<bool>* stop) {
   addr = TSockAddrAny();
-  addrinfo first{};
-  addrinfo second{};
-  const bool twoPass = family == AF_UNSPEC;
-  if (twoPass) {
-    first.ai_family = preferIPv4 ? AF_INET : AF_INET6;
-    second.ai_family = preferIPv4 ? AF_INET6 : AF_INET;
-  } else {
-    first.ai_family = family;
+  std::vector<TSockAddrAny> list;
+  int code = FillSockAddrList(list, host, port, family, protocol, socketType, preferIPv4, 0, stop);
+  if (code != 0 && code != WSAECONNABORTED && family == AF_UNSPEC) {
+    code = FillSockAddrList(list, host, port, family, protocol, socketType, preferIPv4, 1, stop);
   }
-  for (addrinfo* hints : {&first, &second}) {
-    hints->ai_socktype = socketType;
-    hints->ai_protocol = protocol;
-    hints->ai_flags = 0;
+  if (code == 0) {
+    addr = list.front();
   }
+  return code;
+}
 
+int FillSockAddrList(std::vector<TSockAddrAny>& list, const std::string& host,
+                     const std::string& port, int family, int protocol, int socketType,
+                     bool preferIPv4, int pass, const std::atomic<bool>* stop) {
+  list.clear();
+  if (pass != 0 && family != AF_UNSPEC) {
+    return WinsockFromResolver(EAI_NONAME);
+  }
   int systemErrno = 0;
-  TSockAddrAny found;
-  int code = LookupOneAddress(host, port, first, found, systemErrno, stop);
-  addr = found;
-  if (code != 0 && code != EAI_CANCELED && twoPass) {
-    code = LookupOneAddress(host, port, second, found, systemErrno, stop);
-    if (code == 0) {
-      addr = found;
-    }
+  const int code =
+      LookupAddresses(host, port, PassHints(family, preferIPv4, pass, protocol, socketType), list,
+                      systemErrno, stop);
+  if (code != 0) {
+    list.clear();
   }
   return WinsockFromResolver(code, systemErrno);
 }

@@ -82,6 +82,13 @@ int SocketCleanup();
 int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string& port, int family,
                  int protocol, int socketType, bool preferIPv4,
                  const std::atomic<bool>* stop = nullptr);
+// All addresses of one family pass, in resolver order: pass 0 the family
+// asked for (AF_UNSPEC: IPv4 when preferIPv4, else IPv6), pass 1 the other
+// family under AF_UNSPEC (for another family: none, 11001). Results and
+// stop as in FillSockAddr; list is empty on a failure.
+int FillSockAddrList(std::vector<TSockAddrAny>& list, const std::string& host,
+                     const std::string& port, int family, int protocol, int socketType,
+                     bool preferIPv4, int pass, const std::atomic<bool>* stop = nullptr);
 // Numeric host text of addr, "" when it cannot be formed.
 std::string SockAddrToText(const TSockAddrAny& addr);
 // Port in host order, 0 to 65535, for either family.

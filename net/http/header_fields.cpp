@@ -28,4 +28,22 @@ std::string ContentTypeOf(const std::vector<std::string>& headers) {
   return values.empty() ? std::string() : values.back();
 }
 
+void ApplyHeaderOverrides(const std::vector<std::string>& overrides,
+                          std::vector<std::string>& head) {
+  for (const std::string& line : overrides) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos || head.empty()) {
+      continue;
+    }
+    const std::string_view name = std::string_view(line).substr(0, colon);
+    std::erase_if(head, [&](const std::string& own) {
+      return &own != &head.front() && own.size() > colon && own[colon] == ':' &&
+             SameTextIgnoringCase(std::string_view(own).substr(0, colon), name);
+    });
+    if (!TrimControls(std::string_view(line).substr(colon + 1)).empty()) {
+      head.push_back(line);
+    }
+  }
+}
+
 }  // namespace movrek

@@ -19,4 +19,10 @@ std::string MediaTypeOf(const std::vector<std::string>& headers);
 // charset=koi8-r"); empty when there is none.
 std::string ContentTypeOf(const std::vector<std::string>& headers);
 
+// A request head (request line first) with the caller's lines applied: each
+// "Name: value" takes the place of the lines of that name (any letter case)
+// and goes last; "Name:" with nothing after it only removes them.
+void ApplyHeaderOverrides(const std::vector<std::string>& overrides,
+                          std::vector<std::string>& head);
+
 }  // namespace movrek

@@ -6,6 +6,7 @@
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
 #include "net/http/head_line_reader.h"
+#include "net/http/header_fields.h"
 #include "net/http/http_limits.h"
 #include "net/http/request_url.h"
 #include "net/socket/line_limit_guard.h"
@@ -164,7 +165,8 @@ void THttpTransaction::PrepareRequest(const std::string& method, const TRequestU
   const bool tunnelling = https && !ProxyHost.empty();
   SetTunnel(tunnelling);
   const bool plainProxy = !ProxyHost.empty() && !tunnelling;
-  const std::vector<std::string> head = RequestHeadLines(method, parts, plainProxy, expectMode);
+  std::vector<std::string> head = RequestHeadLines(method, parts, plainProxy, expectMode);
+  ApplyHeaderOverrides(HeaderOverrides, head);
   // The lines the caller left in Headers follow the ones made here.
   Headers.insert(Headers.begin(), head.begin(), head.end());
   TargetHost = plainProxy ? ProxyHost : parts.Host;

@@ -68,6 +68,9 @@ class THttpTransaction : public TNetClient {
   int32_t ResultCode = 0;  // 500 while a request runs and when nothing came back
   std::string ResultString;
   std::string UserAgent = "Mozilla/4.0 (compatible; Movrek)";
+  // "Name: value" lines that take the place of any line of that name the
+  // request would have (and go last); "Name:" alone only removes them.
+  std::vector<std::string> HeaderOverrides;
   std::vector<std::string> Cookies;  // "name=value", sent with every request
   // Size of the body (or of the chunk) being read with a known length, else 0.
   int32_t DownloadSize = 0;

@@ -104,11 +104,7 @@ std::string TBlockSocket::GetErrorDescEx() {
 
 // --- Handle life cycle ---------------------------------------------------------
 
-void TBlockSocket::FillAddress(TSockAddrAny& address, const std::string& host,
-                               const std::string& port) {
-  const std::string hostPort = host + ":" + port;
-  ReportStatus(HR_ResolvingBegin, hostPort);
-  ClearError();
+int TBlockSocket::LookupFamily(const std::string& host) const {
   TSocketFamily family = Family;
   if (Handle == INVALID_SOCKET && Family == SF_Any) {
     if (IsIPv4Text(host)) {
@@ -117,10 +113,28 @@ void TBlockSocket::FillAddress(TSockAddrAny& address, const std::string& host,
       family = SF_IP6;
     }
   }
+  return AddressFamilyOf(family);
+}
+
+void TBlockSocket::FillAddress(TSockAddrAny& address, const std::string& host,
+                               const std::string& port) {
+  std::vector<TSockAddrAny> list;
+  FillAddresses(list, host, port, 0);
+  if (LastErrorCode != 0 && LastErrorCode != WSAECONNABORTED && LookupFamily(host) == AF_UNSPEC) {
+    FillAddresses(list, host, port, 1);
+  }
+  address = list.empty() ? TSockAddrAny() : list.front();
+}
+
+void TBlockSocket::FillAddresses(std::vector<TSockAddrAny>& list, const std::string& host,
+                                 const std::string& port, int pass) {
+  const std::string hostPort = host + ":" + port;
+  ReportStatus(HR_ResolvingBegin, hostPort);
+  ClearError();
   // The lookup watches the stop flag without taking it: a stop ends the
   // lookup, and is then consumed here like one that ends a transfer.
-  LastErrorCode = FillSockAddr(address, host, port, AddressFamilyOf(family), SocketProtocolNumber(),
-                               SocketKind(), PreferIP4, &StopFlag);
+  LastErrorCode = FillSockAddrList(list, host, port, LookupFamily(host), SocketProtocolNumber(),
+                                   SocketKind(), PreferIP4, pass, &StopFlag);
   if (LastErrorCode == WSAECONNABORTED) {
     StopFlag.store(false);
   }
@@ -189,20 +203,53 @@ void TBlockSocket::DropHandle() {
 }
 
 void TBlockSocket::ConnectTo(const std::string& host, const std::string& port) {
-  TSockAddrAny address;
-  FillAddress(address, host, port);
-  if (LastErrorCode == 0) {
-    CreateHandle(address);
-    if (LastErrorCode == 0 && ConnectHandle(address) == 0) {
-      SocketLocalAddress(Handle, LocalAddress);
-      SocketPeerAddress(Handle, RemoteAddress);
+  // Every address of the name in turn, the preferred family first, as
+  // browsers do (RFC 8305 section 4, one at a time): a dead first address
+  // must not fail a host that has a live one. A handle made before (bound
+  // to an interface) has its family and gets one try.
+  const bool bound = Handle != INVALID_SOCKET;
+  const int passes = !bound && LookupFamily(host) == AF_UNSPEC ? 2 : 1;
+  std::int32_t connectError = 0;
+  for (int pass = 0; pass < passes && connectError != WSAECONNABORTED; ++pass) {
+    std::vector<TSockAddrAny> addresses;
+    FillAddresses(addresses, host, port, pass);
+    for (const TSockAddrAny& address : addresses) {
+      if (connectError != 0) {
+        DropHandle();  // the failed try before; the last one is the owner's to close
+      }
+      if (ConnectAddress(address)) {
+        connectError = 0;
+        break;
+      }
+      connectError = LastErrorCode;
+      if (bound || connectError == WSAECONNABORTED) {
+        break;
+      }
     }
-    ReadAhead.clear();
-    SawLoneCR = false;
-    SawLoneLF = false;
+    if (LastErrorCode == 0 || LastErrorCode == WSAECONNABORTED) {
+      break;
+    }
+  }
+  // The reason is the last connect's, not the lookup of a family the name
+  // does not have.
+  if (connectError != 0) {
+    LastErrorCode = connectError;
+    LastErrorText = GetErrorDesc(connectError);
   }
   RaiseIfFailed();
   ReportStatus(HR_Connect, host + ":" + port);
+}
+
+bool TBlockSocket::ConnectAddress(const TSockAddrAny& address) {
+  CreateHandle(address);
+  if (LastErrorCode == 0 && ConnectHandle(address) == 0) {
+    SocketLocalAddress(Handle, LocalAddress);
+    SocketPeerAddress(Handle, RemoteAddress);
+  }
+  ReadAhead.clear();
+  SawLoneCR = false;
+  SawLoneLF = false;
+  return LastErrorCode == 0;
 }
 
 std::int32_t TBlockSocket::ConnectHandle(const TSockAddrAny& address) {

@@ -9,6 +9,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/base/socket_api.h"
 #include "net/socket/socket_limits.h"
@@ -196,6 +197,15 @@ class TBlockSocket {
   void ReportStatus(THookSocketReason reason, const std::string& value);
   // Resolves host:port into address with the family choice; result in LastErrorCode.
   void FillAddress(TSockAddrAny& address, const std::string& host, const std::string& port);
+  // All addresses of one family pass (FillSockAddrList); result in LastErrorCode.
+  void FillAddresses(std::vector<TSockAddrAny>& list, const std::string& host,
+                     const std::string& port, int pass);
+  // The family a lookup of host asks for: the socket's, or the one of an
+  // address text; AF_UNSPEC for a name on a socket of any family.
+  [[nodiscard]] int LookupFamily(const std::string& host) const;
+  // Creates the handle when there is none and connects it; false with
+  // LastErrorCode set on a failure.
+  bool ConnectAddress(const TSockAddrAny& address);
   // Creates the handle for the address family if none exists.
   void CreateHandle(const TSockAddrAny& address);
   void ApplyOption(const TSocketOption& option);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "tests/cli/cli_runner.h"
+#include "tests/helpers/answering_name_server.h"
+#include "tests/helpers/scripted_server.h"
 #include "tests/helpers/silent_name_server.h"
 
 namespace {
@@ -19,6 +21,8 @@ using movrek::test::CliRun;
 using movrek::test::CliRunner;
 using movrek::test::Contains;
 using movrek::test::FilesIn;
+using movrek::test::HttpResponse;
+using movrek::test::ScriptedServer;
 using movrek::test::SilentNameServer;
 
 const std::string kHangingUrl = "http://no-such-host.example/\n";
@@ -61,6 +65,38 @@ TEST_F(MovrekCliLookup, InterruptEndsAHangingLookup) {
   EXPECT_EQ(run.status, 130) << run.err;
   EXPECT_TRUE(Contains(run.err, "  in flight: http://no-such-host.example/")) << run.err;
   EXPECT_EQ(FilesIn(cli_.tmpdir()), std::vector<std::string>{});
+}
+
+// Each address of a name is tried in turn, IPv4 first, until one takes the
+// connection; when none does, the reason is the last one's.
+TEST(MovrekCliAddresses, EveryAddressOfANameIsTriedInTurn) {
+  ScriptedServer v4;
+  v4.ReadRequest().Send(HttpResponse("200 OK", "<a href=/v4>x</a>")).Close();
+  v4.Start();
+  ScriptedServer v6("::1");
+  v6.ReadRequest().Send(HttpResponse("200 OK", "<a href=/v6>x</a>")).Close();
+  v6.Start();
+  // Nothing listens on 127.0.0.2 and 127.0.0.3: those addresses refuse.
+  const movrek::test::AnsweringNameServer names({{"two.test", {"127.0.0.2", "127.0.0.1"}},
+                                                 {"mixed.test", {"::1", "127.0.0.3"}},
+                                                 {"dead.test", {"127.0.0.2", "127.0.0.3"}}});
+  const struct {
+    std::string url;
+    std::string err;
+    std::string reason = "";
+  } cases[] = {
+      {"http://two.test:" + std::to_string(v4.port()) + "/", "OK : "},
+      {"http://mixed.test:" + std::to_string(v6.port()) + "/", "OK : "},
+      {"http://dead.test:" + std::to_string(v4.port()) + "/",
+       "NETWORK ERROR or DOMAIN DOES NOT EXIST. ",
+       "  reason: socket error 10061, Connection refused\n"},
+  };
+  CliRunner cli;
+  cli.AddEnvironment("MOVREK_TEST_DNS_SERVER=" + names.Address());
+  for (const auto& c : cases) {
+    const CliRun run = cli.Run({"--no-delay", "--retries", "0"}, c.url + "\n");
+    EXPECT_TRUE(Contains(run.err, c.err + c.url + "\n" + c.reason)) << run.err;
+  }
 }
 
 }  // namespace

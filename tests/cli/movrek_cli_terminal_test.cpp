@@ -20,6 +20,7 @@ using namespace std::chrono_literals;
 using movrek::test::CliRun;
 using movrek::test::CliRunner;
 using movrek::test::Contains;
+using movrek::test::HttpResponse;
 using movrek::test::ReadFileText;
 using movrek::test::RunCommand;
 using movrek::test::ScriptedServer;
@@ -113,6 +114,63 @@ TEST(MovrekCliTerminal, LiveLineWhileTransfersRunAndSameOutputWithout) {
   EXPECT_EQ(forced.out, plain.out);
   EXPECT_TRUE(Contains(forced.err, "\r0/2 pages, 0 failed, 0 links")) << forced.err;
   EXPECT_TRUE(Contains(forced.err, "\r\x1b[K")) << forced.err;
+}
+
+// The first byte that would act on a terminal (C0 but TAB, CR and LF; DEL;
+// C1 as UTF-8), npos when there is none.
+std::size_t FirstControl(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool c0 = c < 0x20 && c != '\t' && c != '\r' && c != '\n';
+    const bool c1 = c == 0xC2 && i + 1 < text.size() && (text[i + 1] & 0xE0) == 0x80;
+    if (c0 || c == 0x7F || c1) return i;
+  }
+  return std::string::npos;
+}
+
+TEST(MovrekCliTerminal, NoControlByteFromAServerOrTheListReachesAnyOutput) {
+  ScriptedServer typed;  // no page, of a media type with a colour escape
+  typed.ReadRequest()
+      .Send(HttpResponse("200 OK", "x", "Content-Type: text/\x1b[41mred\r\nConnection: close\r\n"))
+      .Close()
+      .RepeatForever();
+  typed.Start();
+  ScriptedServer based;  // a <base> holding ESC and BEL
+  based.ReadRequest()
+      .Send(HttpResponse("200 OK",
+                         "<base href=\"http://b.example/\x1b]0;t\x07/\"><a href=\"l\">l</a>",
+                         "Content-Type: text/html\r\nConnection: close\r\n"))
+      .Close()
+      .RepeatForever();
+  based.Start();
+  CliRunner cli;
+  // A list line holding ESC and the C1 CSI.
+  const std::string list =
+      cli.Write("urls.txt", typed.Url("/t") + "\n" + based.Url("/b?\x1b[2J\xC2\x9B") + "\n");
+  const std::string line2 = based.Url("/b?\?[2J?");
+  const struct {
+    const char* format;
+    std::vector<std::string> shown;  // on standard error or standard output
+  } cases[] = {
+      {"text",
+       {"SKIPPED, NOT HTML (text/?[41mred). " + typed.Url("/t"),
+        line2 + " [List number: 2, Total List Items: 2].", "OK : " + line2,
+        "# Links From: " + line2, "# Baseurl: http://b.example/?]0;t?/"}},
+      {"tsv", {"OK : " + line2}},
+      {"jsonl", {"OK : " + line2, R"("url":")" + based.Url("/b?\\u001b[2J\\u009b") + "\""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    const std::string saved = cli.File(std::string("saved.") + c.format);
+    const CliRun run = cli.Run({"--no-delay", "--format", c.format, "--save", saved, list});
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const std::string& output : {run.out, run.err, ReadFileText(saved)}) {
+      EXPECT_EQ(FirstControl(output), std::string::npos) << output;
+    }
+    for (const std::string& line : c.shown) {
+      EXPECT_TRUE(Contains(run.err + run.out, line)) << line << "\n" << run.err << run.out;
+    }
+  }
 }
 
 }  // namespace

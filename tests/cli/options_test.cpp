@@ -55,6 +55,18 @@ TEST(CliOptions, AcceptedCommandLines) {
   ASSERT_EQ(p.Inputs.size(), 1u);
   EXPECT_EQ(p.Inputs[0].Text, "--file");
 
+  TCliOptions conventions;
+  ASSERT_EQ(ParseCommandLine({"-j", "4", "-q", "-o", "out", "-A", "a/1", "-H", "X-A: 1", "-H",
+                              "accept:", "--filter-href", "--no-fragments", "-V"},
+                             conventions),
+            "");
+  EXPECT_EQ(conventions.Jobs, 4);
+  EXPECT_TRUE(conventions.Quiet && conventions.Version);
+  EXPECT_TRUE(conventions.FilterOnHref && conventions.DropFragments);
+  EXPECT_EQ(conventions.OutputFile, "out");
+  EXPECT_EQ(conventions.Job.UserAgent, "a/1");
+  EXPECT_EQ(conventions.Job.HeaderOverrides, (std::vector<std::string>{"X-A: 1", "accept:"}));
+
   TCliOptions short_name;
   ASSERT_EQ(ParseCommandLine({"--save", "a"}, short_name), "");
   EXPECT_EQ(short_name.SaveFile, "./a");  // a target of up to 3 characters would be ignored
@@ -188,6 +200,12 @@ TEST(CliOptions, UsageErrors) {
       {"--max-size", "2T"},
       {"--max-size", "1025G"},
       {"--any-type=1"},
+      {"-H", "no colon"},
+      {"-H", "a b: c"},
+      {"-H", ": c"},
+      {"-H", "X: a\r\nY: b"},
+      {"-A", "a\nb"},
+      {"-o", ""},
   };
   for (const auto& args : bad) {
     TCliOptions o;

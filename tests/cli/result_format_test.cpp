@@ -114,6 +114,7 @@ TEST(ResultFormat, FlushedPiecesJoinToTheWholeText) {
 TEST(ResultFormat, TsvFieldEscapes) {
   EXPECT_EQ(TsvField("a\tb\nc\rd\\e"), "a\\tb\\nc\\rd\\\\e");
   EXPECT_EQ(TsvField("plain"), "plain");
+  EXPECT_EQ(TsvField("a\x1b[41mb\x07"), "a?[41mb?");
 }
 
 TEST(ResultFormat, JsonStringIsValidUtf8WhateverTheBytes) {
@@ -124,6 +125,7 @@ TEST(ResultFormat, JsonStringIsValidUtf8WhateverTheBytes) {
       {"a\"b\\c", R"("a\"b\\c")"},
       {std::string("\x01\x1f\x7f\t\n\r", 6), R"("\u0001\u001f\u007f\t\n\r")"},
       {std::string("a\0b", 3), R"("a\u0000b")"},
+      {"csi \xC2\x9B nbsp \xC2\xA0", "\"csi \\u009b nbsp \xC2\xA0\""},  // C1 escaped
       {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
        "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
       {"\xE9t\xE9", "\"\xEF\xBF\xBDt\xEF\xBF\xBD\""},                                // Latin-1

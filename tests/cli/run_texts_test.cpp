@@ -56,7 +56,7 @@ TEST(RunTexts, FitToColumnsCutsAndNeutralisesControls) {
       {"\xE4\xB8\xAD\xE6\x96\x87", 4, "\xE4\xB8\xAD\xE6\x96\x87"},
       {"a\xC2\x9B"
        "b",
-       10, "a??b"},  // C1 control (CSI)
+       10, "a?b"},  // C1 control (CSI)
       {"a\xE4\xB8"
        "b",
        10, "a??b"},  // a cut sequence

@@ -9,18 +9,21 @@
 
 namespace movrek::test {
 
-SilentNameServer::SilentNameServer() {
-  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+int LoopbackUdpSocket(int flags, int& port) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | flags, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof addr;
-  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
-    throw std::runtime_error("silent name server: no loopback UDP socket");
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+    throw std::runtime_error("name server: no loopback UDP socket");
   }
-  port_ = ntohs(addr.sin_port);
+  port = ntohs(addr.sin_port);
+  return fd;
 }
+
+SilentNameServer::SilentNameServer() : fd_(LoopbackUdpSocket(SOCK_NONBLOCK, port_)) {}
 
 SilentNameServer::~SilentNameServer() {
   if (fd_ >= 0) {

@@ -10,6 +10,10 @@
 
 namespace movrek::test {
 
+// A UDP socket bound to 127.0.0.1 on a port of the system's choice (set in
+// `port`); `flags` go to socket(). Throws when none can be had.
+int LoopbackUdpSocket(int flags, int& port);
+
 class SilentNameServer {
  public:
   SilentNameServer();
@@ -23,8 +27,8 @@ class SilentNameServer {
   int Dropped();
 
  private:
+  int port_ = 0;  // set while fd_ is made
   int fd_ = -1;
-  int port_ = 0;
   int dropped_ = 0;
 };
 

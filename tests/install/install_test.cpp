@@ -223,7 +223,7 @@ TEST_F(DebianPackage, ExtractedProgramsRunOutsideTheBuildTree) {
                  &output),
       0)
       << output;
-  EXPECT_NE(output.find("Movrek " MOVREK_PACKAGE_VERSION), std::string::npos) << output;
+  EXPECT_EQ(output, "movrek " MOVREK_PACKAGE_VERSION "\n");
 }
 
 }  // namespace

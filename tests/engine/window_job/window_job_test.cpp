@@ -222,6 +222,32 @@ TEST_F(ExtractionJob, AListGivenAsTextIsSplitByTheJobAsTheWindowSplitsIt) {
                                       refused + "c [List number: 3, Total List Items: 3].", ""}));
 }
 
+// The window lists a body of any type, so only the list's line and the
+// page's <base> can bring control bytes to it.
+TEST_F(ExtractionJob, NoControlByteFromAServerOrTheListReachesTheWindow) {
+  movrek::test::ScriptedServer based;
+  based.ReadRequest()
+      .Send(movrek::test::HttpResponse(
+          "200 OK", "<base href=\"http://b.example/\x1b]0;t\x07/\"><a href=l>l</a>",
+          "Connection: close\r\n"))
+      .Close();
+  based.Start();
+  ASSERT_TRUE(Start({based.Url("/b?\x1b[2J\xC2\x9B")}));
+  ASSERT_TRUE(RunToIdle());
+  const std::string line = based.Url("/b??[2J?");
+  const std::vector<std::string> changes = WindowChanges(window_);
+  const std::vector<std::string> expected = {
+      "SetProgressLine:" + line + " [List number: 1, Total List Items: 1].",
+      "SetStatusText:OK : " + line,
+      "AppendResultLine:#===========#",
+      "AppendResultLine:# Links From: " + line,
+      "AppendResultLine:# Baseurl: http://b.example/?]0;t?/",
+      "AppendResultLine:#===========#",
+      "AppendResultLine:http://b.example/%1B]0;t%07/l"};
+  ASSERT_GE(changes.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(changes.begin(), changes.begin() + 7), expected);
+}
+
 TEST_F(ExtractionJob, ProgressCountsEveryByteOfTheUrlAgainstTheAnnouncedBody) {
   std::string page = "<html>";
   for (int i = 0; i < 20000; ++i) page += "<p>filler</p>\n";
