@@ -140,13 +140,15 @@ TEST_F(FormTest, ALargerWindowGrowsTheListsAndMovesTheRestWithTheirEdges) {
   EXPECT_EQ(Form().Button1->geometry(), QRect(504 + 312, 216 + 97, 75, 25));
   EXPECT_EQ(Form().Label4->pos(), QPoint(537 + 312, 384 + 195));
   QList<QWidget*> controls;
-  for (QWidget* child : Form().findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+  for (QWidget* child : Form().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     if (child != Form().Image1 && child->isVisible() && !child->isWindow()) controls << child;
+  }
   for (QWidget* a : controls) {
     EXPECT_TRUE(Form().rect().contains(a->geometry())) << a->objectName().toStdString();
-    for (QWidget* b : controls)
+    for (QWidget* b : controls) {
       EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
           << a->objectName().toStdString() << " overlaps " << b->objectName().toStdString();
+    }
   }
   // Back at the designed size, every control stands where it was laid out.
   Form().resize(588, 455);
@@ -154,7 +156,9 @@ TEST_F(FormTest, ALargerWindowGrowsTheListsAndMovesTheRestWithTheirEdges) {
   for (const ControlRow& row : kControls) {
     auto* widget = Form().findChild<QWidget*>(row.name);
     EXPECT_EQ(widget->pos(), row.geometry.topLeft()) << row.name;
-    if (row.geometry.width() > 0) EXPECT_EQ(widget->size(), row.geometry.size()) << row.name;
+    if (row.geometry.width() > 0) {
+      EXPECT_EQ(widget->size(), row.geometry.size()) << row.name;
+    }
   }
 }
 
