@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     const std::string_view arg(argv[i]);
     // The program's own name, as movrek-cli prints its own.
     if (arg == "--version" || arg == "-v") {
-      std::printf("movrek %s\n", MOVREK_VERSION);
+      std::printf("movrek %s\n", MOVREK_PACKAGE_VERSION);
       return 0;
     }
     if (arg == "--help" || arg == "-h" || arg == "--help-all") {

@@ -179,7 +179,8 @@ constexpr TOptionEntry kOptions[] = {
      "address of the page, tab, CR, LF and backslash in a\n"
      "value written as \\t, \\r, \\n and \\\\;\n"
      "jsonl: one JSON object per address, in list order:\n"
-     "url, final_url, status, http_status (null when no\n"
+     "url, final_url, status, outcome (ok, http_error,\n"
+     "failed, skipped or refused), http_status (null when no\n"
      "HTTP answer came), reason (why the page has no links,\n"
      "as on the \"reason:\" line, or null), base (null when\n"
      "the page was not read), links, bytes, content_type\n"
@@ -260,10 +261,13 @@ constexpr TOptionEntry kOptions[] = {
      "of a line of that name Movrek would send; \"NAME:\"\n"
      "alone sends no such line (may be repeated)",
      "", &AddHeader},
+    {"--insecure", "-k", TValueKind::None, "", 0, 0, "",
+     "do not check HTTPS certificates; by default each must\n"
+     "chain to the system's trust store and name the host",
+     "", &SetTo<&TJobSettings::VerifyCertificates, false>},
     {"--verify", "", TValueKind::None, "", 0, 0, "",
-     "check HTTPS certificates against the system's trust\n"
-     "store and the host name. Without it certificates are\n"
-     "NOT checked.",
+     "check HTTPS certificates: the default, accepted for\n"
+     "older scripts",
      "", &SetTo<&TJobSettings::VerifyCertificates, true>},
     {"--pauses", "", TValueKind::None, "", 0, 0, "",
      "pause after each page (500 ms) and each URL (100 ms)\n"
@@ -297,8 +301,7 @@ constexpr TOptionEntry kOptions[] = {
      "fetch through an HTTP proxy (CONNECT tunnel for https)\n"
      "instead of the environment's http_proxy, https_proxy,\n"
      "all_proxy and no_proxy (read as curl reads them)",
-     "",
-     &SetHostPort<&TProxySettings::ProxyHost, &TProxySettings::ProxyPort>},
+     "", &SetHostPort<&TProxySettings::ProxyHost, &TProxySettings::ProxyPort>},
     {"--proxy-user", "", TValueKind::Text, "USER:PASS", 0, 0, "USER:PASS",
      "credentials for the HTTP proxy", "",
      &SetCredentials<&TProxySettings::ProxyUser, &TProxySettings::ProxyPass>},

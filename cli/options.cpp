@@ -74,6 +74,9 @@ TCliOptions::TCliOptions() {
   Job.PagesOnly = true;
   Job.MaxBodyBytes = kDefaultMaxPageBytes;
   Job.RequestCompression = true;
+  // A link list from a server nobody checked could come from anyone on the
+  // path; the window keeps its unchecked connections.
+  Job.VerifyCertificates = true;
   // A console run is one user's list, not the window's paced job.
   Job.Pauses = false;
 }

@@ -30,12 +30,15 @@ with "http://" in front (blanks in the host name); an address without
 constexpr char kClosing[] =
     R"usage(Result lines go to standard output (LF). Standard error gets, for each
 address in list order, its progress line and its status ("OK : ",
-"NETWORK ERROR or DOMAIN DOES NOT EXIST. ", "REFUSED. " for a refused list
-line, ...); then "  http: 404 Not Found" when the final answer was not a 2xx
-one, or "  reason: TEXT" when the page has no links ("socket error NUMBER,
-TEXT", "redirect loop", "too many redirects (20)", "NUL byte in address",
+"NETWORK ERROR or DOMAIN DOES NOT EXIST. ", "TLS CERTIFICATE ERROR. " for a
+certificate that fails the check, "REFUSED. " for a refused list line, ...);
+then "  http: 404 Not Found" when the final answer was not a 2xx one, or
+"  reason: TEXT" when the page has no links ("socket error NUMBER, TEXT",
+"certificate has expired", "self-signed certificate", "hostname mismatch",
+"redirect loop", "too many redirects (20)", "NUL byte in address",
 "content decoding failed: TEXT" for a compressed body that is corrupt or cut
-short, ...). When standard error is a terminal, a status line at its bottom
+short, "too many content codings (N)" past 8, "too many interim answers (17)",
+"cannot write the page file: TEXT", ...). When standard error is a terminal, a status line at its bottom
 shows the pages done, failed, links, pages a second, the time left and the
 addresses in transfer with their bytes. The last line is the summary:
 "412 pages, 37,311 links, 3 failed, 1 skipped in 12.4 s" (failed: no page, or

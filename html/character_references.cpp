@@ -82,11 +82,15 @@ const TNamedReference* FindName(std::string_view name) {
   return it != end && it->Name == name ? it : nullptr;
 }
 
+// Where a reference stands: in an attribute value a legacy name is read
+// only where it cannot be part of a query.
+enum class TReferencePlace : bool { Text, Attribute };
+
 // A named reference at text[0] == '&'; the characters it takes, 0 when it
 // stays as written. Names are letters and digits, so the longest match is
 // the whole run with its ";", or else the longest legacy name the run starts
 // with.
-std::size_t DecodeNamed(std::string_view text, std::string& out) {
+std::size_t DecodeNamed(std::string_view text, TReferencePlace place, std::string& out) {
   std::size_t run = 1;
   while (run < text.size() && run <= kLongestReferenceName && IsAsciiAlphanumeric(text[run])) {
     ++run;
@@ -101,7 +105,8 @@ std::size_t DecodeNamed(std::string_view text, std::string& out) {
     if (const TNamedReference* entry = FindName(text.substr(1, end - 1))) {
       // In an attribute a name without ";" before "=" or a letter or digit
       // is taken for part of a query such as "?lang=en&copy=1".
-      if (end < text.size() && (text[end] == '=' || IsAsciiAlphanumeric(text[end]))) {
+      if (place == TReferencePlace::Attribute && end < text.size() &&
+          (text[end] == '=' || IsAsciiAlphanumeric(text[end]))) {
         return 0;
       }
       out += entry->Value;
@@ -109,6 +114,25 @@ std::size_t DecodeNamed(std::string_view text, std::string& out) {
     }
   }
   return 0;
+}
+
+void AppendDecoded(std::string_view value, TReferencePlace place, std::string& out) {
+  for (;;) {
+    const std::size_t amp = value.find('&');
+    out += value.substr(0, amp);
+    if (amp == std::string_view::npos) {
+      return;
+    }
+    value.remove_prefix(amp);
+    const std::size_t taken = value.size() > 1 && value[1] == '#' ? DecodeNumeric(value, out)
+                                                                  : DecodeNamed(value, place, out);
+    if (taken == 0) {
+      out += '&';
+      value.remove_prefix(1);
+    } else {
+      value.remove_prefix(taken);
+    }
+  }
 }
 
 }  // namespace
@@ -132,22 +156,11 @@ void AppendUtf8(std::uint32_t codePoint, std::string& out) {
 }
 
 void AppendAttributeDecoded(std::string_view value, std::string& out) {
-  for (;;) {
-    const std::size_t amp = value.find('&');
-    out += value.substr(0, amp);
-    if (amp == std::string_view::npos) {
-      return;
-    }
-    value.remove_prefix(amp);
-    const std::size_t taken =
-        value.size() > 1 && value[1] == '#' ? DecodeNumeric(value, out) : DecodeNamed(value, out);
-    if (taken == 0) {
-      out += '&';
-      value.remove_prefix(1);
-    } else {
-      value.remove_prefix(taken);
-    }
-  }
+  AppendDecoded(value, TReferencePlace::Attribute, out);
+}
+
+void AppendTextDecoded(std::string_view text, std::string& out) {
+  AppendDecoded(text, TReferencePlace::Text, out);
 }
 
 }  // namespace movrek

@@ -1,5 +1,5 @@
-// Character references in attribute values, decoded as the HTML standard's
-// tokenizer decodes them.
+// Character references in attribute values and in text, decoded as the HTML
+// standard's tokenizer decodes them.
 #pragma once
 
 #include <cstdint>
@@ -19,5 +19,9 @@ void AppendUtf8(std::uint32_t codePoint, std::string& out);
 // digit follows stays as written ("?a=1&copy=2"), as does any "&" that starts
 // no reference.
 void AppendAttributeDecoded(std::string_view value, std::string& out);
+
+// The same for text between tags and in <title> or <textarea>, where a
+// legacy name without ";" is read whatever follows ("&notit;" is "\u00ACit;").
+void AppendTextDecoded(std::string_view text, std::string& out);
 
 }  // namespace movrek

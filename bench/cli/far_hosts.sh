@@ -83,14 +83,14 @@ run() {
 }
 
 echo "200 HTTPS pages of one host 50 ms away; medians of $rounds"
-run "movrek-cli --jobs 4 (kept connections)" "$rounds" "$cli" --no-delay --jobs 4 "$one"
+run "movrek-cli --jobs 4 (kept connections)" "$rounds" "$cli" -k --no-delay --jobs 4 "$one"
 echo "  ($(grep -c '^#===========#' "$work/out/stdout.txt") block lines, $(grep -c '^OK : ' "$work/out/stderr.txt") pages OK)"
-run "movrek-cli --jobs 4 --no-keep-alive" "$rounds" "$cli" --no-delay --jobs 4 --no-keep-alive "$one"
+run "movrek-cli --jobs 4 --no-keep-alive" "$rounds" "$cli" -k --no-delay --jobs 4 --no-keep-alive "$one"
 run "wget2 --max-threads=4 --no-http2" "$rounds" wget2 -q --no-http2 --max-threads=4 \
   --no-check-certificate --no-robots -P "$work/out/wget" -i "$one"
 echo
 echo "2,000 HTTPS pages over 4 hosts 50 ms away; medians of $rounds"
-run "movrek-cli --jobs 16" "$rounds" "$cli" --no-delay --jobs 16 "$four"
+run "movrek-cli --jobs 16" "$rounds" "$cli" -k --no-delay --jobs 16 "$four"
 echo "  ($(grep -c '^OK : ' "$work/out/stderr.txt") pages OK)"
 run "xargs -P 16 curl -k" "$rounds" \
   sh -c 'xargs -P 16 -n 1 curl -sk -o /dev/null <"$0"' "$four"

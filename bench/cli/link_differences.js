@@ -122,6 +122,17 @@ function pageDifferences(address, file, ours, reference) {
   for (let i = 1; i <= ours.length; ++i) {
     if (agreedBefore[i] < 0) agreedBefore[i] = agreedBefore[i - 1];
   }
+  // For each reference index, the closest agreed link before it: where ours
+  // lost the thread is between the two.
+  const agreedBeforeReference = new Int32Array(reference.length).fill(-1);
+  for (const [, j] of pairs) if (j + 1 < reference.length) agreedBeforeReference[j + 1] = j;
+  for (let j = 1; j < reference.length; ++j) {
+    if (agreedBeforeReference[j] < 0) agreedBeforeReference[j] = agreedBeforeReference[j - 1];
+  }
+  const agreedEnd = (j) => {
+    const at = j >= 0 ? anchorAt(j) : null;
+    return at ? `byte ${bytes[at.endOffset]}` : 'none';
+  };
   const entries = [];
   const used = new Set();
   for (const j of missing) {
@@ -136,7 +147,8 @@ function pageDifferences(address, file, ours, reference) {
     const end = at.startTag ? at.startTag.endOffset : at.endOffset;
     entries.push({
       at: at.startOffset,
-      line: `  missing ${reference[j]}\n    at byte ${bytes[at.startOffset]}, ` +
+      line: `  missing ${reference[j]}\n    at byte ${bytes[at.startOffset]} (last link both list ` +
+            `ends at ${agreedEnd(agreedBeforeReference[j])}), ` +
             `${ancestry(page.anchors[j].element)}\n    ${snippet(page.text, at.startOffset, end)}`,
     });
   }

@@ -7,7 +7,7 @@
 # reference (parse5 for the tree, Node's URL for the addresses). Prints the
 # share of pages and links equal, then each differing page with its first
 # differences and where they are in the page; WORK_DIR/out/differences.txt
-# holds every one.
+# holds every one. WORK_DIR/pages and WORK_DIR/out are made afresh.
 #   bench/cli/realweb_equivalence.sh MOVREK_CLI WORK_DIR [PAGES_ARCHIVE [NODE_MODULES]]
 # PAGES_ARCHIVE: a .tar.xz of .html files (default: the shared realweb corpus).
 set -euo pipefail

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include "html/character_references.h"
-#include "html/html_document.h"
-#include "html/html_elements.h"
+#include "html/html_tokenizer.h"
 #include "html/page_text.h"
-#include "html/tag_attribute.h"
 #include "html/text_encoding.h"
 #include "net/base/web_url.h"
 #include "text/ascii_text.h"
@@ -103,40 +101,37 @@ std::string WithoutTabsAndLineBreaks(std::string_view text) {
   return out;
 }
 
-// Whether a tag named "A" or "BASE" is the anchor: the two names differ in
-// their first letter, which no control character precedes in a tag of
-// either name.
-bool IsAnchor(std::string_view tagText) {
-  std::size_t at = !tagText.empty() && tagText.front() == '<' ? 1 : 0;
-  while (at < tagText.size() && IsBlankOrControl(tagText[at])) {
-    ++at;
-  }
-  return at < tagText.size() && AsciiUpperChar(tagText[at]) == 'A';
-}
-
-// The anchors of the whole document, its tags taken in order.
-TPageAnchors FindAnchors(const TObjectsList& elements) {
-  TPageAnchors anchors;
-  for (int i = elements.FindTagAmong(0, {"A", "BASE"}); i >= 0;
-       i = elements.FindTagAmong(i + 1LL, {"A", "BASE"})) {
+// The hrefs of a page's anchors as written, in document order, and the href
+// of its first base, kept in one text.
+class TAnchorGatherer : public THtmlTokenSink {
+ public:
+  void OnStartTag(const THtmlStartTag& tag) override {
     std::string_view href;
-    // An anchor's href is taken now, while its tag is fresh in the cache: a
-    // page of a hundred megabytes is not.
-    switch (AnchorTagOf(elements.TagTextAt(i), &href)) {
-      case TAnchorTag::Anchor:
-        anchors.Hrefs.push_back(href);
-        break;
-      case TAnchorTag::Base:
-        if (!anchors.BaseHref) {
-          anchors.BaseHref = href;
-        }
-        break;
-      case TAnchorTag::None:
-        break;
+    const TAnchorTag kind = AnchorTagOf(tag, &href);
+    if (kind == TAnchorTag::Anchor) {
+      hrefs_.emplace_back(text_.size(), href.size());
+      text_.append(href);
+    } else if (kind == TAnchorTag::Base && !base_) {
+      base_.emplace(href);
     }
   }
-  return anchors;
-}
+
+  void List(TListingSink& sink, TAnchorResolver& resolver, const std::string& base,
+            const std::string& pageAddress) {
+    if (base_) {
+      resolver.UseBaseHref(*base_);
+    }
+    sink.BeginBlock(pageAddress, base);
+    for (const auto& [offset, length] : hrefs_) {
+      sink.AppendLink(resolver.Resolve(std::string_view(text_).substr(offset, length)));
+    }
+  }
+
+ private:
+  std::string text_;
+  std::vector<std::pair<std::size_t, std::size_t>> hrefs_;
+  std::optional<std::string> base_;
+};
 
 }  // namespace
 
@@ -176,27 +171,28 @@ void ListLinks(TListingSink& sink, const std::string& documentFile, const std::s
 
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
                const std::string& pageAddress, const std::string& finalAddress) {
-  THTMLObject document;
-  document.LoadFromDocumentText(std::move(page.Text));
-  ListAnchors(sink, FindAnchors(document.Elements), page.Encoding, page.TextIsUtf8, base,
-              pageAddress, finalAddress);
+  TAnchorGatherer anchors;
+  {
+    THtmlTokenizer tokenizer(anchors);
+    tokenizer.Feed(page.Text.View());
+    tokenizer.Finish();
+  }
+  page.Text = TDocumentText();
+  TAnchorResolver resolver(page.Encoding, page.TextIsUtf8, finalAddress);
+  anchors.List(sink, resolver, base, pageAddress);
 }
 
-TAnchorTag AnchorTagOf(std::string_view tagText, std::string_view* href) {
-  // The first letter rules out most tags before their name is read.
-  const char first = tagText.size() > 1 && tagText.front() == '<' ? tagText[1]
-                     : tagText.empty()                            ? ' '
-                                                                  : tagText.front();
-  const char upper = AsciiUpperChar(first);
-  if (!IsBlankOrControl(first) && upper != 'A' && upper != 'B') {
+TAnchorTag AnchorTagOf(const THtmlStartTag& tag, std::string_view* href) {
+  if (tag.Namespace != THtmlNamespace::Html || tag.InTemplate ||
+      (tag.Name != "a" && tag.Name != "base")) {
     return TAnchorTag::None;
   }
-  const std::string_view name = TagNameOf(tagText);
-  if ((!SameTextIgnoringCase(name, "A") && !SameTextIgnoringCase(name, "BASE")) ||
-      !FindTagAttribute(tagText, "href", href)) {
+  const THtmlAttribute* attribute = tag.Find("href");
+  if (attribute == nullptr) {
     return TAnchorTag::None;
   }
-  return IsAnchor(tagText) ? TAnchorTag::Anchor : TAnchorTag::Base;
+  *href = attribute->Value;
+  return tag.Name == "a" ? TAnchorTag::Anchor : TAnchorTag::Base;
 }
 
 // The decoder, the query encoder and the base live together: the encoder
@@ -255,19 +251,6 @@ TListedLink TAnchorResolver::Resolve(std::string_view written) {
   link.Cleaned = WithoutTabsAndLineBreaks(href);
   link.Line = LineOfDecoded(href);
   return link;
-}
-
-void ListAnchors(TListingSink& sink, const TPageAnchors& anchors, TTextEncoding& encoding,
-                 bool textIsUtf8, const std::string& base, const std::string& pageAddress,
-                 const std::string& finalAddress) {
-  TAnchorResolver resolver(encoding, textIsUtf8, finalAddress);
-  if (anchors.BaseHref) {
-    resolver.UseBaseHref(*anchors.BaseHref);
-  }
-  sink.BeginBlock(pageAddress, base);
-  for (const std::string_view written : anchors.Hrefs) {
-    sink.AppendLink(resolver.Resolve(written));
-  }
 }
 
 }  // namespace movrek

@@ -13,6 +13,7 @@
 namespace movrek {
 
 struct TPageText;
+struct THtmlStartTag;
 class TTextEncoding;
 
 // What the listing knows of a fetched page beside its file.
@@ -32,24 +33,11 @@ void ListLinks(TListingSink& sink, const std::string& documentFile, const std::s
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
                const std::string& pageAddress, const std::string& finalAddress);
 
-// What the listing takes from a page's tags: the hrefs of its anchors as
-// written, in document order, and the href of its first <base> with one.
-struct TPageAnchors {
-  std::vector<std::string_view> Hrefs;
-  std::optional<std::string_view> BaseHref;
-};
-
-// What one tag (its text as the scan cut it) is to the listing; href is set
-// to its href as written for an anchor or a base with one.
+// What one start tag is to the listing: an anchor or a base of the document
+// (not of foreign content, not inside <template>) with an href, which is set
+// to the href as written.
 enum class TAnchorTag : std::uint8_t { None, Anchor, Base };
-TAnchorTag AnchorTagOf(std::string_view tagText, std::string_view* href);
-
-// The block of a page whose anchors were gathered as it arrived: as
-// ListLinks lists the same page from its file. textIsUtf8: the values are
-// UTF-8 whatever encoding says.
-void ListAnchors(TListingSink& sink, const TPageAnchors& anchors, TTextEncoding& encoding,
-                 bool textIsUtf8, const std::string& base, const std::string& pageAddress,
-                 const std::string& finalAddress);
+TAnchorTag AnchorTagOf(const THtmlStartTag& tag, std::string_view* href);
 
 struct TListedLink;
 

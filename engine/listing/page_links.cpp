@@ -72,7 +72,7 @@ void TPageLinks::Decide() {
     mode_ = mode;
   }
   if (mode == TMode::Scanning) {
-    tags_ = std::make_unique<TTagStream>([this](std::string_view tag) { TakeTag(tag); });
+    tags_ = std::make_unique<THtmlTokenizer>(tag_sink_);
     Scan(head_);
   }
   head_.clear();
@@ -100,9 +100,9 @@ void TPageLinks::ListFromFileInstead() {
   tags_.reset();
 }
 
-void TPageLinks::TakeTag(std::string_view tagText) {
+void TPageLinks::TakeTag(const THtmlStartTag& tag) {
   std::string_view href;
-  const TAnchorTag kind = AnchorTagOf(tagText, &href);
+  const TAnchorTag kind = AnchorTagOf(tag, &href);
   if (kind == TAnchorTag::None || (kind == TAnchorTag::Base && base_seen_)) {
     return;
   }

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/listing/base_detection.h"
-#include "html/tag_stream.h"
+#include "html/html_tokenizer.h"
 #include "html/text_encoding.h"
 
 namespace movrek {
@@ -55,7 +55,7 @@ class TPageLinks {
 
   void Decide();
   void Scan(std::string_view bytes);
-  void TakeTag(std::string_view tagText);
+  void TakeTag(const THtmlStartTag& tag);
   void ListFromFileInstead();
   void ResolveAgain(const std::string& finalAddress);
   void DropResolved();
@@ -66,7 +66,17 @@ class TPageLinks {
   bool too_many_ = false;  // the links found would take too much memory
   std::string content_type_;
   std::string head_;  // the first bytes, until the encoding is known
-  std::unique_ptr<TTagStream> tags_;
+  // Hands the start tags to TakeTag.
+  class TTagSink : public THtmlTokenSink {
+   public:
+    explicit TTagSink(TPageLinks& links) : links_(links) {}
+    void OnStartTag(const THtmlStartTag& tag) override { links_.TakeTag(tag); }
+
+   private:
+    TPageLinks& links_;
+  };
+  TTagSink tag_sink_{*this};
+  std::unique_ptr<THtmlTokenizer> tags_;
   TDeclaredBaseSearch declared_base_;
   bool base_seen_ = false;
 

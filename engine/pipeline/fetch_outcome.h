@@ -11,6 +11,9 @@ enum class TFetchStatus : std::uint8_t {
   NetworkError = 1,        // no response: connection, name lookup, transfer
   NoRedirectLocation = 2,  // a redirect named no address to go to
   GeneralError = 3,        // too many redirects, a scheme not fetched, ...
+  // The server's TLS certificate failed verification (never a TUrlInfo
+  // number: the pipeline tells it from a network error).
+  CertificateError = 4,
 };
 
 // The status a TUrlInfo::Status number stands for; a number above 3 counts

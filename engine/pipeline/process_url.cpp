@@ -96,7 +96,10 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, TPageBodyS
   outcome.Bytes = body.Bytes();
   outcome.ContentType = body.MediaType();
   outcome.RedirectReason = info.Reason;
-  if (outcome.Status == TFetchStatus::NetworkError) {
+  if (outcome.Status == TFetchStatus::NetworkError && !http.Sock->TlsPlugin->VerifyError.empty()) {
+    outcome.Status = TFetchStatus::CertificateError;
+    outcome.FailureText = http.Sock->TlsPlugin->VerifyError;
+  } else if (outcome.Status == TFetchStatus::NetworkError) {
     // The transaction's 500 after a failure is no answer of the server.
     outcome.SocketError = http.Sock->LastErrorCode;
     outcome.SocketErrorText = http.Sock->GetErrorDescEx();

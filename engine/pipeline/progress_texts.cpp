@@ -30,6 +30,8 @@ std::string OutcomeStatusText(TFetchStatus status) {
       return kStatusNetworkError;
     case TFetchStatus::NoRedirectLocation:
       return kStatusNoLocation;
+    case TFetchStatus::CertificateError:
+      return kStatusCertificateError;
     case TFetchStatus::GeneralError:
       break;
   }

@@ -14,6 +14,7 @@ inline constexpr char kStatusOk[] = "OK : ";
 inline constexpr char kStatusNetworkError[] = "NETWORK ERROR or DOMAIN DOES NOT EXIST. ";
 inline constexpr char kStatusNoLocation[] = "COULD NOT FIND REDIRECT LOCATION FROM HEADER. ";
 inline constexpr char kStatusGeneralError[] = "GENERAL ERROR. ";
+inline constexpr char kStatusCertificateError[] = "TLS CERTIFICATE ERROR. ";
 // A response that is no page: "SKIPPED, NOT HTML (TYPE). " in the status
 // line, this without the type in records.
 inline constexpr char kStatusNotHtml[] = "SKIPPED, NOT HTML. ";

@@ -60,6 +60,10 @@ class TCustomSSL {
   bool TlsActive = false;
   std::int32_t LastErrorCode = 0;
   std::string LastErrorText;
+  // Why the last client handshake refused the peer's certificate, in the
+  // verifier's words ("certificate has expired", "self-signed certificate",
+  // "hostname mismatch"); empty when it did not (or did not verify).
+  std::string VerifyError;
 
   // Settings.
   TSSLType SSLType = LT_all;

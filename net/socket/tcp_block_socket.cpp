@@ -59,6 +59,7 @@ void TTCPBlockSocket::CloseConnection() {
 }
 
 void TTCPBlockSocket::ConnectTo(const std::string& host, const std::string& port) {
+  TlsPlugin->VerifyError.clear();  // of the last connection's handshake
   if (!SocksIP.empty()) {
     SocksConnect(host, port);
   } else if (!HTTPTunnelIP.empty()) {

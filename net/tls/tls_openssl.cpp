@@ -364,6 +364,7 @@ bool TSSLOpenSSL::PrepareTls(bool server) {
 }
 
 bool TSSLOpenSSL::Handshake(bool server) {
+  VerifyError.clear();
   if (Owner().Handle == INVALID_SOCKET) {
     return false;
   }
@@ -407,12 +408,16 @@ bool TSSLOpenSSL::Handshake(bool server) {
     }
     // "certificate verify failed" alone does not say what was wrong with it.
     const long verified = SSL_get_verify_result(ssl);
-    if (!server && VerifyCert && verified != X509_V_OK && !LastErrorText.empty()) {
-      LastErrorText += std::string(" (") + X509_verify_cert_error_string(verified) + ")";
+    if (!server && VerifyCert && verified != X509_V_OK) {
+      VerifyError = X509_verify_cert_error_string(verified);
+      if (!LastErrorText.empty()) {
+        LastErrorText += " (" + VerifyError + ")";
+      }
     }
     return false;
   }
   if (!server && VerifyCert && PeerVerifyResult() != 0) {
+    VerifyError = X509_verify_cert_error_string(PeerVerifyResult());
     return false;
   }
   TlsActive = true;

@@ -82,19 +82,19 @@ TEST(MovrekCliNetwork, HttpsPagesOfOneHostShareAsManyConnectionsAsJobs) {
     once += far.Url("https", "/once/p" + std::to_string(i) + ".html") + "\n";
   }
   CliRunner cli;
-  const CliRun run = cli.Run({"--no-delay", "--jobs", "4"}, list);
+  const CliRun run = cli.Run({"-k", "--no-delay", "--jobs", "4"}, list);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Count(run.err, "OK : https://"), 50) << run.err;
   EXPECT_LE(far.Connections(), 4u);
   EXPECT_EQ(Count(nginx.WaitForAccessLog("/p49.html"), "HTTP/1.1\" 200"), 50);
 
   const std::size_t kept = far.Connections();
-  const CliRun plain = cli.Run({"--no-delay", "--jobs", "4", "--no-keep-alive"}, list);
+  const CliRun plain = cli.Run({"-k", "--no-delay", "--jobs", "4", "--no-keep-alive"}, list);
   EXPECT_EQ(Count(plain.err, "OK : https://"), 50) << plain.err;
   EXPECT_EQ(far.Connections() - kept, 50u);
 
   // Each new connection to the host after the first resumes its session.
-  const CliRun closing = cli.Run({"--no-delay"}, once);
+  const CliRun closing = cli.Run({"-k", "--no-delay"}, once);
   EXPECT_EQ(Count(closing.err, "OK : https://"), 50) << closing.err;
   const std::string log = nginx.WaitForAccessLog("/once/p49.html");
   EXPECT_GE(Count(log, "/once/p"), 50);

@@ -79,7 +79,10 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_EQ(q.Jobs, 1);
   EXPECT_EQ(q.PerHost, 4);
   EXPECT_EQ(q.Format, movrek::TResultFormat::Text);
-  EXPECT_FALSE(q.Job.VerifyCertificates);
+  EXPECT_TRUE(q.Job.VerifyCertificates);
+  TCliOptions insecure;
+  ASSERT_EQ(ParseCommandLine({"-k"}, insecure), "");
+  EXPECT_FALSE(insecure.Job.VerifyCertificates);
 
   TCliOptions r;
   ASSERT_EQ(ParseCommandLine({"--jobs", "64", "--per-host=1", "--max-time", "2.5", "--format",

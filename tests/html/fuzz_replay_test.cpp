@@ -6,6 +6,7 @@
 
 #include "fuzz/html/listing_check.h"
 #include "fuzz/html/page_text_check.h"
+#include "fuzz/html/tokenizer_check.h"
 #include "tests/helpers/kept_inputs.h"
 
 namespace movrek {
@@ -20,6 +21,12 @@ TEST(FuzzReplay, KeptHtmlInputsPassTheListingChecks) {
 TEST(FuzzReplay, KeptPagesListOneAsciiLinePerLinkSavedOrAsTheyArrive) {
   test::ReplayKeptInputs(MOVREK_SOURCE_DIR, "page_text", [](const std::string& bytes) {
     movrek::fuzzing::CheckPageTextOnInput(bytes);
+  });
+}
+
+TEST(FuzzReplay, KeptTokenizerInputsGiveTheSameTokensWholeAndInPieces) {
+  test::ReplayKeptInputs(MOVREK_SOURCE_DIR, "tokenizer", [](const std::string& bytes) {
+    movrek::fuzzing::CheckTokenizerPiecesOnInput(bytes);
   });
 }
 

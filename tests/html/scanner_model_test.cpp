@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "html/html_document.h"
-#include "html/tag_stream.h"
 #include "html/text_file.h"
 #include "tests/html/reference_scan.h"
 
@@ -79,37 +78,6 @@ TEST(ScannerModel, LineEndConversionEqualsSplittingAndJoining) {
     std::string converted = bytes;
     NormalizeLineEnds(converted);
     ASSERT_EQ(converted, joined) << "round " << round;
-  }
-}
-
-// The scan of a page as it arrives hands out the tags the document holds
-// after loading the whole page, however the bytes are cut: whole, in pieces
-// of every size up to 40, byte by byte. Long texts make it forget the start
-// of tags, words and SCRIPT content that are still being read.
-TEST(ScannerModel, TagStreamHandsOutTheTagsOfTheWholeDocument) {
-  std::mt19937 random(20261208);
-  for (int round = 0; round < 1500; ++round) {
-    std::string page = RandomMarkup(random, 1 + round % 200);
-    if (round % 3 == 0) page += std::string(round % 50, '\0') + "x";  // no line end at the end
-    THTMLObject document;
-    TDocumentText text = TDocumentText::FromString(page);
-    text.EndLinesWithCrLf();
-    document.LoadFromDocumentText(std::move(text));
-    std::vector<std::string> expected;
-    for (int i = 0; i < document.Elements.Count(); ++i) {
-      if (auto* tag = dynamic_cast<TTagObject*>(document.Elements.ObjectAt(i))) {
-        expected.push_back(tag->SourceText);
-      }
-    }
-    for (const std::size_t piece : {page.size() + 1, 1 + round % 40ul, std::size_t{1}}) {
-      std::vector<std::string> tags;
-      TTagStream stream([&tags](std::string_view tag) { tags.emplace_back(tag); });
-      for (std::size_t at = 0; at < page.size(); at += piece) {
-        stream.Feed(std::string_view(page).substr(at, piece));
-      }
-      stream.Finish();
-      ASSERT_EQ(tags, expected) << "pieces of " << piece << ", page: " << page;
-    }
   }
 }
 
