@@ -30,6 +30,7 @@
 #include "engine/listing/text_list.h"
 #include "engine/pipeline/pipeline_limits.h"
 #include "engine/window_job/window_job_controller.h"
+#include "html/text_file.h"
 
 namespace movrek::app {
 
@@ -243,16 +244,17 @@ void TForm1::CreateBalloonControl() {
 // --- URL list and generator -----------------------------------------------------
 
 void TForm1::Button1Click() {
-  std::string text = Memo1->Bytes();
-  // Nothing to drop (the usual case): the job takes the text whole and its
-  // worker splits it, so a list of a million lines holds up the window only
-  // for a copy and a scan.
-  const bool started = HasLineShorterThan(text, kMinUrlLineBytes)
-                           ? StartDroppingShortLines(text)
-                           : controller_->Button1ClickOnText(std::move(text));
-  if (!started) {
+  // A list has no line before a NUL byte.
+  if (TextBeforeNul(Memo1->View()).empty()) {
     ShowMessage(QString::fromLatin1(kEmptyUrlListMessage));
     return;
+  }
+  if (HasLineShorterThan(Memo1->View(), kMinUrlLineBytes)) {
+    StartDroppingShortLines(Memo1->Bytes());
+  } else {
+    // The usual case: the job's worker copies the text and splits it, so a
+    // list of a million lines holds up the window only for a scan.
+    controller_->Button1ClickOnText([text = Memo1->Snapshot()] { return text->Take(); });
   }
   Button1->setEnabled(false);
   // Not on to Exit, where a second Enter would close the window.
@@ -260,15 +262,12 @@ void TForm1::Button1Click() {
   StatusBar1->clearMessage();
 }
 
-bool TForm1::StartDroppingShortLines(const std::string& text) {
+void TForm1::StartDroppingShortLines(const std::string& text) {
   TTextList list;
   list.SetText(text);
   std::vector<std::string> lines = list.Lines();
-  if (!controller_->Button1Click(lines)) {
-    return false;
-  }
+  controller_->Button1Click(lines);
   Memo1->ReplaceAll(JoinLf(lines));
-  return true;
 }
 
 bool TForm1::LoadUrlFile(const QString& fileName) {

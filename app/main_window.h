@@ -117,7 +117,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   // Dropped on the URL list: a text file is loaded, links are appended.
   bool Memo1Drop(const QMimeData& dropped);
   // Start on a list with lines to drop: they go from the URL list too.
-  bool StartDroppingShortLines(const std::string& text);
+  void StartDroppingShortLines(const std::string& text);
   // Appends the text's lines (LF) to the URL list as one edit.
   void AppendToUrlList(const std::string& joined);
   void AppendGeneratedLines(const std::shared_ptr<const std::string>& text);

@@ -13,7 +13,6 @@
 #include <new>
 
 #include "app/app_limits.h"
-#include "text/huge_pages.h"
 
 namespace movrek::app {
 
@@ -69,6 +68,10 @@ TMemo::TMemo(QWidget* parent) : QsciScintilla(parent), undo_limit_bytes_(kMaxUnd
   Configure();
 }
 
+TMemo::~TMemo() {
+  SettleSnapshot();
+}
+
 void TMemo::Configure() {
   // A document of the same kind as those built on other threads.
   // NOLINTNEXTLINE(performance-no-int-to-ptr): Scintilla answers with an integer
@@ -103,6 +106,8 @@ void TMemo::Configure() {
 }
 
 void TMemo::ShowDocument(void* document) {
+  // The document shown now may go with the switch.
+  SettleSnapshot();
   SendScintilla(SCI_SETDOCPOINTER, 0, reinterpret_cast<long>(document));
   // Code page, line ends and undo belong to the document; one filled on
   // another thread collected no undo history.
@@ -181,18 +186,28 @@ std::size_t TMemo::ByteCount() const {
 }
 
 std::string TMemo::Bytes() const {
+  return CopyText(View());
+}
+
+std::string_view TMemo::View() const {
+  // The pointer request closes the editor's gap, moving text a snapshot
+  // may still be copying.
+  SettleSnapshot();
   const std::size_t length = ByteCount();
   const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-  if (text == nullptr) {
-    return {};
+  return text == nullptr ? std::string_view() : std::string_view(text, length);
+}
+
+std::shared_ptr<TTextSnapshot> TMemo::Snapshot() {
+  snapshot_ = std::make_shared<TTextSnapshot>(View());
+  return snapshot_;
+}
+
+void TMemo::SettleSnapshot() const {
+  if (snapshot_) {
+    snapshot_->Settle();
+    snapshot_.reset();
   }
-  // A list of a million lines is tens of megabytes: in huge pages the copy
-  // costs a few faults instead of thousands, on the window's thread.
-  std::string bytes;
-  bytes.reserve(length);
-  AdviseHugePages(bytes.data(), length);
-  bytes.append(text, length);
-  return bytes;
 }
 
 void TMemo::Reserve(std::size_t bytes) {
@@ -291,6 +306,7 @@ void TMemo::setModified(bool modified) {
 }
 
 void TMemo::TextChanging(int modificationType, int length) {
+  SettleSnapshot();
   ++generation_;
   if ((modificationType & (SC_PERFORMED_UNDO | SC_PERFORMED_REDO)) != 0 ||
       SendScintilla(SCI_GETUNDOCOLLECTION) == 0) {

@@ -9,8 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "app/text_snapshot.h"
 
 class QMimeData;
 
@@ -44,12 +47,20 @@ class TMemo final : public QsciScintilla {
 
  public:
   explicit TMemo(QWidget* parent = nullptr);
+  // Waits for a snapshot still being copied (see Snapshot).
+  ~TMemo() override;
 
   // The text with LF line ends, as a plain-text edit gives and takes it.
   QString toPlainText() const;
   void setPlainText(const QString& text);
   // The text as UTF-8 bytes, the editor's own form (no conversion).
   std::string Bytes() const;
+  // The same in place, valid until the next change of the text.
+  std::string_view View() const;
+  // The text as it stands now, copied by the first thread that takes it:
+  // until then the window's thread only holds it in place, and a change of
+  // the text (or of the document) first waits for the copy.
+  std::shared_ptr<TTextSnapshot> Snapshot();
   std::size_t ByteCount() const;
   int LineCount() const;
   // The lines as the text list counts them: none in an empty text, and a
@@ -107,12 +118,15 @@ class TMemo final : public QsciScintilla {
   void LimitedEdit(std::size_t bytes, const std::function<void()>& edit);
   void DropUndoHistory();
   void TextChanging(int modificationType, int length);
+  // The last snapshot is copied: the text may move.
+  void SettleSnapshot() const;
 
   std::size_t undo_limit_bytes_;
   std::size_t undo_bytes_ = 0;
   std::uint64_t generation_ = 0;
   bool modified_without_history_ = false;
   bool drop_queued_ = false;
+  mutable std::shared_ptr<TTextSnapshot> snapshot_;
 };
 
 }  // namespace movrek::app

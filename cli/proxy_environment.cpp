@@ -76,7 +76,8 @@ std::string ParseProxyUrl(std::string_view text, TProxySettings& out) {
   std::string host;
   std::string port;
   const std::string where(text);
-  const bool has_port = !where.empty() && where.back() != ']' && where.find(':') != std::string::npos;
+  const bool has_port =
+      !where.empty() && where.back() != ']' && where.find(':') != std::string::npos;
   if (!(has_port ? SplitHostPort(where, host, port) : !where.empty())) {
     return "bad proxy address '" + where + "'";
   }

@@ -118,6 +118,15 @@ void TUrlListReader::Append(std::string_view part) {
     return;
   }
   nul_ = nul_ || std::memchr(part.data(), '\0', part.size()) != nullptr;
+  if (count_only_) {
+    // A count needs no copy: the first character that is no blank tells
+    // a comment or a blank line.
+    for (std::size_t i = 0; first_shown_ == '\0' && i < part.size(); ++i) {
+      first_shown_ = IsBlankOrControl(part[i]) ? '\0' : part[i];
+    }
+    line_bytes_ += part.size();
+    return;
+  }
   // Only what fits a usable line is kept; the rest of a huge line is counted.
   line_.append(part.substr(0, kMaxUrlLineBytes - std::min(line_.size(), kMaxUrlLineBytes)));
   line_bytes_ += part.size();
@@ -126,6 +135,9 @@ void TUrlListReader::Append(std::string_view part) {
 bool TUrlListReader::Ignored() const {
   if (nul_ || line_bytes_ > kMaxUrlLineBytes) {
     return false;
+  }
+  if (count_only_) {
+    return line_bytes_ < kMinUrlLineBytes || first_shown_ == '\0' || first_shown_ == '#';
   }
   const std::string_view text = TrimControls(line_);
   return line_.size() < kMinUrlLineBytes || text.empty() || text[0] == '#';
@@ -153,6 +165,7 @@ void TUrlListReader::EndLine() {
   line_.clear();
   line_bytes_ = 0;
   nul_ = false;
+  first_shown_ = '\0';
 }
 
 void TUrlListReader::Finish() {

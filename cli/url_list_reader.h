@@ -57,6 +57,7 @@ class TUrlListReader {
   std::string line_;  // the line so far, at most kMaxUrlLineBytes of it
   std::size_t line_bytes_ = 0;
   bool nul_ = false;
+  char first_shown_ = '\0';  // counting: the line's first character that is no blank
   bool after_cr_ = false;
   bool started_ = false;
   std::string first_bytes_;  // the start, until it shows whether a mark is there

@@ -133,11 +133,51 @@ void TTextEncoding::AppendDecoded(std::string_view bytes, std::string& out) {
       AppendUtf8(byte == 0 ? 0xFFFD : byte < 0x80 ? byte : 0xF780 + byte - 0x80, out);
     }
   } else {
-    AppendIconvDecoded(bytes, out);
+    AppendIconvDecoded(bytes, false, true, out);
   }
 }
 
-void TTextEncoding::AppendIconvDecoded(std::string_view bytes, std::string& out) {
+void TTextEncoding::AppendDecodedPart(std::string_view bytes, bool last, std::string& out) {
+  if (IsAsciiCompatible() && name_ != "ISO-2022-JP" && !IsUtf8() && name_ != "replacement" &&
+      name_ != "x-user-defined") {
+    // Multi-byte legacy encodings may cut a character too.
+    AppendIconvDecoded(bytes, true, last, out);
+    return;
+  }
+  if (name_ == "UTF-16LE" || name_ == "UTF-16BE" || name_ == "ISO-2022-JP") {
+    AppendIconvDecoded(bytes, true, last, out);
+    return;
+  }
+  std::string joined = std::exchange(carry_, {});
+  joined.append(bytes);
+  std::string_view text = joined;
+  if (!last && IsUtf8()) {
+    // Keep a sequence the piece ends inside of for the next piece.
+    std::size_t start = text.size();
+    while (start > 0 && text.size() - start < 4 &&
+           (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
+      --start;
+    }
+    if (start > 0 && static_cast<unsigned char>(text[start - 1]) >= 0xC0) {
+      carry_.assign(text.substr(start - 1));
+      text.remove_suffix(carry_.size());
+    }
+  }
+  if (name_ == "replacement" && !out.empty()) {
+    return;  // one U+FFFD for the whole text
+  }
+  AppendDecoded(text, out);
+}
+
+void TTextEncoding::AppendIconvDecoded(std::string_view whole, bool keepState, bool last,
+                                       std::string& out) {
+  std::string joined;
+  std::string_view bytes = whole;
+  if (keepState && !carry_.empty()) {
+    joined = std::exchange(carry_, {});
+    joined.append(whole);
+    bytes = joined;
+  }
   if (!std::exchange(decoder_opened_, true)) {
     decoder_ = OpenIconv("UTF-8", IconvNameOf(name_));
   }
@@ -146,7 +186,9 @@ void TTextEncoding::AppendIconvDecoded(std::string_view bytes, std::string& out)
     return;
   }
   auto* const cd = static_cast<iconv_t>(decoder_);
-  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (!keepState) {
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
   char* in = const_cast<char*>(bytes.data());
   std::size_t in_left = bytes.size();
   std::string decoded(bytes.size() * 3 + 16, '\0');
@@ -162,6 +204,10 @@ void TTextEncoding::AppendIconvDecoded(std::string_view bytes, std::string& out)
     if (errno == E2BIG) {
       decoded.resize(decoded.size() * 2);
       continue;
+    }
+    if (errno == EINVAL && !last) {
+      carry_.assign(in, in_left);  // the rest of the sequence comes with the next piece
+      break;
     }
     // A byte the encoding does not allow, or a sequence cut off at the end.
     const auto byte = static_cast<unsigned char>(*in);

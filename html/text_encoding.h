@@ -31,13 +31,18 @@ class TTextEncoding {
   // Appends the bytes decoded to UTF-8; a byte sequence the encoding does not
   // allow gives U+FFFD, as does a NUL byte.
   void AppendDecoded(std::string_view bytes, std::string& out);
+  // The same for a text given in pieces cut anywhere: the shift state and a
+  // sequence cut between two pieces carry over to the next; last: no more
+  // pieces follow, and what is left is decoded as AppendDecoded would.
+  void AppendDecodedPart(std::string_view bytes, bool last, std::string& out);
   // Appends the UTF-8 text in this encoding; a character the encoding lacks
   // is written as "&#N;" with its decimal code point, as browsers do in a
   // query.
   void AppendEncoded(std::string_view utf8, std::string& out);
 
  private:
-  void AppendIconvDecoded(std::string_view bytes, std::string& out);
+  // keepState: the text goes on from the last call's; last: it ends here.
+  void AppendIconvDecoded(std::string_view bytes, bool keepState, bool last, std::string& out);
   void Close();
 
   std::string name_;
@@ -45,6 +50,7 @@ class TTextEncoding {
   void* encoder_ = nullptr;
   bool decoder_opened_ = false;
   bool encoder_opened_ = false;
+  std::string carry_;  // the start of a sequence the last piece cut off
 };
 
 // Appends the UTF-8 text with every malformed sequence replaced by U+FFFD

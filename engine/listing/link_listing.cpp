@@ -6,10 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "engine/listing/base_detection.h"
 #include "html/character_references.h"
+#include "html/encoding_sniffing.h"
+#include "html/html_limits.h"
 #include "html/html_tokenizer.h"
 #include "html/page_text.h"
 #include "html/text_encoding.h"
+#include "html/text_file.h"
 #include "net/base/web_url.h"
 #include "text/ascii_text.h"
 #include "text/printable_text.h"
@@ -17,6 +21,10 @@
 namespace movrek {
 
 namespace {
+
+// Bytes enough for a page's encoding: its byte order mark and the prescan
+// for a meta declaration look no further.
+constexpr std::size_t kSniffedPageBytes = 1024;
 
 // Whether a value needs more than copying: a reference to decode, a byte of
 // the page's encoding to decode or a NUL.
@@ -133,7 +141,133 @@ class TAnchorGatherer : public THtmlTokenSink {
   std::optional<std::string> base_;
 };
 
+// The first base with an href, as written.
+class TBaseFinder : public THtmlTokenSink {
+ public:
+  void OnStartTag(const THtmlStartTag& tag) override {
+    std::string_view href;
+    if (!base_ && AnchorTagOf(tag, &href) == TAnchorTag::Base) {
+      base_.emplace(href);
+    }
+  }
+  [[nodiscard]] const std::optional<std::string>& Base() const { return base_; }
+
+ private:
+  std::optional<std::string> base_;
+};
+
+// Each anchor's link to the sink as soon as its tag is read.
+class TAnchorEmitter : public THtmlTokenSink {
+ public:
+  TAnchorEmitter(TListingSink& sink, TAnchorResolver& resolver)
+      : sink_(sink), resolver_(resolver) {}
+  void OnStartTag(const THtmlStartTag& tag) override {
+    std::string_view href;
+    if (AnchorTagOf(tag, &href) == TAnchorTag::Anchor) {
+      sink_.AppendLink(resolver_.Resolve(href));
+    }
+  }
+
+ private:
+  TListingSink& sink_;
+  TAnchorResolver& resolver_;
+};
+
+// How a saved page is read: in its own bytes when its encoding keeps ASCII as
+// ASCII, else decoded to UTF-8 as it is read.
+struct TPageReading {
+  std::string encoding;
+  std::size_t bomLength = 0;  // dropped before decoding
+  bool decode = false;
+  bool textIsUtf8 = false;
+};
+
+TPageReading SniffSavedPage(const std::string& file, std::string_view contentType) {
+  TReadableFile in(file);
+  std::string head(kSniffedPageBytes, '\0');
+  std::size_t size = 0;
+  while (size < head.size()) {
+    const std::size_t got = in.Read(head.data() + size, head.size() - size);
+    if (got == 0) {
+      break;
+    }
+    size += got;
+  }
+  head.resize(size);
+  const TSniffedEncoding sniffed = SniffEncoding(head, contentType);
+  const TTextEncoding encoding(sniffed.Name);
+  TPageReading reading;
+  reading.encoding = std::string(sniffed.Name);
+  reading.decode = !encoding.IsAsciiCompatible();
+  reading.bomLength = reading.decode ? sniffed.BomLength : 0;
+  reading.textIsUtf8 = encoding.IsUtf8() || reading.decode;
+  return reading;
+}
+
+// Hands the page's text to visit piece by piece.
+template <class Visit>
+void ForEachTextPiece(const std::string& file, const TPageReading& reading, Visit&& visit) {
+  TReadableFile in(file);
+  std::optional<TTextEncoding> decoder;
+  if (reading.decode) {
+    decoder.emplace(reading.encoding);
+  }
+  std::string piece(kFileReadPieceBytes, '\0');
+  std::string decoded;
+  std::size_t skip = reading.bomLength;
+  for (;;) {
+    const std::size_t got = in.Read(piece.data(), piece.size());
+    std::string_view bytes(piece.data(), got);
+    const std::size_t dropped = std::min(skip, bytes.size());
+    bytes.remove_prefix(dropped);
+    skip -= dropped;
+    if (decoder) {
+      decoded.clear();
+      decoder->AppendDecodedPart(bytes, got == 0, decoded);
+      bytes = decoded;
+    }
+    visit(bytes);
+    if (got == 0) {
+      return;
+    }
+  }
+}
+
+// The block of a saved page: a first pass finds its base, a second lists.
+void ListInTwoPasses(TListingSink& sink, const std::string& file, const TPageReading& reading,
+                     const std::string* base, const std::string& pageAddress,
+                     const std::string& finalAddress) {
+  TBaseFinder finder;
+  TDeclaredBaseSearch declared;
+  {
+    THtmlTokenizer tokenizer(finder);
+    ForEachTextPiece(file, reading, [&](std::string_view text) {
+      declared.Feed(text);
+      tokenizer.Feed(text);
+    });
+    tokenizer.Finish();
+  }
+  TTextEncoding encoding(reading.encoding);
+  TAnchorResolver resolver(encoding, reading.textIsUtf8, finalAddress);
+  if (finder.Base()) {
+    resolver.UseBaseHref(*finder.Base());
+  }
+  sink.BeginBlock(pageAddress,
+                  base != nullptr ? *base : ChooseBaseOfDeclared(declared.Result(), finalAddress));
+  TAnchorEmitter emitter(sink, resolver);
+  THtmlTokenizer tokenizer(emitter);
+  ForEachTextPiece(file, reading, [&tokenizer](std::string_view text) { tokenizer.Feed(text); });
+  tokenizer.Finish();
+}
+
 }  // namespace
+
+void ListSavedPage(TListingSink& sink, const std::string& documentFile,
+                   std::string_view contentType, const std::string& pageAddress,
+                   const std::string& finalAddress) {
+  ListInTwoPasses(sink, documentFile, SniffSavedPage(documentFile, contentType), nullptr,
+                  pageAddress, finalAddress);
+}
 
 bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
   if (!filter.Enabled) {
@@ -165,8 +299,8 @@ void TListingSink::AppendLink(TListedLink link) {
 
 void ListLinks(TListingSink& sink, const std::string& documentFile, const std::string& base,
                const std::string& pageAddress, const TPageSource& source) {
-  ListLinks(sink, ReadPageText(documentFile, source.ContentType), base, pageAddress,
-            source.FinalAddress);
+  ListInTwoPasses(sink, documentFile, SniffSavedPage(documentFile, source.ContentType), &base,
+                  pageAddress, source.FinalAddress);
 }
 
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,

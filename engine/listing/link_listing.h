@@ -29,6 +29,12 @@ struct TPageSource {
 // EFileOpenError when the file cannot be read.
 void ListLinks(TListingSink& sink, const std::string& documentFile, const std::string& base,
                const std::string& pageAddress, const TPageSource& source);
+// The block of a saved page whose response carried contentType, its
+// "# Baseurl:" line from the base the page declares. The page is read in
+// pieces, twice, so that neither it nor its links are held whole.
+void ListSavedPage(TListingSink& sink, const std::string& documentFile,
+                   std::string_view contentType, const std::string& pageAddress,
+                   const std::string& finalAddress);
 // The same for a page already read (ReadPageText of its file).
 void ListLinks(TListingSink& sink, TPageText page, const std::string& base,
                const std::string& pageAddress, const std::string& finalAddress);

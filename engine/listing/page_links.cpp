@@ -5,7 +5,6 @@
 #include "engine/listing/link_listing.h"
 #include "engine/listing/listing_sink.h"
 #include "html/encoding_sniffing.h"
-#include "html/page_text.h"
 
 namespace movrek {
 
@@ -29,6 +28,7 @@ void TPageLinks::Restart(std::string contentType, std::string address) {
   too_many_ = false;
   content_type_ = std::move(contentType);
   head_.clear();
+  decoder_.reset();
   tags_.reset();
   declared_base_ = TDeclaredBaseSearch();
   mode_ = TMode::Sniffing;
@@ -61,25 +61,34 @@ void TPageLinks::Feed(std::string_view bytes) {
 }
 
 void TPageLinks::Decide() {
-  TTextEncoding encoding(SniffEncoding(head_, content_type_).Name);
-  const bool utf8 = encoding.IsUtf8();
-  // Markup in an encoding that is no ASCII is decoded whole once saved.
-  const TMode mode = utf8 || encoding.IsAsciiCompatible() ? TMode::Scanning : TMode::FromFile;
+  const TSniffedEncoding sniffed = SniffEncoding(head_, content_type_);
+  TTextEncoding encoding(sniffed.Name);
+  // Markup in an encoding that is no ASCII is read decoded, as it arrives.
+  const bool decode = !encoding.IsAsciiCompatible();
+  if (decode) {
+    decoder_ = std::make_unique<TTextEncoding>(sniffed.Name);
+    head_.erase(0, sniffed.BomLength);
+  } else {
+    decoder_.reset();
+  }
   {
     const std::lock_guard<std::mutex> lock(found_lock_);
+    text_is_utf8_ = encoding.IsUtf8() || decode;
     encoding_ = std::move(encoding);
-    text_is_utf8_ = utf8;
-    mode_ = mode;
+    mode_ = TMode::Scanning;
   }
-  if (mode == TMode::Scanning) {
-    tags_ = std::make_unique<THtmlTokenizer>(tag_sink_);
-    Scan(head_);
-  }
+  tags_ = std::make_unique<THtmlTokenizer>(tag_sink_);
+  Scan(head_);
   head_.clear();
   head_.shrink_to_fit();
 }
 
 void TPageLinks::Scan(std::string_view bytes) {
+  if (decoder_) {
+    decoded_.clear();
+    decoder_->AppendDecodedPart(bytes, false, decoded_);
+    bytes = decoded_;
+  }
   declared_base_.Feed(bytes);
   tags_->Feed(bytes);
   if (too_many_) {
@@ -191,10 +200,14 @@ void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
   }
   if (mode_ == TMode::FromFile) {
     DropResolved();
-    TPageText page = ReadPageText(pageFile, content_type_);
-    const std::string base = ChooseBaseOfText(page.Text.View(), finalAddress);
-    ListLinks(sink, std::move(page), base, pageAddress, finalAddress);
+    ListSavedPage(sink, pageFile, content_type_, pageAddress, finalAddress);
     return;
+  }
+  if (decoder_) {
+    decoded_.clear();
+    decoder_->AppendDecodedPart({}, true, decoded_);
+    declared_base_.Feed(decoded_);
+    tags_->Feed(decoded_);
   }
   tags_->Finish();
   ResolveFound();

@@ -1,9 +1,9 @@
 // The links of a page gathered from its body as it arrives, so that the
 // page is never read back from its file nor held whole: the block listed is
 // the one ListLinks lists from the saved file. A page whose encoding does not
-// keep ASCII as ASCII (UTF-16, ISO-2022-JP) is listed from its file instead.
-// A page whose links would take more memory than the bound given is listed
-// from its file too.
+// keep ASCII as ASCII (UTF-16, ISO-2022-JP) is decoded as it arrives. A page
+// whose links would take more memory than the bound given is listed from its
+// file, read in pieces.
 //
 // Feed and ResolveFound may run on two threads at once; everything else
 // runs while neither does.
@@ -65,7 +65,9 @@ class TPageLinks {
   std::int64_t gathered_bytes_ = 0;
   bool too_many_ = false;  // the links found would take too much memory
   std::string content_type_;
-  std::string head_;  // the first bytes, until the encoding is known
+  std::string head_;                        // the first bytes, until the encoding is known
+  std::unique_ptr<TTextEncoding> decoder_;  // for markup in an encoding that is no ASCII
+  std::string decoded_;
   // Hands the start tags to TakeTag.
   class TTagSink : public THtmlTokenSink {
    public:

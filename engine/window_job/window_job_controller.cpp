@@ -26,13 +26,9 @@ bool TWindowJobController::Button1Click(std::vector<std::string>& urlLines) {
   return true;
 }
 
-bool TWindowJobController::Button1ClickOnText(std::string listText) {
-  if (listText.empty()) {
-    return false;
-  }
+void TWindowJobController::Button1ClickOnText(std::function<std::string()> listText) {
   Launch(std::make_shared<TMyThread>(window_thread_, window_, settings_, std::move(listText)));
   start_enabled_ = false;
-  return true;
 }
 
 void TWindowJobController::Run(const std::vector<std::string>& urlLines) {

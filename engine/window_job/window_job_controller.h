@@ -35,11 +35,11 @@ class TWindowJobController {
   // job over the rest (even none) and disables Start. Unlike Abort it does
   // not pause: the window's thread would be held for as long.
   bool Button1Click(std::vector<std::string>& urlLines);
-  // Start on the whole text of a list that has no line shorter than
-  // kMinUrlLineBytes (see HasLineShorterThan): the job's worker splits it, so
-  // a list of millions of lines holds up the window for no line-by-line
-  // work. False for an empty text.
-  bool Button1ClickOnText(std::string listText);
+  // Start on a list that has lines, none shorter than kMinUrlLineBytes (see
+  // HasLineShorterThan), given as its whole text: the job's worker asks
+  // `listText` for it and splits it, so a list of millions of lines costs
+  // the window's thread no line-by-line work.
+  void Button1ClickOnText(std::function<std::string()> listText);
   // Starts a job over a copy of the lines.
   void Run(const std::vector<std::string>& urlLines);
   // Completion: automatic save, Start enabled, save target, progress line

@@ -18,7 +18,7 @@ TMyThread::TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSe
       channel_(std::make_shared<TWindowChannel>(windowThread, window)) {}
 
 TMyThread::TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
-                     std::string listText)
+                     std::function<std::string()> listText)
     : settings_(std::move(settings)),
       channel_(std::make_shared<TWindowChannel>(windowThread, window)),
       list_text_(std::move(listText)) {}
@@ -122,10 +122,12 @@ void TMyThread::UpdateStatusBar() {
 }
 
 void TMyThread::Execute() {
-  // Freed here, on the worker, like the lines at the end.
-  const std::string list_text = std::exchange(list_text_, std::string());
-  if (!list_text.empty() && !Aborted()) {
-    UrlList.SetText(list_text);
+  if (list_text_) {
+    // Taken even after an abort: the window's list waits for the copy.
+    const std::string list_text = std::exchange(list_text_, nullptr)();
+    if (!Aborted()) {
+      UrlList.SetText(list_text);
+    }
   }
   const int count = UrlList.Count();
   int index = 0;

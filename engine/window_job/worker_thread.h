@@ -34,10 +34,11 @@ class TMyThread final : public TUrlJob,
  public:
   TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
             std::vector<std::string> urlList);
-  // A job over the lines of a whole list text, split by the worker when it
-  // starts: the window's thread never splits or copies a list line by line.
+  // A job over the lines of a whole list text, which the worker asks
+  // `listText` for and splits when it starts: the window's thread never
+  // copies or splits a list of millions of lines.
   TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,
-            std::string listText);
+            std::function<std::string()> listText);
   ~TMyThread() override;
   TMyThread(const TMyThread&) = delete;
   TMyThread& operator=(const TMyThread&) = delete;
@@ -123,8 +124,8 @@ class TMyThread final : public TUrlJob,
   bool progress_held_ = false;
   std::chrono::steady_clock::time_point progress_shown_at_;
 
-  // The list as a text, until the worker makes UrlList of it.
-  std::string list_text_;
+  // Gives the list as a text, for the worker to make UrlList of.
+  std::function<std::string()> list_text_;
 
   std::atomic<bool> finished_{false};
   std::string error_text_;

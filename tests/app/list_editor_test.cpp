@@ -9,7 +9,11 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QUrl>
+#include <functional>
+#include <string>
+#include <thread>
 
+#include "app/app_limits.h"
 #include "tests/app/form_fixture.h"
 #include "tests/helpers/peers.h"
 #include "tests/helpers/scoped_env.h"
@@ -115,6 +119,32 @@ TEST_F(FormTest, EditsBeyondTheUndoLimitKeepTheTextAndTheModifiedState) {
   EXPECT_TRUE(memo.isUndoAvailable());
   memo.setModified(false);
   EXPECT_FALSE(memo.Modified());
+}
+
+// A job takes the URL list at Start on its own thread, while the list may
+// already change: the copy holds the text of the moment it was asked for.
+TEST_F(FormTest, ASnapshotKeepsTheTextItWasTakenFromWhateverComesNext) {
+  app::TMemo& memo = *Form().Memo1;
+  const struct {
+    const char* name;
+    std::function<void()> change;
+  } cases[] = {
+      {"an append", [&] { memo.AppendLines("more"); }},
+      {"typing at the start", [&] { memo.insertAt("x", 0, 0); }},  // the text moves
+      {"a new document", [&] { memo.ReplaceAll(std::string(app::kMaxUndoHistoryBytes + 1, 'x')); }},
+      {"an undo", [&] { memo.undo(); }},
+      {"nothing", [] {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    memo.setPlainText("http://a/\nhttp://b/");
+    memo.AppendLines("http://c/");
+    const auto snapshot = memo.Snapshot();
+    c.change();
+    std::string taken;
+    std::thread([&] { taken = snapshot->Take(); }).join();
+    EXPECT_EQ(taken, "http://a/\nhttp://b/\nhttp://c/");
+  }
 }
 
 TEST_F(FormTest, DroppingOnTheUrlListLoadsATextFileAndAppendsLinks) {

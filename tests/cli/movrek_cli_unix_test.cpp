@@ -64,8 +64,8 @@ TEST_F(MovrekCliUnix, MixedListsGiveTheirOutcomesSummaryAndExitStatus) {
        "# a comment\n" + page + "\nftp://h/f\nmailto:a@b\nexa mple.org/\n", 3,
        "ok refused refused refused", "4 pages, 2 links, 3 failed, 0 skipped"},
       {"all of them",
-       "javascript:x()\n" + dead + "\n" + nginx_.Url("/gone.html") + "\n" +
-           nginx_.Url("/doc.pdf") + "\n" + page,
+       "javascript:x()\n" + dead + "\n" + nginx_.Url("/gone.html") + "\n" + nginx_.Url("/doc.pdf") +
+           "\n" + page,
        3, "refused failed http_error skipped ok", "5 pages, 2 links, 3 failed, 1 skipped"},
   };
   for (const auto& c : cases) {
@@ -145,9 +145,8 @@ TEST(MovrekCliRequests, UserAgentAndHeadersReplaceMovreksOwn) {
   server.ReadRequest().Send("HTTP/1.0 200 OK\r\n\r\n").Close();
   server.Start();
   CliRunner cli;
-  const CliRun run =
-      cli.Run({"-A", "agent/2", "-H", "accept-encoding: identity", "-H", "X-Trace: 7", "-H",
-               "Host:", server.Url("/p")});
+  const CliRun run = cli.Run({"-A", "agent/2", "-H", "accept-encoding: identity", "-H",
+                              "X-Trace: 7", "-H", "Host:", server.Url("/p")});
   EXPECT_EQ(run.status, 0) << run.err;
   server.WaitDone(5000);
   EXPECT_EQ(server.Received(),

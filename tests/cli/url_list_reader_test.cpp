@@ -69,9 +69,15 @@ TEST(UrlListReader, SplitsCleansAndRefusesLines) {
       {"\xEF\xBB\xBF", ""},
   };
   for (const auto& c : cases) {
-    for (const auto& list : ReadBothWays(c.bytes)) {
+    const auto lists = ReadBothWays(c.bytes);
+    for (const auto& list : lists) {
       EXPECT_EQ(Outline(list), c.expected) << c.bytes;
     }
+    // A count that keeps nothing finds the same lines.
+    TUrlListReader counter(true);
+    counter.Feed(c.bytes);
+    counter.Finish();
+    EXPECT_EQ(counter.Counted(), static_cast<std::int64_t>(lists[0].size())) << c.bytes;
   }
 }
 
