@@ -9,6 +9,7 @@
 
 #include "cli/cli_limits.h"
 #include "engine/parallel/parallel_limits.h"
+#include "net/base/name_lookup.h"
 #include "text/ascii_text.h"
 
 namespace movrek::cli {
@@ -41,6 +42,10 @@ bool AddWord(const TOptionValue& v, TCliOptions& o, std::string&) {
 template <auto Add>
 bool AddPattern(const TOptionValue& v, TCliOptions& o, std::string& problem) {
   return RegexProblem(v.Text, (o.Filter.*Add)(v.Text), problem);
+}
+bool SetNameServers(const TOptionValue& v, TCliOptions& o, std::string&) {
+  o.Job.NameServers.Addresses = v.Text;
+  return IsNameServerList(v.Text);
 }
 bool SetUserAgent(const TOptionValue& v, TCliOptions& o, std::string&) {
   o.Job.UserAgent = v.Text;
@@ -314,6 +319,11 @@ constexpr TOptionEntry kOptions[] = {
     {"--socks-user", "", TValueKind::Text, "USER:PASS", 0, 0, "USER:PASS",
      "credentials for the SOCKS proxy (SOCKS 4: user id)", "",
      &SetCredentials<&TProxySettings::SocksUsername, &TProxySettings::SocksPassword>},
+    {"--dns-servers", "", TValueKind::Text, "ADDR[:PORT][,...]", 0, 0,
+     "name server addresses such as 192.0.2.1,[2001:db8::1]:53",
+     "ask these name servers (IPv6 in brackets before a\n"
+     "port) instead of the system's; /etc/hosts still first",
+     "", &SetNameServers},
     {"--progress", "", TValueKind::None, "", 0, 0, "",
      "show the live progress line even when standard error\n"
      "is not a terminal",

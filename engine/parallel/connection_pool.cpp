@@ -91,6 +91,7 @@ std::unique_ptr<TTCPBlockSocket> UnconnectedLike(const TTCPBlockSocket& model) {
   sock->RaiseExcept = model.RaiseExcept;
   sock->ChangeFamily(model.FamilyDefault);
   sock->PreferIP4 = model.PreferIP4;
+  sock->NameServers = model.NameServers;
   sock->InterPacketTimeout = model.InterPacketTimeout;
   sock->MaxSendBandwidth = model.MaxSendBandwidth;
   sock->MaxRecvBandwidth = model.MaxRecvBandwidth;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/pipeline/pipeline_limits.h"
+#include "net/base/name_lookup.h"
 #include "net/socket/socket_types.h"
 
 namespace movrek {
@@ -37,6 +38,8 @@ struct TJobSettings {
   // them off.
   bool Pauses = true;
   TProxySettings Proxy;
+  // Where host names are looked up; empty: the system's name servers.
+  TNameServers NameServers;
   // Sees every socket event of the job's transactions on the worker, before
   // the job's own handler: a front end's trace of the connection steps. It
   // holds the worker for as long as it runs.

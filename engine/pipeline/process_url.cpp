@@ -145,6 +145,7 @@ bool Listable(const TFetchOutcome& outcome) {
 TFetchOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink& body) {
   auto http = std::make_unique<THttpTransaction>();
   ApplyProxySettings(job.Settings().Proxy, *http);
+  http->Sock->NameServers = job.Settings().NameServers;
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
                                 const std::string& value) {
     if (job.Settings().OnSocketStatus) {

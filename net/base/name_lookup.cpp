@@ -6,11 +6,15 @@
 #include <sys/time.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "net/base/base_limits.h"
+#include "net/base/ip_text.h"
+#include "text/ascii_text.h"
 
 namespace movrek {
 namespace {
@@ -26,26 +30,25 @@ bool StartAresLibrary() {
 // are read afresh, as the system resolver does for each call.
 class TAresChannel {
  public:
-  TAresChannel() {
+  explicit TAresChannel(const TNameServers* servers) {
     if (!StartAresLibrary()) {
       status_ = ARES_ENOTINITIALIZED;
       return;
     }
-    const char* testServer = std::getenv("MOVREK_TEST_DNS_SERVER");
-    const char* testTimeout = std::getenv("MOVREK_TEST_DNS_TIMEOUT_MS");
+    const bool own = servers != nullptr && !servers->Addresses.empty();
     char lookups[] = "fb";  // the host table first, then the name servers
     ares_options options{};
     options.lookups = lookups;
     options.timeout = kDefaultNameServerTimeoutMs;
     options.tries = kDefaultNameServerTries;
-    if (testServer != nullptr && testTimeout != nullptr) {
-      options.timeout = std::max(1, std::atoi(testTimeout));
+    if (own && servers->TimeoutMs > 0) {
+      options.timeout = servers->TimeoutMs;
       options.tries = 1;
     }
     status_ = ares_init_options(&channel_, &options,
                                 ARES_OPT_LOOKUPS | ARES_OPT_TIMEOUTMS | ARES_OPT_TRIES);
-    if (status_ == ARES_SUCCESS && testServer != nullptr) {
-      status_ = ares_set_servers_ports_csv(channel_, testServer);
+    if (status_ == ARES_SUCCESS && own) {
+      status_ = ares_set_servers_ports_csv(channel_, servers->Addresses.c_str());
     }
   }
   ~TAresChannel() {
@@ -142,16 +145,71 @@ int ResolverCodeOf(int aresStatus) {
   }
 }
 
+// One item of a name server list: "1.2.3.4", "1.2.3.4:53", "::1",
+// "[::1]:53".
+bool IsNameServer(std::string_view item) {
+  std::string_view address = item;
+  std::string_view port;
+  if (!item.empty() && item.front() == '[') {
+    const std::size_t close = item.find(']');
+    if (close == std::string_view::npos) {
+      return false;
+    }
+    address = item.substr(1, close - 1);
+    const std::string_view rest = item.substr(close + 1);
+    if (!rest.empty() && (rest.front() != ':' || rest.size() == 1)) {
+      return false;
+    }
+    port = rest.empty() ? rest : rest.substr(1);
+    if (!IsIPv6Text(std::string(address))) {
+      return false;
+    }
+  } else if (item.find(':') != item.rfind(':')) {
+    return IsIPv6Text(std::string(item));
+  } else {
+    const std::size_t colon = item.find(':');
+    address = item.substr(0, colon);
+    port = colon == std::string_view::npos ? std::string_view() : item.substr(colon + 1);
+    if (colon != std::string_view::npos && port.empty()) {
+      return false;
+    }
+    if (!IsIPv4Text(std::string(address))) {
+      return false;
+    }
+  }
+  if (port.empty()) {
+    return true;
+  }
+  const std::optional<std::uint64_t> number = ParseDigits(port, 65535);
+  return number && *number > 0;
+}
+
 }  // namespace
 
+bool IsNameServerList(const std::string& text) {
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', from);
+    const std::string_view item = std::string_view(text).substr(
+        from, comma == std::string::npos ? std::string::npos : comma - from);
+    if (!IsNameServer(item)) {
+      return false;
+    }
+    if (comma == std::string::npos) {
+      return true;
+    }
+    from = comma + 1;
+  }
+}
+
 int LookupHostName(const std::string& name, int family, std::vector<TSockAddrAny>& found,
-                   const std::atomic<bool>* stop) {
+                   const std::atomic<bool>* stop, const TNameServers* servers) {
   found.clear();
   // Made before the channel, so that it outlives any call c-ares makes to
   // it while the channel is destroyed.
   TLookupState state;
   state.Found = &found;
-  TAresChannel channel;
+  TAresChannel channel(servers);
   if (channel.Status() != ARES_SUCCESS) {
     return ResolverCodeOf(channel.Status());
   }

@@ -88,7 +88,8 @@ int QueryLocal(const std::string* host, const std::string* service, addrinfo hin
 // A host name through the stoppable lookup, with the service's port (looked
 // up first, as the system resolver does) put into every address.
 int QueryName(const std::string& host, const std::string* service, const addrinfo& hints,
-              TAddressList& list, int& errnoOut, const std::atomic<bool>* stop) {
+              TAddressList& list, int& errnoOut, const std::atomic<bool>* stop,
+              const TNameServers* servers) {
   std::uint16_t port = 0;
   if (service != nullptr) {
     addrinfo serviceHints = hints;
@@ -100,7 +101,7 @@ int QueryName(const std::string& host, const std::string* service, const addrinf
     }
     port = wildcard.empty() ? 0 : htons(static_cast<std::uint16_t>(SockAddrPort(wildcard[0])));
   }
-  const int code = LookupHostName(host, hints.ai_family, list, stop);
+  const int code = LookupHostName(host, hints.ai_family, list, stop, servers);
   for (TSockAddrAny& addr : list) {
     addr.AddrIn.sin_port = port;  // the same place in both families
   }
@@ -113,7 +114,8 @@ int QueryName(const std::string& host, const std::string* service, const addrinf
 // hosts never reach a name server. Returns a getaddrinfo result code;
 // errnoOut receives errno for EAI_SYSTEM.
 int QueryAddrInfo(const std::string* host, const std::string* service, const addrinfo& hints,
-                  TAddressList& list, int& errnoOut, const std::atomic<bool>* stop) {
+                  TAddressList& list, int& errnoOut, const std::atomic<bool>* stop,
+                  const TNameServers* servers = nullptr) {
   list.clear();
   errnoOut = 0;
   if (host != nullptr && (host->find('\0') != std::string::npos || IsReservedInvalidName(*host))) {
@@ -126,13 +128,14 @@ int QueryAddrInfo(const std::string* host, const std::string* service, const add
   if (code != EAI_NONAME || host == nullptr) {
     return code;
   }
-  return QueryName(*host, service, hints, list, errnoOut, stop);
+  return QueryName(*host, service, hints, list, errnoOut, stop, servers);
 }
 
 // One query for a connect or bind address; copies the first entry into addr
 // (left zero on failure). Returns the resolver code.
 int LookupAddresses(const std::string& host, const std::string& port, addrinfo hints,
-                    TAddressList& list, int& errnoOut, const std::atomic<bool>* stop) {
+                    TAddressList& list, int& errnoOut, const std::atomic<bool>* stop,
+                    const TNameServers* servers) {
   int code;
   if (hints.ai_socktype == SOCK_RAW) {
     hints.ai_socktype = 0;
@@ -146,7 +149,7 @@ int LookupAddresses(const std::string& host, const std::string& port, addrinfo h
     // family asked for.
     code = QueryAddrInfo(nullptr, &port, hints, list, errnoOut, stop);
   } else {
-    code = QueryAddrInfo(&host, &port, hints, list, errnoOut, stop);
+    code = QueryAddrInfo(&host, &port, hints, list, errnoOut, stop, servers);
   }
   if (code == 0 && list.empty()) {
     code = EAI_NONAME;
@@ -257,12 +260,15 @@ int SocketCleanup() {
 // --- Addresses and resolution -------------------------------------------------
 
 int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string& port, int family,
-                 int protocol, int socketType, bool preferIPv4, const std::atomic<bool>* stop) {
+                 int protocol, int socketType, bool preferIPv4, const std::atomic<bool>* stop,
+                 const TNameServers* servers) {
   addr = TSockAddrAny();
   std::vector<TSockAddrAny> list;
-  int code = FillSockAddrList(list, host, port, family, protocol, socketType, preferIPv4, 0, stop);
+  int code = FillSockAddrList(list, host, port, family, protocol, socketType, preferIPv4, 0, stop,
+                              servers);
   if (code != 0 && code != WSAECONNABORTED && family == AF_UNSPEC) {
-    code = FillSockAddrList(list, host, port, family, protocol, socketType, preferIPv4, 1, stop);
+    code = FillSockAddrList(list, host, port, family, protocol, socketType, preferIPv4, 1, stop,
+                            servers);
   }
   if (code == 0) {
     addr = list.front();
@@ -272,7 +278,8 @@ int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string&
 
 int FillSockAddrList(std::vector<TSockAddrAny>& list, const std::string& host,
                      const std::string& port, int family, int protocol, int socketType,
-                     bool preferIPv4, int pass, const std::atomic<bool>* stop) {
+                     bool preferIPv4, int pass, const std::atomic<bool>* stop,
+                     const TNameServers* servers) {
   list.clear();
   if (pass != 0 && family != AF_UNSPEC) {
     return WinsockFromResolver(EAI_NONAME);
@@ -280,7 +287,7 @@ int FillSockAddrList(std::vector<TSockAddrAny>& list, const std::string& host,
   int systemErrno = 0;
   const int code =
       LookupAddresses(host, port, PassHints(family, preferIPv4, pass, protocol, socketType), list,
-                      systemErrno, stop);
+                      systemErrno, stop, servers);
   if (code != 0) {
     list.clear();
   }

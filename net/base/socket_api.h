@@ -23,6 +23,8 @@
 
 namespace movrek {
 
+struct TNameServers;
+
 using TSocket = int;
 inline constexpr TSocket INVALID_SOCKET = -1;
 inline constexpr int SOCKET_ERROR = -1;
@@ -78,17 +80,19 @@ int SocketCleanup();
 // Windows Sockets number (11001 host not found, ...); a failed lookup leaves
 // addr all zero. A host name is looked up in slices that watch *stop (when
 // given): once it reads true the lookup ends within kNameLookupSliceMs with
-// 10053 (WSAECONNABORTED). Numeric hosts never reach a name server.
+// 10053 (WSAECONNABORTED). Numeric hosts never reach a name server; names
+// not in the host table go to `servers` when given (name_lookup.h).
 int FillSockAddr(TSockAddrAny& addr, const std::string& host, const std::string& port, int family,
                  int protocol, int socketType, bool preferIPv4,
-                 const std::atomic<bool>* stop = nullptr);
+                 const std::atomic<bool>* stop = nullptr, const TNameServers* servers = nullptr);
 // All addresses of one family pass, in resolver order: pass 0 the family
 // asked for (AF_UNSPEC: IPv4 when preferIPv4, else IPv6), pass 1 the other
 // family under AF_UNSPEC (for another family: none, 11001). Results and
 // stop as in FillSockAddr; list is empty on a failure.
 int FillSockAddrList(std::vector<TSockAddrAny>& list, const std::string& host,
                      const std::string& port, int family, int protocol, int socketType,
-                     bool preferIPv4, int pass, const std::atomic<bool>* stop = nullptr);
+                     bool preferIPv4, int pass, const std::atomic<bool>* stop = nullptr,
+                     const TNameServers* servers = nullptr);
 // Numeric host text of addr, "" when it cannot be formed.
 std::string SockAddrToText(const TSockAddrAny& addr);
 // Port in host order, 0 to 65535, for either family.

@@ -134,7 +134,7 @@ void TBlockSocket::FillAddresses(std::vector<TSockAddrAny>& list, const std::str
   // The lookup watches the stop flag without taking it: a stop ends the
   // lookup, and is then consumed here like one that ends a transfer.
   LastErrorCode = FillSockAddrList(list, host, port, LookupFamily(host), SocketProtocolNumber(),
-                                   SocketKind(), PreferIP4, pass, &StopFlag);
+                                   SocketKind(), PreferIP4, pass, &StopFlag, &NameServers);
   if (LastErrorCode == WSAECONNABORTED) {
     StopFlag.store(false);
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "net/base/name_lookup.h"
 #include "net/base/socket_api.h"
 #include "net/socket/socket_limits.h"
 #include "net/socket/socket_option.h"
@@ -57,6 +58,9 @@ class TBlockSocket {
   TSocketFamily FamilyDefault = SF_Any;  // Family returns to it at every close
   bool UsesIPv6 = false;
   bool PreferIP4 = true;
+  // Where the names this socket connects to are looked up; empty: the
+  // system's name servers.
+  TNameServers NameServers;
   // Options set while no handle exists, newest first.
   std::deque<TSocketOption> QueuedOptions;
   // True: a time-out applies to each single wait; false: to a whole operation.

@@ -24,8 +24,11 @@ namespace movrek::test {
 
 class FormTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    form_ = std::make_unique<app::TForm1>(NoPauses());
+  void SetUp() override { Reopen(NoPauses()); }
+  // A new window with these settings in place of the open one.
+  void Reopen(const TJobSettings& settings) {
+    if (form_) form_->close();
+    form_ = std::make_unique<app::TForm1>(settings);
     form_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
     // Keystrokes go to the focused control of the active window.

@@ -330,7 +330,9 @@ int ThreadCount() {
 
 TEST_F(FormJobTest, ClosingTheWindowDuringAHangingLookupEndsTheWorker) {
   SilentNameServer server;
-  const SilentNameServerHook hook(server, 60000);
+  TJobSettings settings = NoPauses();
+  settings.NameServers = {server.Address(), 60000};
+  Reopen(settings);
   const int threads_before = ThreadCount();
   Form().Memo1->setPlainText("http://no-such-host.example/x");
   Form().Button1->click();

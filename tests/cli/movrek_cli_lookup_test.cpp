@@ -29,10 +29,11 @@ const std::string kHangingUrl = "http://no-such-host.example/\n";
 
 class MovrekCliLookup : public ::testing::Test {
  protected:
-  MovrekCliLookup() {
-    cli_.AddEnvironment("MOVREK_TEST_DNS_SERVER=" + server_.Address());
-    // Far longer than any of the waits below.
-    cli_.AddEnvironment("MOVREK_TEST_DNS_TIMEOUT_MS=60000");
+  // The resolver's own time-outs (seconds) are far longer than the waits
+  // below.
+  std::vector<std::string> Args(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--dns-servers", server_.Address()});
+    return args;
   }
   // Waits until the program's lookup has reached the server.
   void WaitForQuery() {
@@ -47,7 +48,7 @@ class MovrekCliLookup : public ::testing::Test {
 
 TEST_F(MovrekCliLookup, MaxTimeEndsAHangingLookup) {
   const auto start = Clock::now();
-  const CliRun run = cli_.Run({"--max-time", "1"}, kHangingUrl);
+  const CliRun run = cli_.Run(Args({"--max-time", "1"}), kHangingUrl);
   EXPECT_LT(Clock::now() - start, 1200ms);
   EXPECT_TRUE(Contains(run.err, "1 failed")) << run.err;
   EXPECT_GT(server_.Dropped(), 0);
@@ -55,7 +56,7 @@ TEST_F(MovrekCliLookup, MaxTimeEndsAHangingLookup) {
 }
 
 TEST_F(MovrekCliLookup, InterruptEndsAHangingLookup) {
-  const pid_t pid = cli_.Spawn({}, kHangingUrl);
+  const pid_t pid = cli_.Spawn(Args({}), kHangingUrl);
   ASSERT_GT(pid, 0);
   WaitForQuery();
   const auto interrupted = Clock::now();
@@ -92,9 +93,9 @@ TEST(MovrekCliAddresses, EveryAddressOfANameIsTriedInTurn) {
        "  reason: socket error 10061, Connection refused\n"},
   };
   CliRunner cli;
-  cli.AddEnvironment("MOVREK_TEST_DNS_SERVER=" + names.Address());
   for (const auto& c : cases) {
-    const CliRun run = cli.Run({"--no-delay", "--retries", "0"}, c.url + "\n");
+    const CliRun run =
+        cli.Run({"--no-delay", "--retries", "0", "--dns-servers", names.Address()}, c.url + "\n");
     EXPECT_TRUE(Contains(run.err, c.err + c.url + "\n" + c.reason)) << run.err;
   }
 }

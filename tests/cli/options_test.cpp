@@ -80,6 +80,9 @@ TEST(CliOptions, AcceptedCommandLines) {
   EXPECT_EQ(q.PerHost, 4);
   EXPECT_EQ(q.Format, movrek::TResultFormat::Text);
   EXPECT_TRUE(q.Job.VerifyCertificates);
+  TCliOptions servers;
+  ASSERT_EQ(ParseCommandLine({"--dns-servers", "192.0.2.1:5353,::1,[::1]:53"}, servers), "");
+  EXPECT_EQ(servers.Job.NameServers.Addresses, "192.0.2.1:5353,::1,[::1]:53");
   TCliOptions insecure;
   ASSERT_EQ(ParseCommandLine({"-k"}, insecure), "");
   EXPECT_FALSE(insecure.Job.VerifyCertificates);
@@ -180,6 +183,11 @@ TEST(CliOptions, UsageErrors) {
       {"--proxy", ":8080"},
       {"--proxy", "::1:8080"},
       {"--socks", "h:x"},
+      {"--dns-servers", "ns.example"},
+      {"--dns-servers", "192.0.2.1,"},
+      {"--dns-servers", "192.0.2.1:0"},
+      {"--dns-servers", "::1:53:x"},
+      {"--dns-servers", "[::1]53"},
       {"--proxy-user", "u:p"},
       {"--socks4"},
       {"--socks-user", "u:p"},

@@ -1,6 +1,8 @@
 // Host lookups through the stoppable resolver: the answers and error numbers
 // callers saw from the system resolver, and a stop that ends a lookup held by
 // a name server that never answers.
+#include "net/base/name_lookup.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -39,7 +41,7 @@ std::pair<std::string, std::string> HostTableEntry() {
 
 TEST(NameLookup, AnswersAndErrorsAsTheSystemResolverGaveThem) {
   test::SilentNameServer server;
-  const test::SilentNameServerHook hook(server, 300);
+  const TNameServers servers{server.Address(), 300};
   struct Case {
     std::string Host;
     int Family;
@@ -60,7 +62,9 @@ TEST(NameLookup, AnswersAndErrorsAsTheSystemResolverGaveThem) {
   }
   for (const Case& c : cases) {
     TSockAddrAny addr;
-    EXPECT_EQ(FillSockAddr(addr, c.Host, "8080", c.Family, IPPROTO_TCP, SOCK_STREAM, true), c.Code)
+    EXPECT_EQ(FillSockAddr(addr, c.Host, "8080", c.Family, IPPROTO_TCP, SOCK_STREAM, true, nullptr,
+                           &servers),
+              c.Code)
         << c.Host;
     EXPECT_EQ(SockAddrToText(addr), c.Address) << c.Host;
     EXPECT_EQ(SockAddrPort(addr), c.Code == 0 ? 8080 : 0) << c.Host;
@@ -71,7 +75,7 @@ TEST(NameLookup, AnswersAndErrorsAsTheSystemResolverGaveThem) {
 
 TEST(NameLookup, StopEndsALookupTheServerNeverAnswers) {
   test::SilentNameServer server;
-  const test::SilentNameServerHook hook(server, 30000);
+  const TNameServers servers{server.Address(), 30000};
   std::atomic<bool> stop{false};
   std::thread stopper([&] {
     std::this_thread::sleep_for(milliseconds(150));
@@ -80,7 +84,7 @@ TEST(NameLookup, StopEndsALookupTheServerNeverAnswers) {
   const auto start = Clock::now();
   TSockAddrAny addr;
   const int code = FillSockAddr(addr, "no-such-host.example", "80", AF_UNSPEC, IPPROTO_TCP,
-                                SOCK_STREAM, true, &stop);
+                                SOCK_STREAM, true, &stop, &servers);
   const auto took = Clock::now() - start;
   stopper.join();
   EXPECT_EQ(code, WSAECONNABORTED);
