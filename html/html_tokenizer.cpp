@@ -1,6 +1,7 @@
 #include "html/html_tokenizer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -74,6 +75,8 @@ constexpr bool IsAlpha(char c) {
 // Up to this many attributes, repeated names are found by comparing each
 // with those before it.
 constexpr std::size_t kFewAttributes = 16;
+// What is kept of a tag's name: longer names name no element the rules know.
+constexpr std::size_t kMaxNameBytes = 256;
 // A comment's text is handed out in pieces of about this size.
 constexpr std::size_t kCommentPieceBytes = std::size_t{64} * 1024;
 // What is kept of a DOCTYPE: enough for its name.
@@ -86,9 +89,11 @@ const char* Find(const char* p, const char* end, char c) {
 
 void AppendLowered(std::string& out, const char* from, const char* to) {
   const std::size_t at = out.size();
-  out.append(from, to);
-  for (auto k = out.begin() + static_cast<std::ptrdiff_t>(at); k != out.end(); ++k) {
-    *k = AsciiLowerChar(*k);
+  out.resize(at + static_cast<std::size_t>(to - from));
+  char* write = out.data() + at;
+  for (const char* k = from; k < to; ++k) {
+    const char c = *k;
+    *write++ = static_cast<char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c);
   }
 }
 
@@ -168,8 +173,11 @@ class THtmlTokenizer::TImpl : private TOpenElements::TCopySink {
   void BeginTag(bool endTag);
   void CountTagBytes(std::size_t count);
   const char* ReadAttributeName(const char* p, const char* end, bool first);
+  // A tag's name is kept to its first kMaxNameBytes whether or not the tag
+  // is dropped, so that what a dropped tag does never depends on where the
+  // bytes were cut.
   void AppendTagName(char c) {
-    if (!dropping_) {
+    if (tag_name_.size() < kMaxNameBytes) {
       tag_name_ += AsciiLowerChar(c);
     }
   }
@@ -178,6 +186,10 @@ class THtmlTokenizer::TImpl : private TOpenElements::TCopySink {
   void AppendToTag(const char* from, const char* to);
   void EmitTag();
   void EmitStartTag();
+  const char* ReadWholeTag(const char* less, const char* end);
+  std::string_view Lowered(const char* from, const char* to, bool capitals);
+  void AddAttribute(std::string_view name, std::string_view value, bool many);
+  void StartTagRead(std::string_view name, bool selfClosing, bool kept);
   void AppropriateEndTagOrText(char c);
   void EndTagNameNotAppropriate();
 
@@ -205,6 +217,16 @@ class THtmlTokenizer::TImpl : private TOpenElements::TCopySink {
   std::string tag_name_;
   std::string tag_bytes_;
   std::vector<TAttributePlace> attributes_;
+  // The attributes of a tag read whole, where they lie in the text.
+  struct TPlace {
+    const char* nameFrom;
+    const char* nameTo;
+    const char* valueFrom;
+    const char* valueTo;
+    bool capitals;  // in the name
+  };
+  std::vector<TPlace> places_;
+  const char* text_end_ = nullptr;  // of the text a tag is read whole from
   std::vector<THtmlAttribute> views_;
   std::unordered_set<std::string_view> seen_names_;  // of a tag with many attributes
 
@@ -310,6 +332,11 @@ const char* THtmlTokenizer::TImpl::StepText(const char* p, const char* end) {
       if (less == end) {
         return end;
       }
+      if (state_ == TState::Data) {
+        if (const char* after = ReadWholeTag(less, end); after != nullptr) {
+          return after;
+        }
+      }
       text_state_ = state_;
       state_ = state_ == TState::Data ? TState::TagOpen : TState::TextLess;
       return less + 1;
@@ -339,6 +366,15 @@ const char* THtmlTokenizer::TImpl::StepText(const char* p, const char* end) {
       }
       Text("<", TTextKind::Data);
       context_.Text(false);
+      if (c == '<') {
+        // A run of "<" is text but for its last, which may open a tag.
+        const char* last = p;
+        while (last + 1 < end && last[1] == '<') {
+          ++last;
+        }
+        Text(p, last, TTextKind::Data);
+        return last + 1;
+      }
       state_ = TState::Data;
       return p;
     case TState::EndTagOpen:
@@ -538,7 +574,7 @@ void THtmlTokenizer::TImpl::BeginTag(bool endTag) {
   end_tag_ = endTag;
   self_closing_ = false;
   dropping_ = false;
-  tag_size_ = 2;  // "<" and the first letter, or "</"
+  tag_size_ = endTag ? 2 : 1;  // "</", or "<" before the first letter
   name_open_ = false;
   tag_name_.clear();
   tag_bytes_.clear();
@@ -588,9 +624,9 @@ const char* THtmlTokenizer::TImpl::StepTag(const char* p, const char* end) {
         ++q;
       }
       CountTagBytes(static_cast<std::size_t>(q - p));
-      if (!dropping_) {
-        AppendLowered(tag_name_, p, q);
-      }
+      AppendLowered(tag_name_, p,
+                    p + std::min(static_cast<std::size_t>(q - p),
+                                 kMaxNameBytes - std::min(kMaxNameBytes, tag_name_.size())));
       if (q == end) {
         return end;
       }
@@ -728,6 +764,159 @@ const char* THtmlTokenizer::TImpl::StepAttributeValue(const char* p, const char*
   return close + 1;
 }
 
+namespace {
+
+// What a name's letters are to a tag read whole: the end of a tag name (white
+// space, "/", ">"), the end of an attribute name (those and "="), a capital.
+enum : std::uint8_t { kEndsTagName = 1, kEndsAttributeName = 2, kCapital = 4 };
+constexpr std::array<std::uint8_t, 256> kNameLetters = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (const char c : {' ', '\n', '\t', '\f', '\r', '/', '>'}) {
+    table[static_cast<unsigned char>(c)] = kEndsTagName | kEndsAttributeName;
+  }
+  table['='] = kEndsAttributeName;
+  for (char c = 'A'; c <= 'Z'; ++c) {
+    table[static_cast<unsigned char>(c)] = kCapital;
+  }
+  return table;
+}();
+
+// The end of a name from p on (ended by a letter of kind ends), and whether
+// it holds capitals.
+const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* capitals) {
+  std::uint8_t seen = 0;
+  while (p < end) {
+    const std::uint8_t kind = kNameLetters[static_cast<unsigned char>(*p)];
+    if ((kind & ends) != 0) {
+      break;
+    }
+    seen |= kind;
+    ++p;
+  }
+  *capitals = (seen & kCapital) != 0;
+  return p;
+}
+
+const char* SkipSpace(const char* p, const char* end) {
+  while (p < end && IsSpace(*p)) {
+    ++p;
+  }
+  return p;
+}
+
+}  // namespace
+
+// A tag that lies whole in the text at hand, read in one go by the rules the
+// states follow, its names and values left where they are (a name with
+// capitals is lowered into tag_bytes_). nullptr, with nothing done, when the
+// tag goes on past the text or past the bound: the states read it then.
+const char* THtmlTokenizer::TImpl::ReadWholeTag(const char* less, const char* end) {
+  const bool endTag = less + 1 < end && less[1] == '/';
+  const char* p = less + (endTag ? 2 : 1);
+  if (p >= end || !IsAlpha(*p)) {
+    return nullptr;
+  }
+  const char* const nameStart = p;
+  bool capitals = false;
+  p = NameEnd(p, end, kEndsTagName, &capitals);
+  if (p >= end) {
+    return nullptr;
+  }
+  tag_bytes_.clear();
+  places_.clear();
+  text_end_ = end;
+  const std::string_view name = Lowered(
+      nameStart, nameStart + std::min(kMaxNameBytes, static_cast<std::size_t>(p - nameStart)),
+      capitals);
+  bool selfClosing = false;
+  for (;;) {
+    p = SkipSpace(p, end);
+    if (p >= end) {
+      return nullptr;
+    }
+    if (*p == '>') {
+      break;
+    }
+    if (*p == '/') {
+      if (p + 1 < end && p[1] == '>') {
+        selfClosing = true;
+        ++p;
+        break;
+      }
+      ++p;
+      continue;
+    }
+    // The first letter of a name may be "=".
+    const char* const attributeName = p;
+    p = NameEnd(p + 1, end, kEndsAttributeName, &capitals);
+    capitals = capitals || (*attributeName >= 'A' && *attributeName <= 'Z');
+    const char* const nameEnd = p;
+    p = SkipSpace(p, end);
+    if (p >= end) {
+      return nullptr;
+    }
+    const char* valueStart = p;
+    const char* valueEnd = p;
+    if (*p == '=') {
+      p = SkipSpace(p + 1, end);
+      if (p >= end) {
+        return nullptr;
+      }
+      if (*p == '"' || *p == '\'') {
+        valueStart = p + 1;
+        valueEnd = Find(valueStart, end, *p);
+        if (valueEnd == end) {
+          return nullptr;
+        }
+        p = valueEnd + 1;
+      } else {
+        valueStart = p;
+        while (p < end && !IsSpace(*p) && *p != '>') {
+          ++p;
+        }
+        if (p >= end) {
+          return nullptr;
+        }
+        valueEnd = p;
+      }
+    }
+    places_.push_back({attributeName, nameEnd, valueStart, valueEnd, capitals});
+  }
+  if (static_cast<std::size_t>(p + 1 - less) > options_.MaxTagBytes) {
+    return nullptr;
+  }
+  if (endTag) {
+    context_.EndTag(name);
+    sink_.OnEndTag(name);
+    state_ = TState::Data;
+    return p + 1;
+  }
+  views_.clear();
+  seen_names_.clear();
+  for (const TPlace& place : places_) {
+    AddAttribute(Lowered(place.nameFrom, place.nameTo, place.capitals),
+                 std::string_view(place.valueFrom,
+                                  static_cast<std::size_t>(place.valueTo - place.valueFrom)),
+                 places_.size() > kFewAttributes);
+  }
+  state_ = TState::Data;
+  StartTagRead(name, selfClosing, true);
+  return p + 1;
+}
+
+// The name as it is when it has no capitals, else lowered into tag_bytes_
+// (reserved so that no earlier name moves).
+std::string_view THtmlTokenizer::TImpl::Lowered(const char* from, const char* to, bool capitals) {
+  if (!capitals) {
+    return {from, static_cast<std::size_t>(to - from)};
+  }
+  // No tag read whole is longer than its text or the bound.
+  tag_bytes_.reserve(std::min(options_.MaxTagBytes, static_cast<std::size_t>(text_end_ - from)));
+  const std::size_t at = tag_bytes_.size();
+  AppendLowered(tag_bytes_, from, to);
+  return {tag_bytes_.data() + at, tag_bytes_.size() - at};
+}
+
 void THtmlTokenizer::TImpl::EmitTag() {
   EndAttributeName();
   // Each value runs to where the next attribute starts.
@@ -751,30 +940,41 @@ void THtmlTokenizer::TImpl::EmitTag() {
 void THtmlTokenizer::TImpl::EmitStartTag() {
   views_.clear();
   seen_names_.clear();
-  const bool many = attributes_.size() > kFewAttributes;
   for (const TAttributePlace& place : attributes_) {
-    const std::string_view name(tag_bytes_.data() + place.nameOffset, place.nameLength);
-    // Of repeated names the first counts.
-    const bool repeated =
-        many ? !seen_names_.insert(name).second
-             : std::any_of(views_.begin(), views_.end(),
-                           [name](const THtmlAttribute& a) { return a.Name == name; });
-    if (!repeated) {
-      views_.push_back(
-          {name, std::string_view(tag_bytes_.data() + place.valueOffset, place.valueLength)});
-    }
+    AddAttribute(std::string_view(tag_bytes_.data() + place.nameOffset, place.nameLength),
+                 std::string_view(tag_bytes_.data() + place.valueOffset, place.valueLength),
+                 attributes_.size() > kFewAttributes);
   }
-  const TMarkupContext::TStart start = context_.StartTag(tag_name_, self_closing_, views_);
-  if (!dropping_) {
+  StartTagRead(tag_name_, self_closing_, !dropping_);
+}
+
+// Of repeated names the first counts.
+void THtmlTokenizer::TImpl::AddAttribute(std::string_view name, std::string_view value, bool many) {
+  const bool repeated =
+      many ? !seen_names_.insert(name).second
+           : std::any_of(views_.begin(), views_.end(),
+                         [name](const THtmlAttribute& a) { return a.Name == name; });
+  if (!repeated) {
+    views_.push_back({name, value});
+  }
+}
+
+// A start tag whose attributes are in views_: to the tree builder's rules,
+// to the sink when kept, then the text mode it opens.
+void THtmlTokenizer::TImpl::StartTagRead(std::string_view name, bool selfClosing, bool kept) {
+  const TMarkupContext::TStart start = context_.StartTag(name, selfClosing, views_);
+  if (kept) {
     THtmlStartTag tag;
-    tag.Name = tag_name_;
+    tag.Name = name;
     tag.Attributes = views_;
-    tag.SelfClosing = self_closing_;
+    tag.SelfClosing = selfClosing;
     tag.Namespace = start.Namespace;
     tag.InTemplate = start.InTemplate;
     sink_.OnStartTag(tag);
   }
-  last_start_tag_ = tag_name_;
+  if (start.Mode != TContentMode::Markup) {
+    last_start_tag_ = name;
+  }
   switch (start.Mode) {
     case TContentMode::Markup:
       state_ = TState::Data;

@@ -54,20 +54,6 @@ bool IsIntegrationPoint(THtmlNamespace space, std::string_view name,
   });
 }
 
-TContentMode ModeOfHtmlElement(std::string_view name) {
-  if (IsOneOf(name, {"title", "textarea"})) {
-    return TContentMode::RcData;
-  }
-  if (IsOneOf(name, {"style", "xmp", "iframe", "noembed", "noframes", "noscript"})) {
-    // <noscript> too: a browser that runs scripts reads its content as text.
-    return TContentMode::RawText;
-  }
-  if (name == "script") {
-    return TContentMode::ScriptData;
-  }
-  return name == "plaintext" ? TContentMode::PlainText : TContentMode::Markup;
-}
-
 }  // namespace
 
 TMarkupContext::TStart TMarkupContext::StartTag(std::string_view name, bool selfClosing,
@@ -94,7 +80,7 @@ TMarkupContext::TStart TMarkupContext::StartTag(std::string_view name, bool self
 TMarkupContext::TStart TMarkupContext::HtmlStart(std::string_view name, bool selfClosing,
                                                  std::span<const THtmlAttribute> attributes) {
   const bool inTemplate = template_depth_ > 0;
-  html_.StartTag(name, selfClosing, attributes);
+  const TContentMode mode = html_.StartTag(name, selfClosing, attributes);
   if (name == "svg" || name == "math") {
     const THtmlNamespace space = name == "svg" ? THtmlNamespace::Svg : THtmlNamespace::MathMl;
     if (!selfClosing) {
@@ -105,7 +91,7 @@ TMarkupContext::TStart TMarkupContext::HtmlStart(std::string_view name, bool sel
   if (name == "template") {
     ++template_depth_;  // a self-closing template opens all the same
   }
-  return {THtmlNamespace::Html, inTemplate, ModeOfHtmlElement(name)};
+  return {THtmlNamespace::Html, inTemplate, mode};
 }
 
 TMarkupContext::TStart TMarkupContext::ForeignStart(std::string_view name, bool selfClosing,

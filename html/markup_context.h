@@ -16,9 +16,6 @@
 
 namespace movrek {
 
-// How the content after a start tag is read.
-enum class TContentMode : std::uint8_t { Markup, RcData, RawText, ScriptData, PlainText };
-
 class TMarkupContext {
  public:
   // copies: told of the anchors the tree builder makes again.

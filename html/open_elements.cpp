@@ -22,7 +22,40 @@ enum TFlag : std::uint32_t {
   kImpliedEnd = 1U << 7,  // closed by the end of what holds it
   kInert = 1U << 8,       // a start tag that changes nothing here
   kTablePart = 1U << 9,
+  kRcData = 1U << 10,
+  kRawText = 1U << 11,
 };
+
+// The names the rules below single out.
+constexpr std::uint64_t kA = NameKey("a");
+constexpr std::uint64_t kP = NameKey("p");
+constexpr std::uint64_t kLi = NameKey("li");
+constexpr std::uint64_t kDd = NameKey("dd");
+constexpr std::uint64_t kDt = NameKey("dt");
+constexpr std::uint64_t kTd = NameKey("td");
+constexpr std::uint64_t kTh = NameKey("th");
+constexpr std::uint64_t kTr = NameKey("tr");
+constexpr std::uint64_t kTbody = NameKey("tbody");
+constexpr std::uint64_t kThead = NameKey("thead");
+constexpr std::uint64_t kTfoot = NameKey("tfoot");
+constexpr std::uint64_t kTable = NameKey("table");
+constexpr std::uint64_t kCaption = NameKey("caption");
+constexpr std::uint64_t kTemplate = NameKey("template");
+constexpr std::uint64_t kHtml = NameKey("html");
+constexpr std::uint64_t kButton = NameKey("button");
+constexpr std::uint64_t kOption = NameKey("option");
+constexpr std::uint64_t kOptgroup = NameKey("optgroup");
+constexpr std::uint64_t kOl = NameKey("ol");
+constexpr std::uint64_t kUl = NameKey("ul");
+constexpr std::uint64_t kAddress = NameKey("address");
+constexpr std::uint64_t kDiv = NameKey("div");
+constexpr std::uint64_t kXmp = NameKey("xmp");
+constexpr std::uint64_t kHr = NameKey("hr");
+constexpr std::uint64_t kBr = NameKey("br");
+constexpr std::uint64_t kSvg = NameKey("svg");
+constexpr std::uint64_t kMath = NameKey("math");
+constexpr std::uint64_t kScript = NameKey("script");
+constexpr std::uint64_t kPlaintext = NameKey("plaintext");
 
 // The flags of the element names that have any: an open-addressed table
 // with a hash of a name's length and three of its letters, since a page asks
@@ -30,22 +63,20 @@ enum TFlag : std::uint32_t {
 class TFlagTable {
  public:
   void Add(std::string_view name, std::uint32_t flag) {
-    std::size_t at = Slot(name);
-    while (!slots_[at].name.empty() && slots_[at].name != name) {
+    const std::uint64_t key = NameKey(name);
+    std::size_t at = key % kSlots;
+    while (slots_[at].key != 0 && slots_[at].key != key) {
       at = (at + 1) % kSlots;
     }
-    slots_[at].name = name;
+    slots_[at].key = key;
     slots_[at].flags |= flag;
   }
-  [[nodiscard]] std::uint32_t Find(std::string_view name) const {
-    if (name.empty()) {
-      return 0;
-    }
-    for (std::size_t at = Slot(name);; at = (at + 1) % kSlots) {
-      if (slots_[at].name == name) {
+  [[nodiscard]] std::uint32_t Find(std::uint64_t key) const {
+    for (std::size_t at = key % kSlots;; at = (at + 1) % kSlots) {
+      if (slots_[at].key == key) {
         return slots_[at].flags;
       }
-      if (slots_[at].name.empty()) {
+      if (slots_[at].key == 0) {
         return 0;
       }
     }
@@ -53,22 +84,14 @@ class TFlagTable {
 
  private:
   static constexpr std::size_t kSlots = 512;
-  static std::size_t Slot(std::string_view name) {
-    const auto letter = [name](std::size_t k) {
-      return std::size_t{static_cast<unsigned char>(name[k])};
-    };
-    return (name.size() * 131 + letter(0) * 31 + letter(name.size() - 1) * 7 +
-            letter(name.size() / 2)) %
-           kSlots;
-  }
   struct TSlot {
-    std::string_view name;
+    std::uint64_t key = 0;
     std::uint32_t flags = 0;
   };
   std::array<TSlot, kSlots> slots_{};
 };
 
-std::uint32_t FlagsOf(std::string_view name) {
+std::uint32_t FlagsOf(std::uint64_t key) {
   static const TFlagTable kFlags = [] {
     TFlagTable flags;
     const auto add = [&flags](std::initializer_list<std::string_view> list, std::uint32_t flag) {
@@ -110,63 +133,66 @@ std::uint32_t FlagsOf(std::string_view name) {
          "source", "track", "col", "colgroup"},
         kInert);
     add({"caption", "tbody", "thead", "tfoot", "tr", "td", "th"}, kTablePart);
+    add({"title", "textarea"}, kRcData);
+    // <noscript> too: a browser that runs scripts reads its content as text.
+    add({"style", "xmp", "iframe", "noembed", "noframes", "noscript"}, kRawText);
     return flags;
   }();
-  return kFlags.Find(name);
-}
-
-bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
-  return std::find(names.begin(), names.end(), name) != names.end();
+  return kFlags.Find(key);
 }
 
 }  // namespace
 
-void TOpenElements::Push(std::string_view name, std::uint64_t anchor) {
+void TOpenElements::Push(std::uint64_t key, std::uint32_t flags, std::uint64_t anchor) {
   if (open_.size() >= kMaxOpenElements) {
     ++unrecorded_;
     return;
   }
-  open_.push_back({std::string(name), anchor, FlagsOf(name)});
-  if ((FlagsOf(name) & kHoldsMarker) != 0) {
+  open_.push_back({key, anchor, flags});
+  if ((flags & kHoldsMarker) != 0) {
     anchors_.push_back({});
   }
 }
 
-// Pops the elements down to the last one named name, that one included;
+void TOpenElements::Pop() {
+  if ((open_.back().flags & kHoldsMarker) != 0) {
+    ClearAnchorsToMarker();
+  }
+  open_.pop_back();
+}
+
+// Pops the elements down to the last one of that name, that one included;
 // false when none is open.
-bool TOpenElements::PopThrough(std::string_view name) {
-  const std::ptrdiff_t at = Find(name);
+bool TOpenElements::PopThrough(std::uint64_t key) {
+  const std::ptrdiff_t at = Find(key);
   if (at < 0) {
     return false;
   }
   while (static_cast<std::ptrdiff_t>(open_.size()) > at) {
-    if ((open_.back().flags & kHoldsMarker) != 0) {
-      ClearAnchorsToMarker();
-    }
-    open_.pop_back();
+    Pop();
   }
   return true;
 }
 
-std::ptrdiff_t TOpenElements::Find(std::string_view name) const {
+std::ptrdiff_t TOpenElements::Find(std::uint64_t key) const {
   for (auto k = static_cast<std::ptrdiff_t>(open_.size()) - 1; k >= 0; --k) {
-    if (open_[static_cast<std::size_t>(k)].name == name) {
+    if (open_[static_cast<std::size_t>(k)].key == key) {
       return k;
     }
   }
   return -1;
 }
 
-bool TOpenElements::InScope(std::string_view name, TScope scope) const {
+bool TOpenElements::InScope(std::uint64_t key, TScope scope) const {
   for (auto k = open_.rbegin(); k != open_.rend(); ++k) {
-    if (k->name == name) {
+    if (k->key == key) {
       return true;
     }
     const bool bound = scope == TScope::Table
-                           ? IsOneOf(k->name, {"html", "table", "template"})
+                           ? (k->key == kHtml || k->key == kTable || k->key == kTemplate)
                            : (k->flags & kBoundsScope) != 0 ||
-                                 (scope == TScope::ListItem && IsOneOf(k->name, {"ol", "ul"})) ||
-                                 (scope == TScope::Button && k->name == "button");
+                                 (scope == TScope::ListItem && (k->key == kOl || k->key == kUl)) ||
+                                 (scope == TScope::Button && k->key == kButton);
     if (bound) {
       return false;
     }
@@ -174,30 +200,30 @@ bool TOpenElements::InScope(std::string_view name, TScope scope) const {
   return false;
 }
 
-void TOpenElements::GenerateImpliedEndTags(std::string_view except) {
-  while (!open_.empty() && open_.back().name != except && (open_.back().flags & kImpliedEnd) != 0) {
-    open_.pop_back();
+void TOpenElements::GenerateImpliedEndTags(std::uint64_t except) {
+  while (!open_.empty() && open_.back().key != except && (open_.back().flags & kImpliedEnd) != 0) {
+    Pop();
   }
 }
 
 void TOpenElements::CloseParagraph() {
-  if (InScope("p", TScope::Button)) {
-    GenerateImpliedEndTags("p");
-    PopThrough("p");
+  if (InScope(kP, TScope::Button)) {
+    GenerateImpliedEndTags(kP);
+    PopThrough(kP);
   }
 }
 
 // A new list item (or dd, dt) ends the open one of its kind.
-void TOpenElements::CloseListItem(std::string_view name) {
+void TOpenElements::CloseListItem(std::uint64_t key) {
   for (auto k = open_.rbegin(); k != open_.rend(); ++k) {
-    const bool sameKind = name == "li" ? k->name == "li" : (k->name == "dd" || k->name == "dt");
+    const bool sameKind = key == kLi ? k->key == kLi : (k->key == kDd || k->key == kDt);
     if (sameKind) {
-      const std::string found = k->name;
+      const std::uint64_t found = k->key;
       GenerateImpliedEndTags(found);
       PopThrough(found);
       break;
     }
-    if ((k->flags & kSpecial) != 0 && !IsOneOf(k->name, {"address", "div", "p"})) {
+    if ((k->flags & kSpecial) != 0 && k->key != kAddress && k->key != kDiv && k->key != kP) {
       break;
     }
   }
@@ -205,10 +231,10 @@ void TOpenElements::CloseListItem(std::string_view name) {
 }
 
 void TOpenElements::CloseCell() {
-  GenerateImpliedEndTags({});
+  GenerateImpliedEndTags(0);
   for (auto k = open_.rbegin(); k != open_.rend(); ++k) {
-    if (k->name == "td" || k->name == "th") {
-      PopThrough(std::string(k->name));
+    if (k->key == kTd || k->key == kTh) {
+      PopThrough(k->key);
       return;
     }
   }
@@ -226,52 +252,63 @@ void TOpenElements::ClearAnchorsToMarker() {
 
 // The last anchor of the list after its last marker, or -1.
 std::ptrdiff_t TOpenElements::LastAnchorEntry() const {
-  for (auto k = static_cast<std::ptrdiff_t>(anchors_.size()) - 1; k >= 0; --k) {
-    if (anchors_[static_cast<std::size_t>(k)].id == 0) {
-      return -1;
-    }
-    return k;
+  if (anchors_.empty() || anchors_.back().id == 0) {
+    return -1;
   }
-  return -1;
+  return static_cast<std::ptrdiff_t>(anchors_.size()) - 1;
 }
 
 void TOpenElements::EmitCopy(const TAnchorEntry& entry) {
   views_.clear();
-  for (const auto& [name, value] : entry.attributes) {
-    views_.push_back({name, value});
+  std::uint32_t at = 0;
+  for (const auto& [nameEnd, valueEnd] : entry.ends) {
+    const std::string_view text = entry.text;
+    views_.push_back({text.substr(at, nameEnd - at), text.substr(nameEnd, valueEnd - nameEnd)});
+    at = valueEnd;
   }
   copies_.OnAnchorCopy(views_);
+}
+
+void TOpenElements::DropAnchorEntry(std::ptrdiff_t at) {
+  spare_ = std::move(anchors_[static_cast<std::size_t>(at)]);
+  anchors_.erase(anchors_.begin() + at);
+}
+
+bool TOpenElements::IsOpen(std::uint64_t anchor) const {
+  return std::any_of(open_.begin(), open_.end(),
+                     [anchor](const TElement& e) { return e.anchor == anchor; });
 }
 
 // Anchors of the list whose element was closed around them are made again,
 // where the text or tag that follows goes.
 void TOpenElements::Reconstruct() {
-  if (anchors_.empty()) {
+  if (anchors_.empty() || anchors_.back().id == 0 || IsOpen(anchors_.back().id)) {
     return;
   }
-  const auto isOpen = [this](const TAnchorEntry& entry) {
-    return entry.id == 0 || std::any_of(open_.begin(), open_.end(), [&entry](const TElement& e) {
-             return e.anchor == entry.id;
-           });
-  };
-  std::size_t first = anchors_.size();
-  while (first > 0 && !isOpen(anchors_[first - 1])) {
+  std::size_t first = anchors_.size() - 1;
+  while (first > 0 && anchors_[first - 1].id != 0 && !IsOpen(anchors_[first - 1].id)) {
     --first;
   }
   for (std::size_t k = first; k < anchors_.size(); ++k) {
     anchors_[k].id = next_id_++;
-    Push("a", anchors_[k].id);
+    Push(kA, FlagsOf(kA), anchors_[k].id);
     EmitCopy(anchors_[k]);
   }
 }
 
 void TOpenElements::OpenAnchor(std::span<const THtmlAttribute> attributes) {
-  TAnchorEntry entry;
+  TAnchorEntry entry = std::move(spare_);
+  spare_ = {};
   entry.id = next_id_++;
+  entry.text.clear();
+  entry.ends.clear();
   for (const THtmlAttribute& attribute : attributes) {
-    entry.attributes.emplace_back(attribute.Name, attribute.Value);
+    entry.text.append(attribute.Name);
+    const auto nameEnd = static_cast<std::uint32_t>(entry.text.size());
+    entry.text.append(attribute.Value);
+    entry.ends.emplace_back(nameEnd, static_cast<std::uint32_t>(entry.text.size()));
   }
-  Push("a", entry.id);
+  Push(kA, FlagsOf(kA), entry.id);
   anchors_.push_back(std::move(entry));
 }
 
@@ -279,7 +316,7 @@ void TOpenElements::OpenAnchor(std::span<const THtmlAttribute> attributes) {
 // is split, its copy going into the block element it was left open around.
 // False when the end tag is for the ordinary rules.
 bool TOpenElements::AdoptAnchor() {
-  if (!open_.empty() && open_.back().name == "a" &&
+  if (!open_.empty() && open_.back().key == kA &&
       std::none_of(anchors_.begin(), anchors_.end(),
                    [this](const TAnchorEntry& e) { return e.id == open_.back().anchor; })) {
     open_.pop_back();
@@ -294,18 +331,20 @@ bool TOpenElements::AdoptAnchor() {
     const auto element = std::find_if(open_.begin(), open_.end(),
                                       [id](const TElement& e) { return e.anchor == id; });
     if (element == open_.end()) {
-      anchors_.erase(anchors_.begin() + entry);
+      DropAnchorEntry(entry);
       return true;
     }
     const auto at = element - open_.begin();
-    if (!InScope("a", TScope::Default)) {
+    if (!InScope(kA, TScope::Default)) {
       return true;
     }
     const auto block = std::find_if(open_.begin() + at + 1, open_.end(),
                                     [](const TElement& e) { return (e.flags & kSpecial) != 0; });
     if (block == open_.end()) {
-      open_.resize(static_cast<std::size_t>(at));
-      anchors_.erase(anchors_.begin() + entry);
+      while (static_cast<std::ptrdiff_t>(open_.size()) > at) {
+        Pop();
+      }
+      DropAnchorEntry(entry);
       return true;
     }
     // The elements between the anchor and the block are closed; the block
@@ -315,73 +354,85 @@ bool TOpenElements::AdoptAnchor() {
     open_.erase(open_.begin() + at);
     TAnchorEntry& copy = anchors_[static_cast<std::size_t>(entry)];
     copy.id = next_id_++;
-    open_.insert(open_.begin() + at + 1, TElement{"a", copy.id, FlagsOf("a")});
+    open_.insert(open_.begin() + at + 1, TElement{kA, copy.id, FlagsOf(kA)});
     EmitCopy(copy);
   }
   return true;
 }
 
-void TOpenElements::AnyOtherEndTag(std::string_view name) {
-  for (auto k = static_cast<std::ptrdiff_t>(open_.size()) - 1; k >= 0; --k) {
-    const std::string& open = open_[static_cast<std::size_t>(k)].name;
-    if (open == name) {
-      GenerateImpliedEndTags(name);
-      PopThrough(name);
+void TOpenElements::AnyOtherEndTag(std::uint64_t key) {
+  for (auto k = open_.rbegin(); k != open_.rend(); ++k) {
+    if (k->key == key) {
+      GenerateImpliedEndTags(key);
+      PopThrough(key);
       return;
     }
-    if ((open_[static_cast<std::size_t>(k)].flags & kSpecial) != 0) {
+    if ((k->flags & kSpecial) != 0) {
       return;
     }
   }
 }
 
 bool TOpenElements::InTableBody() const {
-  return !open_.empty() && IsOneOf(open_.back().name, {"table", "tbody", "thead", "tfoot", "tr"});
+  if (open_.empty()) {
+    return false;
+  }
+  const std::uint64_t top = open_.back().key;
+  return top == kTable || top == kTbody || top == kThead || top == kTfoot || top == kTr;
 }
 
 void TOpenElements::Text(bool blank) {
-  if (!(blank && InTableBody())) {
+  if (!anchors_.empty() && !(blank && InTableBody())) {
     Reconstruct();
   }
 }
 
-void TOpenElements::StartTag(std::string_view name, bool selfClosing,
-                             std::span<const THtmlAttribute> attributes) {
-  const std::uint32_t flags = FlagsOf(name);
-  if (name == "a") {
+TContentMode TOpenElements::StartTag(std::string_view name, bool selfClosing,
+                                     std::span<const THtmlAttribute> attributes) {
+  const std::uint64_t key = NameKey(name);
+  const std::uint32_t flags = FlagsOf(key);
+  if (key == kA) {
     StartAnchor(attributes);
-  } else if ((flags & kInert) != 0 || ((flags & kTextElement) != 0 && name != "xmp")) {
+  } else if ((flags & kInert) != 0 || ((flags & kTextElement) != 0 && key != kXmp)) {
     // Nothing the anchors' fate depends on.
-  } else if (name == "template") {
-    Push(name, 0);
+  } else if (key == kTemplate) {
+    Push(key, flags, 0);
   } else if ((flags & kClosesParagraph) != 0) {
     CloseParagraph();
-    if ((FlagsOf(name) & kHeading) != 0 && !open_.empty() && (open_.back().flags & kHeading) != 0) {
-      open_.pop_back();
+    if ((flags & kHeading) != 0 && !open_.empty() && (open_.back().flags & kHeading) != 0) {
+      Pop();
     }
-    if (name == "xmp") {
+    if (key == kXmp) {
       Reconstruct();
-    } else if (name != "hr") {
-      Push(name, 0);
+    } else if (key != kHr) {
+      Push(key, flags, 0);
     }
-  } else if (name == "li" || name == "dd" || name == "dt") {
-    CloseListItem(name);
-    Push(name, 0);
+  } else if (key == kLi || key == kDd || key == kDt) {
+    CloseListItem(key);
+    Push(key, flags, 0);
   } else if ((flags & kTablePart) != 0) {
-    StartTablePart(name);
+    StartTablePart(key, flags);
   } else {
-    if (name == "button" && InScope("button", TScope::Default)) {
-      GenerateImpliedEndTags({});
-      PopThrough("button");
-    }
-    if ((name == "option" || name == "optgroup") && !open_.empty() &&
-        open_.back().name == "option") {
-      open_.pop_back();
-    }
-    Reconstruct();
-    if (!(flags & kVoid) != 0 && !(selfClosing && (name == "svg" || name == "math"))) {
-      Push(name, 0);
-    }
+    StartOther(key, flags, selfClosing);
+  }
+  return (flags & kRcData) != 0    ? TContentMode::RcData
+         : (flags & kRawText) != 0 ? TContentMode::RawText
+         : key == kScript          ? TContentMode::ScriptData
+         : key == kPlaintext       ? TContentMode::PlainText
+                                   : TContentMode::Markup;
+}
+
+void TOpenElements::StartOther(std::uint64_t key, std::uint32_t flags, bool selfClosing) {
+  if (key == kButton && InScope(kButton, TScope::Default)) {
+    GenerateImpliedEndTags(0);
+    PopThrough(kButton);
+  }
+  if ((key == kOption || key == kOptgroup) && !open_.empty() && open_.back().key == kOption) {
+    Pop();
+  }
+  Reconstruct();
+  if ((flags & kVoid) == 0 && !(selfClosing && (key == kSvg || key == kMath))) {
+    Push(key, flags, 0);
   }
 }
 
@@ -398,77 +449,90 @@ void TOpenElements::StartAnchor(std::span<const THtmlAttribute> attributes) {
 }
 
 // Rows, cells and their groups mean something inside a table only.
-void TOpenElements::StartTablePart(std::string_view name) {
-  if (!InScope("table", TScope::Table)) {
+void TOpenElements::StartTablePart(std::uint64_t key, std::uint32_t flags) {
+  if (!InScope(kTable, TScope::Table)) {
     return;
   }
-  const bool cell = name == "td" || name == "th";
-  if ((cell || name == "tr") && (InScope("td", TScope::Table) || InScope("th", TScope::Table))) {
+  const bool cell = key == kTd || key == kTh;
+  if ((cell || key == kTr) && (InScope(kTd, TScope::Table) || InScope(kTh, TScope::Table))) {
     CloseCell();
   }
   // Back to the row for a cell, to the table or its body for the rest.
-  const auto context = [cell, name](const TElement& e) {
-    if (e.name == "table" || e.name == "template") {
+  const auto context = [cell, key](const TElement& e) {
+    if (e.key == kTable || e.key == kTemplate) {
       return true;
     }
-    if (cell) {
-      return e.name == "tr" || e.name == "tbody" || e.name == "thead" || e.name == "tfoot";
-    }
-    return name == "tr" && (e.name == "tbody" || e.name == "thead" || e.name == "tfoot");
+    const bool body = e.key == kTbody || e.key == kThead || e.key == kTfoot;
+    return cell ? (e.key == kTr || body) : (key == kTr && body);
   };
   while (!open_.empty() && !context(open_.back())) {
-    open_.pop_back();
+    Pop();
   }
-  Push(name, 0);
+  Push(key, flags, 0);
 }
 
 void TOpenElements::EndTag(std::string_view name) {
-  const std::uint32_t flags = FlagsOf(name);
+  const std::uint64_t key = NameKey(name);
+  const std::uint32_t flags = FlagsOf(key);
   if (unrecorded_ > 0) {
     --unrecorded_;
     return;
   }
-  if (name == "a") {
+  if (key == kA) {
     if (!AdoptAnchor()) {
-      AnyOtherEndTag(name);
+      AnyOtherEndTag(key);
     }
-  } else if (name == "p") {
+  } else if (key == kP) {
     CloseParagraph();
-  } else if (name == "li") {
-    if (InScope(name, TScope::ListItem)) {
-      GenerateImpliedEndTags(name);
-      PopThrough(name);
+  } else if (key == kLi) {
+    if (InScope(key, TScope::ListItem)) {
+      GenerateImpliedEndTags(key);
+      PopThrough(key);
     }
-  } else if ((FlagsOf(name) & kHeading) != 0) {
-    for (auto k = open_.rbegin(); k != open_.rend(); ++k) {
-      if ((k->flags & kHeading) != 0) {
-        GenerateImpliedEndTags({});
-        PopThrough(std::string(k->name));
-        break;
-      }
-      if ((k->flags & kBoundsScope) != 0) {
-        break;
-      }
+  } else if ((flags & kHeading) != 0) {
+    EndHeading();
+  } else if ((flags & kTablePart) != 0 || key == kTable) {
+    if (InScope(key, TScope::Table)) {
+      GenerateImpliedEndTags(0);
+      PopThrough(key);
     }
-  } else if ((flags & kTablePart) != 0 || name == "table") {
-    if (InScope(name, TScope::Table)) {
-      GenerateImpliedEndTags({});
-      PopThrough(name);
-    }
-  } else if (name == "template") {
-    PopThrough(name);
-  } else if (name == "br") {
+  } else if (key == kTemplate) {
+    PopThrough(key);
+  } else if (key == kBr) {
     Reconstruct();
   } else if ((flags & (kInert | kTextElement | kVoid)) != 0) {
     // Nothing to close.
-  } else if ((flags & kSpecial) != 0 || name == "dd" || name == "dt") {
-    if (InScope(name, TScope::Default)) {
-      GenerateImpliedEndTags(name == "dd" || name == "dt" ? name : std::string_view());
-      PopThrough(name);
+  } else if ((flags & kSpecial) != 0) {
+    if (InScope(key, TScope::Default)) {
+      GenerateImpliedEndTags(key == kDd || key == kDt ? key : 0);
+      PopThrough(key);
     }
   } else {
-    AnyOtherEndTag(name);
+    AnyOtherEndTag(key);
   }
+}
+
+void TOpenElements::EndHeading() {
+  for (auto k = open_.rbegin(); k != open_.rend(); ++k) {
+    if ((k->flags & kHeading) != 0) {
+      GenerateImpliedEndTags(0);
+      // Any heading closes the last one open.
+      while (!open_.empty() && (open_.back().flags & kHeading) == 0) {
+        Pop();
+      }
+      if (!open_.empty()) {
+        Pop();
+      }
+      return;
+    }
+    if ((k->flags & kBoundsScope) != 0) {
+      return;
+    }
+  }
+}
+
+void TOpenElements::CloseForeign(std::string_view name) {
+  PopThrough(NameKey(name));
 }
 
 }  // namespace movrek

@@ -17,6 +17,19 @@
 
 namespace movrek {
 
+// How the content after a start tag is read.
+enum class TContentMode : std::uint8_t { Markup, RcData, RawText, ScriptData, PlainText };
+
+// A number for an element name (FNV-1a), so that names compare as numbers;
+// never 0.
+constexpr std::uint64_t NameKey(std::string_view name) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char c : name) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  }
+  return hash == 0 ? 1 : hash;
+}
+
 class TOpenElements {
  public:
   // Told of every anchor the builder makes beside those written.
@@ -28,43 +41,51 @@ class TOpenElements {
 
   explicit TOpenElements(TCopySink& copies) : copies_(copies) {}
 
-  // An HTML start tag (not of foreign content), before its element is made.
-  void StartTag(std::string_view name, bool selfClosing,
-                std::span<const THtmlAttribute> attributes);
+  // An HTML start tag (not of foreign content), before its element is made:
+  // how the content after it is read.
+  TContentMode StartTag(std::string_view name, bool selfClosing,
+                        std::span<const THtmlAttribute> attributes);
   void EndTag(std::string_view name);
   // Text in the body; blank: of white space only.
   void Text(bool blank);
-  // Foreign content (<svg>, <math>) opened here, or closed again.
-  void OpenForeign(std::string_view name) { Push(name, 0); }
-  void CloseForeign(std::string_view name) { PopThrough(name); }
+  // Foreign content (<svg>, <math>) closed again.
+  void CloseForeign(std::string_view name);
 
  private:
   struct TElement {
-    std::string name;
+    std::uint64_t key = 0;     // NameKey of its name
     std::uint64_t anchor = 0;  // the id of the anchor entry it was made for
     std::uint32_t flags = 0;   // what kind of element it is
   };
   struct TAnchorEntry {
     std::uint64_t id = 0;  // 0: a marker (cells, captions, objects, templates)
-    std::vector<std::pair<std::string, std::string>> attributes;
+    // The attributes' names and values one after the other, and where each
+    // name and value ends.
+    std::string text;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ends;
   };
   enum class TScope : std::uint8_t { Default, ListItem, Button, Table };
 
-  void Push(std::string_view name, std::uint64_t anchor);
-  bool PopThrough(std::string_view name);
-  [[nodiscard]] bool InScope(std::string_view name, TScope scope) const;
-  [[nodiscard]] std::ptrdiff_t Find(std::string_view name) const;
-  void GenerateImpliedEndTags(std::string_view except);
+  void Push(std::uint64_t key, std::uint32_t flags, std::uint64_t anchor);
+  void Pop();
+  bool PopThrough(std::uint64_t key);
+  [[nodiscard]] bool InScope(std::uint64_t key, TScope scope) const;
+  [[nodiscard]] std::ptrdiff_t Find(std::uint64_t key) const;
+  [[nodiscard]] bool IsOpen(std::uint64_t anchor) const;
+  void GenerateImpliedEndTags(std::uint64_t except);
   void CloseParagraph();
-  void CloseListItem(std::string_view name);
+  void CloseListItem(std::uint64_t key);
   void CloseCell();
+  void EndHeading();
+  void StartOther(std::uint64_t key, std::uint32_t flags, bool selfClosing);
   void ClearAnchorsToMarker();
   void Reconstruct();
   void OpenAnchor(std::span<const THtmlAttribute> attributes);
+  void DropAnchorEntry(std::ptrdiff_t at);
   void StartAnchor(std::span<const THtmlAttribute> attributes);
-  void StartTablePart(std::string_view name);
+  void StartTablePart(std::uint64_t key, std::uint32_t flags);
   bool AdoptAnchor();
-  void AnyOtherEndTag(std::string_view name);
+  void AnyOtherEndTag(std::uint64_t key);
   void EmitCopy(const TAnchorEntry& entry);
   [[nodiscard]] std::ptrdiff_t LastAnchorEntry() const;
   [[nodiscard]] bool InTableBody() const;
@@ -73,6 +94,7 @@ class TOpenElements {
   std::vector<TElement> open_;
   std::size_t unrecorded_ = 0;  // elements opened past the depth kept
   std::vector<TAnchorEntry> anchors_;
+  TAnchorEntry spare_;  // the storage of a closed anchor, for the next one
   std::uint64_t next_id_ = 1;
   std::vector<THtmlAttribute> views_;
 };
