@@ -36,12 +36,6 @@ namespace movrek::app {
 
 namespace {
 
-// Distances of the progress line to the client area's edges, kept on resize.
-constexpr int kEdit2Left = 7;
-constexpr int kEdit2Right = TForm1::kClientWidth - (7 + 574);
-constexpr int kEdit2Bottom = TForm1::kClientHeight - (344 + 21);
-constexpr int kStatusBarHeight = 19;
-
 // Generated lines go into the result list in pieces of about this size, a
 // few milliseconds each.
 constexpr std::size_t kGeneratorPieceBytes = std::size_t{1} << 20;
@@ -60,6 +54,7 @@ const QString kNoteText = QStringLiteral(
 
 TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
   setupUi(this);
+  AnchorControls();
   // Liberation Sans has Arial's metrics, which are close to those the
   // fixed-size controls were laid out for; the wider default sans serif
   // would cut their captions short.
@@ -128,6 +123,37 @@ TForm1::TForm1(TJobSettings settings, QWidget* parent) : QWidget(parent) {
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::AnchorControls() {
+  using A = TFormAnchors;
+  // The lists take the extra width, and share the extra height: the URL
+  // list the upper half, the result list the lower.
+  anchors_.Stretch(Image1, A::Near, A::Far, A::Near, A::Far);
+  anchors_.Stretch(StatusBar1, A::Near, A::Far, A::Far, A::Far);
+  anchors_.Stretch(Memo1, A::Near, A::Far, A::Near, A::Middle);
+  anchors_.Move(Label2, A::Near, A::Middle);
+  anchors_.Stretch(Memo2, A::Near, A::Far, A::Middle, A::Far);
+  // Beside the URL list, at the top.
+  for (QWidget* control : {static_cast<QWidget*>(Button3), static_cast<QWidget*>(Button4),
+                           static_cast<QWidget*>(Panel1)}) {
+    anchors_.Stretch(control, A::Far, A::Far, A::Near, A::Near);
+  }
+  // Beside the result list, from its top.
+  anchors_.Move(Label10, A::Far, A::Middle);
+  for (QPushButton* button : {Button1, Button5, Button2}) {
+    anchors_.Stretch(button, A::Far, A::Far, A::Middle, A::Middle);
+  }
+  // Below the result list.
+  for (QLabel* label : {Label5, Label6, Label7, Label8, Label9}) {
+    anchors_.Move(label, A::Near, A::Far);
+  }
+  for (QWidget* control : {static_cast<QWidget*>(SpinEdit1), static_cast<QWidget*>(SpinEdit2),
+                           static_cast<QWidget*>(Button6temp), static_cast<QWidget*>(Edit3)}) {
+    anchors_.Stretch(control, A::Near, A::Near, A::Far, A::Far);
+  }
+  anchors_.Stretch(Edit2, A::Near, A::Far, A::Far, A::Far);
+  anchors_.Move(Label4, A::Far, A::Far);
+}
 
 void TForm1::FormCreate() {
   // Labels size themselves to their captions, as the form's font draws them.
@@ -208,7 +234,7 @@ void TForm1::CreateBalloonControl() {
       "",
       "Date: 8 December 2026",
       "The Movrek developers",
-      "movrek@example.org",
+      MOVREK_CONTACT,
       "Brisvane, Australia",
       "",
       "                [ Ok ]",
@@ -562,12 +588,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const int w = width();
-  const int h = height();
-  Image1->setGeometry(0, 0, w, h - kStatusBarHeight);
-  StatusBar1->setGeometry(0, h - kStatusBarHeight, w, kStatusBarHeight);
-  Edit2->setGeometry(kEdit2Left, h - kEdit2Bottom - Edit2->height(), w - kEdit2Left - kEdit2Right,
-                     Edit2->height());
+  anchors_.Place(size());
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/form_anchors.h"
 #include "engine/pipeline/job_settings.h"
 #include "ui_main_window.h"
 
@@ -121,6 +122,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   void AppendToUrlList(const std::string& joined);
   void AppendGeneratedLines(const std::shared_ptr<const std::string>& text);
   void CreateShortcuts();
+  void AnchorControls();
   // Asks, without blocking, whether to close although the result list holds
   // unsaved lines; closes when the user says so.
   void AskToClose(int unsavedLines);
@@ -134,6 +136,7 @@ class TForm1 : public QWidget, public Ui::TForm1 {
   std::unique_ptr<TBackgroundWork> background_;
   std::weak_ptr<TBusyCursor> generator_busy_;  // while generated lines are queued
   bool close_confirmed_ = false;               // the user chose Close over unsaved lines
+  TFormAnchors anchors_{QSize(kClientWidth, kClientHeight)};
 };
 
 }  // namespace movrek::app

@@ -129,14 +129,37 @@ TEST_F(FormTest, EveryControlHasItsNameKindPlaceAndText) {
   EXPECT_EQ(seen, order);
 }
 
-TEST_F(FormTest, ResizingKeepsPictureStatusBarAndProgressLineAnchored) {
-  Form().resize(800, 600);
+TEST_F(FormTest, ALargerWindowGrowsTheListsAndMovesTheRestWithTheirEdges) {
+  Form().resize(900, 650);
   QTest::qWait(50);
-  EXPECT_EQ(Form().Image1->geometry(), QRect(0, 0, 800, 581));
-  EXPECT_EQ(Form().StatusBar1->geometry(), QRect(0, 581, 800, 19));
-  EXPECT_EQ(Form().Edit2->geometry(), QRect(7, 600 - 90 - 21, 786, 21));
-  EXPECT_EQ(Form().Memo2->geometry(), QRect(16, 193, 313, 121));
-  EXPECT_EQ(Form().Button1->geometry(), QRect(504, 216, 75, 25));
+  EXPECT_EQ(Form().Image1->geometry(), QRect(0, 0, 900, 631));
+  EXPECT_EQ(Form().StatusBar1->geometry(), QRect(0, 631, 900, 19));
+  EXPECT_EQ(Form().Edit2->geometry(), QRect(7, 650 - 90 - 21, 886, 21));
+  EXPECT_EQ(Form().Memo1->geometry(), QRect(16, 32, 313 + 312, 121 + 97));
+  EXPECT_EQ(Form().Memo2->geometry(), QRect(16, 193 + 97, 313 + 312, 121 + 98));
+  EXPECT_EQ(Form().Button1->geometry(), QRect(504 + 312, 216 + 97, 75, 25));
+  EXPECT_EQ(Form().Label4->pos(), QPoint(537 + 312, 384 + 195));
+  QList<QWidget*> controls;
+  for (QWidget* child : Form().findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child != Form().Image1 && child->isVisible() && !child->isWindow()) controls << child;
+  }
+  for (QWidget* a : controls) {
+    EXPECT_TRUE(Form().rect().contains(a->geometry())) << a->objectName().toStdString();
+    for (QWidget* b : controls) {
+      EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+          << a->objectName().toStdString() << " overlaps " << b->objectName().toStdString();
+    }
+  }
+  // Back at the designed size, every control stands where it was laid out.
+  Form().resize(588, 455);
+  QTest::qWait(50);
+  for (const ControlRow& row : kControls) {
+    auto* widget = Form().findChild<QWidget*>(row.name);
+    EXPECT_EQ(widget->pos(), row.geometry.topLeft()) << row.name;
+    if (row.geometry.width() > 0) {
+      EXPECT_EQ(widget->size(), row.geometry.size()) << row.name;
+    }
+  }
 }
 
 TEST_F(FormTest, StartWithAnEmptyListShowsTheMessageAndStartsNothing) {
