@@ -99,7 +99,9 @@ void TAnchorTokenSink::OnText(std::string_view text, TTextKind kind) {
   }
 }
 
-void TAnchorTokenSink::FinishAnchors() { EndAnchor(); }
+void TAnchorTokenSink::FinishAnchors() {
+  EndAnchor();
+}
 
 void TAnchorTokenSink::EndAnchor() {
   if (!open_) {

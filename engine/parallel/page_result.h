@@ -28,8 +28,8 @@ struct TPageResult {
     std::string Rel;
   };
   std::vector<TAnchor> Anchors;
-  bool WithText = false;  // the job gathered anchor text: Anchors counts
-  std::int64_t Bytes = 0;          // body bytes of the last response
+  bool WithText = false;   // the job gathered anchor text: Anchors counts
+  std::int64_t Bytes = 0;  // body bytes of the last response
   std::int64_t ElapsedMs = 0;
   // Why a fetch failed: the socket error number and its text; 0 when it did
   // not fail at the socket.

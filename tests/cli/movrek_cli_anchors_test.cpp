@@ -62,7 +62,9 @@ TEST(MovrekCliAnchors, TextAndRelInEveryFormat) {
   for (std::size_t i = 0; i < AnchorCases().size(); ++i) {
     const TAnchorCase& c = AnchorCases()[i];
     tsv += page + '\t' + link(i) + "\t200\t" + c.text + '\t' + c.rel + '\n';
-    csv_fields += page + '\x1f' + link(i) + '\x1f' + c.text + '\x1f' + c.rel + "\x1f" "200\x1e";
+    csv_fields += page + '\x1f' + link(i) + '\x1f' + c.text + '\x1f' + c.rel +
+                  "\x1f"
+                  "200\x1e";
     std::string text = c.text;  // as JSON writes it
     for (std::size_t at = 0; (at = text.find('"', at)) != std::string::npos; at += 2) {
       text.insert(at, 1, '\\');
@@ -83,7 +85,8 @@ TEST(MovrekCliAnchors, TextAndRelInEveryFormat) {
     const auto run = cli.Run(args);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(movrek::test::Contains(run.out, format.expected))
-        << "with " << format.args[1] << ":\n" << run.out;
+        << "with " << format.args[1] << ":\n"
+        << run.out;
   }
   const std::string csv = cli.File("links.csv");
   const auto run = cli.Run({"--format", "csv", "-o", csv, page});
