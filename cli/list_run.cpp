@@ -35,6 +35,9 @@ TListRun::TListRun(TCliOptions& options, std::unique_ptr<TLineSource> lines)
   settings.Job.AnchorText = options.WithText || options.Format == TResultFormat::Csv;
   settings.Jobs = options.Jobs;
   settings.PerHost = options.PerHost;
+  if (options.PerHostGiven) {
+    settings.H2Streams = options.PerHost;
+  }
   settings.MaxTime = options.MaxTime;
   settings.Fetch = options.Fetch;
   settings.Filter = std::move(options.Filter);

@@ -146,6 +146,12 @@ bool SetNumber(const TOptionValue& v, TCliOptions& o, std::string&) {
   return true;
 }
 
+bool SetPerHost(const TOptionValue& v, TCliOptions& o, std::string&) {
+  o.PerHost = static_cast<int>(v.Number);
+  o.PerHostGiven = true;
+  return true;
+}
+
 template <auto Field>
 bool SetDuration(const TOptionValue& v, TCliOptions& o, std::string&) {
   FieldOf(o, Field) = v.Duration;
@@ -226,9 +232,11 @@ constexpr TOptionEntry kOptions[] = {
      "the output stays in list order, page by page",
      "Fetching:", &SetNumber<&TCliOptions::Jobs>},
     {"--per-host", "", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
-     "at most N transfers to one host at once (1 to 64,\n"
-     "default 4)",
-     "", &SetNumber<&TCliOptions::PerHost>},
+     "at most N transfers to one host at once (1 to 64;\n"
+     "default 4 connections, or 16 streams on the one\n"
+     "connection to an HTTP/2 server, never more than the\n"
+     "server allows)",
+     "", &SetPerHost},
     {"--max-time", "", TValueKind::Seconds, "SECONDS", 0, kMaxOptionSeconds,
      "SECONDS (0 for none, at most 86400)",
      "give each address at most this long, redirects and\n"
@@ -271,6 +279,13 @@ constexpr TOptionEntry kOptions[] = {
      "host (closed after 30 s idle), and new HTTPS\n"
      "connections resume the host's TLS session",
      "", &SetTo<&TFetchPolicy::KeepAlive, false>},
+    {"--http1.1", "", TValueKind::None, "", 0, 0, "",
+     "speak HTTP/1.1 to every server; by default an HTTPS\n"
+     "server that offers HTTP/2 in the TLS handshake gets\n"
+     "it, and all the requests to it share one connection\n"
+     "(http:// addresses, --no-keep-alive and the window\n"
+     "always use HTTP/1.x)",
+     "", &SetTo<&TFetchPolicy::Http2, false>},
     {"--user-agent", "-A", TValueKind::Text, "TEXT", 0, 0, "a TEXT without line breaks",
      "send TEXT as the User-Agent (default \"Mozilla/4.0\n"
      "(compatible; Movrek/Brisvane)\")",

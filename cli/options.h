@@ -52,6 +52,7 @@ struct TCliOptions {
   TJobSettings Job;
   int Jobs = 1;
   int PerHost = 4;
+  bool PerHostGiven = false;  // --per-host also sets the HTTP/2 streams
   bool Unique = false;
   TResultFormat Format = TResultFormat::Text;
   std::chrono::milliseconds MaxTime{kDefaultMaxTimeMs};  // zero: none

@@ -8,7 +8,10 @@ namespace movrek {
 
 bool THostLimiter::Acquire(const std::string& host) {
   std::unique_lock<std::mutex> guard(lock_);
-  released_.wait(guard, [&] { return closed_ || in_use_[host] < per_host_; });
+  released_.wait(guard, [&] {
+    const auto own = limits_.find(host);
+    return closed_ || in_use_[host] < (own != limits_.end() ? own->second : per_host_);
+  });
   if (closed_) {
     return false;
   }
@@ -22,6 +25,14 @@ void THostLimiter::Release(const std::string& host) {
     if (--in_use_[host] <= 0) {
       in_use_.erase(host);
     }
+  }
+  released_.notify_all();
+}
+
+void THostLimiter::SetLimit(const std::string& host, int limit) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    limits_[host] = limit < 1 ? 1 : limit;
   }
   released_.notify_all();
 }

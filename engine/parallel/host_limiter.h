@@ -16,6 +16,9 @@ class THostLimiter {
   // Waits for a place at the host. False when closed meanwhile.
   bool Acquire(const std::string& host);
   void Release(const std::string& host);
+  // The cap of `host` from now on, in place of the one for every host: an
+  // HTTP/2 server takes many requests on one connection.
+  void SetLimit(const std::string& host, int limit);
   // Wakes and refuses every waiter.
   void Close();
 
@@ -24,6 +27,7 @@ class THostLimiter {
   std::mutex lock_;
   std::condition_variable released_;
   std::map<std::string, int> in_use_;  // guarded by lock_
+  std::map<std::string, int> limits_;  // guarded by lock_
   bool closed_ = false;                // guarded by lock_
 };
 

@@ -57,8 +57,18 @@ struct TParallelJob::TShared {
         hosts(settings.PerHost),
         pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
         schedule(settings.Fetch.Delay),
-        hop_services{settings.Fetch, pool, schedule, ProxyKeyOf(settings.Job),
-                     settings.Routes.Empty() ? nullptr : &settings.Routes} {}
+        h2(settings.Fetch.Http2 && settings.Fetch.KeepAlive
+               ? std::make_unique<TH2Sessions>(
+                     settings.H2Streams, settings.PerHost,
+                     std::chrono::milliseconds(kConnectionIdleMs),
+                     [this](const std::string& host, int limit) { hosts.SetLimit(host, limit); })
+               : nullptr),
+        hop_services{settings.Fetch,
+                     pool,
+                     schedule,
+                     ProxyKeyOf(settings.Job),
+                     settings.Routes.Empty() ? nullptr : &settings.Routes,
+                     h2.get()} {}
 
   bool Aborted() const { return aborted.load(std::memory_order_acquire); }
   bool Watched() const {
@@ -84,6 +94,9 @@ struct TParallelJob::TShared {
   THostLimiter hosts;
   TConnectionPool pool;
   THostSchedule schedule;
+  // After `hosts`: its connections' threads set the hosts' limits until
+  // they end.
+  const std::unique_ptr<TH2Sessions> h2;
   const THopServices hop_services;
   // A line ended the job with an error: no line after it is taken.
   std::atomic<bool> stop_taking{false};
@@ -479,6 +492,9 @@ void TParallelJob::TShared::WatchDeadlines() {
       worker->EnforceLimits(now);
     }
     pool.CloseExpired(now);
+    if (h2 != nullptr) {
+      h2->CloseExpired(now);
+    }
     guard.lock();
   }
 }
