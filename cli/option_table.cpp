@@ -235,7 +235,8 @@ constexpr TOptionEntry kOptions[] = {
      "at most N transfers to one host at once (1 to 64;\n"
      "default 4 connections, or 16 streams on the one\n"
      "connection to an HTTP/2 server, never more than the\n"
-     "server allows)",
+     "server allows); a job never waits for a busy host\n"
+     "while a later address of another host can start",
      "", &SetPerHost},
     {"--max-time", "", TValueKind::Seconds, "SECONDS", 0, kMaxOptionSeconds,
      "SECONDS (0 for none, at most 86400)",

@@ -12,11 +12,27 @@ constexpr std::chrono::milliseconds kProbeWaitSlice{50};
 }  // namespace
 
 TH2Sessions::TH2Sessions(int streams, int http1Limit, std::chrono::milliseconds idleLimit,
-                         THostLimitHook onLimit)
+                         std::function<void()> onGrown)
     : streams_(std::max(streams, 1)),
       http1_limit_(std::max(http1Limit, 1)),
       idle_limit_(idleLimit),
-      on_limit_(std::move(onLimit)) {}
+      on_grown_(std::move(onGrown)) {}
+
+int TH2Sessions::Capacity(const std::string& host) const {
+  std::lock_guard<std::mutex> guard(capacity_lock_);
+  const auto found = capacities_.find(host);
+  return found != capacities_.end() ? found->second : http1_limit_;
+}
+
+void TH2Sessions::SetCapacity(const std::string& host, int capacity) {
+  {
+    std::lock_guard<std::mutex> guard(capacity_lock_);
+    capacities_[host] = std::clamp(capacity, 1, streams_);
+  }
+  if (on_grown_) {
+    on_grown_();
+  }
+}
 
 TH2Sessions::~TH2Sessions() = default;
 
@@ -47,18 +63,11 @@ TH2Sessions::TLease TH2Sessions::Find(const std::string& key,
 std::shared_ptr<THttp2Session> TH2Sessions::Settle(const std::string& key, const std::string& host,
                                                    std::unique_ptr<TTCPBlockSocket> sock) {
   std::shared_ptr<THttp2Session> session;
-  if (on_limit_) {
-    // Before the connection runs: its server's own limit comes after this.
-    on_limit_(host, sock != nullptr ? streams_ : http1_limit_);
-  }
+  // Before the connection runs: its server's own limit comes after this.
+  SetCapacity(host, sock != nullptr ? streams_ : http1_limit_);
   if (sock != nullptr) {
-    THttp2Session::TStreamLimitHook serverLimit;
-    if (on_limit_) {
-      serverLimit = [hook = on_limit_, host, most = streams_](int limit) {
-        hook(host, std::clamp(limit, 1, most));
-      };
-    }
-    session = std::make_shared<THttp2Session>(std::move(sock), std::move(serverLimit));
+    session = std::make_shared<THttp2Session>(
+        std::move(sock), [this, host](int limit) { SetCapacity(host, limit); });
   }
   {
     std::lock_guard<std::mutex> guard(lock_);

@@ -20,14 +20,12 @@ namespace movrek {
 class TH2Sessions {
  public:
   using TClock = std::chrono::steady_clock;
-  // The transfers a host may take at once from now on.
-  using THostLimitHook = std::function<void(const std::string& host, int limit)>;
-
   // streams: the streams one connection carries at most (the server's own
-  // limit may be lower); http1Limit: the host's limit when it turns out to
-  // speak HTTP/1.1 only.
+  // limit may be lower); http1Limit: the transfers to a host that speaks
+  // HTTP/1.1 only (or is not known yet). onGrown: a host's capacity grew;
+  // called on any thread, with no lock of this held.
   TH2Sessions(int streams, int http1Limit, std::chrono::milliseconds idleLimit,
-              THostLimitHook onLimit);
+              std::function<void()> onGrown);
   TH2Sessions(const TH2Sessions&) = delete;
   TH2Sessions& operator=(const TH2Sessions&) = delete;
   ~TH2Sessions();
@@ -52,6 +50,10 @@ class TH2Sessions {
   // The probe of `key` failed, or `session` (when given) refused a request:
   // the next request makes a new connection.
   void Forget(const std::string& key, const THttp2Session* session = nullptr);
+  // The transfers `host` ("host:port") may take at once: the streams of its
+  // HTTP/2 connection, else http1Limit. Takes no lock but its own.
+  [[nodiscard]] int Capacity(const std::string& host) const;
+
   // Closes the connections without streams idle for longer than the limit,
   // and those that ended.
   void CloseExpired(TClock::time_point now);
@@ -65,8 +67,13 @@ class TH2Sessions {
 
   const int streams_;
   const int http1_limit_;
+  // Sets the capacity of `host` (clamped to 1..streams_); tells onGrown.
+  void SetCapacity(const std::string& host, int capacity);
+
   const std::chrono::milliseconds idle_limit_;
-  const THostLimitHook on_limit_;
+  const std::function<void()> on_grown_;
+  mutable std::mutex capacity_lock_;
+  std::map<std::string, int> capacities_;  // guarded by capacity_lock_
   std::mutex lock_;
   std::condition_variable settled_;
   std::map<std::string, TEntry> entries_;  // guarded by lock_

@@ -14,6 +14,7 @@
 #include "engine/parallel/hop_runner.h"
 #include "engine/parallel/host_limiter.h"
 #include "engine/parallel/host_schedule.h"
+#include "engine/parallel/line_scheduler.h"
 #include "engine/parallel/ordered_output.h"
 #include "engine/parallel/parallel_limits.h"
 #include "engine/pipeline/job_aborted.h"
@@ -47,21 +48,31 @@ std::string ProxyKeyOf(const TJobSettings& job) {
   return (job.VerifyCertificates ? " verified" : "") + ProxyKeyText(job.Proxy);
 }
 
+// The transfers a host takes at once: what its HTTP/2 connection carries
+// once one runs, else --per-host. `h2` is made after the scheduler that
+// asks, and asked only once workers run.
+THostCapacity CapacityOf(const TParallelSettings& settings,
+                         const std::unique_ptr<TH2Sessions>& h2) {
+  if (!settings.Fetch.Http2 || !settings.Fetch.KeepAlive) {
+    return SameCapacityForAll(settings.PerHost);
+  }
+  return [&h2](const std::string& host) { return h2->Capacity(host); };
+}
+
 }  // namespace
 
 struct TParallelJob::TShared {
   TShared(TParallelSettings parallel, std::unique_ptr<TLineSource> lineSource)
       : settings(std::move(parallel)),
         source(std::move(lineSource)),
-        output(kMaxPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
-        hosts(settings.PerHost),
+        output(kMaxLinesAhead, kMaxHeldPageBytes),
         pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
         schedule(settings.Fetch.Delay),
+        lines(*source, output, schedule, CapacityOf(settings, h2), kMaxWaitingLineBytes),
         h2(settings.Fetch.Http2 && settings.Fetch.KeepAlive
-               ? std::make_unique<TH2Sessions>(
-                     settings.H2Streams, settings.PerHost,
-                     std::chrono::milliseconds(kConnectionIdleMs),
-                     [this](const std::string& host, int limit) { hosts.SetLimit(host, limit); })
+               ? std::make_unique<TH2Sessions>(settings.H2Streams, settings.PerHost,
+                                               std::chrono::milliseconds(kConnectionIdleMs),
+                                               [this] { lines.CapacityChanged(); })
                : nullptr),
         hop_services{settings.Fetch,
                      pool,
@@ -80,26 +91,19 @@ struct TParallelJob::TShared {
     abort_seen.wait_for(guard, duration, [this] { return Aborted(); });
   }
   void Abort();
-  // The next line of the list and its 0-based place; false at the end.
-  bool TakeLine(TJobLine& line, std::size_t& index);
   void RunWorker(TParallelWorker& worker);
   void WatchDeadlines();
 
   const TParallelSettings settings;
   const std::unique_ptr<TLineSource> source;
-  std::mutex source_lock;
-  std::size_t taken = 0;   // guarded by source_lock
-  bool exhausted = false;  // guarded by source_lock
   TOrderedOutput output;
-  THostLimiter hosts;
   TConnectionPool pool;
   THostSchedule schedule;
-  // After `hosts`: its connections' threads set the hosts' limits until
-  // they end.
+  TLineScheduler lines;
+  // After `lines`: its connections' threads tell it of new capacities until
+  // they end, and it asks for capacities only while workers run.
   const std::unique_ptr<TH2Sessions> h2;
   const THopServices hop_services;
-  // A line ended the job with an error: no line after it is taken.
-  std::atomic<bool> stop_taking{false};
   std::atomic<bool> aborted{false};
   std::mutex abort_lock;
   std::condition_variable abort_seen;
@@ -237,10 +241,6 @@ bool TParallelWorker::Process(std::size_t index, const TJobLine& jobLine, TPageR
   const std::int64_t total = job_.source->Total();
   page.Messages.push_back(ProgressLineText(line, static_cast<int>(index) + 1,
                                            total < 0 ? -1 : static_cast<int>(total)));
-  const std::string host = HostOfAddress(page.Address);
-  if (!job_.hosts.Acquire(host)) {
-    return false;
-  }
   page_ = &page;
   paused_ = {};
   ResetReceivedBytes();
@@ -271,7 +271,6 @@ bool TParallelWorker::Process(std::size_t index, const TJobLine& jobLine, TPageR
     std::lock_guard<std::mutex> guard(view_lock_);
     line_in_flight_ = 0;
   }
-  job_.hosts.Release(host);
   page_ = nullptr;
   page.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                        std::chrono::steady_clock::now() - started - paused_)
@@ -419,57 +418,41 @@ void TParallelJob::TShared::Abort() {
     aborted.store(true, std::memory_order_release);
   }
   abort_seen.notify_all();
+  lines.Close();
   output.Close();
-  hosts.Close();
   for (const auto& worker : workers) {
     worker->AbortTransfer();
   }
 }
 
-bool TParallelJob::TShared::TakeLine(TJobLine& line, std::size_t& index) {
-  std::lock_guard<std::mutex> guard(source_lock);
-  if (exhausted) {
-    return false;
-  }
-  std::optional<TJobLine> next = source->Next([this] { return Aborted(); });
-  if (!next) {
-    exhausted = true;
-    if (!Aborted()) {
-      output.SetEnd(taken);
-    }
-    return false;
-  }
-  line = std::move(*next);
-  index = taken++;
-  return true;
-}
-
 void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
-  while (!Aborted() && !stop_taking.load()) {
-    TJobLine line;
-    std::size_t index = 0;
-    if (!TakeLine(line, index) || !output.WaitForRoom(index)) {
+  while (!Aborted()) {
+    std::optional<TScheduledLine> taken = lines.Take();
+    if (!taken) {
       break;
     }
+    TJobLine& line = taken->Line;
     TPageResult page;
     const bool fetched = !line.Record;
     if (!fetched) {
       page = std::move(*line.Record);
       page.InputLine = line.InputLine;
-    } else if (!worker.Process(index, line, page)) {
-      break;
+    } else {
+      const bool processed = worker.Process(taken->Index, line, page);
+      lines.Finish(*taken);
+      if (!processed) {
+        break;
+      }
     }
     if (settings.OnPageDone) {
       settings.OnPageDone(page);
     }
-    const bool ends_job = !page.JobError.empty();
-    if (ends_job) {
-      stop_taking.store(true);
+    // Lines before this one may not have started yet: the writer still
+    // waits for them, so the worker stays for them too.
+    if (!page.JobError.empty()) {
+      lines.StopAfter(taken->Index);
     }
-    output.Put(index, std::move(page));
-    if (ends_job) {
-      break;
-    }
+    output.Put(taken->Index, std::move(page));
     if (fetched) {
       worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
     }
