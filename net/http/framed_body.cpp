@@ -39,8 +39,7 @@ bool THttpTransaction::ReadFramed(int64_t size) {
     }
     const THttpBodyDecoder::TStep step = decoder.Feed(rest);
     rest.remove_prefix(step.Consumed);
-    if (!TakeBodyBytes(step.Body) || sink_stopped_ ||
-        decoder.Failure() != THttpBodyFailure::None) {
+    if (!TakeBodyBytes(step.Body) || sink_stopped_ || decoder.Failure() != THttpBodyFailure::None) {
       KeepUnread(rest);
       FailFraming(decoder);
       return Sock->LastErrorCode == 0;
@@ -60,10 +59,9 @@ bool THttpTransaction::ReadRawStretch(THttpBodyDecoder& decoder) {
     decoder.Close();
     return read;
   }
-  const bool read = BodySink != nullptr
-                        ? StreamCounted(static_cast<int64_t>(ahead))
-                        : ReadCounted(static_cast<int32_t>(ahead),
-                                      BodyFraming == THttpBodyFraming::Counted);
+  const bool read = BodySink != nullptr ? StreamCounted(static_cast<int64_t>(ahead))
+                                        : ReadCounted(static_cast<int32_t>(ahead),
+                                                      BodyFraming == THttpBodyFraming::Counted);
   if (read) {
     decoder.SkipRaw(ahead);
   }

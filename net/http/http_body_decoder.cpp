@@ -62,8 +62,8 @@ THttpBodyDecoder::TStep THttpBodyDecoder::Feed(std::string_view bytes) {
   TStep step;
   if (state_ == TState::Data) {
     step.Consumed = lines_.DropPartner(bytes);
-    const std::size_t take = static_cast<std::size_t>(
-        std::min<std::uint64_t>(raw_, bytes.size() - step.Consumed));
+    const std::size_t take =
+        static_cast<std::size_t>(std::min<std::uint64_t>(raw_, bytes.size() - step.Consumed));
     step.Body = bytes.substr(step.Consumed, take);
     step.Consumed += take;
     SkipRaw(take);

@@ -24,10 +24,10 @@ namespace movrek {
 
 enum class THttpBodyFailure {
   None,
-  CutShort,        // the connection closed before the framing's end
-  LineTooLong,     // a chunk-size line passed the line bound
-  BadChunkSize,    // a chunk-size line that is no hexadecimal number
-  ChunkTooLarge,   // a chunk size no 32-bit count can hold
+  CutShort,       // the connection closed before the framing's end
+  LineTooLong,    // a chunk-size line passed the line bound
+  BadChunkSize,   // a chunk-size line that is no hexadecimal number
+  ChunkTooLarge,  // a chunk size no 32-bit count can hold
 };
 
 class THttpBodyDecoder {
@@ -69,16 +69,18 @@ class THttpBodyDecoder {
   [[nodiscard]] bool TrailerAbandoned() const { return state_ == TState::Abandoned; }
   [[nodiscard]] THttpBodyFailure Failure() const { return failure_; }
   [[nodiscard]] bool MidLine() const { return lines_.MidLine(); }
-  // See THttpLineSplitter::TakePendingPartner.
+  // See THttpLineSplitter: the head (or a size line) ended with a lone CR or
+  // LF at the end of the input, so its partner may open the next.
   char TakePendingPartner() { return lines_.TakePendingPartner(); }
+  void AwaitPartner(char partner) { lines_.AwaitPartner(partner); }
 
   static constexpr std::uint64_t kUnbounded = UINT64_MAX;
 
  private:
   enum class TState {
-    Data,       // raw body bytes: raw_ more, or until the close
-    SizeLine,   // a chunk-size line (empty lines before it skipped)
-    Trailer,    // trailer lines up to the empty line
+    Data,      // raw body bytes: raw_ more, or until the close
+    SizeLine,  // a chunk-size line (empty lines before it skipped)
+    Trailer,   // trailer lines up to the empty line
     Done,
     Abandoned,  // the body ended; its trailer was not read to its end
     Failed,

@@ -118,7 +118,7 @@ void THttpHeadParser::TakeTooLong() {
       head_.StatusLines.empty()) {
     head_.StatusCode = 0;
     head_.Headless = true;
-    head_.BodyStart = lines_.Line();
+    overflow_ = lines_.Line();
     state_ = TState::Done;
     return;
   }

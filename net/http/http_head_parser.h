@@ -24,9 +24,9 @@ enum class THttpHeadMode {
 
 enum class THttpHeadFailure {
   None,
-  LineTooLong,      // a head line passed the line bound
-  HeadTooLarge,     // the head's lines together passed kMaxHeadBytes
-  TooManyInterim,   // more than kMaxInterimAnswers interim answers
+  LineTooLong,     // a head line passed the line bound
+  HeadTooLarge,    // the head's lines together passed kMaxHeadBytes
+  TooManyInterim,  // more than kMaxInterimAnswers interim answers
 };
 
 class THttpHeadParser {
@@ -48,6 +48,10 @@ class THttpHeadParser {
   [[nodiscard]] const THttpResponseHead& Head() const { return head_; }
   // What the head holds so far; the parser is spent afterwards.
   THttpResponseHead TakeHead() { return std::move(head_); }
+  // An answer whose first line is too long for any head has no head; that
+  // line, taken while its end was sought, is given back here to be read
+  // again as the start of the body, before the bytes that were not taken.
+  std::string TakeOverflow() { return std::move(overflow_); }
   // A line has begun and not ended: more is on its way.
   [[nodiscard]] bool MidLine() const { return lines_.MidLine(); }
   // The head ended with a lone CR or LF at the end of the input: whoever
@@ -74,6 +78,7 @@ class THttpHeadParser {
   TState state_ = TState::StatusLine;
   THttpHeadFailure failure_ = THttpHeadFailure::None;
   THttpResponseHead head_;
+  std::string overflow_;
   std::size_t headBytes_ = 0;
   int interim_ = 0;  // interim answers of this Response-mode answer so far
 };

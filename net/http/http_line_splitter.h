@@ -33,6 +33,8 @@ class THttpLineSplitter {
   std::size_t DropPartner(std::string_view bytes);
   // Hands the partner wait to whoever reads on (0: none).
   char TakePendingPartner();
+  // Takes over such a wait from whoever read before.
+  void AwaitPartner(char partner) { partner_ = partner; }
 
   [[nodiscard]] const std::string& Line() const { return line_; }
   // Part of a line has arrived and its end has not.

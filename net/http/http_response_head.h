@@ -29,8 +29,8 @@ struct THttpResponseHead {
   // "Name: value" lines of the final answer as received, then the empty line
   // that ended them. header_fields.h reads fields from them.
   std::vector<std::string> FieldLines;
-  // An answer without head starts its body with these bytes: its first line
-  // and a CR LF, or all of a first line too long for any head.
+  // An answer without head starts its body with its first line and a CR LF
+  // (see also THttpHeadParser::TakeOverflow).
   std::string BodyStart;
   bool Headless = false;
 };
@@ -49,7 +49,7 @@ struct THttpBodyPlan {
   // The last Content-Length; -1 for none, for a negative one and for one
   // that is no number; kBeyond32Bits for every length past 32 bits.
   std::int64_t Length = -1;
-  bool AsksClose = false;  // "close" among the Connection options
+  bool AsksClose = false;               // "close" among the Connection options
   std::optional<std::string> MimeType;  // of the last Content-Type line
 };
 THttpBodyPlan BodyPlanOf(const std::vector<std::string>& fieldLines);

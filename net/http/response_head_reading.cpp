@@ -40,8 +40,7 @@ bool THttpTransaction::ReceiveHead(THttpHeadParser& head) {
   return true;
 }
 
-bool THttpTransaction::ReadResponseHead(THttpHeadParser& head, bool answered,
-                                        THttpBodyPlan& plan) {
+bool THttpTransaction::ReadResponseHead(THttpHeadParser& head, bool answered, THttpBodyPlan& plan) {
   bool received = true;
   if (!answered) {
     head.Begin(THttpHeadMode::Response);
@@ -56,6 +55,7 @@ bool THttpTransaction::ReadResponseHead(THttpHeadParser& head, bool answered,
   BodyFraming = plan.Framing;
   // The first line of an answer without head is the start of its body.
   Document += answer.BodyStart;
+  KeepUnread(head.TakeOverflow());
   return received;
 }
 
