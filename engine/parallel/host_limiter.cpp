@@ -1,37 +1,30 @@
 #include "engine/parallel/host_limiter.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "text/ascii_text.h"
 
 namespace movrek {
 
-bool THostLimiter::Acquire(const std::string& host) {
-  std::unique_lock<std::mutex> guard(lock_);
-  released_.wait(guard, [&] { return closed_ || in_use_[host] < per_host_; });
-  if (closed_) {
-    return false;
-  }
+THostCapacity SameCapacityForAll(int perHost) {
+  return [perHost](const std::string& /*host*/) { return perHost; };
+}
+
+bool THostLimiter::HasRoom(const std::string& host) const {
+  const auto found = in_use_.find(host);
+  return found == in_use_.end() || found->second < std::max(1, capacity_(host));
+}
+
+void THostLimiter::Acquire(const std::string& host) {
   ++in_use_[host];
-  return true;
 }
 
 void THostLimiter::Release(const std::string& host) {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (--in_use_[host] <= 0) {
-      in_use_.erase(host);
-    }
+  const auto found = in_use_.find(host);
+  if (found != in_use_.end() && --found->second <= 0) {
+    in_use_.erase(found);
   }
-  released_.notify_all();
-}
-
-void THostLimiter::Close() {
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    closed_ = true;
-  }
-  released_.notify_all();
 }
 
 std::string HostOfAddress(const std::string& address) {
