@@ -85,6 +85,7 @@ TCliOptions::TCliOptions() {
   // Nobody reads a page file of the console's: a page that fits in memory
   // needs none.
   Job.HoldSmallBodies = true;
+  Job.SocketYields = false;
 }
 
 bool ParseByteSize(const std::string& text, std::int64_t& out) {

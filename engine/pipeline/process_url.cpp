@@ -149,6 +149,7 @@ TFetchOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink&
   auto http = std::make_unique<THttpTransaction>();
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->NameServers = job.Settings().NameServers;
+  http->Sock->YieldBeforeReceive = job.Settings().SocketYields;
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
                                 const std::string& value) {
     if (job.Settings().OnSocketStatus) {
