@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "net/http/request_url.h"
 #include "text/ascii_text.h"
 
 namespace movrek {
@@ -27,29 +28,14 @@ void THostLimiter::Release(const std::string& host) {
   }
 }
 
+std::string HostOfParts(const TRequestUrl& parts) {
+  const std::string host = AsciiLower(parts.Host);
+  return (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" + parts.Port;
+}
+
 std::string HostOfAddress(const std::string& address) {
-  std::size_t begin = address.find("://");
-  begin = begin == std::string::npos ? 0 : begin + 3;
-  std::size_t end = address.find_first_of("/?#", begin);
-  if (end == std::string::npos) {
-    end = address.size();
-  }
-  std::string host = address.substr(begin, end - begin);
-  // RFC 3986 section 3.2.1: user information is not part of the host.
-  const std::size_t at = host.rfind('@');
-  if (at != std::string::npos) {
-    host.erase(0, at + 1);
-  }
-  host = AsciiLower(std::move(host));
-  // "h" and "h:80" are the same server; a colon inside brackets belongs to
-  // an IPv6 address.
-  const std::size_t colon = host.rfind(':');
-  const std::size_t bracket = host.rfind(']');
-  if (colon == std::string::npos || (bracket != std::string::npos && colon < bracket)) {
-    const bool tls = address.size() >= 8 && (address[4] == 's' || address[4] == 'S');
-    host += tls ? ":443" : ":80";
-  }
-  return host;
+  TRequestUrl parts;
+  return SplitRequestUrl(address, parts) == 0 ? HostOfParts(parts) : AsciiLower(address);
 }
 
 }  // namespace movrek

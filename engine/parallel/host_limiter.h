@@ -11,6 +11,8 @@
 
 namespace movrek {
 
+struct TRequestUrl;
+
 // How many transfers `host` may take at once. Not a constant: a server that
 // carries many requests on one connection can take more of them than one
 // that needs a connection for each.
@@ -35,9 +37,13 @@ class THostLimiter {
   std::map<std::string, int> in_use_;  // only hosts with a transfer
 };
 
-// The host an address is fetched from first, lower case with its port
-// ("h:80" for "http://H/"); redirects to other hosts count against the first
-// one.
+// The key of a server: its host in lower case (an IPv6 address in brackets,
+// an international name in its ASCII form) and its port, "h:80" for
+// "http://H/". Limits, schedules and pooled connections all go by it.
+std::string HostOfParts(const TRequestUrl& parts);
+// The key of the host an address is fetched from first; redirects to other
+// hosts count against the first one. An address no request could be made
+// of is its own key.
 std::string HostOfAddress(const std::string& address);
 
 }  // namespace movrek
