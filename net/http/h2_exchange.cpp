@@ -1,7 +1,6 @@
 #include "net/http/h2_exchange.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 
@@ -10,6 +9,7 @@
 #include "net/http/header_fields.h"
 #include "net/http/http_body_sink.h"
 #include "net/http/http_limits.h"
+#include "net/http/http_response_head.h"
 #include "net/http/http_transaction.h"
 #include "net/http/request_url.h"
 #include "text/ascii_text.h"
@@ -179,25 +179,27 @@ TH2Outcome TH2Exchange::Run(THttpTransaction& http, THttp2Session& session,
 
 void TH2Exchange::TakeHead(THttpTransaction& http, const TH2Stream& stream) {
   http.ResetState();
-  http.ResultCode = stream.Status();
-  http.ResultString = UsualReason(http.ResultCode);
-  http.Headers.push_back("HTTP/2 " + std::to_string(http.ResultCode));
+  // The same head value as an HTTP/1.1 answer's, so that everything after
+  // reads it alike; HTTP/2 frames the body itself (RFC 9113 section 8.1).
+  THttpResponseHead head;
+  head.StatusCode = stream.Status();
+  head.Reason = UsualReason(head.StatusCode);
+  head.Version = "HTTP/2";
+  head.StatusLines.push_back("HTTP/2 " + std::to_string(head.StatusCode));
   for (const auto& [name, value] : stream.Head()) {
-    http.Headers.push_back(name + ": " + value);
+    head.FieldLines.push_back(name + ": " + value);
   }
-  http.Headers.emplace_back();
-  http.BodyFraming = THttpBodyFraming::UntilClose;
-  const std::vector<std::string> lengths = HeaderFieldValues(http.Headers, "content-length");
-  std::int64_t length = -1;
-  if (!lengths.empty()) {
-    const std::string& text = lengths.back();
-    std::from_chars(text.data(), text.data() + text.size(), length);
+  head.FieldLines.emplace_back();
+  http.TakeHeadLines(head);
+  const THttpBodyPlan plan = BodyPlanOf(head.FieldLines);
+  if (plan.MimeType) {
+    http.MimeType = *plan.MimeType;
   }
-  if (length >= 0) {
-    http.BodyFraming = THttpBodyFraming::Counted;
-    http.ContentLength = length;
+  http.BodyFraming = plan.Length >= 0 ? THttpBodyFraming::Counted : THttpBodyFraming::UntilClose;
+  if (plan.Length >= 0) {
+    http.ContentLength = plan.Length;
     http.DownloadSize =
-        static_cast<std::int32_t>(std::min<std::int64_t>(length, kBeyond32Bits - 1));
+        static_cast<std::int32_t>(std::min<std::int64_t>(plan.Length, kBeyond32Bits - 1));
   }
   http.HeadReceived = true;
 }
