@@ -10,6 +10,7 @@
 #include "html/markup_context.h"
 #include "html/text_file.h"
 #include "text/ascii_text.h"
+#include "text/byte_search.h"
 
 namespace movrek {
 
@@ -82,10 +83,7 @@ constexpr std::size_t kCommentPieceBytes = std::size_t{64} * 1024;
 // What is kept of a DOCTYPE: enough for its name.
 constexpr std::size_t kMaxDoctypeBytes = 256;
 
-const char* Find(const char* p, const char* end, char c) {
-  const void* hit = std::memchr(p, c, static_cast<std::size_t>(end - p));
-  return hit == nullptr ? end : static_cast<const char*>(hit);
-}
+const char* Find(const char* p, const char* end, char c) { return FindByte(p, end, c); }
 
 void AppendLowered(std::string& out, const char* from, const char* to) {
   const std::size_t at = out.size();
@@ -768,11 +766,14 @@ namespace {
 
 // What a name's letters are to a tag read whole: the end of a tag name (white
 // space, "/", ">"), the end of an attribute name (those and "="), a capital.
-enum : std::uint8_t { kEndsTagName = 1, kEndsAttributeName = 2, kCapital = 4 };
+enum : std::uint8_t { kEndsTagName = 1, kEndsAttributeName = 2, kCapital = 4, kBlank = 8 };
 constexpr std::array<std::uint8_t, 256> kNameLetters = [] {
   std::array<std::uint8_t, 256> table{};
   for (const char c : {' ', '\n', '\t', '\f', '\r', '/', '>'}) {
     table[static_cast<unsigned char>(c)] = kEndsTagName | kEndsAttributeName;
+  }
+  for (const char c : {' ', '\n', '\t', '\f', '\r'}) {
+    table[static_cast<unsigned char>(c)] |= kBlank;
   }
   table['='] = kEndsAttributeName;
   for (char c = 'A'; c <= 'Z'; ++c) {
@@ -798,7 +799,7 @@ const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* cap
 }
 
 const char* SkipSpace(const char* p, const char* end) {
-  while (p < end && IsSpace(*p)) {
+  while (p < end && (kNameLetters[static_cast<unsigned char>(*p)] & kBlank) != 0) {
     ++p;
   }
   return p;
