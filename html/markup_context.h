@@ -37,6 +37,7 @@ class TMarkupContext {
       html_.Text(blank);
     }
   }
+  [[nodiscard]] bool TextMatters() const { return HtmlRules() && html_.TextMatters(); }
   [[nodiscard]] bool InTemplate() const { return template_depth_ > 0; }
 
   // Whether a CDATA section is text here: inside an SVG or MathML element.

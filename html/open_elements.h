@@ -48,6 +48,10 @@ class TOpenElements {
   void EndTag(std::string_view name);
   // Text in the body; blank: of white space only.
   void Text(bool blank);
+  // Whether text can make an anchor again: only when the last entry of the
+  // list is an anchor. Text is most of a page; its blankness is worth
+  // finding out only then.
+  [[nodiscard]] bool TextMatters() const { return !anchors_.empty() && anchors_.back().id != 0; }
   // Foreign content (<svg>, <math>) closed again.
   void CloseForeign(std::string_view name);
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -64,6 +65,29 @@ inline bool AllPrintableAscii(const char* p, const char* end) {
     }
   }
   return true;
+}
+
+// Whether any byte of text is one of Bytes or, with orHigh, from 0x80 up.
+template <char... Bytes>
+bool ContainsAnyOf(std::string_view text, bool orHigh = false) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+#if defined(__SSE2__)
+  using namespace byte_search_detail;
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = Load16(p);
+    const __m128i hits = (_mm_cmpeq_epi8(bytes, _mm_set1_epi8(Bytes)) | ...);
+    if ((Mask16(hits) | (orHigh ? Mask16(bytes) : 0U)) != 0) {
+      return true;
+    }
+  }
+#endif
+  for (; p < end; ++p) {
+    if (((*p == Bytes) || ...) || (orHigh && static_cast<unsigned char>(*p) >= 0x80)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace movrek
