@@ -13,6 +13,7 @@
 #endif
 
 #include "html/markup_context.h"
+#include "html/open_elements.h"
 #include "html/text_file.h"
 #include "text/ascii_text.h"
 #include "text/byte_search.h"
@@ -192,7 +193,7 @@ class THtmlTokenizer::TImpl : private TOpenElements::TCopySink {
   const char* ReadWholeTag(const char* less, const char* end);
   std::string_view Lowered(const char* from, const char* to, bool capitals);
   void AddAttribute(std::string_view name, std::string_view value, bool many);
-  void StartTagRead(std::string_view name, bool selfClosing, bool kept);
+  void StartTagRead(std::string_view name, std::uint64_t key, bool selfClosing, bool kept);
   void AppropriateEndTagOrText(char c);
   void EndTagNameNotAppropriate();
 
@@ -809,11 +810,23 @@ inline unsigned NameEndMask16(__m128i bytes, bool equals) {
   return static_cast<unsigned>(_mm_movemask_epi8(ends));
 }
 
+inline __m128i Capitals16(__m128i bytes) {
+  const __m128i shifted = _mm_sub_epi8(bytes, _mm_set1_epi8('A' - 128));
+  return _mm_cmplt_epi8(shifted, _mm_set1_epi8('Z' - 'A' + 1 - 128));
+}
+
 // Bit i set when byte i is a capital letter.
 inline unsigned CapitalMask16(__m128i bytes) {
-  const __m128i shifted = _mm_sub_epi8(bytes, _mm_set1_epi8('A' - 128));
-  return static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_cmplt_epi8(shifted, _mm_set1_epi8('Z' - 'A' + 1 - 128))));
+  return static_cast<unsigned>(_mm_movemask_epi8(Capitals16(bytes)));
+}
+
+// NameKey of the name in the first length (1 to 7) of the bytes, lowered.
+inline std::uint64_t PackedKey(__m128i bytes, unsigned length) {
+  const __m128i lowered =
+      _mm_or_si128(bytes, _mm_and_si128(Capitals16(bytes), _mm_set1_epi8(0x20)));
+  std::uint64_t packed = 0;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(&packed), lowered);
+  return (packed & ((std::uint64_t{1} << (8 * length)) - 1)) | (std::uint64_t{length} << 56);
 }
 #endif
 
@@ -821,7 +834,10 @@ inline unsigned CapitalMask16(__m128i bytes) {
 // it holds capitals. Names are short and of any length, so a loop over their
 // letters would guess its end wrong about once a name: a name that ends
 // within sixteen bytes is found without a loop.
-const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* capitals) {
+// With key, a short name's NameKey is made from the bytes at hand (0 when
+// it is not).
+const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* capitals,
+                    std::uint64_t* key = nullptr) {
 #if defined(__SSE2__)
   if (end - p >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -830,6 +846,9 @@ const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* cap
     if (mask != 0 && (kNameLetters[static_cast<unsigned char>(p[__builtin_ctz(mask)])] & ends) != 0) {
       const int length = __builtin_ctz(mask);
       *capitals = (CapitalMask16(bytes) & ((1U << length) - 1)) != 0;
+      if (key != nullptr && length > 0 && static_cast<std::size_t>(length) <= kPackedNameBytes) {
+        *key = PackedKey(bytes, static_cast<unsigned>(length));
+      }
       return p + length;
     }
   }
@@ -873,7 +892,8 @@ const char* THtmlTokenizer::TImpl::ReadWholeTag(const char* less, const char* en
   }
   const char* const nameStart = p;
   bool capitals = false;
-  p = NameEnd(p, end, kEndsTagName, &capitals);
+  std::uint64_t key = 0;
+  p = NameEnd(p, end, kEndsTagName, &capitals, &key);
   if (p >= end) {
     return nullptr;
   }
@@ -883,6 +903,9 @@ const char* THtmlTokenizer::TImpl::ReadWholeTag(const char* less, const char* en
   const std::string_view name = Lowered(
       nameStart, nameStart + std::min(kMaxNameBytes, static_cast<std::size_t>(p - nameStart)),
       capitals);
+  if (key == 0) {
+    key = NameKey(name);
+  }
   bool selfClosing = false;
   for (;;) {
     p = SkipSpace(p, end);
@@ -944,7 +967,7 @@ const char* THtmlTokenizer::TImpl::ReadWholeTag(const char* less, const char* en
     return nullptr;
   }
   if (endTag) {
-    context_.EndTag(name);
+    context_.EndTag(name, key);
     sink_.OnEndTag(name);
     state_ = TState::Data;
     return p + 1;
@@ -960,7 +983,7 @@ const char* THtmlTokenizer::TImpl::ReadWholeTag(const char* less, const char* en
                  place_count_ > kFewAttributes);
   }
   state_ = TState::Data;
-  StartTagRead(name, selfClosing, true);
+  StartTagRead(name, key, selfClosing, true);
   return p + 1;
 }
 
@@ -990,7 +1013,7 @@ void THtmlTokenizer::TImpl::EmitTag() {
     sink_.OnWarning("a tag longer than the bound was dropped");
   }
   if (end_tag_) {
-    context_.EndTag(tag_name_);
+    context_.EndTag(tag_name_, NameKey(tag_name_));
     sink_.OnEndTag(tag_name_);
     return;
   }
@@ -1007,7 +1030,7 @@ void THtmlTokenizer::TImpl::EmitStartTag() {
                  std::string_view(tag_bytes_.data() + place.valueOffset, place.valueLength),
                  attributes_.size() > kFewAttributes);
   }
-  StartTagRead(tag_name_, self_closing_, !dropping_);
+  StartTagRead(tag_name_, NameKey(tag_name_), self_closing_, !dropping_);
 }
 
 // Of repeated names the first counts.
@@ -1026,8 +1049,9 @@ void THtmlTokenizer::TImpl::AddAttribute(std::string_view name, std::string_view
 
 // A start tag whose attributes are in views_: to the tree builder's rules,
 // to the sink when kept, then the text mode it opens.
-void THtmlTokenizer::TImpl::StartTagRead(std::string_view name, bool selfClosing, bool kept) {
-  const TMarkupContext::TStart start = context_.StartTag(name, selfClosing, Views());
+void THtmlTokenizer::TImpl::StartTagRead(std::string_view name, std::uint64_t key,
+                                         bool selfClosing, bool kept) {
+  const TMarkupContext::TStart start = context_.StartTag(name, key, selfClosing, Views());
   if (kept) {
     THtmlStartTag tag;
     tag.Name = name;
