@@ -707,6 +707,18 @@ bool TWebUrlParser::PlainPath() {
   if (IsFile()) {
     return false;
   }
+  // Leading "../" and "./", as relative hrefs begin, climb or stay.
+  for (;;) {
+    const std::string_view rest = in_.substr(p_);
+    if (rest.starts_with("../")) {
+      ShortenPath();
+      p_ += 3;
+    } else if (rest.starts_with("./")) {
+      p_ += 2;
+    } else {
+      break;
+    }
+  }
   std::size_t end = p_;
   int slashes = 0;
   bool segmentStart = true;
