@@ -815,15 +815,10 @@ inline __m128i Capitals16(__m128i bytes) {
   return _mm_cmplt_epi8(shifted, _mm_set1_epi8('Z' - 'A' + 1 - 128));
 }
 
-// Bit i set when byte i is a capital letter.
-inline unsigned CapitalMask16(__m128i bytes) {
-  return static_cast<unsigned>(_mm_movemask_epi8(Capitals16(bytes)));
-}
-
-// NameKey of the name in the first length (1 to 7) of the bytes, lowered.
-inline std::uint64_t PackedKey(__m128i bytes, unsigned length) {
-  const __m128i lowered =
-      _mm_or_si128(bytes, _mm_and_si128(Capitals16(bytes), _mm_set1_epi8(0x20)));
+// NameKey of the name in the first length (1 to 7) of the bytes, lowered
+// where capitals (of Capitals16) are.
+inline std::uint64_t PackedKey(__m128i bytes, __m128i capitals, unsigned length) {
+  const __m128i lowered = _mm_or_si128(bytes, _mm_and_si128(capitals, _mm_set1_epi8(0x20)));
   std::uint64_t packed = 0;
   _mm_storel_epi64(reinterpret_cast<__m128i*>(&packed), lowered);
   return (packed & ((std::uint64_t{1} << (8 * length)) - 1)) | (std::uint64_t{length} << 56);
@@ -836,18 +831,20 @@ inline std::uint64_t PackedKey(__m128i bytes, unsigned length) {
 // within sixteen bytes is found without a loop.
 // With key, a short name's NameKey is made from the bytes at hand (0 when
 // it is not).
-const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* capitals,
-                    std::uint64_t* key = nullptr) {
+[[gnu::always_inline]] inline const char* NameEnd(const char* p, const char* end,
+                                                  std::uint8_t ends, bool* capitals,
+                                                  std::uint64_t* key = nullptr) {
 #if defined(__SSE2__)
   if (end - p >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const unsigned mask = NameEndMask16(bytes, (ends & kEndsTagName) == 0);
     // A control character that is no white space belongs to the name.
     if (mask != 0 && (kNameLetters[static_cast<unsigned char>(p[__builtin_ctz(mask)])] & ends) != 0) {
-      const int length = __builtin_ctz(mask);
-      *capitals = (CapitalMask16(bytes) & ((1U << length) - 1)) != 0;
-      if (key != nullptr && length > 0 && static_cast<std::size_t>(length) <= kPackedNameBytes) {
-        *key = PackedKey(bytes, static_cast<unsigned>(length));
+      const auto length = static_cast<unsigned>(__builtin_ctz(mask));
+      const __m128i capitalBytes = Capitals16(bytes);
+      *capitals = (static_cast<unsigned>(_mm_movemask_epi8(capitalBytes)) & ((1U << length) - 1)) != 0;
+      if (key != nullptr && length > 0 && length <= kPackedNameBytes) {
+        *key = PackedKey(bytes, capitalBytes, length);
       }
       return p + length;
     }
