@@ -89,7 +89,9 @@ constexpr std::size_t kCommentPieceBytes = std::size_t{64} * 1024;
 // What is kept of a DOCTYPE: enough for its name.
 constexpr std::size_t kMaxDoctypeBytes = 256;
 
-const char* Find(const char* p, const char* end, char c) { return FindByte(p, end, c); }
+const char* Find(const char* p, const char* end, char c) {
+  return FindByte(p, end, c);
+}
 
 void AppendLowered(std::string& out, const char* from, const char* to) {
   const std::size_t at = out.size();
@@ -234,7 +236,7 @@ class THtmlTokenizer::TImpl : private TOpenElements::TCopySink {
   // clear is a guess a branch gets wrong once a tag.
   std::vector<TPlace> places_;
   std::size_t place_count_ = 0;
-  const char* text_end_ = nullptr;  // of the text a tag is read whole from
+  const char* text_end_ = nullptr;     // of the text a tag is read whole from
   std::vector<THtmlAttribute> views_;  // the first view_count_, as places_
   std::size_t view_count_ = 0;
   [[nodiscard]] std::span<const THtmlAttribute> Views() const {
@@ -831,18 +833,19 @@ inline std::uint64_t PackedKey(__m128i bytes, __m128i capitals, unsigned length)
 // within sixteen bytes is found without a loop.
 // With key, a short name's NameKey is made from the bytes at hand (0 when
 // it is not).
-[[gnu::always_inline]] inline const char* NameEnd(const char* p, const char* end,
-                                                  std::uint8_t ends, bool* capitals,
-                                                  std::uint64_t* key = nullptr) {
+[[gnu::always_inline]] inline const char* NameEnd(const char* p, const char* end, std::uint8_t ends,
+                                                  bool* capitals, std::uint64_t* key = nullptr) {
 #if defined(__SSE2__)
   if (end - p >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const unsigned mask = NameEndMask16(bytes, (ends & kEndsTagName) == 0);
     // A control character that is no white space belongs to the name.
-    if (mask != 0 && (kNameLetters[static_cast<unsigned char>(p[__builtin_ctz(mask)])] & ends) != 0) {
+    if (mask != 0 &&
+        (kNameLetters[static_cast<unsigned char>(p[__builtin_ctz(mask)])] & ends) != 0) {
       const auto length = static_cast<unsigned>(__builtin_ctz(mask));
       const __m128i capitalBytes = Capitals16(bytes);
-      *capitals = (static_cast<unsigned>(_mm_movemask_epi8(capitalBytes)) & ((1U << length) - 1)) != 0;
+      *capitals =
+          (static_cast<unsigned>(_mm_movemask_epi8(capitalBytes)) & ((1U << length) - 1)) != 0;
       if (key != nullptr && length > 0 && length <= kPackedNameBytes) {
         *key = PackedKey(bytes, capitalBytes, length);
       }
@@ -1046,8 +1049,8 @@ void THtmlTokenizer::TImpl::AddAttribute(std::string_view name, std::string_view
 
 // A start tag whose attributes are in views_: to the tree builder's rules,
 // to the sink when kept, then the text mode it opens.
-void THtmlTokenizer::TImpl::StartTagRead(std::string_view name, std::uint64_t key,
-                                         bool selfClosing, bool kept) {
+void THtmlTokenizer::TImpl::StartTagRead(std::string_view name, std::uint64_t key, bool selfClosing,
+                                         bool kept) {
   const TMarkupContext::TStart start = context_.StartTag(name, key, selfClosing, Views());
   if (kept) {
     THtmlStartTag tag;

@@ -21,7 +21,9 @@ inline __m128i Load16(const char* p) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-inline unsigned Mask16(__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); }
+inline unsigned Mask16(__m128i bytes) {
+  return static_cast<unsigned>(_mm_movemask_epi8(bytes));
+}
 
 // Bit i set when byte i of the 16 at p is below 0x21 or above 0x7E: a blank,
 // a control character, DEL or a byte of a multi-byte sequence.

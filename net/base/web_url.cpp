@@ -729,7 +729,8 @@ bool TWebUrlParser::PlainPath() {
       segmentStart = true;
       continue;
     }
-    if (!kPlainPathBytes[static_cast<unsigned char>(c)] || (segmentStart && (c == '.' || c == '%'))) {
+    if (!kPlainPathBytes[static_cast<unsigned char>(c)] ||
+        (segmentStart && (c == '.' || c == '%'))) {
       return false;
     }
     segmentStart = false;
