@@ -5,11 +5,12 @@
 #include "app/balloon.h"
 #include "app/text_edit_lines.h"
 #include "text/ascii_text.h"
+#include "text/text_lines.h"
 
 namespace movrek::app {
 
-std::string BalloonBodyText(const TTextList& lines) {
-  return std::string(TrimControls(lines.Text()));
+std::string BalloonBodyText(const std::vector<std::string>& lines) {
+  return std::string(TrimControls(JoinLines(lines)));
 }
 
 TBalloonControl::TBalloonControl(QWidget* owner) : QObject(owner), owner_(owner) {

@@ -7,9 +7,9 @@
 #include <QWidget>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/balloon_geometry.h"
-#include "engine/listing/text_list.h"
 
 namespace movrek::app {
 
@@ -28,7 +28,7 @@ class TBalloonControl : public QObject {
   TBalloon* Show();
 
   // Settings, in the order a form stores them.
-  TTextList Text;
+  std::vector<std::string> Text;  // the body's lines
   std::string Title;
   std::int32_t Duration = 0;  // seconds; 0 keeps the balloon until clicked
   TBalloonHoriz Horizontal = blnLeft;
@@ -49,6 +49,6 @@ class TBalloonControl : public QObject {
 
 // The body of a balloon: every line followed by CR LF, then characters of
 // codes 0 to 32 taken off both ends of the whole.
-std::string BalloonBodyText(const TTextList& lines);
+std::string BalloonBodyText(const std::vector<std::string>& lines);
 
 }  // namespace movrek::app

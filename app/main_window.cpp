@@ -221,7 +221,7 @@ void TForm1::CreateBalloonControl() {
   BalloonControl1->PixelCoordinateX = 0;
   BalloonControl1->PixelCoordinateY = 0;
   BalloonControl1->Title = "For everyone who gathers the web one link at a time";
-  BalloonControl1->Text = TTextList({
+  BalloonControl1->Text = std::vector<std::string>({
       "[ To the patient readers of long link lists ]",
       "",
       "Movrek. Version 1.0",

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "engine/parallel/parallel_limits.h"
-#include "engine/window_job/window_job_controller.h"
 
 namespace movrek::cli {
 namespace {

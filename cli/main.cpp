@@ -19,7 +19,7 @@
 #include "cli/proxy_environment.h"
 #include "cli/url_list_source.h"
 #include "engine/pipeline/network_startup.h"
-#include "engine/window_job/window_job_controller.h"
+#include "engine/pipeline/progress_texts.h"
 
 namespace {
 

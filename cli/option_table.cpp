@@ -227,7 +227,8 @@ constexpr TOptionEntry kOptions[] = {
      "Fetching:", &SetNumber<&TCliOptions::Jobs>},
     {"--per-host", "", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
      "at most N transfers to one host at once (1 to 64,\n"
-     "default 4)",
+     "default 4); a job never waits for a busy host while\n"
+     "a later address of another host can start",
      "", &SetNumber<&TCliOptions::PerHost>},
     {"--max-time", "", TValueKind::Seconds, "SECONDS", 0, kMaxOptionSeconds,
      "SECONDS (0 for none, at most 86400)",

@@ -82,6 +82,10 @@ TCliOptions::TCliOptions() {
   Job.VerifyCertificates = true;
   // A console run is one user's list, not the window's paced job.
   Job.Pauses = false;
+  // Nobody reads a page file of the console's: a page that fits in memory
+  // needs none.
+  Job.HoldSmallBodies = true;
+  Job.SocketYields = false;
 }
 
 bool ParseByteSize(const std::string& text, std::int64_t& out) {

@@ -6,7 +6,6 @@
 #include "cli/cli_limits.h"
 #include "engine/pipeline/pipeline_limits.h"
 #include "engine/pipeline/process_url.h"
-#include "html/text_file.h"
 #include "net/base/web_url.h"
 #include "text/ascii_text.h"
 #include "text/printable_text.h"
@@ -92,31 +91,15 @@ void TUrlListReader::Feed(std::string_view bytes) {
 }
 
 void TUrlListReader::FeedLines(std::string_view bytes) {
-  const char* at = bytes.data();
-  const char* const end = at + bytes.size();
-  while (at < end) {
-    if (after_cr_) {
-      after_cr_ = false;
-      if (*at == '\n') {
-        ++at;
-        continue;
-      }
-    }
-    const char* hit = FindFirstOf2(at, end, '\r', '\n');
-    Append(std::string_view(at, static_cast<std::size_t>(hit - at)));
-    if (hit == end) {
-      break;
-    }
-    after_cr_ = *hit == '\r';
-    EndLine();
-    at = hit + 1;
-  }
+  splitter_.Feed(
+      bytes, [this](std::string_view part) { Append(part); },
+      [this] {
+        EndLine();
+        return true;
+      });
 }
 
 void TUrlListReader::Append(std::string_view part) {
-  if (part.empty()) {
-    return;
-  }
   nul_ = nul_ || std::memchr(part.data(), '\0', part.size()) != nullptr;
   if (count_only_) {
     // A count needs no copy: the first character that is no blank tells

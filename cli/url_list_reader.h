@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/text_lines.h"
+
 namespace movrek::cli {
 
 // A line of the list that names a page, or is refused.
@@ -58,7 +60,7 @@ class TUrlListReader {
   std::size_t line_bytes_ = 0;
   bool nul_ = false;
   char first_shown_ = '\0';  // counting: the line's first character that is no blank
-  bool after_cr_ = false;
+  TLineSplitter splitter_;
   bool started_ = false;
   std::string first_bytes_;  // the start, until it shows whether a mark is there
   int line_number_ = 0;

@@ -84,7 +84,11 @@ bool AwaitInput(int fd, const std::function<bool()>& stopped) {
 // Lines of the regular file from `start` on, as the reader counts them.
 std::int64_t CountFileLines(const TInput& input, const std::atomic<bool>& stop) {
   TUrlListReader counter(true);
-  std::string block(kUrlListCountBlockBytes, '\0');
+  // A short list is read whole into a buffer of its size: a block of the
+  // full size is a megabyte cleared for a few lines. One byte more sees the
+  // end in the same read, if the file has not grown since.
+  const auto left = static_cast<std::size_t>(std::max<off_t>(input.Size - input.Start, 0));
+  std::string block(std::min(kUrlListCountBlockBytes, left + 1), '\0');
   for (off_t at = input.Start; !stop.load(std::memory_order_relaxed);) {
     const ssize_t got = ::pread(input.Fd, block.data(), block.size(), at);
     if (got < 0 && errno == EINTR) {

@@ -5,17 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "text/text_lines.h"
+
 namespace movrek {
 
-// Reading a saved file as lines of text. A line ends at CR, at LF or at the
-// pair CR LF (LF followed by CR is two line ends). A NUL byte ends the text of
-// a list of lines (TextBeforeNul) but not that of a document. Both the HTML document and the
-// engine's text list load files this way.
-
-// Position of the first byte in [begin, end) that equals a or b; end if none.
-const char* FindFirstOf2(const char* begin, const char* end, char a, char b);
-// Position of the last byte in [begin, end) that equals a or b; nullptr if none.
-const char* FindLastOf2(const char* begin, const char* end, char a, char b);
+// Reading saved files. Both the HTML document and the engine's text list
+// split them into lines by the rules of text_lines.h.
 
 // A file open for reading, closed when the object goes. Every failure throws
 // EFileOpenError with the file name and the system's reason.
@@ -46,32 +41,6 @@ std::string ReadFileBytes(const std::string& fileName);
 
 // How many times the byte occurs in the text.
 std::size_t CountByte(std::string_view text, char byte);
-
-// The text cut at its first NUL byte.
-std::string_view TextBeforeNul(std::string_view bytes);
-
-// Calls visit(line) for every line of the text.
-// visit returns false to stop early.
-template <typename Visitor>
-void ForEachLine(std::string_view text, Visitor&& visit) {
-  std::size_t start = 0;
-  const std::size_t n = text.size();
-  while (start < n) {
-    const char* hit = FindFirstOf2(text.data() + start, text.data() + n, '\r', '\n');
-    if (hit == text.data() + n) {
-      visit(text.substr(start));
-      return;
-    }
-    const auto end = static_cast<std::size_t>(hit - text.data());
-    if (!visit(text.substr(start, end - start))) {
-      return;
-    }
-    start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
-  }
-}
-
-// The lines, each followed by CR LF.
-std::string JoinLines(const std::vector<std::string>& lines);
 
 // The size of the text once every line end is CR LF
 // and a last line without an end has one.

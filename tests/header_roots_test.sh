@@ -2,6 +2,9 @@
 # Compiles a source of each library with one more header forced in, using the
 # library's own compile command from the build: a header of a layer the
 # library does not link must not be found, one of a layer below must be.
+# Then the edges that once pointed the wrong way: sources that must not read
+# any header of a folder (even where their include roots would find it), and
+# programs that must not link a library.
 #   header_roots_test.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 build=$1
@@ -40,20 +43,45 @@ cases=(
   "engine/parallel/parallel_job.cpp|engine/pipeline/process_url.h|found"
   "engine/parallel/parallel_job.cpp|engine/window_job/window_channel.h|missing"
   "engine/parallel/parallel_job.cpp|cli/result_format.h|missing"
+  "cli/main.cpp|engine/window_job/window_job_controller.h|missing"
+  "cli/list_run.cpp|engine/window_job/worker_thread.h|missing"
+  "cli/result_format.cpp|engine/parallel/page_result.h|found"
+)
+
+# source file | folder none of its headers may come from
+forbidden_folders=(
+  "app/balloon_control.cpp|engine/"
+  "tests/engine/listing/link_listing_test.cpp|engine/window_job/"
+  "tests/engine/listing/page_links_test.cpp|engine/window_job/"
+  "tests/engine/listing/text_list_test.cpp|engine/window_job/"
+)
+
+# program | library it must not link
+forbidden_links=(
+  "tests/engine/link_listing_test|libmovrek_engine_window_job.a"
+  "tests/engine/page_links_test|libmovrek_engine_window_job.a"
+  "cli/movrek-cli|libmovrek_engine_window_job.a"
 )
 
 failures=0
+# The part of a source's compile command before the output file: the
+# compiler, its include roots and flags. Empty when the build has none.
+compile_flags() {
+  local command
+  command=$(grep -F "\"command\":" "$commands" | grep -F -- "-c $source/$1\"" | head -n 1)
+  [[ -z $command ]] && return
+  command=${command#*\"command\": \"}
+  echo "${command%% -o *}"
+}
+
 for entry in "${cases[@]}"; do
   IFS='|' read -r file header expect <<<"$entry"
-  command=$(grep -F "\"command\":" "$commands" | grep -F -- "-c $source/$file\"" | head -n 1)
-  if [[ -z $command ]]; then
+  flags=$(compile_flags "$file")
+  if [[ -z $flags ]]; then
     echo "no compile command for $file"
     failures=$((failures + 1))
     continue
   fi
-  # The part before the output file: the compiler, its include roots and flags.
-  flags=${command#*\"command\": \"}
-  flags=${flags%% -o *}
   # Only "not found" counts as missing: any other error is a broken case.
   if output=$(cd "$build" && eval "$flags -fsyntax-only -include $header $source/$file" 2>&1); then
     got=found
@@ -67,5 +95,32 @@ for entry in "${cases[@]}"; do
     failures=$((failures + 1))
   fi
 done
-echo "$((${#cases[@]} - failures)) of ${#cases[@]} cases as expected"
+for entry in "${forbidden_folders[@]}"; do
+  IFS='|' read -r file folder <<<"$entry"
+  flags=$(compile_flags "$file")
+  # Every header the source reads, through the include roots or not.
+  if [[ -z $flags ]] || ! headers=$(cd "$build" && eval "$flags -M $source/$file" 2>&1); then
+    echo "$file could not be scanned for its headers"
+    failures=$((failures + 1))
+  elif grep -qF "$source/$folder" <<<"$headers"; then
+    echo "$file reads a header of $folder"
+    failures=$((failures + 1))
+  fi
+done
+
+for entry in "${forbidden_links[@]}"; do
+  IFS='|' read -r program library <<<"$entry"
+  # Ninja's rule for the program names every library it links.
+  rule=$(grep -E "^build $program[ :]" "$build/build.ninja" 2>/dev/null | head -n 1)
+  if [[ -z $rule ]]; then
+    echo "no link rule for $program"
+    failures=$((failures + 1))
+  elif grep -qF "/$library" <<<"$rule" || grep -qF " $library" <<<"$rule"; then
+    echo "$program links $library"
+    failures=$((failures + 1))
+  fi
+done
+
+total=$((${#cases[@]} + ${#forbidden_folders[@]} + ${#forbidden_links[@]}))
+echo "$((total - failures)) of $total cases as expected"
 ((failures == 0))

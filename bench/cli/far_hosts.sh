@@ -12,49 +12,8 @@ relay=$(realpath "$2")
 work=$(realpath "$3")/far
 rounds=${4:-3}
 here=$(cd "$(dirname "$0")" && pwd)
-mkdir -p "$work/nginx/tmp" "$work/out"
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-port=$(free_port)
-hosts=(127.0.0.1 127.0.0.2 127.0.0.3 127.0.0.4)
-openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 2 \
-  -keyout "$work/nginx/key.pem" -out "$work/nginx/cert.pem" >/dev/null 2>&1
-listens=""
-for h in "${hosts[@]}"; do listens+="listen $h:$port ssl; "; done
-links=""
-for i in $(seq 20); do links+="<a href=\\\"/doc/$i.html\\\">link $i</a>\\n"; done
-source "$here/loopback_nginx.sh"
-write_nginx_conf "$work" "$listens
-    ssl_certificate $work/nginx/cert.pem; ssl_certificate_key $work/nginx/key.pem;
-    location / { return 200 \"<html><body>\n$links</body></html>\n\"; }" 512
-launch_nginx "$work"
-pids=("$nginx_pid")
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null' EXIT
-for _ in $(seq 50); do curl -sk -o /dev/null "https://127.0.0.1:$port/" && break; sleep 0.1; done
-
-# One relay per host, each on its own address; "count" on its input asks for
-# the connections it accepted.
-declare -a relay_in relay_out relay_port
-for n in "${!hosts[@]}"; do
-  mkfifo "$work/out/in$n" "$work/out/out$n"
-  "$relay" 127.0.0.1 "$port" 25 "${hosts[n]}" <"$work/out/in$n" >"$work/out/out$n" &
-  pids+=($!)
-  exec {fd}>"$work/out/in$n"
-  relay_in[n]=$fd
-  exec {fd}<"$work/out/out$n"
-  relay_out[n]=$fd
-  read -r "relay_port[n]" <&"${relay_out[n]}"
-  rm "$work/out/in$n" "$work/out/out$n"
-done
-connections() {
-  local total=0 n count
-  for n in "${!hosts[@]}"; do
-    echo count >&"${relay_in[n]}"
-    read -r count <&"${relay_out[n]}"
-    total=$((total + count))
-  done
-  echo "$total"
-}
+source "$here/far_relays.sh"
+start_far_hosts "$work" "$relay"
 
 one="$work/out/one-host.txt"
 : >"$one"

@@ -24,7 +24,6 @@
 #include "engine/pipeline/process_url.h"
 #include "engine/window_job/event_loop.h"
 #include "engine/window_job/window_job_controller.h"
-#include "engine/window_job/window_sink.h"
 #include "net/http/fetch.h"
 #include "net/http/http_transaction.h"
 #include "tests/engine/window_job/counting_thread.h"
@@ -157,7 +156,7 @@ double RunJob(TWindowOperations& window, const std::function<bool()>& done,
 double FetchAndListOnly(const std::vector<std::string>& urls, const std::string& page_file,
                         const std::string& base) {
   TNullWindow window;
-  TWindowSink sink(window);
+  TListingSink& sink = window;
   const auto start = Clock::now();
   for (const auto& url : urls) {
     THttpTransaction http;

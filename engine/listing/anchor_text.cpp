@@ -29,6 +29,15 @@ void AppendCollapsed(std::string_view text, std::size_t limit, std::string& out)
   }
 }
 
+bool IsBlank(std::string_view text) {
+  for (const char c : text) {
+    if (!IsHtmlSpace(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string Bounded(std::string_view value) {
   return std::string(value.substr(0, kMaxWrittenAnchorBytes));
 }
@@ -86,7 +95,8 @@ void TAnchorTokenSink::OnStartTag(const THtmlStartTag& tag) {
       break;
   }
   if (open_ && anchor_.Alt.empty() && tag.Name == "img" && tag.Namespace == THtmlNamespace::Html) {
-    if (const THtmlAttribute* alt = tag.Find("alt")) {
+    // An alt of blanks shows nothing: the next image's alt may stand in.
+    if (const THtmlAttribute* alt = tag.Find("alt"); alt != nullptr && !IsBlank(alt->Value)) {
       anchor_.Alt = Bounded(alt->Value);
     }
   }

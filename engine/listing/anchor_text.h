@@ -2,8 +2,8 @@
 // that finds the anchors. The model: the text runs between an <a> start tag
 // and the </a> (or the next <a> start tag, or the end of the page) that ends
 // it, white space collapsed and trimmed, cut at kMaxAnchorTextChars; when
-// that leaves nothing, the alt of the first <img> inside that has one. The
-// anchor's rel comes as written.
+// that leaves nothing, the alt of the first <img> inside whose alt is not
+// blank. The anchor's rel comes as written.
 #pragma once
 
 #include <string>

@@ -17,6 +17,13 @@ bool ContainsAny(const std::string& text, const std::vector<std::string>& words)
 }  // namespace
 
 TLinkFilter::TLinkFilter() = default;
+
+TLinkFilter::TLinkFilter(const TFilterSettings& window) {
+  if (window.Enabled) {
+    (window.Mode == 0 ? having_ : not_having_).push_back(window.Keyword);
+  }
+}
+
 TLinkFilter::~TLinkFilter() = default;
 TLinkFilter::TLinkFilter(TLinkFilter&&) noexcept = default;
 TLinkFilter& TLinkFilter::operator=(TLinkFilter&&) noexcept = default;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/listing/filter_settings.h"
+
 namespace re2 {
 class RE2;
 }
@@ -17,6 +19,9 @@ namespace movrek {
 class TLinkFilter {
  public:
   TLinkFilter();
+  // The window's keyword filter: when on, its keyword wanted ("Having") or
+  // unwanted (any other mode).
+  explicit TLinkFilter(const TFilterSettings& window);
   ~TLinkFilter();
   TLinkFilter(TLinkFilter&&) noexcept;
   TLinkFilter& operator=(TLinkFilter&&) noexcept;

@@ -8,6 +8,7 @@
 
 #include "engine/listing/anchor_text.h"
 #include "engine/listing/base_detection.h"
+#include "engine/listing/link_filter.h"
 #include "html/character_references.h"
 #include "html/encoding_sniffing.h"
 #include "html/html_limits.h"
@@ -284,15 +285,6 @@ void ListSavedPage(TListingSink& sink, const std::string& documentFile,
                   pageAddress, finalAddress, withText);
 }
 
-bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned) {
-  if (!filter.Enabled) {
-    return true;
-  }
-  // The empty keyword never occurs.
-  const bool occurs = !filter.Keyword.empty() && cleaned.find(filter.Keyword) != std::string::npos;
-  return filter.Mode == 0 ? occurs : !occurs;
-}
-
 std::array<std::string, 4> BlockHeader(const std::string& pageAddress, const std::string& base) {
   // The list's line and the page's <base> as written: a terminal escape in
   // either must not reach a terminal or a saved list.
@@ -307,7 +299,7 @@ void TListingSink::BeginBlock(const std::string& pageAddress, const std::string&
 }
 
 void TListingSink::AppendLink(TListedLink link) {
-  if (PassesFilter(ReadFilterSettings(), link.Cleaned)) {
+  if (TLinkFilter(ReadFilterSettings()).Passes(link.Cleaned)) {
     AppendResultLine(std::move(link.Line));
   }
 }

@@ -93,7 +93,4 @@ struct TListedLink {
   std::string Rel;
 };
 
-// Whether the filter lets a link through, judged on its cleaned value.
-bool PassesFilter(const TFilterSettings& filter, const std::string& cleaned);
-
 }  // namespace movrek

@@ -209,12 +209,18 @@ void TPageLinks::ResolveAgain(const std::string& finalAddress) {
 
 void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
                       const std::string& pageAddress, const std::string& finalAddress) {
+  List(
+      sink, [&pageFile] { return pageFile; }, pageAddress, finalAddress);
+}
+
+void TPageLinks::List(TListingSink& sink, const std::function<std::string()>& pageFile,
+                      const std::string& pageAddress, const std::string& finalAddress) {
   if (mode_ == TMode::Sniffing) {
     Decide();
   }
   if (mode_ == TMode::FromFile) {
     DropResolved();
-    ListSavedPage(sink, pageFile, content_type_, pageAddress, finalAddress, with_text_);
+    ListSavedPage(sink, pageFile(), content_type_, pageAddress, finalAddress, with_text_);
     return;
   }
   if (decoder_) {
@@ -228,7 +234,7 @@ void TPageLinks::List(TListingSink& sink, const std::string& pageFile,
   if (too_many_) {
     ListFromFileInstead();
     DropResolved();
-    ListSavedPage(sink, pageFile, content_type_, pageAddress, finalAddress, with_text_);
+    ListSavedPage(sink, pageFile(), content_type_, pageAddress, finalAddress, with_text_);
     return;
   }
   ResolveFound();

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,6 +51,10 @@ class TPageLinks {
   // a page that must be read from its file cannot be.
   void List(TListingSink& sink, const std::string& pageFile, const std::string& pageAddress,
             const std::string& finalAddress);
+  // The same, with the path of the file asked of pageFile only when the page
+  // must be read from it (what pageFile throws goes through).
+  void List(TListingSink& sink, const std::function<std::string()>& pageFile,
+            const std::string& pageAddress, const std::string& finalAddress);
 
  private:
   enum class TMode : std::uint8_t { Sniffing, Scanning, FromFile };

@@ -88,6 +88,7 @@ std::unique_ptr<TTCPBlockSocket> UnconnectedLike(const TTCPBlockSocket& model) {
   CopySocketHooks(model, *sock);
   sock->HeartbeatRate = model.HeartbeatRate;
   sock->ConvertLineEnd = model.ConvertLineEnd;
+  sock->YieldBeforeReceive = model.YieldBeforeReceive;
   sock->RaiseExcept = model.RaiseExcept;
   sock->ChangeFamily(model.FamilyDefault);
   sock->PreferIP4 = model.PreferIP4;

@@ -3,33 +3,17 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/parallel/host_limiter.h"
 #include "engine/parallel/retry_policy.h"
 #include "engine/pipeline/process_url.h"
 #include "net/base/winsock_errors.h"
+#include "net/http/header_fields.h"
 #include "net/http/http_transaction.h"
 #include "net/http/request_url.h"
 #include "text/ascii_text.h"
 
 namespace movrek {
 namespace {
-
-// The value of the first header line named `name` (lower case), trimmed;
-// empty when there is none.
-std::string HeaderValue(const std::vector<std::string>& head, const std::string& name) {
-  for (const std::string& line : head) {
-    const std::size_t colon = line.find(':');
-    if (colon != std::string::npos && AsciiLower(line.substr(0, colon)) == name) {
-      return std::string(TrimControls(std::string_view(line).substr(colon + 1)));
-    }
-  }
-  return std::string();
-}
-
-// "host:port" in lower case, an IPv6 address in brackets.
-std::string HostPortOf(const TRequestUrl& parts) {
-  const std::string host = AsciiLower(parts.Host);
-  return (host.find(':') == std::string::npos ? host : "[" + host + "]") + ":" + parts.Port;
-}
 
 TRequestEnd EndOf(bool answered, const THttpTransaction& http) {
   TRequestEnd end;
@@ -59,7 +43,7 @@ bool THopRunner::Run(THttpTransaction& http, const std::string& url) {
   if (SplitRequestUrl(url, parts) != 0) {
     return http.PerformRequest("GET", url);  // refused by the transaction's own checks
   }
-  const std::string host = HostPortOf(parts);
+  const std::string host = HostOfParts(parts);
   std::string key = AsciiLower(parts.Protocol) + "://" + host + services_.ProxyKey;
   if (services_.Routes != nullptr) {
     // A redirect may lead to another scheme or host, and so another proxy.
@@ -167,7 +151,10 @@ std::optional<std::chrono::milliseconds> THopRunner::RetryWait(int retry,
                                                                const THttpTransaction& http) {
   std::uniform_real_distribution<double> spread(-1.0, 1.0);
   std::chrono::milliseconds wait = BackoffWait(retry, spread(jitter_));
-  const std::string asked_text = http.HeadReceived ? HeaderValue(http.Headers, "retry-after") : "";
+  const std::vector<std::string> retry_after = http.HeadReceived
+                                                   ? HeaderFieldValues(http.Headers, "Retry-After")
+                                                   : std::vector<std::string>();
+  const std::string asked_text = retry_after.empty() ? std::string() : retry_after.front();
   const std::optional<std::chrono::milliseconds> asked =
       asked_text.empty() ? std::nullopt
                          : ParseRetryAfter(asked_text, std::chrono::system_clock::now());

@@ -9,6 +9,34 @@ namespace movrek {
 std::optional<THostSchedule::TClock::time_point> THostSchedule::TryStart(const std::string& host,
                                                                          TClock::time_point now) {
   std::lock_guard<std::mutex> guard(lock_);
+  const auto claimed = hosts_.find(host);
+  if (claimed != hosts_.end() && claimed->second.Claimed) {
+    THostTimes& times = claimed->second;
+    // A pause asked for since the claim still holds.
+    if (now < times.PausedUntil) {
+      return times.PausedUntil;
+    }
+    // The turn began no earlier than the claim, so the next one keeps at
+    // least the delay from this start.
+    times.Claimed = false;
+    times.LastStart = times.LastStart ? std::max(*times.LastStart, now) : now;
+    return std::nullopt;
+  }
+  return Book(host, now);
+}
+
+std::optional<THostSchedule::TClock::time_point> THostSchedule::Claim(const std::string& host,
+                                                                      TClock::time_point now) {
+  std::lock_guard<std::mutex> guard(lock_);
+  const std::optional<TClock::time_point> later = Book(host, now);
+  if (!later && delay_.count() > 0) {
+    hosts_[host].Claimed = true;
+  }
+  return later;
+}
+
+std::optional<THostSchedule::TClock::time_point> THostSchedule::Book(const std::string& host,
+                                                                     TClock::time_point now) {
   const auto found = hosts_.find(host);
   if (found != hosts_.end()) {
     const THostTimes& times = found->second;

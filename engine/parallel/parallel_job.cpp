@@ -14,6 +14,7 @@
 #include "engine/parallel/hop_runner.h"
 #include "engine/parallel/host_limiter.h"
 #include "engine/parallel/host_schedule.h"
+#include "engine/parallel/line_scheduler.h"
 #include "engine/parallel/ordered_output.h"
 #include "engine/parallel/parallel_limits.h"
 #include "engine/pipeline/job_aborted.h"
@@ -53,12 +54,13 @@ struct TParallelJob::TShared {
   TShared(TParallelSettings parallel, std::unique_ptr<TLineSource> lineSource)
       : settings(std::move(parallel)),
         source(std::move(lineSource)),
-        output(kMaxPagesAheadPerWorker * static_cast<std::size_t>(settings.Jobs)),
-        hosts(settings.PerHost),
+        output(kMaxLinesAhead, kMaxHeldPageBytes),
         pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
         schedule(settings.Fetch.Delay),
         hop_services{settings.Fetch, pool, schedule, ProxyKeyOf(settings.Job),
-                     settings.Routes.Empty() ? nullptr : &settings.Routes} {}
+                     settings.Routes.Empty() ? nullptr : &settings.Routes},
+        lines(*source, output, schedule, SameCapacityForAll(settings.PerHost),
+              kMaxWaitingLineBytes) {}
 
   bool Aborted() const { return aborted.load(std::memory_order_acquire); }
   bool Watched() const {
@@ -70,23 +72,16 @@ struct TParallelJob::TShared {
     abort_seen.wait_for(guard, duration, [this] { return Aborted(); });
   }
   void Abort();
-  // The next line of the list and its 0-based place; false at the end.
-  bool TakeLine(TJobLine& line, std::size_t& index);
   void RunWorker(TParallelWorker& worker);
   void WatchDeadlines();
 
   const TParallelSettings settings;
   const std::unique_ptr<TLineSource> source;
-  std::mutex source_lock;
-  std::size_t taken = 0;   // guarded by source_lock
-  bool exhausted = false;  // guarded by source_lock
   TOrderedOutput output;
-  THostLimiter hosts;
   TConnectionPool pool;
   THostSchedule schedule;
   const THopServices hop_services;
-  // A line ended the job with an error: no line after it is taken.
-  std::atomic<bool> stop_taking{false};
+  TLineScheduler lines;
   std::atomic<bool> aborted{false};
   std::mutex abort_lock;
   std::condition_variable abort_seen;
@@ -224,10 +219,6 @@ bool TParallelWorker::Process(std::size_t index, const TJobLine& jobLine, TPageR
   const std::int64_t total = job_.source->Total();
   page.Messages.push_back(ProgressLineText(line, static_cast<int>(index) + 1,
                                            total < 0 ? -1 : static_cast<int>(total)));
-  const std::string host = HostOfAddress(page.Address);
-  if (!job_.hosts.Acquire(host)) {
-    return false;
-  }
   page_ = &page;
   paused_ = {};
   ResetReceivedBytes();
@@ -258,7 +249,6 @@ bool TParallelWorker::Process(std::size_t index, const TJobLine& jobLine, TPageR
     std::lock_guard<std::mutex> guard(view_lock_);
     line_in_flight_ = 0;
   }
-  job_.hosts.Release(host);
   page_ = nullptr;
   page.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                        std::chrono::steady_clock::now() - started - paused_)
@@ -406,57 +396,41 @@ void TParallelJob::TShared::Abort() {
     aborted.store(true, std::memory_order_release);
   }
   abort_seen.notify_all();
+  lines.Close();
   output.Close();
-  hosts.Close();
   for (const auto& worker : workers) {
     worker->AbortTransfer();
   }
 }
 
-bool TParallelJob::TShared::TakeLine(TJobLine& line, std::size_t& index) {
-  std::lock_guard<std::mutex> guard(source_lock);
-  if (exhausted) {
-    return false;
-  }
-  std::optional<TJobLine> next = source->Next([this] { return Aborted(); });
-  if (!next) {
-    exhausted = true;
-    if (!Aborted()) {
-      output.SetEnd(taken);
-    }
-    return false;
-  }
-  line = std::move(*next);
-  index = taken++;
-  return true;
-}
-
 void TParallelJob::TShared::RunWorker(TParallelWorker& worker) {
-  while (!Aborted() && !stop_taking.load()) {
-    TJobLine line;
-    std::size_t index = 0;
-    if (!TakeLine(line, index) || !output.WaitForRoom(index)) {
+  while (!Aborted()) {
+    std::optional<TScheduledLine> taken = lines.Take();
+    if (!taken) {
       break;
     }
+    TJobLine& line = taken->Line;
     TPageResult page;
     const bool fetched = !line.Record;
     if (!fetched) {
       page = std::move(*line.Record);
       page.InputLine = line.InputLine;
-    } else if (!worker.Process(index, line, page)) {
-      break;
+    } else {
+      const bool processed = worker.Process(taken->Index, line, page);
+      lines.Finish(*taken);
+      if (!processed) {
+        break;
+      }
     }
     if (settings.OnPageDone) {
       settings.OnPageDone(page);
     }
-    const bool ends_job = !page.JobError.empty();
-    if (ends_job) {
-      stop_taking.store(true);
+    // Lines before this one may not have started yet: the writer still
+    // waits for them, so the worker stays for them too.
+    if (!page.JobError.empty()) {
+      lines.StopAfter(taken->Index);
     }
-    output.Put(index, std::move(page));
-    if (ends_job) {
-      break;
-    }
+    output.Put(taken->Index, std::move(page));
     if (fetched) {
       worker.Pause(std::chrono::milliseconds(kUrlDonePauseMs));
     }

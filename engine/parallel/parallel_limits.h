@@ -12,8 +12,16 @@ namespace movrek {
 inline constexpr std::int64_t kDefaultMaxPageBytes = std::int64_t{64} << 20;
 // Limit of --jobs and --per-host.
 inline constexpr std::int32_t kMaxParallelJobs = 64;
-// How far the workers may run ahead of the page written next, per worker.
-inline constexpr std::uint32_t kMaxPagesAheadPerWorker = 4;
+// How far the workers may run ahead of the page written next, in lines.
+// A free worker looks this far for a line whose host has room, so a list
+// sorted by host keeps every worker busy while the run of one host is at
+// most this long.
+inline constexpr std::uint32_t kMaxLinesAhead = 65536;
+// Finished pages held for an earlier, slower one: beyond this many bytes
+// only the lines the writer waits for start.
+inline constexpr std::uint64_t kMaxHeldPageBytes = std::uint64_t{64} << 20;
+// The text of the lines read ahead and not started yet.
+inline constexpr std::uint64_t kMaxWaitingLineBytes = std::uint64_t{16} << 20;
 // How often the deadline of each line is looked at.
 inline constexpr std::int32_t kDeadlineTickMs = 10;
 // How often the console front end looks at the interrupt flag while it waits.

@@ -57,6 +57,14 @@ struct TJobSettings {
   std::int64_t MaxBodyBytes = 0;
   // Offer the content codings the decoder knows in Accept-Encoding.
   bool RequestCompression = false;
+  // A body is held in memory while it is small and is given a page file
+  // only once it grows past kMaxHeldBodyBytes or must be listed from one:
+  // most pages then cost no file at all. Off in the window, each of whose
+  // pages has its file from the first byte.
+  bool HoldSmallBodies = false;
+  // Every socket of the job yields the processor before each receive, as
+  // the socket layer does by default. Off for the console.
+  bool SocketYields = true;
   // Memory one page's links may take while they are gathered as its body
   // arrives; a page with more is listed from its saved file instead.
   std::int64_t MaxGatheredLinkBytes = kGatheredLinkBytes;

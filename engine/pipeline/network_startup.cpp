@@ -18,10 +18,11 @@ TNetworkStartup::TNetworkStartup() {
     throw ESocketError(0, "", "Error loading Socket interface (ws2_32.dll)!");
   }
   SocketStartup(kSocketVersion);
-  tls_ = LoadTlsLibraries();
-  if (tls_) {
-    TlsPluginClass.store(&TSSLOpenSSL::CreateForSocket);
-  }
+  // OpenSSL itself starts with the first connection that prepares TLS: its
+  // start-up (configuration file, error strings) is a good part of a short
+  // run's time, and a list without HTTPS never needs it.
+  tls_ = true;
+  TlsPluginClass.store(&TSSLOpenSSL::CreateForSocket);
 }
 
 TNetworkStartup::~TNetworkStartup() {

@@ -4,10 +4,11 @@
 
 namespace movrek {
 
-// Binds and starts the socket library, then loads OpenSSL and, when that
-// works, makes the OpenSSL plug-in the TLS plug-in of every later socket
-// (otherwise HTTPS fails per connection and plain HTTP still works). The
-// destructor undoes both in reverse order. One per process, in main.
+// Binds and starts the socket library, then makes the OpenSSL plug-in the
+// TLS plug-in of every later socket; OpenSSL is loaded by the first socket
+// that prepares TLS (when it cannot be, HTTPS fails per connection and plain
+// HTTP still works). The destructor undoes both in reverse order. One per
+// process, in main.
 class TNetworkStartup {
  public:
   // Throws ESocketError when the socket library cannot be bound.

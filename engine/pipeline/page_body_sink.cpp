@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/pipeline/background_scan.h"
 #include "engine/pipeline/binary_signature.h"
@@ -22,17 +23,25 @@ namespace movrek {
 
 TPageBodySink::TPageBodySink(const std::string& pageFile, const TJobSettings& settings,
                              TBackgroundScan* scan)
-    : page_file_(pageFile),
-      scan_(scan),
+    : TPageBodySink([pageFile] { return pageFile; }, settings, scan) {}
+
+TPageBodySink::TPageBodySink(TPageFileReserver reserve, const TJobSettings& settings,
+                             TBackgroundScan* scan)
+    : scan_(scan),
       pages_only_(settings.PagesOnly),
-      bound_(static_cast<std::int64_t>(kMaxBodyBytes)) {
+      bound_(static_cast<std::int64_t>(kMaxBodyBytes)),
+      reserve_(std::move(reserve)),
+      holding_(settings.HoldSmallBodies) {
   if (settings.MaxBodyBytes > 0 && settings.MaxBodyBytes <= bound_) {
     bound_ = settings.MaxBodyBytes;
     bound_is_ceiling_ = false;
   }
-  fd_ = ::open(pageFile.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-  if (fd_ < 0) {
-    throw EPageFileError("Cannot open the page file " + pageFile + ": " + std::strerror(errno));
+  if (!holding_) {
+    page_file_ = reserve_();
+    fd_ = ::open(page_file_.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ < 0) {
+      throw EPageFileError("Cannot open the page file " + page_file_ + ": " + std::strerror(errno));
+    }
   }
 }
 
@@ -52,6 +61,22 @@ std::string TPageBodySink::Close() {
   return write_error_ == 0
              ? std::string()
              : "cannot write the page file: " + std::string(std::strerror(write_error_));
+}
+
+void TPageBodySink::RethrowReserveFailure() const {
+  if (reserve_failure_) {
+    std::rethrow_exception(reserve_failure_);
+  }
+}
+
+std::string TPageBodySink::SavedFile() {
+  if (holding_) {
+    page_file_ = reserve_();
+    SavePage(page_file_, held_);
+    holding_ = false;
+    std::string().swap(held_);
+  }
+  return page_file_;
 }
 
 bool TPageBodySink::BeginBody(const THttpTransaction& http) {
@@ -106,7 +131,8 @@ bool TPageBodySink::Restart() {
   cut_ = false;
   too_large_ = false;
   received_ = 0;
-  if (written_ > 0 && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0)) {
+  held_.clear();
+  if (written_ > 0 && fd_ >= 0 && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0)) {
     return Fail(errno);
   }
   written_ = 0;
@@ -177,8 +203,8 @@ bool TPageBodySink::Store(std::string_view decoded) {
     decoded = decoded.substr(0, static_cast<std::size_t>(room));
   }
   if (!decoded.empty()) {
-    if (const int failure = WriteAll(fd_, decoded); failure != 0) {
-      return Fail(failure);
+    if (!Write(decoded)) {
+      return false;
     }
     written_ += static_cast<std::int64_t>(decoded.size());
     if (scan_ != nullptr) {
@@ -190,6 +216,40 @@ bool TPageBodySink::Store(std::string_view decoded) {
     return false;
   }
   return true;
+}
+
+bool TPageBodySink::Write(std::string_view decoded) {
+  if (holding_ && held_.size() + decoded.size() <= static_cast<std::size_t>(kMaxHeldBodyBytes)) {
+    held_.append(decoded);
+    return true;
+  }
+  if (holding_ && !OpenPageFile()) {
+    return false;
+  }
+  if (const int failure = WriteAll(fd_, decoded); failure != 0) {
+    return Fail(failure);
+  }
+  return true;
+}
+
+// The held body moves to a page file, which takes the rest as it comes.
+bool TPageBodySink::OpenPageFile() {
+  try {
+    page_file_ = reserve_();
+  } catch (...) {
+    // Not through the HTTP layer: the fetch ends here and the pipeline
+    // rethrows it once the transaction is gone.
+    reserve_failure_ = std::current_exception();
+    return false;
+  }
+  holding_ = false;
+  fd_ = ::open(page_file_.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+  if (fd_ < 0) {
+    return Fail(errno);
+  }
+  const int failure = WriteAll(fd_, held_);
+  std::string().swap(held_);
+  return failure == 0 || Fail(failure);
 }
 
 bool TPageBodySink::Fail(int errorNumber) {

@@ -1,9 +1,12 @@
 // The body of the page being fetched, written to its page file as it
-// arrives: content codings undone, the size bound kept, bodies that are no
-// page refused, and only the last response's body kept.
+// arrives (or, when the settings hold small bodies, kept in memory until it
+// outgrows them): content codings undone, the size bound kept, bodies that
+// are no page refused, and only the last response's body kept.
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,11 +20,19 @@ namespace movrek {
 struct TJobSettings;
 class TBackgroundScan;
 
+// Reserves the page file and answers its path; throws as
+// TUrlInProgress::ReservePageFile does.
+using TPageFileReserver = std::function<std::string()>;
+
 class TPageBodySink final : public THttpBodySink {
  public:
   // Opens the reserved page file; throws EPageFileError when it cannot.
   // scan, when given, is fed what the file receives, body by body.
   TPageBodySink(const std::string& pageFile, const TJobSettings& settings,
+                TBackgroundScan* scan = nullptr);
+  // The same, with the page file reserved by `reserve` at once, or (small
+  // bodies held) only when a body outgrows memory or SavedFile asks for it.
+  TPageBodySink(TPageFileReserver reserve, const TJobSettings& settings,
                 TBackgroundScan* scan = nullptr);
   ~TPageBodySink() override;
   TPageBodySink(const TPageBodySink&) = delete;
@@ -38,6 +49,12 @@ class TPageBodySink final : public THttpBodySink {
   // Closes the page file; why the body could not be written to it, or
   // nothing when all of it was.
   [[nodiscard]] std::string Close();
+  // The page file could not be reserved when a held body outgrew memory:
+  // throws what the reservation threw, as a reservation up front would.
+  void RethrowReserveFailure() const;
+  // The path of a file holding the whole body, written now when the body
+  // was held; throws EPageFileError when it cannot be.
+  [[nodiscard]] std::string SavedFile();
 
   // Of the last response's body:
   // decoded bytes in the page file;
@@ -61,9 +78,10 @@ class TPageBodySink final : public THttpBodySink {
   bool Accept(std::string_view decoded);
   bool Decide();
   bool Store(std::string_view decoded);
+  bool Write(std::string_view decoded);
+  bool OpenPageFile();
   bool Fail(int errorNumber);
 
-  std::string page_file_;
   TBackgroundScan* scan_;
   std::string address_;
   int fd_ = -1;
@@ -83,6 +101,12 @@ class TPageBodySink final : public THttpBodySink {
   bool too_large_ = false;
   std::string decode_error_;
   std::string refusal_;
+  TPageFileReserver reserve_;
+  std::string page_file_;  // empty while the body is held
+  // The body is in held_: no page file has been made yet.
+  bool holding_ = false;
+  std::string held_;
+  std::exception_ptr reserve_failure_;
 };
 
 }  // namespace movrek

@@ -31,6 +31,9 @@ inline constexpr std::uint32_t kSniffBytes = 1024;
 // The body of a redirect that is followed is read and dropped, so the
 // connection can carry the next request; past this it is closed instead.
 inline constexpr std::int64_t kMaxDroppedBodyBytes = std::int64_t{1} << 20;
+// The largest body held in memory instead of a page file when the job's
+// settings ask for it (TJobSettings::HoldSmallBodies).
+inline constexpr std::int64_t kMaxHeldBodyBytes = std::int64_t{1} << 20;
 // A body is scanned on the fetching thread up to this size; a larger one is
 // scanned on a thread of its own while the rest arrives, with at most the
 // second number of bytes waiting for it.

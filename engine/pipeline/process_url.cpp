@@ -19,7 +19,8 @@
 namespace movrek {
 namespace {
 
-// The URL's temporary files, removed whatever way the URL ends.
+// The URL's temporary files, removed whatever way the URL ends; reserved
+// when the page file is first asked for.
 class TTempFiles {
  public:
   explicit TTempFiles(TUrlJob& job) : job_(job) {}
@@ -31,8 +32,10 @@ class TTempFiles {
     }
     RemoveTempFiles(page_file_);
   }
-  const std::string& Reserve() {
-    page_file_ = job_.InProgress().ReservePageFile();
+  std::string PageFile() {
+    if (page_file_.empty()) {
+      page_file_ = job_.InProgress().ReservePageFile();
+    }
     return page_file_;
   }
 
@@ -146,6 +149,7 @@ TFetchOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink&
   auto http = std::make_unique<THttpTransaction>();
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->NameServers = job.Settings().NameServers;
+  http->Sock->YieldBeforeReceive = job.Settings().SocketYields;
   http->Sock->OnStatus = [&job](TBlockSocket* sender, THookSocketReason reason,
                                 const std::string& value) {
     if (job.Settings().OnSocketStatus) {
@@ -183,13 +187,14 @@ TFetchOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink&
   return OutcomeOf(info, *http, body);
 }
 
-void ListPage(TUrlJob& job, TPageLinks& links, const std::string& pageFile,
-              const std::string& finalUrl, const std::string& address) {
+void ListPage(TUrlJob& job, TPageLinks& links, TPageBodySink& body, const std::string& finalUrl,
+              const std::string& address) {
   job.Pause(std::chrono::milliseconds(kPageSavedPauseMs));
   if (job.Aborted()) {
     throw EJobAborted{};
   }
-  links.List(job.ResultSink(), pageFile, address, finalUrl);
+  links.List(
+      job.ResultSink(), [&body] { return body.SavedFile(); }, address, finalUrl);
   job.FlushResults();
 }
 
@@ -213,14 +218,13 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   // Declared first so that they go last: the page file is closed and the
   // files are removed once everything else of the URL is gone.
   TTempFiles temp_files(job);
-  // The body goes to the page file as it arrives; a fetch that fails leaves the
-  // file to temp_files, which removes it.
-  const std::string& page_file = temp_files.Reserve();
   // The page is scanned as it arrives, so it is never read back nor held
   // whole; the file stays the page's saved copy.
   TPageLinks links(job.Settings().MaxGatheredLinkBytes, job.Settings().AnchorText);
   TBackgroundScan scan(links);
-  TPageBodySink body(page_file, job.Settings(), &scan);
+  // The body goes to the page file as it arrives (unless it is held); a
+  // fetch that fails leaves the file to temp_files, which removes it.
+  TPageBodySink body([&temp_files] { return temp_files.PageFile(); }, job.Settings(), &scan);
   TFetchOutcome outcome;
   // Whatever one page's answer makes fail on the way (memory for a hostile
   // head, a scan that throws) fails that page only; the job goes on.
@@ -234,11 +238,12 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   } catch (const std::exception& error) {
     outcome = FailedPage(address, error.what());
   }
+  body.RethrowReserveFailure();
   job.FetchDone(outcome);
   job.ShowLastProgress();
   job.ShowStatus(OutcomeLineText(outcome) + address);
   if (Listable(outcome)) {
-    ListPage(job, links, page_file, outcome.FinalUrl, address);
+    ListPage(job, links, body, outcome.FinalUrl, address);
   }
 }
 

@@ -1,5 +1,6 @@
-// The texts the job shows while it runs: the progress line, the transfer
-// progress and the outcome of each fetch.
+// The texts of a job, the same in both front ends: the refusal of an empty
+// list, the progress line, the transfer progress and the outcome of each
+// fetch.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,9 @@
 #include "engine/pipeline/fetch_outcome.h"
 
 namespace movrek {
+
+// Message of Start when the URL list has no line at all.
+inline constexpr char kEmptyUrlListMessage[] = "At least one url is needed to extract link.";
 
 // Status texts of the fetch outcomes; the address follows directly.
 inline constexpr char kStatusOk[] = "OK : ";

@@ -10,14 +10,12 @@
 #include <vector>
 
 #include "engine/pipeline/job_settings.h"
+#include "engine/pipeline/progress_texts.h"
 #include "engine/window_job/call_queue.h"
 #include "engine/window_job/window_operations.h"
 #include "engine/window_job/worker_thread.h"
 
 namespace movrek {
-
-// Message of Start when the URL list has no line at all.
-inline constexpr char kEmptyUrlListMessage[] = "At least one url is needed to extract link.";
 
 // Every method runs on the window's thread. Owns the worker threads it
 // started and ends them when destroyed.

@@ -698,7 +698,9 @@ void TBlockSocket::RepairLineEnd(std::string& chunk) {
 std::int32_t TBlockSocket::AwaitPending(std::int32_t timeout) {
   receiveTimeout_ = timeout;
   receiveTimeoutSet_ = true;
-  std::this_thread::yield();
+  if (YieldBeforeReceive) {
+    std::this_thread::yield();
+  }
   std::int32_t pending = PendingBytes();
   if (pending > 0) {
     return pending;

@@ -49,6 +49,10 @@ class TBlockSocket {
   std::uint32_t NextRecvTick = 0;
   // Line reading accepts CR, LF, CR LF and LF CR as line ends.
   bool ConvertLineEnd = false;
+  // ReceiveChunk gives up the processor once before it asks what is pending.
+  // On a busy machine each such yield can cost the thread a whole time slice,
+  // so a client that waits in select anyway may turn it off.
+  bool YieldBeforeReceive = true;
   // The last line taken in line-end mode ended with a single CR (or LF) that
   // was the last byte at hand, so its partner may still arrive.
   bool SawLoneCR = false;

@@ -356,6 +356,11 @@ void TSSLOpenSSL::FreeContext() {
 
 bool TSSLOpenSSL::PrepareTls(bool server) {
   FreeContext();
+  // The library is loaded here at the latest (see TNetworkStartup).
+  if (!LoadTlsLibraries()) {
+    CheckErrorQueue();
+    return false;
+  }
   if (CreateContext(server)) {
     return true;
   }

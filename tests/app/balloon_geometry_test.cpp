@@ -140,7 +140,7 @@ TEST(BalloonBody, LinesEndInCrLfAndBlankEndsAreTrimmed) {
       {{"\x01\x1f x", "y \x7f"}, "x\r\ny \x7f"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(BalloonBodyText(TTextList(c.lines)), c.body);
+    EXPECT_EQ(BalloonBodyText(c.lines), c.body);
   }
 }
 

@@ -74,7 +74,8 @@ TEST(MovrekCliHostile, EachAnswerFailsOnlyItsOwnPage) {
 
 TEST(MovrekCliHostile, APageThatCannotBeStoredIsFailedNotOk) {
   ScriptedServer server;
-  server.ReadRequest().Send(HttpResponse("200 OK", kPage + std::string(200000, ' '))).Close();
+  // Past what is held in memory, so that it needs its page file.
+  server.ReadRequest().Send(HttpResponse("200 OK", kPage + std::string(3 << 20, ' '))).Close();
   server.Start();
   const GoodServer good;
   CliRunner cli;

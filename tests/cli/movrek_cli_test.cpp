@@ -93,8 +93,10 @@ TEST_F(MovrekCliWithNginx, PrintsLinesSavesWithCrLfAndReportsEachAddress) {
 
 TEST_F(MovrekCliWithNginx, AnErrorThatEndsTheJobGivesStatusOneAndStillSaves) {
   const std::string save = cli_.File("partial.txt");
-  // No temporary file can be made in a directory that is not there.
-  const std::string list = cli_.Write("urls.txt", "ab\n\n" + nginx_.Url("/index.html") + "\n");
+  // No temporary file can be made in a directory that is not there, and a
+  // page too large to be held in memory needs one.
+  nginx_.WriteFile("big.html", std::string(std::size_t{3} << 20, ' '));
+  const std::string list = cli_.Write("urls.txt", "ab\n\n" + nginx_.Url("/big.html") + "\n");
   ::rmdir(cli_.tmpdir().c_str());
   const CliRun run = cli_.Run({"--no-delay", "--save", save, list});
   EXPECT_EQ(run.status, 1);

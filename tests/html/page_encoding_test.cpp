@@ -36,6 +36,8 @@ TEST(PageEncoding, ABomThenTheHeaderThenAMetaThenWindows1252) {
       {"<meta content='text/html;charset = \"gbk\"' name=x http-equiv=content-type>", "", "GBK"},
       {"<meta content=\"text/html; charset=euc-jp\">", "", "windows-1252"},  // no pragma
       {"<meta/charset=big5>", "", "Big5"},
+      {"text, 1 < 2 <<meta charset=big5>", "", "Big5"},  // the steps start at every "<"
+      {"<p>x</p> <1meta charset=big5><meta charset=gbk>", "", "GBK"},
       {"<!-- <meta charset=utf-8> --><meta charset=koi8-u>", "", "KOI8-U"},
       {"<p title='<meta charset=utf-8>'><meta charset=iso-8859-2>", "", "ISO-8859-2"},
       {"<meta charset=bogus><meta charset=utf-8>", "", "UTF-8"},

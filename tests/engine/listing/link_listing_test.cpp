@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/window_job/window_sink.h"
 #include "html/html_errors.h"
-#include "tests/engine/recording_window.h"
+#include "tests/engine/listing/recording_sink.h"
 
 namespace movrek {
 namespace {
 
-using movrek::testing::TRecordingWindow;
+using movrek::testing::TRecordingSink;
 
 class PageFile {
  public:
@@ -42,9 +41,9 @@ std::vector<std::string> Header(const std::string& page, const std::string& base
 std::vector<std::string> Listed(const std::string& html, const std::string& finalAddress,
                                 TFilterSettings filter = {}, const std::string& contentType = "") {
   PageFile page(html);
-  TRecordingWindow window;
+  TRecordingSink window;
   window.Filter = filter;
-  movrek::TWindowSink sink(window);
+  TRecordingSink& sink = window;
   ListLinks(sink, page.path(), "http://header/", "http://page/", {finalAddress, contentType});
   std::vector<std::string> links = window.ResultLines;
   EXPECT_GE(links.size(), 4u);
@@ -154,13 +153,13 @@ TEST(LinkListing, NulBytesNeitherEndThePageNorTheLink) {
 
 TEST(LinkListing, TheHeaderShowsTheBaseItIsGiven) {
   PageFile page("<html><a href=\"one.html\">1</a></html>");
-  TRecordingWindow window;
-  movrek::TWindowSink sink(window);
+  TRecordingSink window;
+  TRecordingSink& sink = window;
   ListLinks(sink, page.path(), "http://h/d/", "http://h/d/index.html", {"http://h/e/f", ""});
   std::vector<std::string> expected = Header("http://h/d/index.html", "http://h/d/");
   expected.emplace_back("http://h/e/one.html");
   EXPECT_EQ(window.ResultLines, expected);
-  EXPECT_EQ(window.CallsOf("ReadFilterSettings").size(), 1u);
+  EXPECT_EQ(window.FilterReads, 1);
 }
 
 TEST(LinkListing, PagesWithoutAnyLinkGiveTheHeaderAlone) {
@@ -215,22 +214,23 @@ TEST(LinkListing, KeywordFilterLooksAtTheDecodedHrefWithCaseRespected) {
 
 TEST(LinkListing, AFilterChangeAppliesFromTheNextLink) {
   PageFile page("<p><a href=a1><a href=b2><a href=a3>");
-  TRecordingWindow window;
-  window.OnReadFilter = [](TRecordingWindow& w) {
-    if (w.CallsOf("ReadFilterSettings").size() == 2) w.Filter = {true, 0, "a"};
+  TRecordingSink window;
+  window.OnReadFilter = [](TRecordingSink& w) {
+    if (w.FilterReads == 2) w.Filter = {true, 0, "a"};
   };
-  movrek::TWindowSink sink(window);
+  TRecordingSink& sink = window;
   ListLinks(sink, page.path(), "http://h/", "http://h/", {"http://h/", ""});
   EXPECT_EQ(std::vector<std::string>(window.ResultLines.begin() + 4, window.ResultLines.end()),
             (std::vector<std::string>{"http://h/a1", "http://h/a3"}));
 }
 
 TEST(LinkListing, UnreadablePageRaisesTheFileErrorBeforeAnyLine) {
-  TRecordingWindow window;
-  movrek::TWindowSink sink(window);
+  TRecordingSink window;
+  TRecordingSink& sink = window;
   EXPECT_THROW(ListLinks(sink, ::testing::TempDir() + "movrek_no_such_page", "/", "p", {"p", ""}),
                EFileOpenError);
-  EXPECT_TRUE(window.Calls.empty());
+  EXPECT_TRUE(window.ResultLines.empty());
+  EXPECT_EQ(window.FilterReads, 0);
 }
 
 }  // namespace

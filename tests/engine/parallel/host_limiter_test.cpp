@@ -18,6 +18,10 @@ TEST(HostLimiter, AddressesOfOneServerShareAHost) {
       {"http://user:pw@example.org:8080/", "example.org:8080"},
       {"http://[::1]/", "[::1]:80"},
       {"https://[::1]:8443/", "[::1]:8443"},
+      // The name a connection is pooled under: its ASCII form.
+      {"http://B\xC3\xBC"
+       "cher.example/",
+       "xn--bcher-kva.example:80"},
   };
   for (const auto& c : cases) EXPECT_EQ(movrek::HostOfAddress(c.address), c.host) << c.address;
 }

@@ -60,6 +60,20 @@ TEST(OrderedOutput, AWorkerWaitsWhileItIsAheadByTheBoundUntilTheNextPageIsWritte
   }
 }
 
+TEST(OrderedOutput, PagesHeldBeyondTheirBytesLetOnlyTheLinesBeforeThemStart) {
+  TOrderedOutput output(100, 1);
+  EXPECT_EQ(output.RoomEnd(), 100u);
+  output.Put(3, Page(3));
+  EXPECT_EQ(output.RoomEnd(), 3u);
+  for (std::size_t index : {0, 1, 2}) {
+    output.Put(index, Page(index));
+  }
+  for (std::size_t index = 0; index < 4; ++index) {
+    ASSERT_TRUE(output.Next(milliseconds(0)).has_value()) << index;
+  }
+  EXPECT_EQ(output.RoomEnd(), 104u);
+}
+
 TEST(OrderedOutput, CloseWakesTheWaitingWorkersAndWriterAndDropsLaterPages) {
   TOrderedOutput output(1);
   output.Put(1, Page(1));  // waits behind page 0, which never comes

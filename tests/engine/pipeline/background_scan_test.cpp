@@ -12,14 +12,13 @@
 #include "engine/listing/link_listing.h"
 #include "engine/listing/page_links.h"
 #include "engine/pipeline/pipeline_limits.h"
-#include "engine/window_job/window_sink.h"
-#include "tests/engine/recording_window.h"
+#include "tests/engine/listing/recording_sink.h"
 #include "tests/helpers/peers.h"
 
 namespace movrek {
 namespace {
 
-using movrek::testing::TRecordingWindow;
+using movrek::testing::TRecordingSink;
 
 void FeedInPieces(TBackgroundScan& scan, const std::string& body) {
   constexpr std::size_t kPiece = 64 * 1024;
@@ -39,8 +38,8 @@ TEST(BackgroundScan, LargeBodyListsTheBlockOfTheSavedPage) {
   movrek::test::TempDir dir;
   const std::string file = dir.Write("page.xtr", page);
   const std::string address = "http://h/dir/page.html";
-  TRecordingWindow saved_window;
-  TWindowSink saved(saved_window);
+  TRecordingSink saved_window;
+  TRecordingSink& saved = saved_window;
   ListLinks(saved, file, ChooseBase(file, address), address, {address, "text/html"});
 
   TPageLinks links(kGatheredLinkBytes);
@@ -52,8 +51,8 @@ TEST(BackgroundScan, LargeBodyListsTheBlockOfTheSavedPage) {
     FeedInPieces(scan, page);
     scan.Finish();
   }
-  TRecordingWindow streamed_window;
-  TWindowSink streamed(streamed_window);
+  TRecordingSink streamed_window;
+  TRecordingSink& streamed = streamed_window;
   links.List(streamed, file, address, address);
   EXPECT_EQ(streamed_window.ResultLines, saved_window.ResultLines);
   EXPECT_GT(saved_window.ResultLines.size(), 20000u);

@@ -13,6 +13,8 @@
 
 #include "engine/parallel/parallel_job.h"
 #include "engine/pipeline/page_body_sink.h"
+#include "engine/pipeline/pipeline_limits.h"
+#include "engine/pipeline/temp_files.h"
 #include "net/http/fetch.h"
 #include "net/http/http_limits.h"
 #include "net/http/http_transaction.h"
@@ -326,6 +328,67 @@ TEST(PageBodySink, ALengthAnnouncedPastTheCeilingIsRefusedUnread) {
   EXPECT_FALSE(body.BeginBody(http));
   EXPECT_TRUE(body.TooLarge());
   EXPECT_FALSE(body.Cut());
+}
+
+// A held body costs no file until it outgrows memory or its file is asked
+// for; either way the file gets the whole body, whatever came before it.
+TEST(PageBodySink, AHeldBodyGetsItsFileOnlyWhenItMust) {
+  const std::int64_t bound = kMaxHeldBodyBytes;
+  const struct {
+    std::int64_t size;
+    bool ask;
+    int reserved;  // page files reserved in the end
+  } cases[] = {{1000, false, 0},
+               {1000, true, 1},
+               {bound, false, 0},
+               {bound + 1, false, 1},
+               {3 * bound, true, 1}};
+  for (const auto& c : cases) {
+    test::TempDir tmp;
+    int reserved = 0;
+    TJobSettings settings;
+    settings.HoldSmallBodies = true;
+    TPageBodySink body(
+        [&] {
+          ++reserved;
+          return tmp.Write("page.xtr", "");
+        },
+        settings);
+    THttpTransaction http;
+    http.ResultCode = 200;
+    std::string page;
+    for (std::int64_t i = 0; static_cast<std::int64_t>(page.size()) < c.size; ++i) {
+      page += "<a href=\"/" + std::to_string(i) + "\">x</a>\n";
+    }
+    page.resize(static_cast<std::size_t>(c.size));
+    // A redirect's body before: never part of the page.
+    ASSERT_TRUE(body.BeginBody(http));
+    ASSERT_TRUE(body.TakeBody(std::string(1000, 'r')));
+    body.EndBody();
+    ASSERT_TRUE(body.BeginBody(http));
+    for (std::size_t at = 0; at < page.size(); at += 65536) {
+      ASSERT_TRUE(body.TakeBody(std::string_view(page).substr(at, 65536))) << c.size;
+    }
+    body.EndBody();
+    EXPECT_EQ(body.Close(), "");
+    EXPECT_EQ(body.Bytes(), c.size);
+    if (c.ask) {
+      EXPECT_EQ(test::ReadFileText(body.SavedFile()), page) << c.size;
+    }
+    EXPECT_EQ(reserved, c.reserved) << c.size;
+  }
+}
+
+TEST(PageBodySink, AHeldBodyWithNoRoomForItsFileEndsAsAReservationUpFrontWould) {
+  TJobSettings settings;
+  settings.HoldSmallBodies = true;
+  TPageBodySink body([]() -> std::string { throw EPageFileError("no room"); }, settings);
+  THttpTransaction http;
+  http.ResultCode = 200;
+  ASSERT_TRUE(body.BeginBody(http));
+  EXPECT_TRUE(body.TakeBody(std::string(static_cast<std::size_t>(kMaxHeldBodyBytes), 'x')));
+  EXPECT_FALSE(body.TakeBody("y"));
+  EXPECT_THROW(body.RethrowReserveFailure(), EPageFileError);
 }
 
 // Body bytes nginx logged for the request line that asked with `accept`.
