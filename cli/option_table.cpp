@@ -222,7 +222,7 @@ constexpr TOptionEntry kOptions[] = {
      "writable",
      "", &SetSave},
     {"--jobs", "-j", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
-     "fetch up to N addresses at once (1 to 64, default 1);\n"
+     "fetch up to N addresses at once (1 to 64, default 4);\n"
      "the output stays in list order, page by page",
      "Fetching:", &SetNumber<&TCliOptions::Jobs>},
     {"--per-host", "", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",

@@ -50,7 +50,9 @@ struct TCliOptions {
   // In the order given; none: standard input.
   std::vector<TListInput> Inputs;
   TJobSettings Job;
-  int Jobs = 1;
+  // A few pages at once by default: one page's round trip to its server no
+  // longer waits for the last one's, and the output keeps the list order.
+  int Jobs = 4;
   int PerHost = 4;
   bool Unique = false;
   TResultFormat Format = TResultFormat::Text;

@@ -147,9 +147,9 @@ void TPageWriter::ErrLine(const std::string& text, TLiveLine::THold* hold) {
   std::fflush(out_);
   // Every status line holds words from outside (the list's lines, a
   // server's status text and media type): none may steer the terminal.
-  const std::string line = PrintableText(text);
+  // One write per line: standard error is unbuffered.
+  const std::string line = PrintableText(text) + '\n';
   std::fwrite(line.data(), 1, line.size(), err_);
-  std::fputc('\n', err_);
   std::fflush(err_);
 }
 

@@ -13,6 +13,12 @@ TConnectionPool::TConnectionPool(int perHost, std::chrono::milliseconds idleLimi
       idle_limit_(idleLimit),
       sessions_(std::make_shared<TTlsSessionCache>(kMaxCachedTlsSessions)) {}
 
+TConnectionPool::~TConnectionPool() {
+  for (TIdle& entry : idle_) {
+    CloseIdleConnection(*entry.Connection.Sock);
+  }
+}
+
 std::optional<TPooledConnection> TConnectionPool::Take(const std::string& key) {
   std::vector<TPooledConnection> closing;
   std::optional<TPooledConnection> found;
@@ -72,6 +78,13 @@ void TConnectionPool::TakeExcess(const std::string& host, std::vector<TPooledCon
     closing.push_back(std::move(idle_.front().Connection));
     idle_.pop_front();
   }
+}
+
+void CloseIdleConnection(TTCPBlockSocket& sock) {
+  if (sock.TlsPlugin->TlsActive) {
+    sock.TlsPlugin->EndTls();
+  }
+  sock.DropHandle();
 }
 
 void CopySocketHooks(const TTCPBlockSocket& from, TTCPBlockSocket& to) {

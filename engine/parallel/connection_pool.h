@@ -31,6 +31,8 @@ class TConnectionPool {
   using TClock = std::chrono::steady_clock;
 
   TConnectionPool(int perHost, std::chrono::milliseconds idleLimit);
+  // Closes the idle connections at once (see CloseIdleConnection).
+  ~TConnectionPool();
   TConnectionPool(const TConnectionPool&) = delete;
   TConnectionPool& operator=(const TConnectionPool&) = delete;
 
@@ -73,6 +75,12 @@ std::unique_ptr<TTCPBlockSocket> UnconnectedLike(const TTCPBlockSocket& model);
 // The event hooks of `from` in `to`: a pooled connection lent to a worker
 // reports to that worker.
 void CopySocketHooks(const TTCPBlockSocket& from, TTCPBlockSocket& to);
+
+// Ends an idle connection's TLS and closes it without the wait of a socket's
+// ordinary close for what the peer may still send: no request is under way,
+// so nothing is owed, and a job that ends must not pay a pause per
+// connection it kept.
+void CloseIdleConnection(TTCPBlockSocket& sock);
 
 // Clears the event hooks of a socket that leaves its owner for the pool.
 void ClearSocketHooks(TTCPBlockSocket& sock);

@@ -1,5 +1,5 @@
-// The response body as its head frames it: counted, or until the server
-// closes (chunks in chunked_body.cpp), and how the document grows for it.
+// The response body as its head frames it (the framing in framed_body.cpp):
+// stretches received in place, and how the document grows for them.
 #include <algorithm>
 #include <cstdint>
 #include <new>
@@ -75,21 +75,13 @@ bool THttpTransaction::ReadBody(const std::string& method, int64_t size) {
   if (noBody) {
     return true;
   }
-  switch (BodyFraming) {
-    case THttpBodyFraming::UntilClose:
-      return ReadUntilClose();
-    case THttpBodyFraming::Counted:
-      // A length no 32-bit count can hold is a body this client cannot
-      // take; reading part of it and calling that the page would lie.
-      if (size >= kBeyond32Bits) {
-        Fail(WSAEMSGSIZE);
-        return false;
-      }
-      return ReadCounted(static_cast<int32_t>(size), true);
-    case THttpBodyFraming::Chunked:
-      return ReadChunks();
+  // A length no 32-bit count can hold is a body this client cannot take;
+  // reading part of it and calling that the page would lie.
+  if (BodyFraming == THttpBodyFraming::Counted && size >= kBeyond32Bits) {
+    Fail(WSAEMSGSIZE);
+    return false;
   }
-  return true;
+  return ReadFramed(size);
 }
 
 bool THttpTransaction::ReadUntilClose() {
@@ -113,7 +105,7 @@ bool THttpTransaction::ReadUntilClose() {
   return false;
 }
 
-bool THttpTransaction::AppendBody(const std::string& bytes) {
+bool THttpTransaction::AppendBody(std::string_view bytes) {
   if (bytes.size() > kMaxBodyBytes - std::min(Document.size(), kMaxBodyBytes)) {
     return FailBodyTooLarge();
   }
@@ -135,7 +127,6 @@ bool THttpTransaction::ReadCounted(int32_t size, bool wholeBody) {
   if (static_cast<size_t>(size) > kMaxBodyBytes - std::min(Document.size(), kMaxBodyBytes)) {
     return FailBodyTooLarge();
   }
-  DownloadSize = size;
   const int64_t block = std::max<int32_t>(Sock->SendMaxChunk, 1);
   const int64_t segment = block * kCountedSegmentBlocks;
   int64_t remaining = size;

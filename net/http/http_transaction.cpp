@@ -5,8 +5,9 @@
 
 #include "net/base/base64.h"
 #include "net/base/ip_text.h"
-#include "net/http/head_line_reader.h"
+#include "net/base/winsock_errors.h"
 #include "net/http/header_fields.h"
+#include "net/http/http_head_parser.h"
 #include "net/http/http_limits.h"
 #include "net/http/request_url.h"
 #include "net/socket/line_limit_guard.h"
@@ -129,23 +130,22 @@ bool THttpTransaction::RunRequest(const std::string& method, const std::string& 
 
   // One bound for the whole head: an answer to the Expect request and the
   // answer after the body count together.
-  THeadLineReader head(*Sock, Timeout);
-  std::vector<std::string> earlyAnswer;
-  if (!SendRequest(expectMode, head, earlyAnswer)) {
+  THttpHeadParser head(LineBound());
+  bool answered = false;
+  if (!SendRequest(expectMode, head, answered)) {
     return false;
   }
 
   ResetState();
-  int64_t size = -1;
   BodyFraming = THttpBodyFraming::UntilClose;
-  bool toClose = Protocol != "1.1";
-  if (!ReadResponseHead(head, earlyAnswer, size, toClose)) {
+  THttpBodyPlan plan;
+  if (!ReadResponseHead(head, answered, plan)) {
     return false;
   }
   HeadReceived = true;
   // RFC 9112 section 9.3: an HTTP/1.0 server closes after its answer.
-  toClose = toClose || AnswersBelow11(Headers);
-  const bool result = ReadBody(method, size);
+  const bool toClose = Protocol != "1.1" || plan.AsksClose || AnswersBelow11(Headers);
+  const bool result = ReadBody(method, plan.Length);
   const bool framedEnd = NoBodyFollows(method, ResultCode) ||
                          BodyFraming == THttpBodyFraming::Counted ||
                          (BodyFraming == THttpBodyFraming::Chunked && chunks_ended_);
@@ -249,21 +249,22 @@ std::vector<std::string> THttpTransaction::RequestHeadLines(const std::string& m
   return head;
 }
 
-bool THttpTransaction::SendRequest(bool expectMode, THeadLineReader& head,
-                                   std::vector<std::string>& earlyAnswer) {
+bool THttpTransaction::SendRequest(bool expectMode, THttpHeadParser& head, bool& answered) {
   if (expectMode) {
     // RFC 9110 section 10.1.1: the body waits for the interim 100 answer.
     Sock->SendText(RequestHeadText());
     if (Sock->LastErrorCode != 0) {
       return false;
     }
-    std::string status;
-    head.ReceiveStatusLine(status);
-    ParseStatusLine(status);
-    earlyAnswer.push_back(status);
-    head.ReceiveHeaderLines(earlyAnswer);
-    if (Sock->LastErrorCode == 0 && ResultCode >= 100 && ResultCode < 200) {
-      earlyAnswer.clear();
+    head.Begin(THttpHeadMode::ExpectAnswer);
+    const bool received = ReceiveHead(head);
+    const std::vector<std::string>& status = head.Head().StatusLines;
+    ParseStatusLine(status.empty() ? std::string() : status.front());
+    if (!received) {
+      return false;
+    }
+    answered = ResultCode < 100 || ResultCode >= 200;
+    if (!answered) {
       SendDocument();
     }
   } else if (!Document.empty() && Document.size() < kSeparateBodyFromBytes) {
@@ -293,6 +294,27 @@ void THttpTransaction::SendDocument() {
 void THttpTransaction::Fail(int32_t code) {
   Sock->LastErrorCode = code;
   Sock->LastErrorText = TBlockSocket::GetErrorDesc(code);
+}
+
+void THttpTransaction::FailLineTooLong() {
+  Sock->LastErrorCode = WSAENOBUFS;
+  Sock->RaiseIfFailed();
+}
+
+size_t THttpTransaction::LineBound() const {
+  return Sock->MaxLineLength > 0 ? static_cast<size_t>(Sock->MaxLineLength)
+                                 : std::numeric_limits<size_t>::max();
+}
+
+void THttpTransaction::KeepUnread(std::string_view rest) {
+  Sock->ReadAhead.insert(0, rest);
+}
+
+void THttpTransaction::HandOverPartner(char partner) {
+  if (partner != 0) {
+    Sock->SawLoneCR = partner == '\n';
+    Sock->SawLoneLF = partner == '\r';
+  }
 }
 
 bool THttpTransaction::EnsureConnection(bool tls) {

@@ -7,13 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "net/http/http_response_head.h"
 #include "net/http/net_client.h"
 #include "net/socket/tcp_block_socket.h"
 
 namespace movrek {
 
-class THeadLineReader;
+class THttpBodyDecoder;
 class THttpBodySink;
+class THttpHeadParser;
 struct TRequestUrl;
 
 // The idle connection is open and the server has sent nothing on it since
@@ -22,15 +24,11 @@ struct TRequestUrl;
 // the TLS layer holds decrypted count too.
 bool IdleConnectionUsable(TTCPBlockSocket& sock);
 
-// How the body of the current response is delimited (RFC 9112 section 6).
-enum class THttpBodyFraming {
-  UntilClose = 0,  // no length given: the body ends when the server closes
-  Counted = 1,     // a Content-Length line gave the size
-  Chunked = 2,     // Transfer-Encoding: chunked
-};
-
 // One HTTP/1.x request at a time over an owned blocking TCP socket. Driven by
-// one thread; another thread may only call AbortTransfer.
+// one thread; another thread may only call AbortTransfer. The head and the
+// body's framing are read by THttpHeadParser and THttpBodyDecoder, fed with
+// what the socket has; stretches of plain body bytes go from the socket
+// straight to the document or the sink.
 class THttpTransaction : public TNetClient {
  public:
   THttpTransaction();
@@ -123,36 +121,52 @@ class THttpTransaction : public TNetClient {
   [[nodiscard]] std::vector<std::string> RequestHeadLines(const std::string& method,
                                                           const TRequestUrl& parts, bool plainProxy,
                                                           bool expectMode) const;
-  // With expectMode the final answer may come before the body is sent: then
-  // earlyAnswer holds its status line and header lines.
-  bool SendRequest(bool expectMode, THeadLineReader& head, std::vector<std::string>& earlyAnswer);
+  // With expectMode the server answers the head first: answered is set when
+  // that answer is the final one (its head is then in `head`).
+  bool SendRequest(bool expectMode, THttpHeadParser& head, bool& answered);
   void SendDocument();
   bool EnsureConnection(bool tls);
   bool OpenConnection(bool tls);
   // Ends the request with a socket error number of its own (a refused URL, a
   // head too large, a body framed beyond reading).
   void Fail(int32_t code);
+  // Ends it as the socket ends a line past its MaxLineLength.
+  void FailLineTooLong();
+  // The longest head or chunk-size line taken (the socket's MaxLineLength).
+  [[nodiscard]] size_t LineBound() const;
+  // Bytes received and not taken go back for the next read.
+  void KeepUnread(std::string_view rest);
+  // A line that ended with a lone CR or LF as the last byte at hand: the
+  // socket drops its partner if that arrives first.
+  void HandOverPartner(char partner);
 
-  // The response head (http_response_head.cpp). Every line of it, interim
-  // answers included, counts into the one bound of `head`.
-  bool ReadResponseHead(THeadLineReader& head, const std::vector<std::string>& earlyAnswer,
-                        int64_t& size, bool& toClose);
-  bool ReadStatusLines(THeadLineReader& head);
-  // Reads one status line into Headers; false on a failure.
-  bool ReadStatusLine(THeadLineReader& head);
-  void ApplyHeaderLine(const std::string& line, int64_t& size, bool& toClose);
+  // The response head (response_head_reading.cpp). Every line of it,
+  // interim answers included, counts into the one bound of `head`.
+  bool ReadResponseHead(THttpHeadParser& head, bool answered, THttpBodyPlan& plan);
+  // Feeds the parser until the head ends; what follows stays in ReadAhead.
+  bool ReceiveHead(THttpHeadParser& head);
+  // Takes the status of the head read so far into ResultCode and
+  // ResultString, its lines into Headers.
+  void TakeHeadLines(const THttpResponseHead& head);
 
-  // The body (http_body.cpp, chunked_body.cpp); size is the announced length.
+  // The body (http_body.cpp, chunked_body.cpp); plan from the head's lines.
   bool ReadBody(const std::string& method, int64_t size);
+  // Reads the body as the decoder frames it, from the socket.
+  bool ReadFramed(int64_t size);
+  // The decoder wants more raw body bytes than are at hand: they go
+  // straight from the socket to the document or the sink.
+  bool ReadRawStretch(THttpBodyDecoder& decoder);
   bool ReadUntilClose();
   // wholeBody: size is the body's announced length, not one chunk's.
   bool ReadCounted(int32_t size, bool wholeBody);
-  bool ReadChunks();
   // After the last chunk: the trailer lines and the empty line that ends the
-  // message, when they are at hand; sets chunks_ended_.
-  void ReadTrailer();
+  // message, when they are at hand.
+  void ReadTrailer(THttpBodyDecoder& decoder, std::string& input, std::string_view& rest);
+  void FailFraming(THttpBodyDecoder& decoder);
+  // Hands body bytes to BodySink or the document.
+  bool TakeBodyBytes(std::string_view bytes);
   // Appends to a body of unknown size; false (WSAENOBUFS) past kMaxBodyBytes.
-  bool AppendBody(const std::string& bytes);
+  bool AppendBody(std::string_view bytes);
   bool FailBodyTooLarge();
   // The body handed to BodySink (streamed_body.cpp); noBody: the response
   // carries none, but the sink still learns of it.

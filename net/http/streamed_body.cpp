@@ -1,5 +1,5 @@
 // The response body handed to a sink piece by piece as it arrives, in each
-// framing (chunks in chunked_body.cpp), instead of gathered in Document.
+// framing (framed_body.cpp), instead of gathered in Document.
 #include <algorithm>
 #include <vector>
 
@@ -22,20 +22,7 @@ bool THttpTransaction::StreamBody(bool noBody, int64_t size) {
       return false;
     }
   }
-  bool read = true;
-  if (!noBody && !sink_stopped_) {
-    switch (BodyFraming) {
-      case THttpBodyFraming::UntilClose:
-        read = ReadUntilClose();
-        break;
-      case THttpBodyFraming::Counted:
-        read = StreamCounted(size);
-        break;
-      case THttpBodyFraming::Chunked:
-        read = ReadChunks();
-        break;
-    }
-  }
+  const bool read = noBody || sink_stopped_ || ReadFramed(size);
   if (!read) {
     return false;
   }
@@ -50,7 +37,6 @@ bool THttpTransaction::StreamCounted(int64_t size) {
   if (size < 1) {
     return true;
   }
-  DownloadSize = static_cast<int32_t>(std::min<int64_t>(size, kBeyond32Bits - 1));
   std::vector<char> piece(static_cast<size_t>(std::min<int64_t>(size, kStreamPieceBytes)));
   for (int64_t remaining = size; remaining > 0 && !sink_stopped_;) {
     const auto wanted = static_cast<int32_t>(std::min<int64_t>(remaining, kStreamPieceBytes));

@@ -94,7 +94,7 @@ TEST(MovrekCliNetwork, HttpsPagesOfOneHostShareAsManyConnectionsAsJobs) {
   EXPECT_EQ(far.Connections() - kept, 50u);
 
   // Each new connection to the host after the first resumes its session.
-  const CliRun closing = cli.Run({"-k", "--no-delay"}, once);
+  const CliRun closing = cli.Run({"-k", "--no-delay", "--jobs", "1"}, once);
   EXPECT_EQ(Count(closing.err, "OK : https://"), 50) << closing.err;
   const std::string log = nginx.WaitForAccessLog("/once/p49.html");
   EXPECT_GE(Count(log, "/once/p"), 50);

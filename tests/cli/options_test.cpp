@@ -76,7 +76,7 @@ TEST(CliOptions, AcceptedCommandLines) {
   TCliOptions q;
   ASSERT_EQ(ParseCommandLine({}, q), "");
   EXPECT_TRUE(q.Filter.Empty());
-  EXPECT_EQ(q.Jobs, 1);
+  EXPECT_EQ(q.Jobs, 4);
   EXPECT_EQ(q.PerHost, 4);
   EXPECT_EQ(q.Format, movrek::TResultFormat::Text);
   EXPECT_TRUE(q.Job.VerifyCertificates);
