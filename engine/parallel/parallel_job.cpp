@@ -111,11 +111,6 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
   // TUrlJob
   const TJobSettings& Settings() const override { return job_.settings.Job; }
   bool Aborted() const override { return job_.Aborted(); }
-  void ShowStatus(const std::string& text) override {
-    if (!text.empty()) {
-      page_->Messages.push_back(text);
-    }
-  }
   TListingSink& ResultSink() override { return *this; }
   void FlushResults() override {}
   TUrlInProgress& InProgress() override { return in_progress_; }
@@ -132,7 +127,7 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
       paused_ += std::chrono::steady_clock::now() - start;
     }
   }
-  void FetchDone(const TFetchOutcome& outcome) override;
+  void FetchDone(const TPageOutcome& outcome) override;
   TRequestRunner RequestRunner() override {
     return [this](THttpTransaction& http, const std::string& url) { return hops_.Run(http, url); };
   }
@@ -354,7 +349,7 @@ std::unique_ptr<TTCPBlockSocket> TParallelWorker::SwapSocket(
   return sock;
 }
 
-void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
+void TParallelWorker::FetchDone(const TPageOutcome& outcome) {
   const bool skipped = !outcome.SkippedType.empty();
   page_->StatusText = skipped ? kStatusNotHtml : OutcomeStatusText(outcome.Status);
   page_->ContentType = skipped ? outcome.SkippedType : outcome.ContentType;
@@ -386,6 +381,7 @@ void TParallelWorker::FetchDone(const TFetchOutcome& outcome) {
     page_->Reason =
         "socket error " + std::to_string(page_->SocketError) + ", " + page_->SocketErrorText;
   }
+  page_->Messages.push_back(StatusLineText(outcome));
 }
 
 }  // namespace

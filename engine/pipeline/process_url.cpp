@@ -92,8 +92,8 @@ std::string BodyFailure(const TPageBodySink& body, const std::string& unwritten)
                                     : "content decoding failed: " + body.DecodeError();
 }
 
-TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, TPageBodySink& body) {
-  TFetchOutcome outcome;
+TPageOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, TPageBodySink& body) {
+  TPageOutcome outcome;
   outcome.Status = FetchStatusOf(info.Status);
   outcome.FinalUrl = info.Url;
   outcome.Bytes = body.Bytes();
@@ -131,21 +131,21 @@ TFetchOutcome OutcomeOf(const TUrlInfo& info, THttpTransaction& http, TPageBodyS
 }
 
 // A page that failed on the way for a reason of its own; the job goes on.
-TFetchOutcome FailedPage(const std::string& address, const std::string& reason) {
-  TFetchOutcome outcome;
+TPageOutcome FailedPage(const std::string& address, const std::string& reason) {
+  TPageOutcome outcome;
   outcome.Status = TFetchStatus::GeneralError;
   outcome.FinalUrl = address;
   outcome.FailureText = reason;
   return outcome;
 }
 
-bool Listable(const TFetchOutcome& outcome) {
+bool Listable(const TPageOutcome& outcome) {
   return outcome.Status == TFetchStatus::Ok && outcome.SkippedType.empty();
 }
 
 // Fetches the address into `body` with a transaction of its own, published
 // in the job while it lives.
-TFetchOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink& body) {
+TPageOutcome FetchPage(TUrlJob& job, const std::string& address, TPageBodySink& body) {
   auto http = std::make_unique<THttpTransaction>();
   ApplyProxySettings(job.Settings().Proxy, *http);
   http->Sock->NameServers = job.Settings().NameServers;
@@ -212,7 +212,7 @@ std::string NormaliseAddress(const std::string& line) {
   return address;
 }
 
-void ProcessUrl(TUrlJob& job, const std::string& line) {
+TPageOutcome ProcessUrl(TUrlJob& job, const std::string& line) {
   job.ResetReceivedBytes();
   const std::string address = NormaliseAddress(line);
   // Declared first so that they go last: the page file is closed and the
@@ -225,7 +225,7 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
   // The body goes to the page file as it arrives (unless it is held); a
   // fetch that fails leaves the file to temp_files, which removes it.
   TPageBodySink body([&temp_files] { return temp_files.PageFile(); }, job.Settings(), &scan);
-  TFetchOutcome outcome;
+  TPageOutcome outcome;
   // Whatever one page's answer makes fail on the way (memory for a hostile
   // head, a scan that throws) fails that page only; the job goes on.
   try {
@@ -239,12 +239,14 @@ void ProcessUrl(TUrlJob& job, const std::string& line) {
     outcome = FailedPage(address, error.what());
   }
   body.RethrowReserveFailure();
-  job.FetchDone(outcome);
+  outcome.Address = address;
   job.ShowLastProgress();
-  job.ShowStatus(OutcomeLineText(outcome) + address);
+  job.FetchDone(outcome);
   if (Listable(outcome)) {
     ListPage(job, links, body, outcome.FinalUrl, address);
+    outcome.Listed = true;
   }
+  return outcome;
 }
 
 }  // namespace movrek

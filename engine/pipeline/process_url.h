@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/pipeline/job_settings.h"
+#include "engine/pipeline/page_outcome.h"
 #include "engine/pipeline/progress_texts.h"
 #include "engine/pipeline/temp_files.h"
 #include "engine/pipeline/url_job.h"
@@ -23,10 +24,11 @@ std::string NormaliseAddress(const std::string& line);
 // Puts the proxies into the transaction and its socket.
 void ApplyProxySettings(const TProxySettings& proxy, THttpTransaction& http);
 
-// Handles one line of the job's URL list (runs on the job's worker).
-// Raises what ends the job early (EPageFileError, the listing's errors);
-// whatever happens, the transaction is gone from the job and the URL's
-// temporary files are removed when it returns.
-void ProcessUrl(TUrlJob& job, const std::string& line);
+// Handles one line of the job's URL list (runs on the job's worker) and
+// returns its outcome, which the job also had through FetchDone before the
+// links. Raises what ends the job early (EPageFileError, the listing's
+// errors); whatever happens, the transaction is gone from the job and the
+// URL's temporary files are removed when it returns.
+TPageOutcome ProcessUrl(TUrlJob& job, const std::string& line);
 
 }  // namespace movrek

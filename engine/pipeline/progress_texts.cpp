@@ -38,11 +38,15 @@ std::string OutcomeStatusText(TFetchStatus status) {
   return kStatusGeneralError;
 }
 
-std::string OutcomeLineText(const TFetchOutcome& outcome) {
+std::string OutcomeLineText(const TPageOutcome& outcome) {
   if (outcome.Status == TFetchStatus::Ok && !outcome.SkippedType.empty()) {
     return "SKIPPED, NOT HTML (" + outcome.SkippedType + "). ";
   }
   return OutcomeStatusText(outcome.Status);
+}
+
+std::string StatusLineText(const TPageOutcome& outcome) {
+  return OutcomeLineText(outcome) + outcome.Address;
 }
 
 }  // namespace movrek

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/pipeline/fetch_outcome.h"
+#include "engine/pipeline/page_outcome.h"
 
 namespace movrek {
 
@@ -33,6 +33,9 @@ std::string TransferProgressText(std::int32_t received, std::int32_t downloadSiz
 // The status text of a fetch outcome.
 std::string OutcomeStatusText(TFetchStatus status);
 // The status line's text of an outcome, the skipped type named.
-std::string OutcomeLineText(const TFetchOutcome& outcome);
+std::string OutcomeLineText(const TPageOutcome& outcome);
+// The status bar's text of a page: its outcome's text followed by the
+// address as fetched (not the final one), "OK : http://h/".
+std::string StatusLineText(const TPageOutcome& outcome);
 
 }  // namespace movrek

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "engine/listing/listing_sink.h"
-#include "engine/pipeline/fetch_outcome.h"
 #include "engine/pipeline/job_settings.h"
+#include "engine/pipeline/page_outcome.h"
 #include "net/http/fetch.h"
 #include "net/socket/socket_types.h"
 
@@ -24,10 +24,6 @@ class TUrlJob {
   // The window stopped the job; the pipeline unwinds with EJobAborted.
   virtual bool Aborted() const = 0;
 
-  // A status text of the URL in progress (the outcome of its fetch): the
-  // window's job shows it on the status bar, the parallel job keeps it with
-  // the page.
-  virtual void ShowStatus(const std::string& text) = 0;
   // Where the listing writes its block; FlushResults hands over what it
   // holds back, so a finished block does not wait for the next URL.
   virtual TListingSink& ResultSink() = 0;
@@ -53,9 +49,10 @@ class TUrlJob {
   // request per hop.
   virtual TRequestRunner RequestRunner() { return {}; }
 
-  // The fetch is over, before its status text is shown. The window's job
-  // has no use for it.
-  virtual void FetchDone(const TFetchOutcome& /*outcome*/) {}
+  // The fetch is over and the page's links, if any, come next: each front
+  // end shows or keeps the outcome as it must (the window's job its status
+  // text, see StatusLineText).
+  virtual void FetchDone(const TPageOutcome& outcome) = 0;
 };
 
 }  // namespace movrek

@@ -25,10 +25,6 @@ TMyThread::TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSe
 
 TMyThread::~TMyThread() = default;
 
-void TMyThread::ShowStatus(const std::string& text) {
-  channel_->SetStatusText(text);
-}
-
 TListingSink& TMyThread::ResultSink() {
   return *this;
 }
@@ -45,11 +41,12 @@ TFilterSettings TMyThread::ReadFilterSettings() {
   return channel_->ReadFilterSettings();
 }
 
-void TMyThread::FetchDone(const TFetchOutcome& outcome) {
+void TMyThread::FetchDone(const TPageOutcome& outcome) {
   const bool answered = outcome.HttpStatus >= 200 && outcome.HttpStatus < 300;
   if (outcome.Status != TFetchStatus::Ok || !outcome.FailureText.empty() || !answered) {
     ++summary_.Failed;
   }
+  channel_->SetStatusText(StatusLineText(outcome));
 }
 
 void TMyThread::FlushResults() {

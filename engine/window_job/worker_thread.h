@@ -57,11 +57,10 @@ class TMyThread final : public TUrlJob,
   // The window as the worker sees it, through the channel: every call is
   // carried out on the window's thread in the order made. After an abort
   // nothing reaches the window and result lines raise EJobAborted.
-  void ShowStatus(const std::string& text) override;
   TListingSink& ResultSink() override;
   void FlushResults() override;
-  // Counts the failed pages.
-  void FetchDone(const TFetchOutcome& outcome) override;
+  // Shows the page's status text and counts the failed pages.
+  void FetchDone(const TPageOutcome& outcome) override;
 
   TUrlInProgress& InProgress() override { return in_progress_; }
   void ResetReceivedBytes() override;

@@ -24,9 +24,11 @@ constexpr TFetchStatus FetchStatusOf(std::uint8_t status) {
              : TFetchStatus::GeneralError;
 }
 
-// How the fetch of one URL ended, as a front end that keeps records of pages
-// wants to know it.
-struct TFetchOutcome {
+// One line of the URL list once the pipeline is through with it: how its
+// fetch ended and whether its links were listed. Each front end makes its
+// own texts and records of it; the links themselves went to the job's sink.
+struct TPageOutcome {
+  std::string Address;  // as fetched: trimmed, "http://" put in front
   TFetchStatus Status = TFetchStatus::Ok;
   std::string FinalUrl;  // the address requested last
   // The status code and text of the last response; 0 when the last request
@@ -47,6 +49,8 @@ struct TFetchOutcome {
   std::string SkippedType;
   bool Truncated = false;
   std::string FailureText;
+  // The page's links went to the job's sink, after its status text.
+  bool Listed = false;
 };
 
 }  // namespace movrek
