@@ -43,6 +43,9 @@ inline constexpr int kDefaultTerminalColumns = 80;
 
 // Options in seconds take at most a day.
 inline constexpr std::int64_t kMaxOptionSeconds = 86400;
+// A few pages at once by default: one page's round trip to its server no
+// longer waits for the last one's, and the output keeps the list order.
+inline constexpr int kDefaultJobs = 4;
 // --min-speed's BYTES.
 inline constexpr std::int64_t kMaxMinSpeedBytes = std::int64_t{1} << 30;
 // --max-size: far past the HTTP layer's ceiling, which bounds every body.

@@ -29,20 +29,8 @@ bool ShowsLiveLine(const TCliOptions& options) {
 
 TListRun::TListRun(TCliOptions& options, std::unique_ptr<TLineSource> lines)
     : save_file_(options.SaveFile), started_(std::chrono::steady_clock::now()) {
-  TParallelSettings settings;
-  settings.Job = options.Job;
+  TParallelSettings settings = std::move(options.Engine);
   settings.Job.AnchorText = options.WithText || options.Format == TResultFormat::Csv;
-  settings.Jobs = options.Jobs;
-  settings.PerHost = options.PerHost;
-  if (options.PerHostGiven) {
-    settings.H2Streams = options.PerHost;
-  }
-  settings.MaxTime = options.MaxTime;
-  settings.Fetch = options.Fetch;
-  settings.Filter = std::move(options.Filter);
-  settings.FilterOnHref = options.FilterOnHref;
-  settings.DropFragments = options.DropFragments;
-  settings.Routes = std::move(options.Routes);
   settings.OnPageDone = [this](const TPageResult& page) { done_.Add(page, page.Links.size()); };
   job_ = std::make_unique<TParallelJob>(std::move(settings), std::move(lines));
   const TResultFormat format = options.Format == TResultFormat::Tsv && options.WithStatus

@@ -63,12 +63,12 @@ std::string RedirectOutput(const std::string& file) {
 
 // The environment's proxies serve only when no proxy option is given.
 std::string ReadProxyEnvironment(cli::TCliOptions& options) {
-  const TProxySettings& proxy = options.Job.Proxy;
+  const TProxySettings& proxy = options.Engine.Job.Proxy;
   if (!proxy.ProxyHost.empty() || !proxy.SocksIP.empty()) {
     return std::string();
   }
   return cli::ProxyRoutesFromEnvironment([](const char* name) { return std::getenv(name); },
-                                         options.Routes);
+                                         options.Engine.Routes);
 }
 
 void InstallInterruptHandler() {

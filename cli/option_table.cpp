@@ -15,6 +15,18 @@
 namespace movrek::cli {
 namespace {
 
+// --- the defaults the help states ---
+
+const TParallelSettings& Defaults() {
+  static const TCliOptions defaults;
+  return defaults.Engine;
+}
+
+// Whole seconds, as the defaults are.
+std::string Seconds(std::chrono::milliseconds duration) {
+  return std::to_string(duration.count() / 1000);
+}
+
 // --- what each option sets ---
 
 // "USER:PASS"; a missing colon means an empty password.
@@ -36,19 +48,19 @@ bool RegexProblem(const std::string& pattern, const std::string& error, std::str
 // A --having or --not-having word.
 template <auto Add>
 bool AddWord(const TOptionValue& v, TCliOptions& o, std::string&) {
-  (o.Filter.*Add)(v.Text);
+  (o.Engine.Filter.*Add)(v.Text);
   return true;
 }
 template <auto Add>
 bool AddPattern(const TOptionValue& v, TCliOptions& o, std::string& problem) {
-  return RegexProblem(v.Text, (o.Filter.*Add)(v.Text), problem);
+  return RegexProblem(v.Text, (o.Engine.Filter.*Add)(v.Text), problem);
 }
 bool SetNameServers(const TOptionValue& v, TCliOptions& o, std::string&) {
-  o.Job.NameServers.Addresses = v.Text;
+  o.Engine.Job.NameServers.Addresses = v.Text;
   return IsNameServerList(v.Text);
 }
 bool SetUserAgent(const TOptionValue& v, TCliOptions& o, std::string&) {
-  o.Job.UserAgent = v.Text;
+  o.Engine.Job.UserAgent = v.Text;
   return v.Text.find_first_of("\r\n") == std::string::npos;
 }
 // "Name: value" (or "Name:" to send no such line), a field name of RFC 9110
@@ -65,7 +77,7 @@ bool AddHeader(const TOptionValue& v, TCliOptions& o, std::string&) {
   if (!named || v.Text.find_first_of("\r\n") != std::string::npos) {
     return false;
   }
-  o.Job.HeaderOverrides.push_back(v.Text);
+  o.Engine.Job.HeaderOverrides.push_back(v.Text);
   return true;
 }
 bool SetOutput(const TOptionValue& v, TCliOptions& o, std::string&) {
@@ -96,23 +108,23 @@ bool SetSave(const TOptionValue& v, TCliOptions& o, std::string&) {
   return true;
 }
 bool SetMinSpeed(const TOptionValue& v, TCliOptions& o, std::string&) {
-  o.Fetch.MinSpeedBytes = v.Number;
+  o.Engine.Fetch.MinSpeedBytes = v.Number;
   if (v.Number != 0) {
-    o.Fetch.MinSpeedWindow = v.Duration;
+    o.Engine.Fetch.MinSpeedWindow = v.Duration;
   }
   return true;
 }
 // A proxy's HOST:PORT.
 template <auto Host, auto Port>
 bool SetHostPort(const TOptionValue& v, TCliOptions& o, std::string&) {
-  o.Job.Proxy.*Host = v.Host;
-  o.Job.Proxy.*Port = v.Port;
+  o.Engine.Job.Proxy.*Host = v.Host;
+  o.Engine.Job.Proxy.*Port = v.Port;
   return true;
 }
 // A proxy's USER:PASS.
 template <auto User, auto Pass>
 bool SetCredentials(const TOptionValue& v, TCliOptions& o, std::string&) {
-  SplitCredentials(v.Text, o.Job.Proxy.*User, o.Job.Proxy.*Pass);
+  SplitCredentials(v.Text, o.Engine.Job.Proxy.*User, o.Engine.Job.Proxy.*Pass);
   return true;
 }
 
@@ -121,11 +133,13 @@ bool SetCredentials(const TOptionValue& v, TCliOptions& o, std::string&) {
 template <typename T, typename Owner>
 T& FieldOf(TCliOptions& o, T Owner::*field) {
   if constexpr (std::is_same_v<Owner, TJobSettings>) {
-    return o.Job.*field;
+    return o.Engine.Job.*field;
   } else if constexpr (std::is_same_v<Owner, TFetchPolicy>) {
-    return o.Fetch.*field;
+    return o.Engine.Fetch.*field;
   } else if constexpr (std::is_same_v<Owner, TProxySettings>) {
-    return o.Job.Proxy.*field;
+    return o.Engine.Job.Proxy.*field;
+  } else if constexpr (std::is_same_v<Owner, TParallelSettings>) {
+    return o.Engine.*field;
   } else {
     return o.*field;
   }
@@ -146,9 +160,11 @@ bool SetNumber(const TOptionValue& v, TCliOptions& o, std::string&) {
   return true;
 }
 
+// The same cap for the connections to a host and the streams on its one
+// HTTP/2 connection.
 bool SetPerHost(const TOptionValue& v, TCliOptions& o, std::string&) {
-  o.PerHost = static_cast<int>(v.Number);
-  o.PerHostGiven = true;
+  o.Engine.PerHost = static_cast<int>(v.Number);
+  o.Engine.H2Streams = o.Engine.PerHost;
   return true;
 }
 
@@ -177,7 +193,7 @@ constexpr TOptionEntry kOptions[] = {
     {"--filter-href", "", TValueKind::None, "", 0, 0, "",
      "the filters look at the href as the page writes it,\n"
      "character references decoded, as the window's do",
-     "", &SetTo<&TCliOptions::FilterOnHref, true>},
+     "", &SetTo<&TParallelSettings::FilterOnHref, true>},
     {"--unique", "", TValueKind::None, "", 0, 0, "",
      "write each link only once: a link printed earlier in\n"
      "the job (page order, then list order) is left out",
@@ -185,7 +201,7 @@ constexpr TOptionEntry kOptions[] = {
     {"--no-fragments", "", TValueKind::None, "", 0, 0, "",
      "print each link without its \"#fragment\", before the\n"
      "filters and --unique see it",
-     "", &SetTo<&TCliOptions::DropFragments, true>},
+     "", &SetTo<&TParallelSettings::DropFragments, true>},
     {"--format", "", TValueKind::Text, "FORMAT", 0, 0, "text, tsv, jsonl or csv",
      "text (default): the blocks above;\n"
      "tsv: one line \"PAGE<TAB>LINK\" per link, PAGE the final\n"
@@ -228,51 +244,60 @@ constexpr TOptionEntry kOptions[] = {
      "writable",
      "", &SetSave},
     {"--jobs", "-j", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
-     "fetch up to N addresses at once (1 to 64, default 4);\n"
+     "fetch up to N addresses at once (1 to 64, default {});\n"
      "the output stays in list order, page by page",
-     "Fetching:", &SetNumber<&TCliOptions::Jobs>},
+     "Fetching:", &SetNumber<&TParallelSettings::Jobs>,
+     [] { return std::to_string(Defaults().Jobs); }},
     {"--per-host", "", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
      "at most N transfers to one host at once (1 to 64;\n"
-     "default 4 connections, or 16 streams on the one\n"
+     "default {} connections, or 16 streams on the one\n"
      "connection to an HTTP/2 server, never more than the\n"
      "server allows); a job never waits for a busy host\n"
      "while a later address of another host can start",
-     "", &SetPerHost},
+     "", &SetPerHost,
+     [] { return std::to_string(Defaults().PerHost); }},
     {"--max-time", "", TValueKind::Seconds, "SECONDS", 0, kMaxOptionSeconds,
      "SECONDS (0 for none, at most 86400)",
      "give each address at most this long, redirects and\n"
      "retries included (a fraction is allowed; default\n"
-     "300, 0 for no limit, at most 86400), then it fails\n"
+     "{}, 0 for no limit, at most 86400), then it fails\n"
      "with a time-out",
-     "", &SetDuration<&TCliOptions::MaxTime>},
+     "", &SetDuration<&TParallelSettings::MaxTime>, [] { return Seconds(Defaults().MaxTime); }},
     {"--min-speed", "", TValueKind::Rate, "BYTES/SECONDS", 1, kMaxMinSpeedBytes,
      "BYTES/SECONDS (1 to 1073741824 bytes, more than 0 and at most 86400 seconds) or 0",
      "a transfer that receives fewer than BYTES in any\n"
-     "SECONDS ends with a time-out (default 1024/30; 0\n"
+     "SECONDS ends with a time-out (default {}; 0\n"
      "turns the rule off; BYTES 1 to 1073741824, SECONDS\n"
      "a fraction allowed, at most 86400)",
-     "", &SetMinSpeed},
+     "", &SetMinSpeed,
+     [] {
+       const TFetchPolicy& fetch = Defaults().Fetch;
+       return std::to_string(fetch.MinSpeedBytes) + "/" + Seconds(fetch.MinSpeedWindow);
+     }},
     {"--retries", "", TValueKind::Integer, "N", 0, kMaxRetries, "a number from 0 to 10",
-     "try again up to N times (0 to 10, default 2) after\n"
+     "try again up to N times (0 to 10, default {}) after\n"
      "a connect that failed, a reset or time-out before\n"
      "the answer's head, or HTTP 408, 429, 500, 502, 503\n"
      "or 504; the waits start at 1 s and double up to\n"
      "30 s, spread by up to 20%. Each retry is reported\n"
      "as \"  retry 1 of 2 in 4 s: HTTP 503\". When the\n"
      "tries are spent, the last answer is the page's",
-     "", &SetNumber<&TFetchPolicy::Retries>},
+     "", &SetNumber<&TFetchPolicy::Retries>,
+     [] { return std::to_string(Defaults().Fetch.Retries); }},
     {"--max-retry-wait", "", TValueKind::Seconds, "SECONDS", 0, kMaxOptionSeconds,
      "SECONDS (0 to 86400)",
      "wait as long as a server's Retry-After asks (in\n"
-     "seconds or as a date), up to SECONDS (default 120,\n"
+     "seconds or as a date), up to SECONDS (default {},\n"
      "0 to 86400); a server that asks for more gets no\n"
      "retry. After 429 or 503 the whole host waits, the\n"
      "other hosts go on",
-     "", &SetDuration<&TFetchPolicy::MaxRetryWait>},
+     "", &SetDuration<&TFetchPolicy::MaxRetryWait>,
+     [] { return Seconds(Defaults().Fetch.MaxRetryWait); }},
     {"--delay", "", TValueKind::Integer, "MS", 0, kMaxRequestDelayMs, "MILLISECONDS (0 to 600000)",
      "at least MS milliseconds between the starts of two\n"
-     "requests to one host (0 to 600000, default 0)",
-     "", &SetNumber<&TFetchPolicy::Delay>},
+     "requests to one host (0 to 600000, default {})",
+     "", &SetNumber<&TFetchPolicy::Delay>,
+     [] { return std::to_string(Defaults().Fetch.Delay.count()); }},
     {"--no-keep-alive", "", TValueKind::None, "", 0, 0, "",
      "one connection per request (HTTP/1.0), as older\n"
      "versions did; by default requests speak HTTP/1.1\n"

@@ -51,6 +51,9 @@ struct TOptionEntry {
   const char* Help;
   const char* Heading;  // empty, or the heading printed before this option
   TApplyOption Apply;
+  // The default the help states in place of "{}", read from the options a
+  // run starts with; null for an option whose help has none.
+  std::string (*Default)() = nullptr;
 };
 
 // Every option, in the order --help lists them.

@@ -53,7 +53,7 @@ std::string ApplyOption(const TOptionEntry& option, const TOptionArg& arg,
 
 // The options that only mean something together with another.
 std::string MissingCompanion(const std::set<std::string_view>& seen, const TCliOptions& options) {
-  const TProxySettings& proxy = options.Job.Proxy;
+  const TProxySettings& proxy = options.Engine.Job.Proxy;
   if (seen.count("--proxy-user") != 0 && proxy.ProxyHost.empty()) {
     return "--proxy-user needs --proxy";
   }
@@ -74,6 +74,9 @@ std::string MissingCompanion(const std::set<std::string_view>& seen, const TCliO
 }  // namespace
 
 TCliOptions::TCliOptions() {
+  Engine.Jobs = kDefaultJobs;
+  Engine.MaxTime = std::chrono::milliseconds(kDefaultMaxTimeMs);
+  TJobSettings& Job = Engine.Job;
   Job.PagesOnly = true;
   Job.MaxBodyBytes = kDefaultMaxPageBytes;
   Job.RequestCompression = true;

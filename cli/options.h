@@ -7,11 +7,8 @@
 #include <vector>
 
 #include "cli/result_format.h"
-#include "engine/listing/link_filter.h"
-#include "engine/parallel/fetch_policy.h"
+#include "engine/parallel/parallel_job.h"
 #include "engine/parallel/parallel_limits.h"
-#include "engine/parallel/proxy_routes.h"
-#include "engine/pipeline/job_settings.h"
 
 namespace movrek::cli {
 
@@ -36,30 +33,19 @@ struct TCliOptions {
   TCliOptions();
 
   bool Help = false;
-  // --having, --not-having, --match and --not-match, patterns compiled.
-  TLinkFilter Filter;
-  // --filter-href: the filters judge the href as written, not the address.
-  bool FilterOnHref = false;
-  // --no-fragments: listed addresses lose their "#fragment".
-  bool DropFragments = false;
+  // What the job is run with, as the options set it: the filters (--having,
+  // --not-having, --match, --not-match, --filter-href, --no-fragments), the
+  // proxies (or those of the environment, when no proxy option is given),
+  // the fetching options. Its values before parsing are the defaults --help
+  // states.
+  TParallelSettings Engine;
   // -o: standard output goes to this file instead; empty: none.
   std::string OutputFile;
-  // The proxies of the environment, when no proxy option is given.
-  TProxyRoutes Routes;
   std::string SaveFile;  // empty: no save target
   // In the order given; none: standard input.
   std::vector<TListInput> Inputs;
-  TJobSettings Job;
-  // A few pages at once by default: one page's round trip to its server no
-  // longer waits for the last one's, and the output keeps the list order.
-  int Jobs = 4;
-  int PerHost = 4;
-  bool PerHostGiven = false;  // --per-host also sets the HTTP/2 streams
   bool Unique = false;
   TResultFormat Format = TResultFormat::Text;
-  std::chrono::milliseconds MaxTime{kDefaultMaxTimeMs};  // zero: none
-  // --no-keep-alive, --retries, --max-retry-wait, --delay, --min-speed.
-  TFetchPolicy Fetch;
   bool Version = false;
   TProgressMode Progress = TProgressMode::Auto;
   // Standard error gets only the lines of failed pages and the summary.

@@ -87,6 +87,11 @@ void AppendOptionHelp(const TOptionEntry& option, std::string& out) {
     out += "\n" + indent;
   }
   for (const char* c = option.Help; *c != '\0'; ++c) {
+    if (c[0] == '{' && c[1] == '}' && option.Default != nullptr) {
+      out += option.Default();
+      ++c;
+      continue;
+    }
     out += *c;
     if (*c == '\n') {
       out += indent;

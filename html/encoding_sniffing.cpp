@@ -56,7 +56,9 @@ bool TPrescan::GetAttribute(TAttribute& attribute) {
   while (!AtEnd() && (IsSpace(bytes_[at_]) || bytes_[at_] == '/')) {
     ++at_;
   }
-  attribute = {};
+  // Cleared, not replaced: the strings keep their room for the next one.
+  attribute.Name.clear();
+  attribute.Value.clear();
   if (AtEnd() || bytes_[at_] == '>') {
     return false;
   }
@@ -75,18 +77,27 @@ bool TPrescan::GetAttribute(TAttribute& attribute) {
   return ReadValue(attribute);
 }
 
+// The bytes [from, to) lower-cased after `out`: a run is taken at
+// once, not byte by byte.
+void AppendLowered(std::string_view bytes, std::size_t from, std::size_t to, std::string& out) {
+  const std::size_t start = out.size();
+  out.append(bytes.substr(from, to - from));
+  for (std::size_t i = start; i < out.size(); ++i) {
+    out[i] = AsciiLowerChar(out[i]);
+  }
+}
+
 // The name up to "=", white space, "/" or ">"; a first "=" belongs to it.
 bool TPrescan::ReadName(TAttribute& attribute) {
+  const std::size_t from = at_;
   for (; !AtEnd(); ++at_) {
     const char c = bytes_[at_];
-    if (c == '=' && !attribute.Name.empty()) {
+    if ((c == '=' && at_ > from) || IsSpace(c) || c == '/' || c == '>') {
+      AppendLowered(bytes_, from, at_, attribute.Name);
       return true;
     }
-    if (IsSpace(c) || c == '/' || c == '>') {
-      return true;
-    }
-    attribute.Name += AsciiLowerChar(c);
   }
+  AppendLowered(bytes_, from, at_, attribute.Name);
   return false;
 }
 
@@ -96,22 +107,21 @@ bool TPrescan::ReadValue(TAttribute& attribute) {
   }
   if (bytes_[at_] == '"' || bytes_[at_] == '\'') {
     const char quote = bytes_[at_++];
-    for (; !AtEnd(); ++at_) {
-      if (bytes_[at_] == quote) {
-        ++at_;
-        return true;
-      }
-      attribute.Value += AsciiLowerChar(bytes_[at_]);
+    const std::size_t close = std::min(bytes_.find(quote, at_), bytes_.size());
+    AppendLowered(bytes_, at_, close, attribute.Value);
+    at_ = close;
+    if (AtEnd()) {
+      return false;
     }
-    return false;
+    ++at_;
+    return true;
   }
-  for (; !AtEnd(); ++at_) {
-    if (IsSpace(bytes_[at_]) || bytes_[at_] == '>') {
-      return true;
-    }
-    attribute.Value += AsciiLowerChar(bytes_[at_]);
+  const std::size_t from = at_;
+  while (!AtEnd() && !IsSpace(bytes_[at_]) && bytes_[at_] != '>') {
+    ++at_;
   }
-  return false;
+  AppendLowered(bytes_, from, at_, attribute.Value);
+  return !AtEnd();
 }
 
 // The attributes of a <meta> tag, from after its name; the encoding it

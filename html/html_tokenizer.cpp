@@ -3,13 +3,20 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "html/markup_context.h"
+#include "html/open_elements.h"
 #include "html/text_file.h"
 #include "text/ascii_text.h"
+#include "text/byte_search.h"
 
 namespace movrek {
 
@@ -83,8 +90,7 @@ constexpr std::size_t kCommentPieceBytes = std::size_t{64} * 1024;
 constexpr std::size_t kMaxDoctypeBytes = 256;
 
 const char* Find(const char* p, const char* end, char c) {
-  const void* hit = std::memchr(p, c, static_cast<std::size_t>(end - p));
-  return hit == nullptr ? end : static_cast<const char*>(hit);
+  return FindByte(p, end, c);
 }
 
 void AppendLowered(std::string& out, const char* from, const char* to) {
@@ -189,7 +195,7 @@ class THtmlTokenizer::TImpl : private TOpenElements::TCopySink {
   const char* ReadWholeTag(const char* less, const char* end);
   std::string_view Lowered(const char* from, const char* to, bool capitals);
   void AddAttribute(std::string_view name, std::string_view value, bool many);
-  void StartTagRead(std::string_view name, bool selfClosing, bool kept);
+  void StartTagRead(std::string_view name, std::uint64_t key, bool selfClosing, bool kept);
   void AppropriateEndTagOrText(char c);
   void EndTagNameNotAppropriate();
 
@@ -225,9 +231,17 @@ class THtmlTokenizer::TImpl : private TOpenElements::TCopySink {
     const char* valueTo;
     bool capitals;  // in the name
   };
+  // The places of the tag at hand are the first place_count_; the vector
+  // only grows. Emptied by the count alone: whether a vector has anything to
+  // clear is a guess a branch gets wrong once a tag.
   std::vector<TPlace> places_;
-  const char* text_end_ = nullptr;  // of the text a tag is read whole from
-  std::vector<THtmlAttribute> views_;
+  std::size_t place_count_ = 0;
+  const char* text_end_ = nullptr;     // of the text a tag is read whole from
+  std::vector<THtmlAttribute> views_;  // the first view_count_, as places_
+  std::size_t view_count_ = 0;
+  [[nodiscard]] std::span<const THtmlAttribute> Views() const {
+    return std::span(views_).first(view_count_);
+  }
   std::unordered_set<std::string_view> seen_names_;  // of a tag with many attributes
 
   // What may still be text or markup: "<", "</" and the letters of a
@@ -322,7 +336,7 @@ const char* THtmlTokenizer::TImpl::StepText(const char* p, const char* end) {
     case TState::RcData:
     case TState::RawText: {
       const char* const less = Find(p, end, '<');
-      if (state_ == TState::Data && less != p) {
+      if (state_ == TState::Data && less != p && context_.TextMatters()) {
         context_.Text(std::all_of(p, less, IsSpace));
       }
       Text(p, less,
@@ -768,11 +782,14 @@ namespace {
 
 // What a name's letters are to a tag read whole: the end of a tag name (white
 // space, "/", ">"), the end of an attribute name (those and "="), a capital.
-enum : std::uint8_t { kEndsTagName = 1, kEndsAttributeName = 2, kCapital = 4 };
+enum : std::uint8_t { kEndsTagName = 1, kEndsAttributeName = 2, kCapital = 4, kBlank = 8 };
 constexpr std::array<std::uint8_t, 256> kNameLetters = [] {
   std::array<std::uint8_t, 256> table{};
   for (const char c : {' ', '\n', '\t', '\f', '\r', '/', '>'}) {
     table[static_cast<unsigned char>(c)] = kEndsTagName | kEndsAttributeName;
+  }
+  for (const char c : {' ', '\n', '\t', '\f', '\r'}) {
+    table[static_cast<unsigned char>(c)] |= kBlank;
   }
   table['='] = kEndsAttributeName;
   for (char c = 'A'; c <= 'Z'; ++c) {
@@ -781,9 +798,61 @@ constexpr std::array<std::uint8_t, 256> kNameLetters = [] {
   return table;
 }();
 
+#if defined(__SSE2__)
+// Bit i set when byte i of the 16 at p may end a tag name: a byte up to the
+// blank (white space, or a control character, which the caller tells
+// apart), "/" or ">"; with equals, "=" too (an attribute name).
+inline unsigned NameEndMask16(__m128i bytes, bool equals) {
+  const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(' ')), bytes);
+  __m128i ends = _mm_or_si128(low, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>')));
+  ends = _mm_or_si128(ends, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')));
+  if (equals) {
+    ends = _mm_or_si128(ends, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('=')));
+  }
+  return static_cast<unsigned>(_mm_movemask_epi8(ends));
+}
+
+inline __m128i Capitals16(__m128i bytes) {
+  const __m128i shifted = _mm_sub_epi8(bytes, _mm_set1_epi8('A' - 128));
+  return _mm_cmplt_epi8(shifted, _mm_set1_epi8('Z' - 'A' + 1 - 128));
+}
+
+// NameKey of the name in the first length (1 to 7) of the bytes, lowered
+// where capitals (of Capitals16) are.
+inline std::uint64_t PackedKey(__m128i bytes, __m128i capitals, unsigned length) {
+  const __m128i lowered = _mm_or_si128(bytes, _mm_and_si128(capitals, _mm_set1_epi8(0x20)));
+  std::uint64_t packed = 0;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(&packed), lowered);
+  return (packed & ((std::uint64_t{1} << (8 * length)) - 1)) | (std::uint64_t{length} << 56);
+}
+#endif
+
 // The end of a name from p on (ended by a letter of kind ends), and whether
-// it holds capitals.
-const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* capitals) {
+// it holds capitals. Names are short and of any length, so a loop over their
+// letters would guess its end wrong about once a name: a name that ends
+// within sixteen bytes is found without a loop.
+// With key, a short name's NameKey is made from the bytes at hand (0 when
+// it is not).
+[[gnu::always_inline]] inline const char* NameEnd(const char* p, const char* end, std::uint8_t ends,
+                                                  bool* capitals, std::uint64_t* key = nullptr) {
+#if defined(__SSE2__)
+  if (end - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned mask = NameEndMask16(bytes, (ends & kEndsTagName) == 0);
+    // A control character that is no white space belongs to the name.
+    if (mask != 0 &&
+        (kNameLetters[static_cast<unsigned char>(p[__builtin_ctz(mask)])] & ends) != 0) {
+      const auto length = static_cast<unsigned>(__builtin_ctz(mask));
+      const __m128i capitalBytes = Capitals16(bytes);
+      *capitals =
+          (static_cast<unsigned>(_mm_movemask_epi8(capitalBytes)) & ((1U << length) - 1)) != 0;
+      if (key != nullptr && length > 0 && length <= kPackedNameBytes) {
+        *key = PackedKey(bytes, capitalBytes, length);
+      }
+      return p + length;
+    }
+  }
+#endif
   std::uint8_t seen = 0;
   while (p < end) {
     const std::uint8_t kind = kNameLetters[static_cast<unsigned char>(*p)];
@@ -797,8 +866,13 @@ const char* NameEnd(const char* p, const char* end, std::uint8_t ends, bool* cap
   return p;
 }
 
+// Most often there is one blank or none: that one is stepped over without
+// a guess.
 const char* SkipSpace(const char* p, const char* end) {
-  while (p < end && IsSpace(*p)) {
+  if (p < end) {
+    p += (kNameLetters[static_cast<unsigned char>(*p)] & kBlank) != 0 ? 1 : 0;
+  }
+  while (p < end && (kNameLetters[static_cast<unsigned char>(*p)] & kBlank) != 0) {
     ++p;
   }
   return p;
@@ -818,16 +892,20 @@ const char* THtmlTokenizer::TImpl::ReadWholeTag(const char* less, const char* en
   }
   const char* const nameStart = p;
   bool capitals = false;
-  p = NameEnd(p, end, kEndsTagName, &capitals);
+  std::uint64_t key = 0;
+  p = NameEnd(p, end, kEndsTagName, &capitals, &key);
   if (p >= end) {
     return nullptr;
   }
   tag_bytes_.clear();
-  places_.clear();
+  place_count_ = 0;
   text_end_ = end;
   const std::string_view name = Lowered(
       nameStart, nameStart + std::min(kMaxNameBytes, static_cast<std::size_t>(p - nameStart)),
       capitals);
+  if (key == 0) {
+    key = NameKey(name);
+  }
   bool selfClosing = false;
   for (;;) {
     p = SkipSpace(p, end);
@@ -880,27 +958,32 @@ const char* THtmlTokenizer::TImpl::ReadWholeTag(const char* less, const char* en
         valueEnd = p;
       }
     }
-    places_.push_back({attributeName, nameEnd, valueStart, valueEnd, capitals});
+    if (place_count_ == places_.size()) {
+      places_.emplace_back();
+    }
+    places_[place_count_++] = {attributeName, nameEnd, valueStart, valueEnd, capitals};
   }
   if (static_cast<std::size_t>(p + 1 - less) > options_.MaxTagBytes) {
     return nullptr;
   }
   if (endTag) {
-    context_.EndTag(name);
+    context_.EndTag(name, key);
     sink_.OnEndTag(name);
     state_ = TState::Data;
     return p + 1;
   }
-  views_.clear();
-  seen_names_.clear();
-  for (const TPlace& place : places_) {
+  view_count_ = 0;
+  if (!seen_names_.empty()) {  // clearing even an empty set writes its buckets
+    seen_names_.clear();
+  }
+  for (const TPlace& place : std::span(places_).first(place_count_)) {
     AddAttribute(Lowered(place.nameFrom, place.nameTo, place.capitals),
                  std::string_view(place.valueFrom,
                                   static_cast<std::size_t>(place.valueTo - place.valueFrom)),
-                 places_.size() > kFewAttributes);
+                 place_count_ > kFewAttributes);
   }
   state_ = TState::Data;
-  StartTagRead(name, selfClosing, true);
+  StartTagRead(name, key, selfClosing, true);
   return p + 1;
 }
 
@@ -930,7 +1013,7 @@ void THtmlTokenizer::TImpl::EmitTag() {
     sink_.OnWarning("a tag longer than the bound was dropped");
   }
   if (end_tag_) {
-    context_.EndTag(tag_name_);
+    context_.EndTag(tag_name_, NameKey(tag_name_));
     sink_.OnEndTag(tag_name_);
     return;
   }
@@ -938,35 +1021,41 @@ void THtmlTokenizer::TImpl::EmitTag() {
 }
 
 void THtmlTokenizer::TImpl::EmitStartTag() {
-  views_.clear();
-  seen_names_.clear();
+  view_count_ = 0;
+  if (!seen_names_.empty()) {  // clearing even an empty set writes its buckets
+    seen_names_.clear();
+  }
   for (const TAttributePlace& place : attributes_) {
     AddAttribute(std::string_view(tag_bytes_.data() + place.nameOffset, place.nameLength),
                  std::string_view(tag_bytes_.data() + place.valueOffset, place.valueLength),
                  attributes_.size() > kFewAttributes);
   }
-  StartTagRead(tag_name_, self_closing_, !dropping_);
+  StartTagRead(tag_name_, NameKey(tag_name_), self_closing_, !dropping_);
 }
 
 // Of repeated names the first counts.
 void THtmlTokenizer::TImpl::AddAttribute(std::string_view name, std::string_view value, bool many) {
   const bool repeated =
       many ? !seen_names_.insert(name).second
-           : std::any_of(views_.begin(), views_.end(),
+           : std::any_of(views_.begin(), views_.begin() + static_cast<std::ptrdiff_t>(view_count_),
                          [name](const THtmlAttribute& a) { return a.Name == name; });
   if (!repeated) {
-    views_.push_back({name, value});
+    if (view_count_ == views_.size()) {
+      views_.emplace_back();
+    }
+    views_[view_count_++] = {name, value};
   }
 }
 
 // A start tag whose attributes are in views_: to the tree builder's rules,
 // to the sink when kept, then the text mode it opens.
-void THtmlTokenizer::TImpl::StartTagRead(std::string_view name, bool selfClosing, bool kept) {
-  const TMarkupContext::TStart start = context_.StartTag(name, selfClosing, views_);
+void THtmlTokenizer::TImpl::StartTagRead(std::string_view name, std::uint64_t key, bool selfClosing,
+                                         bool kept) {
+  const TMarkupContext::TStart start = context_.StartTag(name, key, selfClosing, Views());
   if (kept) {
     THtmlStartTag tag;
     tag.Name = name;
-    tag.Attributes = views_;
+    tag.Attributes = Views();
     tag.SelfClosing = selfClosing;
     tag.Namespace = start.Namespace;
     tag.InTemplate = start.InTemplate;

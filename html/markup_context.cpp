@@ -16,6 +16,10 @@ constexpr std::size_t kMaxForeignDepth = 4096;
 // closes an element near the top.
 constexpr std::size_t kMaxEndTagSearch = 64;
 
+constexpr std::uint64_t kSvg = NameKey("svg");
+constexpr std::uint64_t kMath = NameKey("math");
+constexpr std::uint64_t kTemplate = NameKey("template");
+
 bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -56,10 +60,11 @@ bool IsIntegrationPoint(THtmlNamespace space, std::string_view name,
 
 }  // namespace
 
-TMarkupContext::TStart TMarkupContext::StartTag(std::string_view name, bool selfClosing,
+TMarkupContext::TStart TMarkupContext::StartTag(std::string_view name, std::uint64_t key,
+                                                bool selfClosing,
                                                 std::span<const THtmlAttribute> attributes) {
   if (open_.empty()) {
-    return HtmlStart(name, selfClosing, attributes);
+    return HtmlStart(name, key, selfClosing, attributes);
   }
   const TForeign& top = open_.back();
   const bool mathText = top.Namespace == THtmlNamespace::MathMl &&
@@ -68,27 +73,28 @@ TMarkupContext::TStart TMarkupContext::StartTag(std::string_view name, bool self
     return ForeignStart(name, selfClosing, THtmlNamespace::Svg, attributes);
   }
   if (top.HtmlInside && !(mathText && IsOneOf(name, {"mglyph", "malignmark"}))) {
-    return HtmlStart(name, selfClosing, attributes);
+    return HtmlStart(name, key, selfClosing, attributes);
   }
   if (BreaksOutOfForeign(name, attributes)) {
     LeaveForeignRun();
-    return HtmlStart(name, selfClosing, attributes);
+    return HtmlStart(name, key, selfClosing, attributes);
   }
   return ForeignStart(name, selfClosing, top.Namespace, attributes);
 }
 
-TMarkupContext::TStart TMarkupContext::HtmlStart(std::string_view name, bool selfClosing,
+TMarkupContext::TStart TMarkupContext::HtmlStart(std::string_view name, std::uint64_t key,
+                                                 bool selfClosing,
                                                  std::span<const THtmlAttribute> attributes) {
   const bool inTemplate = template_depth_ > 0;
-  const TContentMode mode = html_.StartTag(name, selfClosing, attributes);
-  if (name == "svg" || name == "math") {
-    const THtmlNamespace space = name == "svg" ? THtmlNamespace::Svg : THtmlNamespace::MathMl;
+  const TContentMode mode = html_.StartTag(key, selfClosing, attributes);
+  if (key == kSvg || key == kMath) {
+    const THtmlNamespace space = key == kSvg ? THtmlNamespace::Svg : THtmlNamespace::MathMl;
     if (!selfClosing) {
       Open(name, space, false, true);
     }
     return {space, inTemplate, TContentMode::Markup};
   }
-  if (name == "template") {
+  if (key == kTemplate) {
     ++template_depth_;  // a self-closing template opens all the same
   }
   return {THtmlNamespace::Html, inTemplate, mode};
@@ -119,7 +125,7 @@ void TMarkupContext::PopForeign() {
   open_.pop_back();
 }
 
-void TMarkupContext::EndTag(std::string_view name) {
+void TMarkupContext::EndTag(std::string_view name, std::uint64_t key) {
   if (unrecorded_ > 0) {
     --unrecorded_;
     return;
@@ -139,8 +145,8 @@ void TMarkupContext::EndTag(std::string_view name) {
     LeaveForeignRun();
   }
   if (HtmlRules()) {
-    html_.EndTag(name);
-    if (name == "template" && template_depth_ > 0) {
+    html_.EndTag(key);
+    if (key == kTemplate && template_depth_ > 0) {
       --template_depth_;
     }
   }

@@ -28,15 +28,17 @@ class TMarkupContext {
     bool InTemplate = false;
     TContentMode Mode = TContentMode::Markup;
   };
-  TStart StartTag(std::string_view name, bool selfClosing,
+  // key: NameKey(name).
+  TStart StartTag(std::string_view name, std::uint64_t key, bool selfClosing,
                   std::span<const THtmlAttribute> attributes);
-  void EndTag(std::string_view name);
+  void EndTag(std::string_view name, std::uint64_t key);
   // Text between tags; blank: white space only.
   void Text(bool blank) {
     if (HtmlRules()) {
       html_.Text(blank);
     }
   }
+  [[nodiscard]] bool TextMatters() const { return HtmlRules() && html_.TextMatters(); }
   [[nodiscard]] bool InTemplate() const { return template_depth_ > 0; }
 
   // Whether a CDATA section is text here: inside an SVG or MathML element.
@@ -52,7 +54,7 @@ class TMarkupContext {
   };
 
   [[nodiscard]] bool HtmlRules() const { return open_.empty() || open_.back().HtmlInside; }
-  TStart HtmlStart(std::string_view name, bool selfClosing,
+  TStart HtmlStart(std::string_view name, std::uint64_t key, bool selfClosing,
                    std::span<const THtmlAttribute> attributes);
   TStart ForeignStart(std::string_view name, bool selfClosing, THtmlNamespace space,
                       std::span<const THtmlAttribute> attributes);

@@ -57,14 +57,13 @@ constexpr std::uint64_t kMath = NameKey("math");
 constexpr std::uint64_t kScript = NameKey("script");
 constexpr std::uint64_t kPlaintext = NameKey("plaintext");
 
-// The flags of the element names that have any: an open-addressed table
-// with a hash of a name's length and three of its letters, since a page asks
-// for every tag it holds.
+// The flags of the element names that have any: an open-addressed table of
+// their keys, since a page asks for every tag it holds.
 class TFlagTable {
  public:
   void Add(std::string_view name, std::uint32_t flag) {
     const std::uint64_t key = NameKey(name);
-    std::size_t at = key % kSlots;
+    std::size_t at = SlotOf(key);
     while (slots_[at].key != 0 && slots_[at].key != key) {
       at = (at + 1) % kSlots;
     }
@@ -72,7 +71,7 @@ class TFlagTable {
     slots_[at].flags |= flag;
   }
   [[nodiscard]] std::uint32_t Find(std::uint64_t key) const {
-    for (std::size_t at = key % kSlots;; at = (at + 1) % kSlots) {
+    for (std::size_t at = SlotOf(key);; at = (at + 1) % kSlots) {
       if (slots_[at].key == key) {
         return slots_[at].flags;
       }
@@ -84,6 +83,11 @@ class TFlagTable {
 
  private:
   static constexpr std::size_t kSlots = 512;
+  // Short names' keys are their letters: mixed, so that names with the same
+  // first letters spread over the table.
+  static std::size_t SlotOf(std::uint64_t key) {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 55);
+  }
   struct TSlot {
     std::uint64_t key = 0;
     std::uint32_t flags = 0;
@@ -387,9 +391,8 @@ void TOpenElements::Text(bool blank) {
   }
 }
 
-TContentMode TOpenElements::StartTag(std::string_view name, bool selfClosing,
+TContentMode TOpenElements::StartTag(std::uint64_t key, bool selfClosing,
                                      std::span<const THtmlAttribute> attributes) {
-  const std::uint64_t key = NameKey(name);
   const std::uint32_t flags = FlagsOf(key);
   if (key == kA) {
     StartAnchor(attributes);
@@ -471,8 +474,7 @@ void TOpenElements::StartTablePart(std::uint64_t key, std::uint32_t flags) {
   Push(key, flags, 0);
 }
 
-void TOpenElements::EndTag(std::string_view name) {
-  const std::uint64_t key = NameKey(name);
+void TOpenElements::EndTag(std::uint64_t key) {
   const std::uint32_t flags = FlagsOf(key);
   if (unrecorded_ > 0) {
     --unrecorded_;

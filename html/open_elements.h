@@ -20,14 +20,27 @@ namespace movrek {
 // How the content after a start tag is read.
 enum class TContentMode : std::uint8_t { Markup, RcData, RawText, ScriptData, PlainText };
 
-// A number for an element name (FNV-1a), so that names compare as numbers;
-// never 0.
+// A number for an element name, so that names compare as numbers; never 0.
+// A name of up to seven bytes is its bytes and its length, which a tokenizer
+// can take from the bytes it has loaded anyway; a longer one is hashed
+// (FNV-1a), with the top bit set, which no short name's key has.
+constexpr std::size_t kPackedNameBytes = 7;
 constexpr std::uint64_t NameKey(std::string_view name) {
+  if (name.empty()) {
+    return 1;
+  }
+  if (name.size() <= kPackedNameBytes) {
+    std::uint64_t key = std::uint64_t{name.size()} << 56;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      key |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+    }
+    return key;
+  }
   std::uint64_t hash = 14695981039346656037ULL;
   for (const char c : name) {
     hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
   }
-  return hash == 0 ? 1 : hash;
+  return hash | (std::uint64_t{1} << 63);
 }
 
 class TOpenElements {
@@ -43,11 +56,15 @@ class TOpenElements {
 
   // An HTML start tag (not of foreign content), before its element is made:
   // how the content after it is read.
-  TContentMode StartTag(std::string_view name, bool selfClosing,
+  TContentMode StartTag(std::uint64_t key, bool selfClosing,
                         std::span<const THtmlAttribute> attributes);
-  void EndTag(std::string_view name);
+  void EndTag(std::uint64_t key);
   // Text in the body; blank: of white space only.
   void Text(bool blank);
+  // Whether text can make an anchor again: only when the last entry of the
+  // list is an anchor. Text is most of a page; its blankness is worth
+  // finding out only then.
+  [[nodiscard]] bool TextMatters() const { return !anchors_.empty() && anchors_.back().id != 0; }
   // Foreign content (<svg>, <math>) closed again.
   void CloseForeign(std::string_view name);
 

@@ -4,8 +4,8 @@
 # fetching the same list in one process (-i), once storing the pages as it
 # does by default and once only reading them (-O /dev/null); and lynx -dump
 # -listonly once per page, as a shell loop would. Each tool runs ROUNDS
-# times, taking turns, and the median wall time of each is printed, fastest
-# first.
+# times, taking turns, its standard output and error thrown away, and the
+# median wall time of each is printed, fastest first.
 #   bench/cli/small_pages.sh MOVREK_CLI WORK_DIR [ROUNDS]
 set -euo pipefail
 cli=$(realpath "$1")
@@ -45,18 +45,26 @@ movrek() { "$cli" "$list"; }
 tools=(movrek wget2_files wget2_read lynx_loop)
 labels=("movrek-cli (defaults)" "wget2 -i list" "wget2 -O /dev/null -i list"
   "lynx -dump -listonly, loop")
-for tool in "${tools[@]}"; do : >"$work/out/$tool.ms"; done
+# Once, its output kept: every tool works, and movrek-cli lists every page.
+for tool in "${tools[@]}"; do
+  "$tool" >"$work/out/$tool.stdout" 2>"$work/out/$tool.stderr" ||
+    { echo "small_pages.sh: $tool failed, see $work/out/$tool.stderr" >&2; exit 1; }
+  : >"$work/out/$tool.ms"
+done
+[[ $(grep -c '^#===========#' "$work/out/movrek.stdout") -eq 100 ]] ||
+  { echo "small_pages.sh: movrek-cli did not list 50 pages" >&2; exit 1; }
+# Timed with every output thrown away alike, so that no tool pays for the
+# file system the others write to.
+# Each round starts with the next tool, so that none always follows the same.
 for ((r = 0; r < rounds; r++)); do
-  for tool in "${tools[@]}"; do
+  for ((i = 0; i < ${#tools[@]}; i++)); do
+    tool=${tools[(r + i) % ${#tools[@]}]}
     start=$(date +%s%N)
-    "$tool" >"$work/out/$tool.stdout" 2>"$work/out/$tool.stderr" ||
-      { echo "small_pages.sh: $tool failed, see $work/out/$tool.stderr" >&2; exit 1; }
+    "$tool" >/dev/null 2>&1
     echo $((($(date +%s%N) - start) / 1000)) >>"$work/out/$tool.ms"
   done
 done
 
-[[ $(grep -c '^#===========#' "$work/out/movrek.stdout") -eq 100 ]] ||
-  { echo "small_pages.sh: movrek-cli did not list 50 pages" >&2; exit 1; }
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 echo "50 local pages of 20 links each; median wall time of $rounds rounds"
 for i in "${!tools[@]}"; do

@@ -120,8 +120,8 @@ class TQuietOutput {
 // runs it; returns its wall time, or a negative time when the run failed.
 double RunCli(const std::vector<std::string>& urls, int jobs) {
   cli::TCliOptions options;
-  options.Jobs = jobs;
-  options.Job.Pauses = false;
+  options.Engine.Jobs = jobs;
+  options.Engine.Job.Pauses = false;
   options.Progress = cli::TProgressMode::Off;
   auto list = std::make_unique<TVectorLineSource>(urls);
   const volatile std::sig_atomic_t interrupted = 0;

@@ -66,6 +66,11 @@ std::string CollapsedAndCut(std::string_view text) {
 }  // namespace
 
 void TAnchorTokenSink::OnStartTag(const THtmlStartTag& tag) {
+  // Most tags are neither anchors nor bases, and without text neither is
+  // looked at further.
+  if (!with_text_ && tag.Name != "a" && tag.Name != "base") {
+    return;
+  }
   const bool document_anchor =
       tag.Name == "a" && tag.Namespace == THtmlNamespace::Html && !tag.InTemplate;
   if (with_text_ && document_anchor) {

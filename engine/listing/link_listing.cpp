@@ -18,6 +18,7 @@
 #include "html/text_file.h"
 #include "net/base/web_url.h"
 #include "text/ascii_text.h"
+#include "text/byte_search.h"
 #include "text/printable_text.h"
 
 namespace movrek {
@@ -31,12 +32,7 @@ constexpr std::size_t kSniffedPageBytes = 1024;
 // Whether a value needs more than copying: a reference to decode, a byte of
 // the page's encoding to decode or a NUL.
 bool NeedsDecoding(std::string_view value) {
-  for (const char c : value) {
-    if (c == '&' || c == '\0' || static_cast<unsigned char>(c) >= 0x80) {
-      return true;
-    }
-  }
-  return false;
+  return ContainsAnyOf<'&', '\0'>(value, true);
 }
 
 // An attribute value as the page's author meant it: UTF-8, references decoded.
@@ -106,8 +102,7 @@ std::string UnresolvedLine(std::string_view href) {
 }
 
 std::string WithoutTabsAndLineBreaks(std::string_view text) {
-  if (std::none_of(text.begin(), text.end(),
-                   [](char c) { return c == '\t' || c == '\n' || c == '\r'; })) {
+  if (!ContainsAnyOf<'\t', '\n', '\r'>(text)) {
     return std::string(text);
   }
   std::string out;

@@ -1,11 +1,13 @@
 #include "net/base/web_url.h"
 
 #include <algorithm>
+#include <array>
 
 #include "net/base/base_limits.h"
 #include "net/base/percent_encode_set.h"
 #include "net/base/web_url_host.h"
 #include "text/ascii_text.h"
+#include "text/byte_search.h"
 #include "text/utf8_sequence.h"
 
 namespace movrek {
@@ -103,10 +105,28 @@ std::uint32_t QueryEnd(const TWebUrl& url) {
                                              : static_cast<std::uint32_t>(url.Href.size());
 }
 
+// Bytes a path segment keeps as they are, "\\" aside (a slash of special
+// URLs).
+constexpr std::array<bool, 256> kPlainPathBytes = [] {
+  std::array<bool, 256> plain{};
+  for (int b = 0x21; b < 0x7F; ++b) {
+    plain[static_cast<std::size_t>(b)] = true;
+  }
+  for (const char c : std::string_view("\"#<>?`{}\\")) {
+    plain[static_cast<unsigned char>(c)] = false;
+  }
+  return plain;
+}();
+
 // A tab or line break anywhere, or bytes that are no UTF-8, make the input
 // need a cleaned copy; most hrefs need none.
 bool NeedsCleaning(std::string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  // Printable ASCII needs nothing, and it is most of every href.
+  std::size_t i = 0;
+  while (i + 16 <= text.size() && AllPrintableAscii(text.data() + i, text.data() + i + 16)) {
+    i += 16;
+  }
+  for (; i < text.size(); ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte > '\r' && byte < 0x80) {
       continue;
@@ -201,6 +221,7 @@ class TWebUrlParser {
   TState FileHost();
   TState PathStart();
   TState Path();
+  bool PlainPath();
   TState OpaquePath();
   TState Query();
   TState Fragment();
@@ -631,6 +652,14 @@ void TWebUrlParser::ShortenPath() {
 // Segment by segment: each is escaped first, so "%2e" counts as a dot, then
 // dot segments are dropped or climb one segment up.
 TState TWebUrlParser::Path() {
+  if (PlainPath()) {
+    const int c = Peek();
+    if (c == kEof) {
+      return TState::Done;
+    }
+    ++p_;
+    return c == '?' ? TState::Query : TState::Fragment;
+  }
   for (;;) {
     const std::size_t segmentStart = out_.size();
     out_ += '/';
@@ -669,6 +698,48 @@ TState TWebUrlParser::Path() {
   }
   ++p_;
   return c == '?' ? TState::Query : TState::Fragment;
+}
+
+// Most paths are segments of plain bytes: nothing to escape, no dot segment
+// (no segment starts with "." or "%"), no backslash. Such a path is copied
+// whole; any other is left to the segment rules.
+bool TWebUrlParser::PlainPath() {
+  if (IsFile()) {
+    return false;
+  }
+  // Leading "../" and "./", as relative hrefs begin, climb or stay.
+  for (;;) {
+    const std::string_view rest = in_.substr(p_);
+    if (rest.starts_with("../")) {
+      ShortenPath();
+      p_ += 3;
+    } else if (rest.starts_with("./")) {
+      p_ += 2;
+    } else {
+      break;
+    }
+  }
+  std::size_t end = p_;
+  int slashes = 0;
+  bool segmentStart = true;
+  for (; end < in_.size() && in_[end] != '?' && in_[end] != '#'; ++end) {
+    const char c = in_[end];
+    if (c == '/') {
+      ++slashes;
+      segmentStart = true;
+      continue;
+    }
+    if (!kPlainPathBytes[static_cast<unsigned char>(c)] ||
+        (segmentStart && (c == '.' || c == '%'))) {
+      return false;
+    }
+    segmentStart = false;
+  }
+  out_ += '/';
+  out_.append(in_.substr(p_, end - p_));
+  pathSegments_ += slashes + 1;
+  p_ = end;
+  return true;
 }
 
 TState TWebUrlParser::OpaquePath() {

@@ -143,7 +143,8 @@ class THttpTransaction : public TNetClient {
   void HandOverPartner(char partner);
 
   // The response head (response_head_reading.cpp). Every line of it,
-  // interim answers included, counts into the one bound of `head`.
+  // interim answers included, counts into the one bound of `head`; with
+  // `answered` it was read already.
   bool ReadResponseHead(THttpHeadParser& head, bool answered, THttpBodyPlan& plan);
   // Feeds the parser until the head ends; what follows stays in ReadAhead.
   bool ReceiveHead(THttpHeadParser& head);
@@ -151,9 +152,9 @@ class THttpTransaction : public TNetClient {
   // ResultString, its lines into Headers.
   void TakeHeadLines(const THttpResponseHead& head);
 
-  // The body (http_body.cpp, chunked_body.cpp); plan from the head's lines.
+  // The body (http_body.cpp, framed_body.cpp); size is the announced length.
   bool ReadBody(const std::string& method, int64_t size);
-  // Reads the body as the decoder frames it, from the socket.
+  // Reads the body as THttpBodyDecoder frames it, fed from the socket.
   bool ReadFramed(int64_t size);
   // The decoder wants more raw body bytes than are at hand: they go
   // straight from the socket to the document or the sink.

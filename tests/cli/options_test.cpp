@@ -23,10 +23,10 @@ TEST(CliOptions, AcceptedCommandLines) {
                               "HTTPS://h/a", "-", "ftp://h/", "a://b"},
                              o),
             "");
-  EXPECT_FALSE(o.Filter.Passes("/ads/1"));
-  EXPECT_TRUE(o.Filter.Passes("/news/1"));
+  EXPECT_FALSE(o.Engine.Filter.Passes("/ads/1"));
+  EXPECT_TRUE(o.Engine.Filter.Passes("/news/1"));
   EXPECT_EQ(o.SaveFile, "./out.txt");
-  EXPECT_FALSE(o.Job.Pauses);
+  EXPECT_FALSE(o.Engine.Job.Pauses);
   // Addresses and lists in the order given.
   std::string inputs;
   for (const auto& input : o.Inputs) {
@@ -40,18 +40,18 @@ TEST(CliOptions, AcceptedCommandLines) {
                               "--pauses", "--", "--file"},
                              p),
             "");
-  EXPECT_TRUE(p.Filter.Passes("/x"));
-  EXPECT_FALSE(p.Filter.Passes("/y"));
-  EXPECT_TRUE(p.Job.Pauses);
-  EXPECT_EQ(p.Job.Proxy.ProxyHost, "::1");
-  EXPECT_EQ(p.Job.Proxy.ProxyPort, "3128");
-  EXPECT_EQ(p.Job.Proxy.ProxyUser, "u");
-  EXPECT_EQ(p.Job.Proxy.ProxyPass, "p:w");
-  EXPECT_EQ(p.Job.Proxy.SocksIP, "127.0.0.1");
-  EXPECT_EQ(p.Job.Proxy.SocksPort, "1080");
-  EXPECT_EQ(p.Job.Proxy.SocksType, movrek::ST_Socks4);
-  EXPECT_EQ(p.Job.Proxy.SocksUsername, "id");
-  EXPECT_EQ(p.Job.Proxy.SocksPassword, "");
+  EXPECT_TRUE(p.Engine.Filter.Passes("/x"));
+  EXPECT_FALSE(p.Engine.Filter.Passes("/y"));
+  EXPECT_TRUE(p.Engine.Job.Pauses);
+  EXPECT_EQ(p.Engine.Job.Proxy.ProxyHost, "::1");
+  EXPECT_EQ(p.Engine.Job.Proxy.ProxyPort, "3128");
+  EXPECT_EQ(p.Engine.Job.Proxy.ProxyUser, "u");
+  EXPECT_EQ(p.Engine.Job.Proxy.ProxyPass, "p:w");
+  EXPECT_EQ(p.Engine.Job.Proxy.SocksIP, "127.0.0.1");
+  EXPECT_EQ(p.Engine.Job.Proxy.SocksPort, "1080");
+  EXPECT_EQ(p.Engine.Job.Proxy.SocksType, movrek::ST_Socks4);
+  EXPECT_EQ(p.Engine.Job.Proxy.SocksUsername, "id");
+  EXPECT_EQ(p.Engine.Job.Proxy.SocksPassword, "");
   ASSERT_EQ(p.Inputs.size(), 1u);
   EXPECT_EQ(p.Inputs[0].Text, "--file");
 
@@ -60,12 +60,13 @@ TEST(CliOptions, AcceptedCommandLines) {
                               "accept:", "--filter-href", "--no-fragments", "-V"},
                              conventions),
             "");
-  EXPECT_EQ(conventions.Jobs, 4);
+  EXPECT_EQ(conventions.Engine.Jobs, 4);
   EXPECT_TRUE(conventions.Quiet && conventions.Version);
-  EXPECT_TRUE(conventions.FilterOnHref && conventions.DropFragments);
+  EXPECT_TRUE(conventions.Engine.FilterOnHref && conventions.Engine.DropFragments);
   EXPECT_EQ(conventions.OutputFile, "out");
-  EXPECT_EQ(conventions.Job.UserAgent, "a/1");
-  EXPECT_EQ(conventions.Job.HeaderOverrides, (std::vector<std::string>{"X-A: 1", "accept:"}));
+  EXPECT_EQ(conventions.Engine.Job.UserAgent, "a/1");
+  EXPECT_EQ(conventions.Engine.Job.HeaderOverrides,
+            (std::vector<std::string>{"X-A: 1", "accept:"}));
 
   TCliOptions short_name;
   ASSERT_EQ(ParseCommandLine({"--save", "a"}, short_name), "");
@@ -75,33 +76,33 @@ TEST(CliOptions, AcceptedCommandLines) {
 
   TCliOptions q;
   ASSERT_EQ(ParseCommandLine({}, q), "");
-  EXPECT_TRUE(q.Filter.Empty());
-  EXPECT_EQ(q.Jobs, 4);
-  EXPECT_EQ(q.PerHost, 4);
+  EXPECT_TRUE(q.Engine.Filter.Empty());
+  EXPECT_EQ(q.Engine.Jobs, 4);
+  EXPECT_EQ(q.Engine.PerHost, 4);
   EXPECT_EQ(q.Format, movrek::TResultFormat::Text);
-  EXPECT_TRUE(q.Job.VerifyCertificates);
+  EXPECT_TRUE(q.Engine.Job.VerifyCertificates);
   TCliOptions servers;
   ASSERT_EQ(ParseCommandLine({"--dns-servers", "192.0.2.1:5353,::1,[::1]:53"}, servers), "");
-  EXPECT_EQ(servers.Job.NameServers.Addresses, "192.0.2.1:5353,::1,[::1]:53");
+  EXPECT_EQ(servers.Engine.Job.NameServers.Addresses, "192.0.2.1:5353,::1,[::1]:53");
   TCliOptions insecure;
   ASSERT_EQ(ParseCommandLine({"-k"}, insecure), "");
-  EXPECT_FALSE(insecure.Job.VerifyCertificates);
+  EXPECT_FALSE(insecure.Engine.Job.VerifyCertificates);
 
   TCliOptions r;
   ASSERT_EQ(ParseCommandLine({"--jobs", "64", "--per-host=1", "--max-time", "2.5", "--format",
                               "jsonl", "--unique", "--verify"},
                              r),
             "");
-  EXPECT_EQ(r.Jobs, 64);
-  EXPECT_EQ(r.PerHost, 1);
-  EXPECT_EQ(r.MaxTime.count(), 2500);
+  EXPECT_EQ(r.Engine.Jobs, 64);
+  EXPECT_EQ(r.Engine.PerHost, 1);
+  EXPECT_EQ(r.Engine.MaxTime.count(), 2500);
   EXPECT_EQ(r.Format, movrek::TResultFormat::Jsonl);
   EXPECT_TRUE(r.Unique);
-  EXPECT_TRUE(r.Job.VerifyCertificates);
+  EXPECT_TRUE(r.Engine.Job.VerifyCertificates);
   EXPECT_TRUE(q.Inputs.empty());
-  EXPECT_FALSE(q.Job.Pauses);
-  EXPECT_TRUE(q.Job.Proxy.ProxyHost.empty());
-  EXPECT_TRUE(q.Job.Proxy.SocksIP.empty());
+  EXPECT_FALSE(q.Engine.Job.Pauses);
+  EXPECT_TRUE(q.Engine.Job.Proxy.ProxyHost.empty());
+  EXPECT_TRUE(q.Engine.Job.Proxy.SocksIP.empty());
   EXPECT_EQ(q.Progress, movrek::cli::TProgressMode::Auto);
 
   TCliOptions s;
@@ -117,48 +118,48 @@ TEST(CliOptions, AcceptedCommandLines) {
 TEST(CliOptions, ConnectionRetryAndTimeOptions) {
   TCliOptions d;
   ASSERT_EQ(ParseCommandLine({}, d), "");
-  EXPECT_TRUE(d.Fetch.KeepAlive);
-  EXPECT_EQ(d.Fetch.Retries, 2);
-  EXPECT_EQ(d.Fetch.MaxRetryWait.count(), 120000);
-  EXPECT_EQ(d.Fetch.Delay.count(), 0);
-  EXPECT_EQ(d.MaxTime.count(), 300000);
-  EXPECT_EQ(d.Fetch.MinSpeedBytes, 1024);
-  EXPECT_EQ(d.Fetch.MinSpeedWindow.count(), 30000);
+  EXPECT_TRUE(d.Engine.Fetch.KeepAlive);
+  EXPECT_EQ(d.Engine.Fetch.Retries, 2);
+  EXPECT_EQ(d.Engine.Fetch.MaxRetryWait.count(), 120000);
+  EXPECT_EQ(d.Engine.Fetch.Delay.count(), 0);
+  EXPECT_EQ(d.Engine.MaxTime.count(), 300000);
+  EXPECT_EQ(d.Engine.Fetch.MinSpeedBytes, 1024);
+  EXPECT_EQ(d.Engine.Fetch.MinSpeedWindow.count(), 30000);
 
   TCliOptions o;
   ASSERT_EQ(ParseCommandLine({"--no-keep-alive", "--retries", "0", "--max-retry-wait=0.5",
                               "--delay", "300", "--min-speed", "10/1.5", "--max-time", "0"},
                              o),
             "");
-  EXPECT_FALSE(o.Fetch.KeepAlive);
-  EXPECT_EQ(o.Fetch.Retries, 0);
-  EXPECT_EQ(o.Fetch.MaxRetryWait.count(), 500);
-  EXPECT_EQ(o.Fetch.Delay.count(), 300);
-  EXPECT_EQ(o.Fetch.MinSpeedBytes, 10);
-  EXPECT_EQ(o.Fetch.MinSpeedWindow.count(), 1500);
-  EXPECT_EQ(o.MaxTime.count(), 0);
+  EXPECT_FALSE(o.Engine.Fetch.KeepAlive);
+  EXPECT_EQ(o.Engine.Fetch.Retries, 0);
+  EXPECT_EQ(o.Engine.Fetch.MaxRetryWait.count(), 500);
+  EXPECT_EQ(o.Engine.Fetch.Delay.count(), 300);
+  EXPECT_EQ(o.Engine.Fetch.MinSpeedBytes, 10);
+  EXPECT_EQ(o.Engine.Fetch.MinSpeedWindow.count(), 1500);
+  EXPECT_EQ(o.Engine.MaxTime.count(), 0);
   ASSERT_EQ(ParseCommandLine({"--min-speed", "0"}, o), "");
-  EXPECT_EQ(o.Fetch.MinSpeedBytes, 0);
+  EXPECT_EQ(o.Engine.Fetch.MinSpeedBytes, 0);
 }
 
 TEST(CliOptions, BodySettings) {
   TCliOptions defaults;
   ASSERT_EQ(ParseCommandLine({}, defaults), "");
-  EXPECT_TRUE(defaults.Job.PagesOnly);
-  EXPECT_TRUE(defaults.Job.RequestCompression);
-  EXPECT_EQ(defaults.Job.MaxBodyBytes, std::int64_t{64} << 20);
+  EXPECT_TRUE(defaults.Engine.Job.PagesOnly);
+  EXPECT_TRUE(defaults.Engine.Job.RequestCompression);
+  EXPECT_EQ(defaults.Engine.Job.MaxBodyBytes, std::int64_t{64} << 20);
   TCliOptions o;
   ASSERT_EQ(ParseCommandLine({"--any-type", "--no-compression", "--max-size=0"}, o), "");
-  EXPECT_FALSE(o.Job.PagesOnly);
-  EXPECT_FALSE(o.Job.RequestCompression);
-  EXPECT_EQ(o.Job.MaxBodyBytes, 0);
+  EXPECT_FALSE(o.Engine.Job.PagesOnly);
+  EXPECT_FALSE(o.Engine.Job.RequestCompression);
+  EXPECT_EQ(o.Engine.Job.MaxBodyBytes, 0);
   const struct {
     const char* text;
     std::int64_t bytes;
   } sizes[] = {{"123", 123}, {"2k", 2048}, {"64M", 64 << 20}, {"1024G", std::int64_t{1} << 40}};
   for (const auto& size : sizes) {
     ASSERT_EQ(ParseCommandLine({"--max-size", size.text}, o), "") << size.text;
-    EXPECT_EQ(o.Job.MaxBodyBytes, size.bytes) << size.text;
+    EXPECT_EQ(o.Engine.Job.MaxBodyBytes, size.bytes) << size.text;
   }
 }
 

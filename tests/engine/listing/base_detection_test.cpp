@@ -31,7 +31,7 @@ struct Detection {
 };
 
 TEST(BaseDetection, DeclaredBaseIsTheTextBetweenTheQuotesAfterBaseHref) {
-  const std::vector<Detection> cases = {
+  std::vector<Detection> cases = {
       {"<HEAD><BASE HREF=\"abc/\"></HEAD>", "abc/"},
       {"<head>\n<base href=\"http://x/Y/\">\n", "http://x/Y/"},
       {"<base  href=\"x\">", "NONE"},
@@ -44,7 +44,14 @@ TEST(BaseDetection, DeclaredBaseIsTheTextBetweenTheQuotesAfterBaseHref) {
       {"<p>\0<base href=\"x\">"s, "NONE"},
       {"<base href=\n\"x\">", ""},
       {"", "NONE"},
+      // Long texts, searched sixteen places at a time: near misses before
+      // the words, and the words at every place of a block and at the end.
+      {std::string(40, 'b') + "bas href base-href base hre bASE hREF=\"far/\"", "far/"},
+      {std::string(37, '.') + "base href", ""},
   };
+  for (std::size_t pad = 0; pad < 36; ++pad) {
+    cases.push_back({std::string(30 + pad, ' ') + "base href=\"p\"", "p"});
+  }
   for (const auto& c : cases) {
     const std::string path = WritePage(c.page);
     EXPECT_EQ(DetectBase(path), c.declared) << c.page;
