@@ -46,7 +46,7 @@ inline constexpr std::int32_t kH2ReadBytes = 64 << 10;
 
 // How long the connection's thread waits for the server before it looks at
 // its own state again (it is woken sooner for requests).
-inline constexpr std::int32_t kH2PollMs = 1000;
+inline constexpr std::int32_t kH2PollMs = 100;
 
 // How often a page waiting on its stream looks for a stop.
 inline constexpr std::int32_t kH2StopCheckMs = 50;
