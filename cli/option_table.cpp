@@ -160,6 +160,14 @@ bool SetNumber(const TOptionValue& v, TCliOptions& o, std::string&) {
   return true;
 }
 
+// The same cap for the connections to a host and the streams on its one
+// HTTP/2 connection.
+bool SetPerHost(const TOptionValue& v, TCliOptions& o, std::string&) {
+  o.Engine.PerHost = static_cast<int>(v.Number);
+  o.Engine.H2Streams = o.Engine.PerHost;
+  return true;
+}
+
 template <auto Field>
 bool SetDuration(const TOptionValue& v, TCliOptions& o, std::string&) {
   FieldOf(o, Field) = v.Duration;
@@ -241,10 +249,12 @@ constexpr TOptionEntry kOptions[] = {
      "Fetching:", &SetNumber<&TParallelSettings::Jobs>,
      [] { return std::to_string(Defaults().Jobs); }},
     {"--per-host", "", TValueKind::Integer, "N", 1, kMaxParallelJobs, "a number from 1 to 64",
-     "at most N transfers to one host at once (1 to 64,\n"
-     "default {}); a job never waits for a busy host while\n"
-     "a later address of another host can start",
-     "", &SetNumber<&TParallelSettings::PerHost>,
+     "at most N transfers to one host at once (1 to 64;\n"
+     "default {} connections, or 16 streams on the one\n"
+     "connection to an HTTP/2 server, never more than the\n"
+     "server allows); a job never waits for a busy host\n"
+     "while a later address of another host can start",
+     "", &SetPerHost,
      [] { return std::to_string(Defaults().PerHost); }},
     {"--max-time", "", TValueKind::Seconds, "SECONDS", 0, kMaxOptionSeconds,
      "SECONDS (0 for none, at most 86400)",
@@ -295,6 +305,13 @@ constexpr TOptionEntry kOptions[] = {
      "host (closed after 30 s idle), and new HTTPS\n"
      "connections resume the host's TLS session",
      "", &SetTo<&TFetchPolicy::KeepAlive, false>},
+    {"--http1.1", "", TValueKind::None, "", 0, 0, "",
+     "speak HTTP/1.1 to every server; by default an HTTPS\n"
+     "server that offers HTTP/2 in the TLS handshake gets\n"
+     "it, and all the requests to it share one connection\n"
+     "(http:// addresses, --no-keep-alive and the window\n"
+     "always use HTTP/1.x)",
+     "", &SetTo<&TFetchPolicy::Http2, false>},
     {"--user-agent", "-A", TValueKind::Text, "TEXT", 0, 0, "a TEXT without line breaks",
      "send TEXT as the User-Agent (default \"Mozilla/4.0\n"
      "(compatible; Movrek/Brisvane)\")",

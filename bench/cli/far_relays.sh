@@ -1,7 +1,8 @@
 # Sourced by the benchmarks of hosts far away.
-#   start_far_hosts WORK RELAY
+#   start_far_hosts WORK RELAY [ONE_WAY_MS] [http2]
 #     serves a page of 20 links over HTTPS from a local nginx (files in
-#     WORK/nginx) and puts a latency relay (25 ms each way, the program RELAY)
+#     WORK/nginx; with "http2" it offers HTTP/2 too) and puts a latency relay
+#     (ONE_WAY_MS, default 25 ms, each way, the program RELAY)
 #     in front of it on each of the loopback hosts 127.0.0.1 to 127.0.0.4;
 #     sets $hosts, $relay_port (one per host) and $pids, and stops them all
 #     when the calling script exits;
@@ -9,13 +10,13 @@
 source "$(dirname "${BASH_SOURCE[0]}")/loopback_nginx.sh"
 
 start_far_hosts() {
-  local work=$1 relay=$2 port links="" listens="" n fd
+  local work=$1 relay=$2 one_way=${3:-25} http2=${4:+ http2} port links="" listens="" n fd
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
   hosts=(127.0.0.1 127.0.0.2 127.0.0.3 127.0.0.4)
   mkdir -p "$work/nginx/tmp" "$work/out"
   openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 2 \
     -keyout "$work/nginx/key.pem" -out "$work/nginx/cert.pem" >/dev/null 2>&1
-  for n in "${hosts[@]}"; do listens+="listen $n:$port ssl; "; done
+  for n in "${hosts[@]}"; do listens+="listen $n:$port ssl$http2; "; done
   for n in $(seq 20); do links+="<a href=\\\"/doc/$n.html\\\">link $n</a>\\n"; done
   write_nginx_conf "$work" "$listens
     ssl_certificate $work/nginx/cert.pem; ssl_certificate_key $work/nginx/key.pem;
@@ -28,7 +29,7 @@ start_far_hosts() {
   relay_in=() relay_out=() relay_port=()
   for n in "${!hosts[@]}"; do
     mkfifo "$work/out/in$n" "$work/out/out$n"
-    "$relay" 127.0.0.1 "$port" 25 "${hosts[n]}" <"$work/out/in$n" >"$work/out/out$n" &
+    "$relay" 127.0.0.1 "$port" "$one_way" "${hosts[n]}" <"$work/out/in$n" >"$work/out/out$n" &
     pids+=($!)
     exec {fd}>"$work/out/in$n"
     relay_in[n]=$fd

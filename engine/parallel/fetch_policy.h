@@ -13,6 +13,9 @@ struct TFetchPolicy {
   // HTTP/1.1 requests on pooled connections; false: HTTP/1.0, one
   // connection per request.
   bool KeepAlive = true;
+  // HTTPS servers that offer HTTP/2 in the TLS handshake get it: one
+  // connection per server, its requests as streams. False: HTTP/1.1 only.
+  bool Http2 = true;
   // Tries after the first for a failure worth another (see retry_policy.h).
   int Retries = kDefaultRetries;
   // The longest Retry-After waited for; a server that asks for more gets no

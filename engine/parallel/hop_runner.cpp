@@ -58,7 +58,7 @@ bool THopRunner::Run(THttpTransaction& http, const std::string& url) {
     if (!AwaitTurn(host)) {
       return FailUnsent(http);
     }
-    const bool answered = SendOnce(http, url, key);
+    const bool answered = SendOnce(http, url, key, host);
     Park(http, key, host);
     if (retry > policy.Retries || context_.Aborted() || context_.StoppedByLimit()) {
       return answered;
@@ -96,7 +96,11 @@ bool THopRunner::AwaitTurn(const std::string& host) {
   }
 }
 
-bool THopRunner::SendOnce(THttpTransaction& http, const std::string& url, const std::string& key) {
+bool THopRunner::SendOnce(THttpTransaction& http, const std::string& url, const std::string& key,
+                          const std::string& host) {
+  if (const std::optional<bool> answered = SendOverHttp2(http, url, key, host)) {
+    return *answered;
+  }
   const bool reused = services_.Policy.KeepAlive && LendPooled(http, key);
   const std::int64_t before = context_.ReceivedBytes();
   context_.TransferBegins();

@@ -11,6 +11,7 @@
 
 #include "engine/parallel/connection_pool.h"
 #include "engine/parallel/fetch_policy.h"
+#include "engine/parallel/h2_sessions.h"
 #include "engine/parallel/host_schedule.h"
 #include "engine/parallel/proxy_routes.h"
 
@@ -27,6 +28,8 @@ struct THopServices {
   std::string ProxyKey;
   // Borrowed; when set, each request takes its proxy from here.
   const TProxyRoutes* Routes = nullptr;
+  // Borrowed; when set, HTTPS requests go over HTTP/2 to servers that speak it.
+  TH2Sessions* H2 = nullptr;
 };
 
 // What a request needs of the worker that sends it.
@@ -66,7 +69,16 @@ class THopRunner {
   bool AwaitTurn(const std::string& host);
   // One try: on a pooled connection if one is kept, once more on a new one
   // when that was closed under the request.
-  bool SendOnce(THttpTransaction& http, const std::string& url, const std::string& key);
+  bool SendOnce(THttpTransaction& http, const std::string& url, const std::string& key,
+                const std::string& host);
+  // The try over HTTP/2 (hop_runner_h2.cpp); nothing when the request goes
+  // the HTTP/1.1 way: HTTP/2 is off, the address is not https, or the
+  // server chose HTTP/1.1 (whose new connection then waits in `http`).
+  std::optional<bool> SendOverHttp2(THttpTransaction& http, const std::string& url,
+                                    const std::string& key, const std::string& host);
+  // Connects `http`, offering HTTP/2; the server's connection when it took
+  // it, else null (and `http` holds the HTTP/1.1 one, or the failure).
+  std::unique_ptr<TTCPBlockSocket> ProbeHttp2(THttpTransaction& http, const std::string& url);
   bool LendPooled(THttpTransaction& http, const std::string& key);
   void Park(THttpTransaction& http, const std::string& key, const std::string& host);
   // The wait before the next try, or nothing when there is to be none.

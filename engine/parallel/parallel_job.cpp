@@ -48,6 +48,17 @@ std::string ProxyKeyOf(const TJobSettings& job) {
   return (job.VerifyCertificates ? " verified" : "") + ProxyKeyText(job.Proxy);
 }
 
+// The transfers a host takes at once: what its HTTP/2 connection carries
+// once one runs, else --per-host. `h2` is made after the scheduler that
+// asks, and asked only once workers run.
+THostCapacity CapacityOf(const TParallelSettings& settings,
+                         const std::unique_ptr<TH2Sessions>& h2) {
+  if (!settings.Fetch.Http2 || !settings.Fetch.KeepAlive) {
+    return SameCapacityForAll(settings.PerHost);
+  }
+  return [&h2](const std::string& host) { return h2->Capacity(host); };
+}
+
 }  // namespace
 
 struct TParallelJob::TShared {
@@ -57,10 +68,18 @@ struct TParallelJob::TShared {
         output(kMaxLinesAhead, kMaxHeldPageBytes),
         pool(settings.PerHost, std::chrono::milliseconds(kConnectionIdleMs)),
         schedule(settings.Fetch.Delay),
-        hop_services{settings.Fetch, pool, schedule, ProxyKeyOf(settings.Job),
-                     settings.Routes.Empty() ? nullptr : &settings.Routes},
-        lines(*source, output, schedule, SameCapacityForAll(settings.PerHost),
-              kMaxWaitingLineBytes) {}
+        lines(*source, output, schedule, CapacityOf(settings, h2), kMaxWaitingLineBytes),
+        h2(settings.Fetch.Http2 && settings.Fetch.KeepAlive
+               ? std::make_unique<TH2Sessions>(settings.H2Streams, settings.PerHost,
+                                               std::chrono::milliseconds(kConnectionIdleMs),
+                                               [this] { lines.CapacityChanged(); })
+               : nullptr),
+        hop_services{settings.Fetch,
+                     pool,
+                     schedule,
+                     ProxyKeyOf(settings.Job),
+                     settings.Routes.Empty() ? nullptr : &settings.Routes,
+                     h2.get()} {}
 
   bool Aborted() const { return aborted.load(std::memory_order_acquire); }
   bool Watched() const {
@@ -80,8 +99,11 @@ struct TParallelJob::TShared {
   TOrderedOutput output;
   TConnectionPool pool;
   THostSchedule schedule;
-  const THopServices hop_services;
   TLineScheduler lines;
+  // After `lines`: its connections' threads tell it of new capacities until
+  // they end, and it asks for capacities only while workers run.
+  const std::unique_ptr<TH2Sessions> h2;
+  const THopServices hop_services;
   std::atomic<bool> aborted{false};
   std::mutex abort_lock;
   std::condition_variable abort_seen;
@@ -447,6 +469,9 @@ void TParallelJob::TShared::WatchDeadlines() {
       worker->EnforceLimits(now);
     }
     pool.CloseExpired(now);
+    if (h2 != nullptr) {
+      h2->CloseExpired(now);
+    }
     guard.lock();
   }
 }

@@ -26,6 +26,9 @@ struct TParallelSettings {
   TJobSettings Job;
   int Jobs = 1;     // lines in flight at once
   int PerHost = 4;  // transfers to one host at once
+  // Streams on the one HTTP/2 connection to a host (and so its transfers at
+  // once), when the server takes that many.
+  int H2Streams = kDefaultH2Streams;
   // Overall time allowed for the fetch of one line; zero: no limit beyond
   // the time-out of each read.
   std::chrono::milliseconds MaxTime{0};

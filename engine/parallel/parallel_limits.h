@@ -12,6 +12,10 @@ namespace movrek {
 inline constexpr std::int64_t kDefaultMaxPageBytes = std::int64_t{64} << 20;
 // Limit of --jobs and --per-host.
 inline constexpr std::int32_t kMaxParallelJobs = 64;
+
+// Streams on the one HTTP/2 connection to a host by default, when the server
+// takes that many: as fast as many HTTP/1.1 connections, on one.
+inline constexpr std::int32_t kDefaultH2Streams = 16;
 // How far the workers may run ahead of the page written next, in lines.
 // A free worker looks this far for a line whose host has room, so a list
 // sorted by host keeps every worker busy while the run of one host is at

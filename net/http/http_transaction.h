@@ -111,6 +111,8 @@ class THttpTransaction : public TNetClient {
   [[nodiscard]] std::string RequestHeadText() const;
 
  private:
+  friend class TH2Exchange;  // the same request and answer over an HTTP/2 stream
+
   // Building and sending the request, the connection (http_transaction.cpp).
   bool RunRequest(const std::string& method, const std::string& url);
   // Puts the request head in front of the caller's lines in Headers and

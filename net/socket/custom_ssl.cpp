@@ -41,6 +41,10 @@ void TCustomSSL::CopySettingsFrom(const TCustomSSL& other) {
   SessionCache = other.SessionCache;
 }
 
+std::string TCustomSSL::AlpnChosen() {
+  return {};
+}
+
 std::string TCustomSSL::LibraryVersionText() {
   return {};
 }

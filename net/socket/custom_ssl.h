@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/socket/socket_types.h"
 #include "net/socket/tls_session_cache.h"
@@ -54,6 +55,9 @@ class TCustomSSL {
   virtual std::int32_t CipherAlgorithmBitCount();
   // 0 would mean a verified peer.
   virtual std::int32_t PeerVerifyResult();
+  // The application protocol the server chose from AlpnOffer in the last
+  // client handshake ("h2"); empty when it chose none or none was offered.
+  virtual std::string AlpnChosen();
 
   [[nodiscard]] TTCPBlockSocket& Owner() const { return owner_; }
 
@@ -93,6 +97,9 @@ class TCustomSSL {
   // none: every handshake is a full one. Shared, and copied by
   // CopySettingsFrom.
   std::shared_ptr<TTlsSessionCache> SessionCache;
+  // Application protocols offered in the client handshake, most wanted first
+  // (RFC 7301); empty offers none. Belongs to one connection, like SNIHost.
+  std::vector<std::string> AlpnOffer;
 
  protected:
   // Sets -1 and "SSL/TLS support is not compiled!".

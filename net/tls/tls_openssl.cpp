@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "net/base/ip_text.h"
 #include "net/base/socket_api.h"
@@ -157,6 +158,22 @@ bool MethodFor(TSSLType type, const SSL_METHOD*& method, int& pinnedVersion) {
       return false;
   }
   return true;
+}
+
+// RFC 7301 section 3.1: the offer is a list of names, each after its one-byte
+// length. A name that does not fit one byte cannot be offered.
+bool OfferAlpn(SSL* ssl, const std::vector<std::string>& names) {
+  std::string wire;
+  for (const std::string& name : names) {
+    if (!name.empty() && name.size() < 256) {
+      wire += static_cast<char>(name.size());
+      wire += name;
+    }
+  }
+  // SSL_set_alpn_protos answers 0 on success, unlike most of OpenSSL.
+  return wire.empty() ||
+         SSL_set_alpn_protos(ssl, reinterpret_cast<const unsigned char*>(wire.data()),
+                             static_cast<unsigned int>(wire.size())) == 0;
 }
 
 }  // namespace
@@ -400,6 +417,10 @@ bool TSSLOpenSSL::Handshake(bool server) {
       CheckErrorQueue();
       return false;
     }
+    if (!OfferAlpn(ssl, AlpnOffer)) {
+      CheckErrorQueue();
+      return false;
+    }
     if (SessionCache != nullptr) {
       SSL_set_app_data(ssl, this);
       OfferKeptSession(ssl, *this, server_name);
@@ -591,6 +612,16 @@ std::int32_t TSSLOpenSSL::TlsPending() {
   // Reading ahead leaves raw records in OpenSSL's buffer that the system no
   // longer counts; they are announced as up to one record's worth.
   return SSL_has_pending(SslHandle.get()) == 1 ? kMaxRecordPlaintextBytes : 0;
+}
+
+std::string TSSLOpenSSL::AlpnChosen() {
+  if (SslHandle == nullptr) {
+    return {};
+  }
+  const unsigned char* name = nullptr;
+  unsigned int length = 0;
+  SSL_get0_alpn_selected(SslHandle.get(), &name, &length);
+  return name == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(name), length);
 }
 
 X509Ptr TSSLOpenSSL::PeerCertificate() {

@@ -71,6 +71,7 @@ class TSSLOpenSSL : public TCustomSSL {
   // 0 for a verified peer, else OpenSSL's verify error; 1 without a
   // connection object.
   std::int32_t PeerVerifyResult() override;
+  std::string AlpnChosen() override;
   // The handshake resumed a session from SessionCache.
   [[nodiscard]] bool SessionResumed() const;
 

@@ -409,7 +409,7 @@ constexpr const char* kAccessLogFormat =
     "cookie=\"$http_cookie\" auth=\"$http_authorization\" range=\"$http_range\" "
     "connection=\"$http_connection\" accept_encoding=\"$http_accept_encoding\" "
     "content_length=\"$content_length\" content_type=\"$content_type\" "
-    "reused=$ssl_session_reused'";
+    "reused=$ssl_session_reused conn=$connection'";
 
 constexpr const char* kTypes =
     "  types {\n"
@@ -503,7 +503,9 @@ std::string NginxServer::BuildConfig() const {
   auto listens = [&](bool default_server) {
     const char* suffix = default_server ? " default_server" : "";
     std::string s = "    listen 127.0.0.1:" + std::to_string(http_port_) + suffix + ";\n";
-    if (tls_) s += "    listen 127.0.0.1:" + std::to_string(https_port_) + " ssl" + suffix + ";\n";
+    if (tls_)
+      s += "    listen 127.0.0.1:" + std::to_string(https_port_) + " ssl" +
+           (http2_ ? " http2" : "") + suffix + ";\n";
     return s;
   };
   c << "  server {\n"

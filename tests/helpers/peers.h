@@ -131,7 +131,8 @@ struct Certificate {
 // path it writes inside dir(). Files served come from root().
 // Access log lines look like:
 //   "GET /a.html HTTP/1.1" 200 12 host="127.0.0.1:PORT" sni="-" ua="..." ...
-// (see kAccessLogFormat in peers.cpp for every field).
+// (see kAccessLogFormat in peers.cpp for every field; conn=N numbers the
+// connection the request came on).
 class NginxServer {
  public:
   NginxServer();
@@ -150,6 +151,8 @@ class NginxServer {
   // certificate generated at Start() for CN=localhost, SAN localhost and
   // 127.0.0.1 (cert_path() is also its CA for verification).
   void EnableTls(const CertificateOptions& options = {});
+  // The TLS listener offers HTTP/2 (ALPN "h2") beside HTTP/1.1.
+  void EnableHttp2() { http2_ = true; }
   // A name-based virtual host on both ports (when TLS is on, with its own
   // certificate for CN=name, chosen by SNI). Returns its document root.
   std::string AddVirtualHost(const std::string& name);
@@ -189,6 +192,7 @@ class NginxServer {
   uint16_t http_port_ = 0;
   uint16_t https_port_ = 0;
   bool tls_ = false;
+  bool http2_ = false;
   CertificateOptions tls_options_;
   Certificate cert_;
   std::vector<std::string> locations_;
