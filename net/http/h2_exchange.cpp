@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <utility>
 
 #include "net/base/winsock_errors.h"
 #include "net/http/h2_session.h"
@@ -187,7 +188,10 @@ void TH2Exchange::TakeHead(THttpTransaction& http, const TH2Stream& stream) {
   head.Version = "HTTP/2";
   head.StatusLines.push_back("HTTP/2 " + std::to_string(head.StatusCode));
   for (const auto& [name, value] : stream.Head()) {
-    head.FieldLines.push_back(name + ": " + value);
+    std::string line = name;
+    line += ": ";
+    line += value;
+    head.FieldLines.push_back(std::move(line));
   }
   head.FieldLines.emplace_back();
   http.TakeHeadLines(head);
