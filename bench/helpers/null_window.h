@@ -14,7 +14,7 @@
 
 namespace movrek::bench {
 
-class TNullWindow final : public TWindowOperations, public TListingSink {
+class TNullWindow final : public TWindowOperations, public TBlockLines {
  public:
   void AppendResultLines(const std::vector<std::string>& lines) override {
     Lines += static_cast<long long>(lines.size());

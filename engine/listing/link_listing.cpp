@@ -292,13 +292,13 @@ std::array<std::string, 4> BlockHeader(const std::string& pageAddress, const std
           "# Baseurl: " + PrintableText(base), "#===========#"};
 }
 
-void TListingSink::BeginBlock(const std::string& pageAddress, const std::string& base) {
+void TBlockLines::BeginBlock(const std::string& pageAddress, const std::string& base) {
   for (const std::string& line : BlockHeader(pageAddress, base)) {
     AppendResultLine(line);
   }
 }
 
-void TListingSink::AppendLink(TListedLink link) {
+void TBlockLines::AppendLink(TListedLink link) {
   if (TLinkFilter(ReadFilterSettings()).Passes(link.Cleaned)) {
     AppendResultLine(std::move(link.Line));
   }

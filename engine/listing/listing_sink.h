@@ -1,6 +1,6 @@
-// Where the link listing writes: the lines of one result block and the
-// keyword filter it consults for every link. Narrower than the window, so the
-// listing can reach nothing else of it.
+// Where the link listing hands a page's links, as it finds them. Each front
+// end decides what becomes of them: which it keeps (its own filter) and in
+// what form.
 #pragma once
 
 #include <string>
@@ -14,17 +14,25 @@ struct TListedLink;
 class TListingSink {
  public:
   virtual ~TListingSink() = default;
+  // The links of one page follow, listed against `base` (the value of the
+  // block's "# Baseurl:" line).
+  virtual void BeginBlock(const std::string& pageAddress, const std::string& base) = 0;
+  // One link, in document order.
+  virtual void AppendLink(TListedLink link) = 0;
+};
+
+// The window's form of a page's links: the block's four comment lines, then
+// the line of each link the window's keyword filter keeps, as read for that
+// link.
+class TBlockLines : public TListingSink {
+ public:
+  void BeginBlock(const std::string& pageAddress, const std::string& base) override;
+  void AppendLink(TListedLink link) override;
+
   // One line for the end of the result list.
   virtual void AppendResultLine(std::string line) = 0;
   // The filter as the window shows it now (or very nearly: see the sink).
   virtual TFilterSettings ReadFilterSettings() = 0;
-
-  // The block of one page starts: by default its four comment lines. A sink
-  // that keeps pages as records takes the two values instead.
-  virtual void BeginBlock(const std::string& pageAddress, const std::string& base);
-  // One link of the block: by default its line, when the window's filter
-  // keeps it. A sink with filters of its own judges the link itself.
-  virtual void AppendLink(TListedLink link);
 };
 
 }  // namespace movrek

@@ -172,8 +172,6 @@ class TParallelWorker final : public TUrlJob, public TListingSink, public THopCo
   void Note(const std::string& line) override { page_->Messages.push_back(line); }
 
   // TListingSink
-  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
-  void AppendResultLine(std::string line) override { page_->Links.push_back(std::move(line)); }
   void BeginBlock(const std::string& /*page_address*/, const std::string& base) override {
     page_->Listed = true;
     page_->Base = base;

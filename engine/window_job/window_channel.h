@@ -21,7 +21,7 @@
 namespace movrek {
 
 class TWindowChannel final : public TWindowOperations,
-                             public TListingSink,
+                             public TBlockLines,
                              public std::enable_shared_from_this<TWindowChannel> {
  public:
   TWindowChannel(TCallQueue& windowThread, TWindowOperations& window);

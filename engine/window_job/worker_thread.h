@@ -29,7 +29,7 @@ namespace movrek {
 // the calls the worker has queued for the window's thread, so that whichever
 // finishes last frees it.
 class TMyThread final : public TUrlJob,
-                        private TListingSink,
+                        private TBlockLines,
                         public std::enable_shared_from_this<TMyThread> {
  public:
   TMyThread(TCallQueue& windowThread, TWindowOperations& window, TJobSettings settings,

@@ -18,7 +18,7 @@ namespace movrek::fuzzing {
 namespace {
 
 // Takes the lines and counts them; the filter is on so that its path runs.
-class CountingSink : public TListingSink {
+class CountingSink : public TBlockLines {
  public:
   void AppendResultLine(std::string line) override { bytes += line.size(); }
   TFilterSettings ReadFilterSettings() override { return {true, 1, "x"}; }

@@ -25,7 +25,7 @@ void Require(bool condition) {
 }
 
 // Checks every link line as it comes; the filter stays off.
-class CheckingSink : public TListingSink {
+class CheckingSink : public TBlockLines {
  public:
   void AppendResultLine(std::string line) override {
     lines += line.size();
@@ -36,7 +36,7 @@ class CheckingSink : public TListingSink {
     for (const char c : link.Line) {
       Require(static_cast<unsigned char>(c) < 0x80 && c != '\r' && c != '\n');
     }
-    TListingSink::AppendLink(std::move(link));
+    TBlockLines::AppendLink(std::move(link));
   }
   std::size_t lines = 0;
   std::vector<std::string> all;

@@ -126,8 +126,6 @@ std::string Hex(std::string_view bytes) {
 
 class TTextLine final : public TListingSink {
  public:
-  void AppendResultLine(std::string /*line*/) override {}
-  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
   void BeginBlock(const std::string& /*page*/, const std::string& /*base*/) override {}
   void AppendLink(TListedLink link) override { line += (line.empty() ? "" : " ") + Hex(link.Text); }
   std::string line;

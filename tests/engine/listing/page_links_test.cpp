@@ -109,8 +109,6 @@ TEST(PageLinks, StreamedBlockEqualsTheBlockOfTheSavedPage) {
 // Records each link with its anchor's text and rel.
 class TTextRecorder : public TListingSink {
  public:
-  void AppendResultLine(std::string /*line*/) override {}
-  TFilterSettings ReadFilterSettings() override { return TFilterSettings{}; }
   void BeginBlock(const std::string& /*page*/, const std::string& /*base*/) override {}
   void AppendLink(TListedLink link) override {
     records.push_back(link.Line + '|' + link.Text + '|' + link.Rel);

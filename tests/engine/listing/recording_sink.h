@@ -11,7 +11,7 @@ namespace movrek::testing {
 
 // Where a test lists a page: keeps the lines of its block and answers the
 // filter with Filter, which a test may change while links are examined.
-class TRecordingSink final : public TListingSink {
+class TRecordingSink final : public TBlockLines {
  public:
   void AppendResultLine(std::string line) override { ResultLines.push_back(std::move(line)); }
   TFilterSettings ReadFilterSettings() override {
