@@ -19,14 +19,38 @@ constexpr std::int64_t kGatheredLinkOverheadBytes = 112;
 
 }  // namespace
 
-TPageLinks::TPageLinks(std::int64_t maxGatheredBytes, bool withText)
-    : max_gathered_bytes_(maxGatheredBytes), with_text_(withText) {}
+TPageLinks::TPageLinks(std::int64_t maxGatheredBytes, bool withText,
+                       std::shared_ptr<TLinkMemoryBudget> budget)
+    : max_gathered_bytes_(maxGatheredBytes), budget_(std::move(budget)), with_text_(withText) {}
 
-TPageLinks::~TPageLinks() = default;
+TPageLinks::~TPageLinks() {
+  ReleaseGathered();
+}
+
+bool TPageLinks::Gather(std::int64_t more) {
+  if (too_many_) {
+    return false;
+  }
+  const bool room = budget_ ? budget_->Take(gathered_bytes_, more, max_gathered_bytes_)
+                            : gathered_bytes_ + more <= max_gathered_bytes_;
+  if (!room) {
+    too_many_ = true;
+    return false;
+  }
+  gathered_bytes_ += more;
+  return true;
+}
+
+void TPageLinks::ReleaseGathered() {
+  if (budget_) {
+    budget_->Give(gathered_bytes_);
+  }
+  gathered_bytes_ = 0;
+}
 
 void TPageLinks::Restart(std::string contentType, std::string address) {
   tag_sink_.FinishAnchors();  // an anchor left open by the body before
-  gathered_bytes_ = 0;
+  ReleaseGathered();
   too_many_ = false;
   content_type_ = std::move(contentType);
   head_.clear();
@@ -111,17 +135,14 @@ void TPageLinks::ListFromFileInstead() {
   }
   tags_.reset();
   std::vector<TWrittenAnchor>().swap(written_);
+  ReleaseGathered();
 }
 
 void TPageLinks::TakeTag(bool isBase, std::string_view href) {
   if (isBase && base_seen_) {
     return;
   }
-  gathered_bytes_ += 2 * static_cast<std::int64_t>(href.size()) + kGatheredLinkOverheadBytes;
-  if (gathered_bytes_ > max_gathered_bytes_) {
-    too_many_ = true;
-  }
-  if (too_many_) {
+  if (!Gather(2 * static_cast<std::int64_t>(href.size()) + kGatheredLinkOverheadBytes)) {
     return;
   }
   const std::lock_guard<std::mutex> lock(found_lock_);
@@ -135,13 +156,8 @@ void TPageLinks::TakeTag(bool isBase, std::string_view href) {
 }
 
 void TPageLinks::TakeText(TWrittenAnchor anchor) {
-  gathered_bytes_ +=
-      static_cast<std::int64_t>(anchor.Text.size() + anchor.Alt.size() + anchor.Rel.size()) +
-      kGatheredLinkOverheadBytes;
-  if (gathered_bytes_ > max_gathered_bytes_) {
-    too_many_ = true;
-  }
-  if (!too_many_) {
+  if (Gather(static_cast<std::int64_t>(anchor.Text.size() + anchor.Alt.size() + anchor.Rel.size()) +
+             kGatheredLinkOverheadBytes)) {
     written_.push_back(std::move(anchor));
   }
 }

@@ -21,6 +21,7 @@
 
 #include "engine/listing/anchor_text.h"
 #include "engine/listing/base_detection.h"
+#include "engine/listing/link_memory_budget.h"
 #include "html/html_tokenizer.h"
 #include "html/text_encoding.h"
 
@@ -31,9 +32,12 @@ class TListingSink;
 
 class TPageLinks {
  public:
-  // maxGatheredBytes: what the links found may take at most, about.
+  // maxGatheredBytes: what the links found may take at most, about; with a
+  // budget shared by pages in transfer at once, what they may take at least,
+  // the budget deciding past it.
   // withText: each link carries its anchor's text and rel.
-  explicit TPageLinks(std::int64_t maxGatheredBytes, bool withText = false);
+  explicit TPageLinks(std::int64_t maxGatheredBytes, bool withText = false,
+                      std::shared_ptr<TLinkMemoryBudget> budget = nullptr);
   TPageLinks(const TPageLinks&) = delete;
   TPageLinks& operator=(const TPageLinks&) = delete;
   ~TPageLinks();
@@ -65,12 +69,16 @@ class TPageLinks {
   // An anchor's href, or (isBase) a base's.
   void TakeTag(bool isBase, std::string_view href);
   void TakeText(TWrittenAnchor anchor);
+  // Whether more bytes of links may be kept; false from the first refusal on.
+  bool Gather(std::int64_t more);
+  void ReleaseGathered();
   void ListFromFileInstead();
   void ResolveAgain(const std::string& finalAddress);
   void DropResolved();
 
   // The feeding side's.
   const std::int64_t max_gathered_bytes_;
+  const std::shared_ptr<TLinkMemoryBudget> budget_;
   std::int64_t gathered_bytes_ = 0;
   bool too_many_ = false;  // the links found would take too much memory
   std::string content_type_;

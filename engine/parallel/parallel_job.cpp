@@ -486,7 +486,9 @@ TParallelJob::TParallelJob(TParallelSettings settings, std::unique_ptr<TLineSour
   if (settings.Jobs > kMaxParallelJobs) {
     settings.Jobs = kMaxParallelJobs;
   }
-  // The workers share what the links of the pages in transfer may take.
+  // The workers share what the links of the pages in transfer may take:
+  // each page has its part, and the rest of the whole while others leave it.
+  settings.Job.LinkBudget = std::make_shared<TLinkMemoryBudget>(settings.Job.MaxGatheredLinkBytes);
   settings.Job.MaxGatheredLinkBytes =
       std::max(kMinGatheredLinkBytesPerPage, settings.Job.MaxGatheredLinkBytes / settings.Jobs);
   shared_ = std::make_shared<TShared>(std::move(settings), std::move(lines));

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/listing/link_memory_budget.h"
 #include "engine/pipeline/pipeline_limits.h"
 #include "net/base/name_lookup.h"
 #include "net/socket/socket_types.h"
@@ -68,6 +70,9 @@ struct TJobSettings {
   // Memory one page's links may take while they are gathered as its body
   // arrives; a page with more is listed from its saved file instead.
   std::int64_t MaxGatheredLinkBytes = kGatheredLinkBytes;
+  // With several pages in transfer: what their links may take together, each
+  // page having MaxGatheredLinkBytes at least.
+  std::shared_ptr<TLinkMemoryBudget> LinkBudget;
   // Each link carries its anchor's text and rel, gathered in the same pass
   // that finds it. Off in the window, which shows neither.
   bool AnchorText = false;

@@ -220,7 +220,8 @@ TPageOutcome ProcessUrl(TUrlJob& job, const std::string& line) {
   TTempFiles temp_files(job);
   // The page is scanned as it arrives, so it is never read back nor held
   // whole; the file stays the page's saved copy.
-  TPageLinks links(job.Settings().MaxGatheredLinkBytes, job.Settings().AnchorText);
+  TPageLinks links(job.Settings().MaxGatheredLinkBytes, job.Settings().AnchorText,
+                   job.Settings().LinkBudget);
   TBackgroundScan scan(links);
   // The body goes to the page file as it arrives (unless it is held); a
   // fetch that fails leaves the file to temp_files, which removes it.

@@ -145,4 +145,40 @@ TEST(PageLinks, StreamedTextEqualsTheTextOfTheSavedPage) {
 }
 
 }  // namespace
+// Pages in transfer at once share one budget for their links: past its own
+// floor a page gathers on while the others leave room, and is listed from
+// its file when they do not; what it held is given back when it is done.
+TEST(PageLinks, PagesInTransferShareOneBudget) {
+  movrek::test::TempDir dir;
+  std::string page;
+  for (int i = 0; i < 200; ++i) page += "<a href=\"/link" + std::to_string(i) + "\">x</a>";
+  const std::string file = dir.Write("page.html", page);
+  const std::int64_t total = std::int64_t{1} << 20;
+  struct Case {
+    std::int64_t held_by_others;
+    int file_reads;
+  };
+  for (const Case c : {Case{0, 0}, Case{total - 4000, 1}}) {
+    const auto budget = std::make_shared<TLinkMemoryBudget>(total);
+    ASSERT_TRUE(budget->Take(0, c.held_by_others, 0));
+    {
+      TPageLinks links(4000, false, budget);  // the floor holds about thirty links
+      links.Restart("text/html", "http://h/");
+      links.Feed(page);
+      TRecordingSink sink;
+      int asked = 0;
+      links.List(
+          sink,
+          [&] {
+            ++asked;
+            return file;
+          },
+          "http://h/", "http://h/");
+      EXPECT_EQ(asked, c.file_reads) << c.held_by_others;
+      EXPECT_EQ(sink.ResultLines.size(), 204U);
+    }
+    EXPECT_TRUE(budget->Take(0, total - c.held_by_others, 0)) << "the page gave back its part";
+  }
+}
+
 }  // namespace movrek
