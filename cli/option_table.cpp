@@ -254,8 +254,7 @@ constexpr TOptionEntry kOptions[] = {
      "connection to an HTTP/2 server, never more than the\n"
      "server allows); a job never waits for a busy host\n"
      "while a later address of another host can start",
-     "", &SetPerHost,
-     [] { return std::to_string(Defaults().PerHost); }},
+     "", &SetPerHost, [] { return std::to_string(Defaults().PerHost); }},
     {"--max-time", "", TValueKind::Seconds, "SECONDS", 0, kMaxOptionSeconds,
      "SECONDS (0 for none, at most 86400)",
      "give each address at most this long, redirects and\n"
