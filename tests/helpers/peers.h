@@ -58,6 +58,16 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output = nullp
 // Skips the current test when `program` is not installed, but fails it when
 // the environment variable CI is set: on CI a missing peer is a setup fault.
 // Usable in TEST bodies and in SetUp().
+// Node modules (parse5) of the peers' own folder, installed by scripts/setup.
+#define MOVREK_REQUIRE_NODE_MODULE(modules, name)                                                  \
+  do {                                                                                             \
+    if (::movrek::test::ReadFileText(std::string(modules) + "/" + (name) + "/package.json")        \
+            .empty()) {                                                                            \
+      if (::movrek::test::RunningInCi()) FAIL() << (name) << " is not installed in " << (modules); \
+      GTEST_SKIP() << (name) << " is not installed in " << (modules) << " (scripts/setup)";        \
+    }                                                                                              \
+  } while (0)
+
 #define MOVREK_REQUIRE_PEER(program)                                                      \
   do {                                                                                    \
     if (::movrek::test::FindProgram(program).empty()) {                                   \

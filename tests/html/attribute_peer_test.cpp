@@ -145,10 +145,7 @@ std::vector<std::string> OurHrefs(const std::string& page) {
 TEST(AttributePeer, HrefValuesDecodeAsParse5DecodesThem) {
   MOVREK_REQUIRE_PEER("node");
   const std::string modules = MOVREK_SOURCE_DIR "/tests/peers/node/node_modules";
-  if (test::ReadFileText(modules + "/parse5/package.json").empty()) {
-    if (test::RunningInCi()) FAIL() << "parse5 is not installed in " << modules;
-    GTEST_SKIP() << "parse5 is not installed in " << modules << " (scripts/setup)";
-  }
+  MOVREK_REQUIRE_NODE_MODULE(modules, "parse5");
   std::mt19937 random(21);
   std::string page = "<!DOCTYPE html><body>\n";
   for (int i = 0; i < 4000; ++i) {

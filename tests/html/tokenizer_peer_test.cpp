@@ -198,10 +198,7 @@ std::string OurLinks(std::string_view page) {
 TEST(TokenizerPeer, AnchorsOfGeneratedPagesAreParse5s) {
   MOVREK_REQUIRE_PEER("node");
   const std::string modules = MOVREK_SOURCE_DIR "/tests/peers/node/node_modules";
-  if (test::ReadFileText(modules + "/parse5/package.json").empty()) {
-    if (test::RunningInCi()) FAIL() << "parse5 is not installed in " << modules;
-    GTEST_SKIP() << "parse5 is not installed in " << modules << " (scripts/setup)";
-  }
+  MOVREK_REQUIRE_NODE_MODULE(modules, "parse5");
   TPageGenerator generator(30);
   std::vector<std::string> pages;
   std::string joined;

@@ -143,10 +143,7 @@ std::string OurTexts(const std::string& page) {
 TEST(AnchorTextPeer, TextsOfGeneratedAnchorsAreParse5s) {
   MOVREK_REQUIRE_PEER("node");
   const std::string modules = MOVREK_SOURCE_DIR "/tests/peers/node/node_modules";
-  if (test::ReadFileText(modules + "/parse5/package.json").empty()) {
-    if (test::RunningInCi()) FAIL() << "parse5 is not installed in " << modules;
-    GTEST_SKIP() << "parse5 is not installed in " << modules << " (scripts/setup)";
-  }
+  MOVREK_REQUIRE_NODE_MODULE(modules, "parse5");
   TAnchorPageGenerator generator(32);
   std::vector<std::string> pages;
   std::string joined;
